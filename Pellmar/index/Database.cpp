@@ -1,0 +1,189 @@
+#include "Pellmar/index/Database.h"
+
+#include <sqlite3.h>
+
+namespace {
+
+// Read-write, create if missing, serialized threading mode.
+constexpr int openFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+static_assert(openFlags == 0x10006);
+
+void bindText(sqlite3_stmt* handle, int index, const QString& text)
+{
+    // Text is bound up to its first NUL character, as a C string would be.
+    const QByteArray utf8 = text.toUtf8();
+    const qsizetype nul = utf8.indexOf('\0');
+    const int length = int(nul < 0 ? utf8.size() : nul);
+    sqlite3_bind_text(handle, index, utf8.constData(), length, SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+DatabaseError::DatabaseError(QString description)
+    : description_(std::move(description))
+    , utf8_(description_.toUtf8())
+{
+}
+
+Statement::Statement(sqlite3* db, const QString& sql)
+{
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v2(db, utf8.constData(), -1, &handle_, nullptr) != SQLITE_OK || !handle_) {
+        sqlite3_finalize(handle_);
+        handle_ = nullptr;
+        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+}
+
+Statement::~Statement()
+{
+    sqlite3_finalize(handle_);
+}
+
+Statement& Statement::bind(const SqlValues& values)
+{
+    sqlite3_reset(handle_);
+    sqlite3_clear_bindings(handle_);
+    int index = 1;
+    for (const SqlValue& value : values) {
+        std::visit(
+            [&](const auto& v) {
+                using T = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<T, std::monostate>)
+                    sqlite3_bind_null(handle_, index);
+                else if constexpr (std::is_same_v<T, QString>)
+                    bindText(handle_, index, v);
+                else if constexpr (std::is_same_v<T, qint64>)
+                    sqlite3_bind_int64(handle_, index, v);
+                else if constexpr (std::is_same_v<T, double>)
+                    sqlite3_bind_double(handle_, index, v);
+                else if constexpr (std::is_same_v<T, bool>)
+                    sqlite3_bind_int(handle_, index, v ? 1 : 0);
+            },
+            value.storage());
+        ++index;
+    }
+    return *this;
+}
+
+bool Statement::step()
+{
+    return sqlite3_step(handle_) == SQLITE_ROW;
+}
+
+void Statement::execute()
+{
+    const int result = sqlite3_step(handle_);
+    if (result != SQLITE_ROW && result != SQLITE_DONE)
+        throw DatabaseError(QString::fromUtf8(sqlite3_errstr(result)));
+}
+
+QString Statement::text(int column) const
+{
+    const auto* chars = reinterpret_cast<const char*>(sqlite3_column_text(handle_, column));
+    if (!chars)
+        return {};
+    return QString::fromUtf8(chars, sqlite3_column_bytes(handle_, column));
+}
+
+qint64 Statement::int64(int column) const
+{
+    return sqlite3_column_int64(handle_, column);
+}
+
+double Statement::real(int column) const
+{
+    return sqlite3_column_double(handle_, column);
+}
+
+std::optional<double> Statement::optionalReal(int column) const
+{
+    if (isNull(column))
+        return std::nullopt;
+    return real(column);
+}
+
+bool Statement::boolean(int column) const
+{
+    return int64(column) == 1;
+}
+
+bool Statement::isNull(int column) const
+{
+    return sqlite3_column_type(handle_, column) == SQLITE_NULL;
+}
+
+Database::Database(const QString& path)
+{
+    const QByteArray utf8 = path.toUtf8();
+    if (sqlite3_open_v2(utf8.constData(), &db_, openFlags, nullptr) != SQLITE_OK || !db_) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw DatabaseError(QStringLiteral("cannot open ") + path);
+    }
+    try {
+        exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+        exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+    } catch (...) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw;
+    }
+}
+
+Database::~Database()
+{
+    sqlite3_close(db_);
+}
+
+void Database::exec(const QString& sql)
+{
+    char* message = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_exec(db_, utf8.constData(), nullptr, nullptr, &message) != SQLITE_OK) {
+        const QString description = message ? QString::fromUtf8(message) : QStringLiteral("sqlite error");
+        sqlite3_free(message);
+        throw DatabaseError(description);
+    }
+}
+
+void Database::run(const QString& sql, const SqlValues& values)
+{
+    Statement statement(db_, sql);
+    statement.bind(values);
+    statement.execute();
+}
+
+qint64 Database::lastInsertRowId() const
+{
+    return sqlite3_last_insert_rowid(db_);
+}
+
+qint64 Database::changes() const
+{
+    return sqlite3_changes64(db_);
+}
+
+Transaction::Transaction(Database& database)
+    : database_(database)
+{
+    database_.exec(QStringLiteral("BEGIN"));
+}
+
+Transaction::~Transaction()
+{
+    if (!open_)
+        return;
+    try {
+        database_.exec(QStringLiteral("ROLLBACK"));
+    } catch (const DatabaseError&) {
+        // SQLite may already have rolled back on its own (for example after an I/O error).
+    }
+}
+
+void Transaction::commit()
+{
+    database_.exec(QStringLiteral("COMMIT"));
+    open_ = false;
+}

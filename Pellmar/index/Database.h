@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QUuid>
+
+#include <concepts>
+#include <exception>
+#include <initializer_list>
+#include <optional>
+#include <variant>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The system's one error value: `description` is the text the log or the user sees.
+class DatabaseError : public std::exception {
+public:
+    explicit DatabaseError(QString description);
+
+    const QString& description() const { return description_; }
+    const char* what() const noexcept override { return utf8_.constData(); }
+
+private:
+    QString description_;
+    QByteArray utf8_;
+};
+
+// One value to bind to a statement parameter. The kind decides how SQLite stores it:
+// NULL, text, 64-bit integer, double (dates are seconds since 1970) or boolean (0/1).
+// Anything else (integers of other widths, single-precision floats, UUIDs) is stored as its text.
+class SqlValue {
+public:
+    using Storage = std::variant<std::monostate, QString, qint64, double, bool>;
+
+    SqlValue() = default;
+    SqlValue(std::nullptr_t) {}
+    SqlValue(const QString& text) : value_(text) {}
+    SqlValue(const char* text) : value_(QString::fromUtf8(text)) {}
+    SqlValue(bool flag) : value_(flag) {}
+    SqlValue(double number) : value_(number) {}
+    SqlValue(const QDateTime& date) : value_(date.toMSecsSinceEpoch() / 1000.0) {}
+    SqlValue(const QUuid& uuid) : value_(uuid.toString(QUuid::WithoutBraces).toUpper()) {}
+
+    template <std::integral T>
+        requires(!std::same_as<T, bool>)
+    SqlValue(T number)
+    {
+        if constexpr (sizeof(T) == sizeof(qint64) && std::is_signed_v<T>)
+            value_ = qint64(number);
+        else
+            value_ = QString::number(number);
+    }
+
+    SqlValue(float number) : value_(QString::number(number)) {}
+
+    template <typename T>
+    SqlValue(const std::optional<T>& maybe)
+    {
+        if (maybe)
+            value_ = SqlValue(*maybe).value_;
+    }
+
+    const Storage& storage() const { return value_; }
+
+private:
+    Storage value_;
+};
+
+using SqlValues = std::vector<SqlValue>;
+
+// One prepared statement. Every bind resets it first, so it can be run many times.
+// Rows are read by stepping until `step()` returns false; a failing step ends the read quietly.
+class Statement {
+public:
+    Statement(sqlite3* db, const QString& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(const SqlValues& values);
+
+    // Steps once; true while a row is available. Errors end the read without throwing.
+    bool step();
+    // Steps once for a write; throws DatabaseError with SQLite's generic text on failure.
+    void execute();
+
+    QString text(int column) const;
+    qint64 int64(int column) const;
+    double real(int column) const;
+    std::optional<double> optionalReal(int column) const;
+    bool boolean(int column) const;
+    bool isNull(int column) const;
+
+    sqlite3_stmt* handle() const { return handle_; }
+
+private:
+    sqlite3_stmt* handle_ = nullptr;
+};
+
+// One SQLite connection, opened read-write and created if missing, in WAL mode with foreign keys on.
+class Database {
+public:
+    explicit Database(const QString& path);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Runs every statement of a parameterless SQL text in order.
+    void exec(const QString& sql);
+    // Prepares one statement, binds the values, steps it once; rows are ignored.
+    void run(const QString& sql, const SqlValues& values = {});
+
+    qint64 lastInsertRowId() const;
+    qint64 changes() const;
+
+    sqlite3* db() const { return db_; }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+// A several-statement write: "BEGIN" on construction, "COMMIT" on commit(); leaving the scope
+// without commit rolls back, so a failed write commits nothing and the next "BEGIN" works.
+class Transaction {
+public:
+    explicit Transaction(Database& database);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit();
+
+private:
+    Database& database_;
+    bool open_ = true;
+};

@@ -1,0 +1,130 @@
+#include "Pellmar/index/Hashing.h"
+
+#include <QDir>
+#include <QFile>
+#include <QList>
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fts.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class Sha256 {
+public:
+    Sha256() : context_(EVP_MD_CTX_new(), &EVP_MD_CTX_free)
+    {
+        EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr);
+    }
+
+    void feed(const void* data, size_t length) { EVP_DigestUpdate(context_.get(), data, length); }
+
+    void feedLittleEndian(qint64 value)
+    {
+        unsigned char bytes[8];
+        auto bits = quint64(value);
+        for (unsigned char& byte : bytes) {
+            byte = static_cast<unsigned char>(bits & 0xff);
+            bits >>= 8;
+        }
+        feed(bytes, sizeof bytes);
+    }
+
+    QByteArray finish()
+    {
+        QByteArray digest(EVP_MAX_MD_SIZE, Qt::Uninitialized);
+        unsigned int length = 0;
+        EVP_DigestFinal_ex(context_.get(), reinterpret_cast<unsigned char*>(digest.data()), &length);
+        digest.resize(length);
+        return digest;
+    }
+
+private:
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context_;
+};
+
+QByteArray readHead(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw FileError(path, errno);
+    QByteArray head(quickHashPrefixLength, Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < head.size()) {
+        const ssize_t count = ::read(fd, head.data() + filled, size_t(head.size() - filled));
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            ::close(fd);
+            throw FileError(path, error);
+        }
+        if (count == 0)
+            break;
+        filled += count;
+    }
+    ::close(fd);
+    head.resize(filled);
+    return head;
+}
+
+} // namespace
+
+FileError::FileError(const QString& path, int errorNumber)
+    : std::runtime_error((path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errorNumber))).toStdString())
+    , path_(path)
+    , errorNumber_(errorNumber)
+{
+}
+
+QString quickHash(const QString& path, qint64 size, const std::optional<QByteArray>& prefix)
+{
+    const QByteArray data = prefix ? prefix->left(quickHashPrefixLength) : readHead(path);
+    Sha256 sha;
+    sha.feedLittleEndian(size);
+    sha.feed(data.constData(), size_t(data.size()));
+    return hexString(sha.finish());
+}
+
+QString folderHash(const QString& path, qint64 seed)
+{
+    Sha256 sha;
+    sha.feedLittleEndian(seed);
+
+    const QString root = QDir::cleanPath(path);
+    const QByteArray nativeRoot = QFile::encodeName(root);
+    char* roots[] = {const_cast<char*>(nativeRoot.constData()), nullptr};
+
+    // FTS_PHYSICAL: symbolic links are reported as links, never followed.
+    QList<QByteArray> entries;
+    if (FTS* tree = fts_open(roots, FTS_PHYSICAL | FTS_NOCHDIR, nullptr)) {
+        while (FTSENT* entry = fts_read(tree)) {
+            if (entry->fts_info != FTS_F)
+                continue;
+            const QString entryPath = QFile::decodeName(QByteArray(entry->fts_path, entry->fts_pathlen));
+            const QString text = entryPath.mid(root.size()) + QLatin1Char('|')
+                + QString::number(qint64(entry->fts_statp->st_size));
+            entries.append(text.normalized(QString::NormalizationForm_C).toUtf8());
+        }
+        fts_close(tree);
+    }
+
+    // Byte order of UTF-8 is code-point order.
+    std::sort(entries.begin(), entries.end());
+    for (const QByteArray& entry : entries)
+        sha.feed(entry.constData(), size_t(entry.size()));
+    return hexString(sha.finish());
+}
+
+QString hexString(const QByteArray& digest)
+{
+    return QString::fromLatin1(digest.toHex());
+}
