@@ -36,7 +36,9 @@ public:
     Database& database() { return db_; }
 
     // Schema and migrations
-    void migrate();
+    // Creates or upgrades the schema to version 8 on the writer. True exactly when tables of a layout
+    // too old to upgrade were dropped (the caller then clears the preview files).
+    bool migrate();
 
     // Sources
     QList<Source> sources();

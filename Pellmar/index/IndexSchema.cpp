@@ -1,0 +1,265 @@
+#include "Pellmar/index/Index.h"
+
+#include "Pellmar/index/Log.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QSet>
+
+namespace {
+
+constexpr qint64 currentVersion = 8;
+// A file with an items table below this version predates the base script and is started afresh.
+constexpr qint64 firstKeptVersion = 2;
+// Files below this version may hold Apple Photos items whose larger previews failed for good.
+constexpr qint64 firstVersionWithPhotosPreviews = 4;
+
+const QString everythingWorkspace = QStringLiteral("everything");
+
+// The tables of the first layout that is still upgraded; the version it leaves is 2 so that an
+// interrupted upgrade resumes without dropping anything.
+const QString baseScript = QStringLiteral(R"(CREATE TABLE IF NOT EXISTS sources (
+  id TEXT PRIMARY KEY,
+  name TEXT NOT NULL,
+  root_path TEXT NOT NULL,
+  volume_uuid TEXT NOT NULL,
+  volume_name TEXT NOT NULL,
+  added_at REAL NOT NULL
+);
+CREATE TABLE IF NOT EXISTS files (
+  id INTEGER PRIMARY KEY,
+  source_id TEXT NOT NULL REFERENCES sources(id) ON DELETE CASCADE,
+  rel_path TEXT NOT NULL,
+  size INTEGER NOT NULL,
+  mtime REAL NOT NULL,
+  quick_hash TEXT,
+  item_id TEXT,
+  state INTEGER NOT NULL DEFAULT 0,
+  error TEXT,
+  UNIQUE(source_id, rel_path)
+);
+CREATE INDEX IF NOT EXISTS files_item ON files(item_id);
+CREATE INDEX IF NOT EXISTS files_state ON files(state);
+CREATE TABLE IF NOT EXISTS items (
+  id TEXT PRIMARY KEY,
+  quick_hash TEXT NOT NULL UNIQUE,
+  kind INTEGER NOT NULL,
+  filename TEXT NOT NULL,
+  captured_at REAL,
+  width INTEGER NOT NULL DEFAULT 0,
+  height INTEGER NOT NULL DEFAULT 0,
+  duration REAL NOT NULL DEFAULT 0,
+  camera TEXT NOT NULL DEFAULT '',
+  lens TEXT NOT NULL DEFAULT '',
+  preview_ext TEXT NOT NULL DEFAULT '',
+  proxy_ext TEXT NOT NULL DEFAULT '',
+  poster_ext TEXT NOT NULL DEFAULT '',
+  full_error TEXT,
+  created_at REAL NOT NULL
+);
+CREATE INDEX IF NOT EXISTS items_captured ON items(captured_at);
+CREATE INDEX IF NOT EXISTS items_proxy ON items(proxy_ext);
+CREATE VIRTUAL TABLE IF NOT EXISTS search USING fts5(item_id UNINDEXED, text, tokenize = 'unicode61 remove_diacritics 2');
+PRAGMA user_version = 2;)");
+
+struct AddedColumn {
+    const char* table;
+    const char* column;
+    const char* declaration;
+};
+
+// Columns that came after the base layout, in the order they were introduced.
+constexpr AddedColumn addedColumns[] = {
+    {"sources", "kind", "INTEGER NOT NULL DEFAULT 0"},
+    {"files", "asset_id", "TEXT NOT NULL DEFAULT ''"},
+    {"files", "local", "INTEGER NOT NULL DEFAULT 1"},
+    {"items", "weak_id", "TEXT NOT NULL DEFAULT ''"},
+    {"files", "favorite", "INTEGER NOT NULL DEFAULT 0"},
+    {"files", "subtype", "INTEGER NOT NULL DEFAULT 0"},
+    {"files", "raw", "INTEGER NOT NULL DEFAULT 0"},
+    {"files", "added_at", "REAL NOT NULL DEFAULT 0"},
+    {"items", "modified_at", "REAL NOT NULL DEFAULT 0"},
+    {"items", "added_at", "REAL NOT NULL DEFAULT 0"},
+    {"items", "uti", "TEXT NOT NULL DEFAULT ''"},
+};
+
+const QString queryIndexScript = QStringLiteral(
+    "CREATE INDEX IF NOT EXISTS items_kind_captured ON items(kind, captured_at);\n"
+    "CREATE INDEX IF NOT EXISTS items_captured_modified ON items(captured_at, modified_at);\n"
+    "CREATE INDEX IF NOT EXISTS items_modified ON items(modified_at);\n"
+    "CREATE INDEX IF NOT EXISTS items_added ON items(added_at, created_at);\n"
+    "CREATE INDEX IF NOT EXISTS items_name ON items(filename COLLATE NOCASE);\n"
+    "CREATE INDEX IF NOT EXISTS files_source_path ON files(source_id, rel_path);\n"
+    "CREATE INDEX IF NOT EXISTS files_source_item ON files(source_id, item_id);\n"
+    "CREATE INDEX IF NOT EXISTS files_favorite ON files(item_id) WHERE favorite = 1;\n"
+    "CREATE INDEX IF NOT EXISTS files_asset ON files(item_id) WHERE asset_id != '';");
+
+// Indexes added for speed after the file format was fixed. Unlike the rest of the schema they are
+// made sure of on every start, the fast path included, so a file already at the current version
+// gets an index added here on its next start. Add new ones at the end of this list.
+const QStringList speedIndexes = {
+    // Lets an item's search row be found through the full-text table's content store by item id
+    // ("DELETE FROM search WHERE rowid IN (SELECT id FROM search_content WHERE c0 = ?)") instead
+    // of a scan of every search row.
+    QStringLiteral("CREATE INDEX IF NOT EXISTS search_item ON search_content(c0)"),
+};
+
+const QString favoritesTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS favorites (workspace_id TEXT NOT NULL, item_id TEXT NOT NULL, added_at REAL NOT "
+    "NULL, PRIMARY KEY (workspace_id, item_id))");
+const QString workspacesTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS workspaces (id TEXT PRIMARY KEY, name TEXT NOT NULL, symbol TEXT NOT NULL, tint "
+    "TEXT NOT NULL, position INTEGER NOT NULL, created_at REAL NOT NULL)");
+const QString membersTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS workspace_sources (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT "
+    "NOT NULL DEFAULT '', PRIMARY KEY (workspace_id, source_id, path))");
+const QString pinsTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS pins (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT NOT NULL, "
+    "position INTEGER NOT NULL, PRIMARY KEY (workspace_id, source_id, path))");
+const QString foldersTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS folders (source_id TEXT NOT NULL REFERENCES sources(id) ON DELETE CASCADE, rel_path "
+    "TEXT NOT NULL, parent_path TEXT NOT NULL, mtime REAL NOT NULL, PRIMARY KEY (source_id, rel_path))");
+
+// The first row's first column as an integer; nothing when the statement yields no row.
+std::optional<qint64> firstInteger(Database& db, const QString& sql, const SqlValues& values = {})
+{
+    Statement statement(db.db(), sql);
+    statement.bind(values);
+    if (!statement.step())
+        return std::nullopt;
+    return statement.int64(0);
+}
+
+QByteArray milliseconds(qint64 nanoseconds)
+{
+    return QByteArray::number(double(nanoseconds) / 1e6, 'f', 2);
+}
+
+// Runs the statements of `rebuild` in one transaction when the probe finds `column` missing from
+// `table`; a probe without a row leaves the table alone.
+void rebuildWithoutColumn(Database& db, const QString& table, const QString& column, const QStringList& rebuild)
+{
+    const QString probe =
+        QStringLiteral("SELECT COUNT(*) FROM pragma_table_info('%1') WHERE name = '%2'").arg(table, column);
+    if (firstInteger(db, probe).value_or(1) != 0)
+        return;
+    Transaction transaction(db);
+    for (const QString& statement : rebuild)
+        db.exec(statement);
+    transaction.commit();
+}
+
+} // namespace
+
+bool Index::migrate()
+{
+    QElapsedTimer clock;
+    clock.start();
+
+    const qint64 version = firstInteger(db_, QStringLiteral("PRAGMA user_version")).value_or(0);
+    const qint64 versionTime = clock.nsecsElapsed();
+    const bool hadItems =
+        firstInteger(db_, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'items'"))
+            .value_or(0)
+        > 0;
+    const qint64 probeTime = clock.nsecsElapsed() - versionTime;
+
+    if (hadItems && version >= currentVersion) {
+        for (const QString& statement : speedIndexes)
+            db_.exec(statement);
+        qCInfo(logIndex, "migrate fast path at version %lld: user_version %s ms, table probe %s ms, total %s ms",
+               version, milliseconds(versionTime).constData(), milliseconds(probeTime).constData(),
+               milliseconds(clock.nsecsElapsed()).constData());
+        return false;
+    }
+    qCInfo(logIndex, "migrate full path from version %lld: user_version %s ms, table probe %s ms", version,
+           milliseconds(versionTime).constData(), milliseconds(probeTime).constData());
+
+    // A layout older than the base script is not upgraded: its content tables start again empty.
+    // With foreign keys on, dropping `sources` also deletes the `folders` rows of those sources;
+    // workspaces, their members, favorites and pins have no foreign keys and stay.
+    const bool dropped = hadItems && version < firstKeptVersion;
+    if (dropped) {
+        Transaction transaction(db_);
+        db_.exec(QStringLiteral("DROP TABLE IF EXISTS search; DROP TABLE IF EXISTS files; DROP TABLE IF EXISTS "
+                                "items; DROP TABLE IF EXISTS sources;"));
+        transaction.commit();
+    }
+
+    db_.exec(baseScript);
+
+    QSet<QString> added;
+    for (const AddedColumn& column : addedColumns) {
+        const QString table = QString::fromLatin1(column.table);
+        const QString name = QString::fromLatin1(column.column);
+        const auto count = firstInteger(
+            db_, QStringLiteral("SELECT COUNT(*) FROM pragma_table_info('%1') WHERE name = ?").arg(table), {name});
+        if (count != 0)
+            continue;
+        db_.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(table, name, QLatin1String(column.declaration)));
+        added.insert(table + QLatin1Char('.') + name);
+    }
+
+    if (added.contains(QStringLiteral("items.modified_at")) || added.contains(QStringLiteral("items.added_at")))
+        db_.exec(QStringLiteral(
+            "UPDATE items SET modified_at = f.m, added_at = f.a FROM (SELECT item_id, MAX(mtime) AS m, MAX(added_at) AS "
+            "a FROM files WHERE item_id IS NOT NULL GROUP BY item_id) AS f WHERE f.item_id = items.id"));
+
+    db_.exec(queryIndexScript);
+    db_.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS items_weak ON items(weak_id)"));
+
+    db_.exec(favoritesTable);
+    // Favorites from before workspaces become favorites of "Everything".
+    rebuildWithoutColumn(
+        db_, QStringLiteral("favorites"), QStringLiteral("workspace_id"),
+        {QStringLiteral("CREATE TABLE favorites_new (workspace_id TEXT NOT NULL, item_id TEXT NOT NULL, added_at REAL "
+                        "NOT NULL, PRIMARY KEY (workspace_id, item_id))"),
+         QStringLiteral("INSERT INTO favorites_new (workspace_id, item_id, added_at) SELECT '") + everythingWorkspace
+             + QStringLiteral("', item_id, added_at FROM favorites"),
+         QStringLiteral("DROP TABLE favorites"), QStringLiteral("ALTER TABLE favorites_new RENAME TO favorites")});
+
+    db_.exec(workspacesTable);
+    db_.exec(membersTable);
+    // Members from before folder members stand for their whole source.
+    rebuildWithoutColumn(
+        db_, QStringLiteral("workspace_sources"), QStringLiteral("path"),
+        {QStringLiteral("CREATE TABLE workspace_sources_new (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path "
+                        "TEXT NOT NULL DEFAULT '', PRIMARY KEY (workspace_id, source_id, path))"),
+         QStringLiteral("INSERT INTO workspace_sources_new (workspace_id, source_id, path) SELECT workspace_id, "
+                        "source_id, '' FROM workspace_sources"),
+         QStringLiteral("DROP TABLE workspace_sources"),
+         QStringLiteral("ALTER TABLE workspace_sources_new RENAME TO workspace_sources")});
+
+    db_.run(QStringLiteral("UPDATE workspaces SET symbol = 'house' WHERE id = ? AND symbol = 'square.grid.2x2'"),
+            {everythingWorkspace});
+    db_.exec(pinsTable);
+    db_.run(QStringLiteral("INSERT OR IGNORE INTO workspaces (id, name, symbol, tint, position, created_at) VALUES (?, "
+                           "'Everything', 'house', 'accent', 0, ?)"),
+            {everythingWorkspace, QDateTime::currentMSecsSinceEpoch() / 1000.0});
+    db_.exec(QStringLiteral("UPDATE sources SET name = 'Apple Photos' WHERE kind = 1 AND name = 'Photos'"));
+    db_.exec(QStringLiteral(
+        "UPDATE items SET weak_id = lower(filename) || '|' || width || 'x' || height || '|' || CAST(captured_at AS "
+        "INTEGER) WHERE weak_id = '' AND captured_at IS NOT NULL AND width > 0 AND height > 0"));
+    db_.exec(foldersTable);
+    db_.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS folders_parent ON folders(source_id, parent_path)"));
+    db_.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS files_item_source ON files(item_id, source_id)"));
+    db_.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS items_id_weak ON items(id, weak_id)"));
+    for (const QString& statement : speedIndexes)
+        db_.exec(statement);
+
+    // Apple Photos items whose larger preview failed only because the original was not on this
+    // computer go back into the larger-preview queue.
+    if (hadItems && version < firstVersionWithPhotosPreviews) {
+        db_.exec(QStringLiteral(
+            "UPDATE items SET full_error = NULL WHERE full_error IS NOT NULL AND proxy_ext = '' AND (kind = 1 OR (kind "
+            "= 0 AND full_error LIKE '%original is not on this Mac%')) AND id IN (SELECT item_id FROM files WHERE "
+            "asset_id != '' AND item_id IS NOT NULL) AND id NOT IN (SELECT item_id FROM files WHERE asset_id = '' AND "
+            "item_id IS NOT NULL)"));
+        const qint64 requeued = firstInteger(db_, QStringLiteral("SELECT changes()")).value_or(0);
+        qCInfo(logIndex, "migrate requeued %lld Apple Photos items for full previews", requeued);
+    }
+
+    db_.exec(QStringLiteral("PRAGMA user_version = %1").arg(currentVersion));
+    qCInfo(logIndex, "migrate full path finished in %s ms", milliseconds(clock.nsecsElapsed()).constData());
+    return dropped;
+}

@@ -1,0 +1,51 @@
+#include "Pellmar/index/Index.h"
+
+QList<Source> Index::sources()
+{
+    Statement statement(
+        db_.db(),
+        QStringLiteral("SELECT id, name, root_path, volume_uuid, volume_name, added_at, kind FROM sources ORDER BY added_at"));
+    QList<Source> sources;
+    while (statement.step()) {
+        sources.append(Source{
+            .id = statement.text(0),
+            .name = statement.text(1),
+            .rootPath = statement.text(2),
+            .volumeUUID = statement.text(3),
+            .volumeName = statement.text(4),
+            .addedAt = statement.real(5),
+            .kind = statement.int64(6) == qint64(SourceKind::photos) ? SourceKind::photos : SourceKind::folder,
+        });
+    }
+    return sources;
+}
+
+void Index::saveSource(const Source& source)
+{
+    // Replacing a stored source would delete its files and folders through the cascade, so an id
+    // that is already taken is refused and the stored row stays as it is.
+    db_.run(QStringLiteral("INSERT INTO sources (id, name, root_path, volume_uuid, volume_name, added_at, kind) VALUES "
+                           "(?, ?, ?, ?, ?, ?, ?) ON CONFLICT(id) DO NOTHING"),
+            {source.id, source.name, source.rootPath, source.volumeUUID, source.volumeName, source.addedAt,
+             qint64(source.kind)});
+    if (db_.changes() == 0)
+        throw DatabaseError(QStringLiteral("a source with the id %1 already exists").arg(source.id));
+}
+
+void Index::removeSource(const QString& sourceID)
+{
+    Transaction transaction(db_);
+    db_.run(QStringLiteral("DELETE FROM workspace_sources WHERE source_id = ?"), {sourceID});
+    db_.run(QStringLiteral("DELETE FROM pins WHERE source_id = ?"), {sourceID});
+    // Items without a file on another source go, with their search rows; the source's own files
+    // still exist here and are left out by "source_id != ?".
+    db_.run(QStringLiteral("DELETE FROM search WHERE item_id IN (SELECT id FROM items WHERE id NOT IN (SELECT item_id "
+                           "FROM files WHERE source_id != ? AND item_id IS NOT NULL))"),
+            {sourceID});
+    db_.run(QStringLiteral("DELETE FROM items WHERE id NOT IN (SELECT item_id FROM files WHERE source_id != ? AND "
+                           "item_id IS NOT NULL)"),
+            {sourceID});
+    // The source's files and folders go with it by the cascade.
+    db_.run(QStringLiteral("DELETE FROM sources WHERE id = ?"), {sourceID});
+    transaction.commit();
+}

@@ -1,0 +1,66 @@
+CREATE TABLE favorites (workspace_id TEXT NOT NULL, item_id TEXT NOT NULL, added_at REAL NOT NULL, PRIMARY KEY (workspace_id, item_id));
+CREATE TABLE files (
+  id INTEGER PRIMARY KEY,
+  source_id TEXT NOT NULL REFERENCES sources(id) ON DELETE CASCADE,
+  rel_path TEXT NOT NULL,
+  size INTEGER NOT NULL,
+  mtime REAL NOT NULL,
+  quick_hash TEXT,
+  item_id TEXT,
+  state INTEGER NOT NULL DEFAULT 0,
+  error TEXT, asset_id TEXT NOT NULL DEFAULT '', local INTEGER NOT NULL DEFAULT 1, favorite INTEGER NOT NULL DEFAULT 0, subtype INTEGER NOT NULL DEFAULT 0, raw INTEGER NOT NULL DEFAULT 0, added_at REAL NOT NULL DEFAULT 0,
+  UNIQUE(source_id, rel_path)
+);
+CREATE INDEX files_asset ON files(item_id) WHERE asset_id != '';
+CREATE INDEX files_favorite ON files(item_id) WHERE favorite = 1;
+CREATE INDEX files_item ON files(item_id);
+CREATE INDEX files_item_source ON files(item_id, source_id);
+CREATE INDEX files_source_item ON files(source_id, item_id);
+CREATE INDEX files_source_path ON files(source_id, rel_path);
+CREATE INDEX files_state ON files(state);
+CREATE TABLE folders (source_id TEXT NOT NULL REFERENCES sources(id) ON DELETE CASCADE, rel_path TEXT NOT NULL, parent_path TEXT NOT NULL, mtime REAL NOT NULL, PRIMARY KEY (source_id, rel_path));
+CREATE INDEX folders_parent ON folders(source_id, parent_path);
+CREATE TABLE items (
+  id TEXT PRIMARY KEY,
+  quick_hash TEXT NOT NULL UNIQUE,
+  kind INTEGER NOT NULL,
+  filename TEXT NOT NULL,
+  captured_at REAL,
+  width INTEGER NOT NULL DEFAULT 0,
+  height INTEGER NOT NULL DEFAULT 0,
+  duration REAL NOT NULL DEFAULT 0,
+  camera TEXT NOT NULL DEFAULT '',
+  lens TEXT NOT NULL DEFAULT '',
+  preview_ext TEXT NOT NULL DEFAULT '',
+  proxy_ext TEXT NOT NULL DEFAULT '',
+  poster_ext TEXT NOT NULL DEFAULT '',
+  full_error TEXT,
+  created_at REAL NOT NULL
+, weak_id TEXT NOT NULL DEFAULT '', modified_at REAL NOT NULL DEFAULT 0, added_at REAL NOT NULL DEFAULT 0, uti TEXT NOT NULL DEFAULT '');
+CREATE INDEX items_added ON items(added_at, created_at);
+CREATE INDEX items_captured ON items(captured_at);
+CREATE INDEX items_captured_modified ON items(captured_at, modified_at);
+CREATE INDEX items_id_weak ON items(id, weak_id);
+CREATE INDEX items_kind_captured ON items(kind, captured_at);
+CREATE INDEX items_modified ON items(modified_at);
+CREATE INDEX items_name ON items(filename COLLATE NOCASE);
+CREATE INDEX items_proxy ON items(proxy_ext);
+CREATE INDEX items_weak ON items(weak_id);
+CREATE TABLE pins (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT NOT NULL, position INTEGER NOT NULL, PRIMARY KEY (workspace_id, source_id, path));
+CREATE VIRTUAL TABLE search USING fts5(item_id UNINDEXED, text, tokenize = 'unicode61 remove_diacritics 2');
+CREATE TABLE 'search_config'(k PRIMARY KEY, v) WITHOUT ROWID;
+CREATE TABLE 'search_content'(id INTEGER PRIMARY KEY, c0, c1);
+CREATE TABLE 'search_data'(id INTEGER PRIMARY KEY, block BLOB);
+CREATE TABLE 'search_docsize'(id INTEGER PRIMARY KEY, sz BLOB);
+CREATE TABLE 'search_idx'(segid, term, pgno, PRIMARY KEY(segid, term)) WITHOUT ROWID;
+CREATE INDEX search_item ON search_content(c0);
+CREATE TABLE sources (
+  id TEXT PRIMARY KEY,
+  name TEXT NOT NULL,
+  root_path TEXT NOT NULL,
+  volume_uuid TEXT NOT NULL,
+  volume_name TEXT NOT NULL,
+  added_at REAL NOT NULL
+, kind INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE workspace_sources (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT NOT NULL DEFAULT '', PRIMARY KEY (workspace_id, source_id, path));
+CREATE TABLE workspaces (id TEXT PRIMARY KEY, name TEXT NOT NULL, symbol TEXT NOT NULL, tint TEXT NOT NULL, position INTEGER NOT NULL, created_at REAL NOT NULL);
