@@ -1,0 +1,43 @@
+#include "Pellmar/index/IndexRows.h"
+
+#include <QStringList>
+
+#include <array>
+
+namespace {
+
+constexpr std::array<const char*, itemColumnCount> itemColumnNames{
+    "id", "quick_hash", "kind", "filename", "captured_at", "width", "height",
+    "duration", "camera", "lens", "preview_ext", "proxy_ext", "poster_ext", "uti"};
+
+} // namespace
+
+QString itemColumns(QStringView tableAlias)
+{
+    const QString prefix = tableAlias.isEmpty() ? QString() : tableAlias.toString() + u'.';
+    QStringList columns;
+    for (const char* name : itemColumnNames)
+        columns.append(prefix + QLatin1String(name));
+    return columns.join(QStringLiteral(", "));
+}
+
+Item itemFromRow(const Statement& row, int firstColumn)
+{
+    const auto column = [firstColumn](int offset) { return firstColumn + offset; };
+    Item item;
+    item.id = row.text(column(0));
+    item.quickHash = row.text(column(1));
+    item.kind = mediaKindFromRawValue(row.int64(column(2))).value_or(MediaKind::photo);
+    item.filename = row.text(column(3));
+    item.capturedAt = row.optionalReal(column(4));
+    item.width = row.int64(column(5));
+    item.height = row.int64(column(6));
+    item.duration = row.real(column(7));
+    item.camera = row.text(column(8));
+    item.lens = row.text(column(9));
+    item.previewExtension = row.text(column(10));
+    item.proxyExtension = row.text(column(11));
+    item.posterExtension = row.text(column(12));
+    item.uti = row.text(column(13));
+    return item;
+}
