@@ -1,0 +1,204 @@
+#include "Pellmar/media/ScanningRules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMimeDatabase>
+#include <QMimeType>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool exists(const QString& path)
+{
+    return ::access(QFile::encodeName(path).constData(), F_OK) == 0;
+}
+
+bool isDirectory(const QString& path)
+{
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// Access to the photo library. The photo library is read through its own layer; until that layer
+// answers here, the photo library source is never available.
+bool photosAccessGranted()
+{
+    return false;
+}
+
+std::optional<MediaKind> kindOfMimeType(const QMimeType& type)
+{
+    const auto isOf = [&type](QLatin1String prefix) {
+        if (type.name().startsWith(prefix))
+            return true;
+        for (const QString& ancestor : type.allAncestors()) {
+            if (ancestor.startsWith(prefix))
+                return true;
+        }
+        return false;
+    };
+    if (isOf(QLatin1String("video/")))
+        return MediaKind::video;
+    if (isOf(QLatin1String("image/")))
+        return MediaKind::photo;
+    if (isOf(QLatin1String("audio/")))
+        return MediaKind::audio;
+    return std::nullopt;
+}
+
+} // namespace
+
+const QSet<QString>& rawExtensions()
+{
+    static const QSet<QString> table{
+        QStringLiteral("raf"), QStringLiteral("dng"), QStringLiteral("cr2"), QStringLiteral("cr3"),
+        QStringLiteral("nef"), QStringLiteral("arw"), QStringLiteral("orf"), QStringLiteral("rw2"),
+        QStringLiteral("pef"), QStringLiteral("srw"), QStringLiteral("3fr"), QStringLiteral("fff"),
+        QStringLiteral("iiq"), QStringLiteral("x3f"), QStringLiteral("erf"), QStringLiteral("mef"),
+        QStringLiteral("mos"), QStringLiteral("nrw"), QStringLiteral("rwl")};
+    return table;
+}
+
+const QSet<QString>& homeSubfolderNames()
+{
+    // Linux keeps videos in "Videos" where the Mac has "Movies".
+    static const QSet<QString> table{
+        QStringLiteral("Pictures"), QStringLiteral("Desktop"), QStringLiteral("Downloads"),
+        QStringLiteral("Movies"), QStringLiteral("Documents"), QStringLiteral("Videos")};
+    return table;
+}
+
+const QSet<QString>& skippedFolderNames()
+{
+    static const QSet<QString> table{
+        QStringLiteral("node_modules"), QStringLiteral("Cache"), QStringLiteral("Caches"), QStringLiteral("cache"),
+        QStringLiteral("User Data"), QStringLiteral("tmp"), QStringLiteral("Temp"), QStringLiteral("DerivedData"),
+        QStringLiteral("build"), QStringLiteral(".build")};
+    return table;
+}
+
+const QSet<QString>& projectMarkers()
+{
+    static const QSet<QString> table{
+        QStringLiteral(".git"), QStringLiteral("package.json"), QStringLiteral("Package.swift"),
+        QStringLiteral("Cargo.toml"), QStringLiteral("pyproject.toml"), QStringLiteral("Gemfile")};
+    return table;
+}
+
+const QSet<QString>& libraryBundleExtensions()
+{
+    static const QSet<QString> table{QStringLiteral("photoslibrary"), QStringLiteral("lrlibrary")};
+    return table;
+}
+
+const QSet<QString>& packageExtensions()
+{
+    // Folders that Macs present as one file and that people carry to Linux: applications and their
+    // plug-ins, documents of office, music and video applications, media libraries, disk images
+    // and developer projects.
+    static const QSet<QString> table{
+        QStringLiteral("app"), QStringLiteral("appex"), QStringLiteral("bundle"), QStringLiteral("component"),
+        QStringLiteral("framework"), QStringLiteral("kext"), QStringLiteral("mdimporter"), QStringLiteral("plugin"),
+        QStringLiteral("prefpane"), QStringLiteral("qlgenerator"), QStringLiteral("saver"), QStringLiteral("xpc"),
+        QStringLiteral("rtfd"), QStringLiteral("pages"), QStringLiteral("numbers"), QStringLiteral("key"),
+        QStringLiteral("scptd"), QStringLiteral("pkg"), QStringLiteral("mpkg"),
+        QStringLiteral("fcpbundle"), QStringLiteral("fcpxmld"), QStringLiteral("imovielibrary"),
+        QStringLiteral("photoslibrary"), QStringLiteral("photolibrary"), QStringLiteral("aplibrary"),
+        QStringLiteral("musiclibrary"), QStringLiteral("tvlibrary"), QStringLiteral("lrlibrary"),
+        QStringLiteral("logicx"), QStringLiteral("band"), QStringLiteral("sparsebundle"),
+        QStringLiteral("xcodeproj"), QStringLiteral("xcworkspace"), QStringLiteral("playground")};
+    return table;
+}
+
+QString homePath()
+{
+    static const QString path = QDir::cleanPath(QDir::homePath());
+    return path;
+}
+
+QString iCloudDrivePath()
+{
+    static const QString path = homePath() + QStringLiteral("/Library/Mobile Documents/com~apple~CloudDocs");
+    return path;
+}
+
+QString pathExtension(const QString& path)
+{
+    const qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > nameStart ? path.mid(dot + 1) : QString();
+}
+
+bool isHiddenName(const QString& name)
+{
+    return name.startsWith(QLatin1Char('.'));
+}
+
+bool isPackageName(const QString& name)
+{
+    return packageExtensions().contains(pathExtension(name).toLower());
+}
+
+VolumeIdentity volumeIdentity(const QString& path, const Volumes& volumes)
+{
+    const std::optional<MountedVolume> volume = volumes.volumeOf(path);
+    return volume ? VolumeIdentity{volume->uuid, volume->name} : VolumeIdentity{};
+}
+
+bool isSourceAvailable(const Source& source, const Volumes& volumes)
+{
+    if (source.kind == SourceKind::photos)
+        return photosAccessGranted();
+    if (!isDirectory(source.rootPath))
+        return false;
+    if (source.volumeUUID.isEmpty())
+        return true;
+    return volumeIdentity(source.rootPath, volumes).uuid == source.volumeUUID;
+}
+
+bool isProjectFolder(const QString& folderPath)
+{
+    for (const QString& marker : projectMarkers()) {
+        if (exists(folderPath + QLatin1Char('/') + marker))
+            return true;
+    }
+    return false;
+}
+
+bool shouldIndexPath(const QString& relativePath, const Source& source)
+{
+    if (source.kind != SourceKind::folder)
+        return false;
+    const QStringList components = relativePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (source.rootPath == homePath() && !components.isEmpty() && !homeSubfolderNames().contains(components.first()))
+        return false;
+    if (isProjectFolder(source.rootPath))
+        return false;
+    QString folder = source.rootPath;
+    for (const QString& component : components) {
+        if (isHiddenName(component) || skippedFolderNames().contains(component)
+            || libraryBundleExtensions().contains(pathExtension(component).toLower()))
+            return false;
+        folder += QLatin1Char('/') + component;
+        if (isProjectFolder(folder))
+            return false;
+    }
+    return true;
+}
+
+std::optional<MediaKind> mediaKindForExtension(const QString& path)
+{
+    const QString extension = pathExtension(path).toLower();
+    if (extension.isEmpty())
+        return std::nullopt;
+    if (rawExtensions().contains(extension))
+        return MediaKind::photo;
+    static const QMimeDatabase mimeTypes;
+    for (const QMimeType& type : mimeTypes.mimeTypesForFileName(QStringLiteral("file.") + extension)) {
+        if (const std::optional<MediaKind> kind = kindOfMimeType(type))
+            return kind;
+    }
+    return std::nullopt;
+}

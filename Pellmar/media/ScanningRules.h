@@ -1,0 +1,61 @@
+#pragma once
+
+// What of a folder source is indexed, whether a source can be read now, and on which volume a
+// folder lies. Constant tables and stateless functions, safe on any thread; those that touch the
+// file system block for their calls.
+
+#include "Pellmar/index/Model.h"
+#include "Pellmar/platform/Volumes.h"
+
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+// File-name extensions of camera RAW photos, lower case.
+const QSet<QString>& rawExtensions();
+// The folders directly in the home folder that a source rooted at the home folder indexes.
+const QSet<QString>& homeSubfolderNames();
+// Folder names never walked: dependencies, caches, temporary and build products. Exact case.
+const QSet<QString>& skippedFolderNames();
+// Names whose presence directly inside a folder marks a software project.
+const QSet<QString>& projectMarkers();
+// Extensions of photo-library folders, whose contents belong to their application, lower case.
+const QSet<QString>& libraryBundleExtensions();
+// Extensions of folders that are one document or application (packages), lower case.
+const QSet<QString>& packageExtensions();
+
+// The user's home folder, "." and ".." removed and symbolic links kept; read once per process.
+QString homePath();
+QString iCloudDrivePath();
+
+// The text after the last "." of a path's last component, as written; empty when the name has
+// none or only a leading one (".profile").
+QString pathExtension(const QString& path);
+// Hidden on Linux: the name begins with ".".
+bool isHiddenName(const QString& name);
+// A folder with this name is a package, listed as one file and never walked.
+bool isPackageName(const QString& name);
+
+struct VolumeIdentity {
+    QString uuid;
+    QString name;
+
+    bool operator==(const VolumeIdentity&) const = default;
+};
+
+// UUID and name of the volume that holds a path; two empty texts when they cannot be read.
+VolumeIdentity volumeIdentity(const QString& path, const Volumes& volumes = Volumes::system());
+
+// Whether a source can be read now: a folder source's root is a folder on the volume it was
+// added from (any volume when none was recorded); the photo library when access is granted.
+bool isSourceAvailable(const Source& source, const Volumes& volumes = Volumes::system());
+
+// Whether a project marker exists directly inside the folder.
+bool isProjectFolder(const QString& folderPath);
+
+// Whether the folder or file at a relative path ("" for the root) of a source is indexed.
+bool shouldIndexPath(const QString& relativePath, const Source& source);
+
+// The kind of a file by its name's extension: photo, video or audio; nothing for anything else.
+std::optional<MediaKind> mediaKindForExtension(const QString& path);

@@ -1,0 +1,148 @@
+#include "Pellmar/media/ScanningRules.h"
+
+#include "tests/media/FakeVolumes.h"
+#include "tests/media/TestTree.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Source folderSource(const QString& root, const QString& volumeUUID = {})
+{
+    Source source;
+    source.id = QStringLiteral("S");
+    source.rootPath = root;
+    source.volumeUUID = volumeUUID;
+    return source;
+}
+
+struct PathCase {
+    const char* relativePath;
+    bool indexed;
+};
+
+TEST(ShouldIndexPath, RefusesDotSkippedLibraryAndProjectComponentsAtAnyDepth)
+{
+    QTemporaryDir dir;
+    const TestTree tree(dir.path());
+    tree.files({QStringLiteral("work/app/package.json"), QStringLiteral("work/photo.jpg")});
+    const Source source = folderSource(dir.path());
+
+    const PathCase cases[] = {
+        {"", true},
+        {"a/b/photo.jpg", true},
+        {"a//b/", true},
+        {".hidden", false},
+        {"a/b/.thumbnails/c", false},
+        {"a/.DS_Store", false},
+        {"Caches", false},
+        {"a/cache/b", false},
+        {"User Data", false},
+        {"node_modules/x", false},
+        {"CACHE", true},          // only the listed spellings are skipped
+        {"caches", true},
+        {"a/Family.photoslibrary/originals", false},
+        {"Catalog.LRLIBRARY", false},
+        {"work", true},           // holds a project, is none
+        {"work/photo.jpg", true},
+        {"work/app", false},      // the project folder itself
+        {"work/app/src/main.c", false},
+    };
+    for (const PathCase& test : cases)
+        EXPECT_EQ(shouldIndexPath(QString::fromUtf8(test.relativePath), source), test.indexed) << test.relativePath;
+}
+
+TEST(ShouldIndexPath, RootThatIsAProjectRefusesEverything)
+{
+    QTemporaryDir dir;
+    const TestTree tree(dir.path());
+    tree.folder(QStringLiteral(".git"));
+    tree.file(QStringLiteral("photos/a.jpg"));
+    EXPECT_FALSE(shouldIndexPath(QString(), folderSource(dir.path())));
+    EXPECT_FALSE(shouldIndexPath(QStringLiteral("photos"), folderSource(dir.path())));
+}
+
+TEST(ShouldIndexPath, PhotoLibrarySourceIndexesNoPath)
+{
+    Source source = folderSource(QStringLiteral("/"));
+    source.kind = SourceKind::photos;
+    EXPECT_FALSE(shouldIndexPath(QString(), source));
+    EXPECT_FALSE(shouldIndexPath(QStringLiteral("Album/ABC"), source));
+}
+
+TEST(ShouldIndexPath, HomeSourceIndexesOnlyTheMediaFolders)
+{
+    ASSERT_EQ(homePath(), QDir::cleanPath(QString::fromLocal8Bit(qgetenv("HOME"))));
+    const Source home = folderSource(homePath());
+    const PathCase cases[] = {
+        {"", true},
+        {"Pictures", true},
+        {"Desktop/x.png", true},
+        {"Downloads", true},
+        {"Movies", true},
+        {"Videos/clip.mp4", true},
+        {"Documents", true},
+        {"Library", false},
+        {"Music", false},
+        {"pictures", false},
+        {"notes.txt", false},
+    };
+    for (const PathCase& test : cases)
+        EXPECT_EQ(shouldIndexPath(QString::fromUtf8(test.relativePath), home), test.indexed) << test.relativePath;
+}
+
+TEST(IsSourceAvailable, NeedsAFolderOnTheVolumeItWasAddedFrom)
+{
+    QTemporaryDir dir;
+    const TestTree tree(dir.path());
+    tree.file(QStringLiteral("file.jpg"));
+    const FakeVolumes volumes({MountedVolume{QStringLiteral("/"), QStringLiteral("/dev/sda1"), QStringLiteral("ROOT-UUID"), QStringLiteral("/"), false},
+                               MountedVolume{dir.path(), QStringLiteral("/dev/sdb1"), QStringLiteral("CARD-UUID"), QStringLiteral("CARD"), true}});
+
+    EXPECT_TRUE(isSourceAvailable(folderSource(dir.path()), volumes));
+    EXPECT_TRUE(isSourceAvailable(folderSource(dir.path(), QStringLiteral("CARD-UUID")), volumes));
+    EXPECT_FALSE(isSourceAvailable(folderSource(dir.path(), QStringLiteral("OTHER-UUID")), volumes));
+    EXPECT_FALSE(isSourceAvailable(folderSource(tree.path(QStringLiteral("file.jpg"))), volumes));
+    EXPECT_FALSE(isSourceAvailable(folderSource(tree.path(QStringLiteral("gone"))), volumes));
+
+    const FakeVolumes unreadable({});
+    EXPECT_FALSE(isSourceAvailable(folderSource(dir.path(), QStringLiteral("CARD-UUID")), unreadable));
+}
+
+TEST(VolumeIdentity, IsEmptyWhenTheVolumeCannotBeRead)
+{
+    EXPECT_EQ(volumeIdentity(QStringLiteral("/no/such/path/anywhere")), VolumeIdentity{});
+    const FakeVolumes volumes({MountedVolume{QStringLiteral("/media/u/CARD"), {}, QStringLiteral("U1"), QStringLiteral("CARD"), true}});
+    EXPECT_EQ(volumeIdentity(QStringLiteral("/media/u/CARD/DCIM"), volumes), (VolumeIdentity{QStringLiteral("U1"), QStringLiteral("CARD")}));
+    EXPECT_EQ(volumeIdentity(QStringLiteral("/home"), volumes), VolumeIdentity{});
+}
+
+TEST(MediaKindForExtension, ByLowerCasedExtension)
+{
+    const struct {
+        const char* path;
+        std::optional<MediaKind> kind;
+    } cases[] = {
+        {"/a/IMG_1.CR3", MediaKind::photo},
+        {"/a/b.nef", MediaKind::photo},
+        {"/a/b.heic", MediaKind::photo},
+        {"/a/b.JPG", MediaKind::photo},
+        {"/a/b.png", MediaKind::photo},
+        {"/a/b.mov", MediaKind::video},
+        {"/a/b.mp4", MediaKind::video},
+        {"/a/b.MTS", MediaKind::video},
+        {"/a/b.m4a", MediaKind::audio},
+        {"/a/b.mp3", MediaKind::audio},
+        {"/a/b.pdf", std::nullopt},
+        {"/a/b.txt", std::nullopt},
+        {"/a/README", std::nullopt},
+        {"/a.mp4/README", std::nullopt},
+        {"/a/.mp4", std::nullopt},
+    };
+    for (const auto& test : cases)
+        EXPECT_EQ(mediaKindForExtension(QString::fromUtf8(test.path)), test.kind) << test.path;
+}
+
+} // namespace
