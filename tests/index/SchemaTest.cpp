@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <mutex>
 
@@ -57,9 +58,49 @@ qint64 integer(Database& db, const QString& sql)
     return statement.step() ? statement.int64(0) : -1;
 }
 
+// Every row of a query, its columns joined by "|" (NULL reads as "NULL").
+QStringList rows(Database& db, const QString& sql)
+{
+    Statement statement(db.db(), sql);
+    const int columns = sqlite3_column_count(statement.handle());
+    QStringList result;
+    while (statement.step()) {
+        QStringList values;
+        for (int column = 0; column < columns; ++column)
+            values.append(statement.isNull(column) ? QStringLiteral("NULL") : statement.text(column));
+        result.append(values.join(QLatin1Char('|')));
+    }
+    return result;
+}
+
+// Tables with their columns and declarations, and the indexes: what a migrated file must share with a new one.
+QStringList layoutOf(Database& db)
+{
+    return rows(db, QStringLiteral("SELECT m.name, p.name, p.type, p.\"notnull\", p.dflt_value, p.pk FROM sqlite_master m, "
+                                   "pragma_table_info(m.name) p WHERE m.type = 'table' ORDER BY m.name, p.name"))
+        + rows(db, QStringLiteral("SELECT name, tbl_name FROM sqlite_master WHERE type = 'index' ORDER BY name"));
+}
+
+void loadFixture(const QString& path, const QString& fixture, std::optional<qint64> version = std::nullopt)
+{
+    QFile file(QStringLiteral(QUORVIN_FIXTURES "/index/") + fixture);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << fixture.toStdString();
+    Database db(path);
+    db.exec(QString::fromUtf8(file.readAll()));
+    if (version)
+        db.exec(QStringLiteral("PRAGMA user_version = %1").arg(*version));
+}
+
 class SchemaTest : public ::testing::Test {
 protected:
     bool migrate(Index& index) { return waitFor(index.run([](Index& ix) { return ix.migrate(); })); }
+
+    QStringList newFileLayout()
+    {
+        Index fresh(dir.filePath(QStringLiteral("fresh.sqlite")));
+        migrate(fresh);
+        return layoutOf(fresh.database());
+    }
 
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("index.sqlite"));
@@ -110,6 +151,151 @@ TEST_F(SchemaTest, SecondRunTakesTheFastPathAndWritesNothing)
                     .match(lines[0])
                     .hasMatch())
         << lines[0].toStdString();
+}
+
+TEST_F(SchemaTest, LayoutsOlderThanTheBaseStartEmptyButKeepWorkspacesFavoritesAndPins)
+{
+    for (const qint64 version : {1, 0, -3}) {
+        SCOPED_TRACE(version);
+        QFile::remove(path);
+        loadFixture(path, QStringLiteral("version1.sql"), version);
+        IndexLogCapture log;
+        Index index(path);
+        EXPECT_TRUE(migrate(index));
+        Database& db = index.database();
+
+        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 8);
+        EXPECT_EQ(layoutOf(db), newFileLayout());
+        for (const char* table : {"sources", "files", "items", "search"})
+            EXPECT_EQ(integer(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table))), 0) << table;
+        // With foreign keys on, dropping `sources` deletes the folder rows of the dropped sources by the
+        // cascade, so no folder row points at a source that is gone.
+        EXPECT_EQ(integer(db, QStringLiteral("SELECT COUNT(*) FROM folders")), 0);
+        EXPECT_TRUE(rows(db, QStringLiteral("PRAGMA foreign_key_check")).isEmpty());
+
+        EXPECT_EQ(rows(db, QStringLiteral("SELECT * FROM favorites")), QStringList{"everything|I1|70.0"});
+        EXPECT_EQ(rows(db, QStringLiteral("SELECT id, name, symbol, tint, position FROM workspaces ORDER BY id")),
+                  QStringList({"W1|Family|square.grid.2x2|green|1", "everything|All of it|house|blue|2"}));
+        EXPECT_EQ(rows(db, QStringLiteral("SELECT * FROM workspace_sources")), QStringList{"W1|S1|"});
+        EXPECT_EQ(rows(db, QStringLiteral("SELECT * FROM pins")), QStringList{"W1|S1|trips|0"});
+        EXPECT_TRUE(log.take().contains(QStringLiteral("migrate requeued 0 Apple Photos items for full previews")));
+    }
+}
+
+TEST_F(SchemaTest, BaseLayoutsUpgradeInPlaceAndRequeuePhotosPreviewsBelowVersion4)
+{
+    const QStringList layout = newFileLayout();
+    struct Case {
+        qint64 version;
+        std::optional<qint64> requeued; // nothing: no re-queue at all
+    };
+    for (const Case& test : {Case{2, 2}, Case{3, 2}, Case{4, {}}, Case{7, {}}}) {
+        SCOPED_TRACE(test.version);
+        QFile::remove(path);
+        loadFixture(path, QStringLiteral("version3.sql"), test.version);
+        IndexLogCapture log;
+        Index index(path);
+        EXPECT_FALSE(migrate(index));
+        Database& db = index.database();
+
+        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 8);
+        EXPECT_EQ(layoutOf(db), layout);
+        const QStringList lines = log.take();
+        const QStringList requeueLines = lines.filter(QStringLiteral("requeued"));
+        if (test.requeued) {
+            EXPECT_EQ(requeueLines,
+                      QStringList{QStringLiteral("migrate requeued %1 Apple Photos items for full previews").arg(*test.requeued)});
+            EXPECT_EQ(rows(db, QStringLiteral("SELECT id FROM items WHERE full_error IS NULL AND (id LIKE 'REQUEUE%' "
+                                              "OR id LIKE 'KEEP%') ORDER BY id")),
+                      QStringList({"REQUEUE_PHOTO", "REQUEUE_VIDEO"}));
+        } else {
+            EXPECT_TRUE(requeueLines.isEmpty());
+            EXPECT_EQ(integer(db, QStringLiteral("SELECT COUNT(*) FROM items WHERE full_error IS NOT NULL")), 5);
+        }
+
+        EXPECT_EQ(rows(db, QStringLiteral("SELECT id, name FROM sources ORDER BY id")),
+                  QStringList({"DIR|Photos", "LIB|Apple Photos"}));
+        EXPECT_EQ(rows(db, QStringLiteral("SELECT id, weak_id FROM items WHERE id IN ('WEAK', 'WEAK_ACCENTS', 'NO_DATE', "
+                                          "'NO_WIDTH') ORDER BY id")),
+                  QStringList({"NO_DATE|", "NO_WIDTH|", "WEAK|img_0001.jpg|4000x3000|1700000000",
+                               "WEAK_ACCENTS|ÉtÉ.jpg|10x20|1700000001"}));
+        // Both item dates were added, so every item with files gets them from its newest file.
+        EXPECT_EQ(rows(db, QStringLiteral("SELECT id, modified_at, added_at FROM items WHERE id IN ('WEAK', "
+                                          "'KEEP_ALSO_IN_FOLDER', 'NO_DATE') ORDER BY id")),
+                  QStringList({"KEEP_ALSO_IN_FOLDER|30.0|0.0", "NO_DATE|0.0|0.0", "WEAK|45.0|0.0"}));
+        EXPECT_EQ(rows(db, QStringLiteral("SELECT item_id FROM search WHERE search MATCH 'img_0001'")),
+                  QStringList{"WEAK"});
+        EXPECT_EQ(rows(db, QStringLiteral("SELECT id, symbol FROM workspaces")), QStringList{"everything|house"});
+    }
+}
+
+TEST_F(SchemaTest, ExistingItemDatesWorkspacesAndMembersAreKept)
+{
+    loadFixture(path, QStringLiteral("version7.sql"));
+    Index index(path);
+    EXPECT_FALSE(migrate(index));
+    Database& db = index.database();
+
+    EXPECT_EQ(layoutOf(db), newFileLayout());
+    EXPECT_EQ(rows(db, QStringLiteral("SELECT modified_at, added_at, uti, full_error FROM items")),
+              QStringList{"5.0|6.0||export failed"});
+    EXPECT_EQ(rows(db, QStringLiteral("SELECT id, name, symbol, tint, position, created_at FROM workspaces")),
+              QStringList{"everything|Everything|house|accent|0|1.0"});
+    EXPECT_EQ(rows(db, QStringLiteral("SELECT * FROM workspace_sources")), QStringList{"W1|LIB|Albums"});
+    EXPECT_EQ(rows(db, QStringLiteral("SELECT * FROM favorites")), QStringList{"W1|VIDEO|7.0"});
+}
+
+TEST_F(SchemaTest, FullPathRunsAgainOnAFileThatAlreadyHasItsSteps)
+{
+    {
+        Index index(path);
+        migrate(index);
+        Database& db = index.database();
+        db.exec(QStringLiteral("INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0);"
+                               "INSERT INTO items (id, quick_hash, kind, filename, created_at) VALUES ('I', 'h', 0, 'f', 1);"
+                               "INSERT INTO files (source_id, rel_path, size, mtime, item_id) VALUES ('S', 'f', 1, 2, 'I');"
+                               "INSERT INTO folders VALUES ('S', 'd', '', 3);"));
+    }
+    const auto content = [](Database& db) {
+        return rows(db, QStringLiteral("SELECT * FROM sources")) + rows(db, QStringLiteral("SELECT * FROM files"))
+            + rows(db, QStringLiteral("SELECT * FROM items")) + rows(db, QStringLiteral("SELECT * FROM folders"))
+            + rows(db, QStringLiteral("SELECT * FROM workspaces"));
+    };
+
+    // Version 2 is what an upgrade that failed half-way leaves; version 8 without `items` a damaged file.
+    for (const QString& damage : {QStringLiteral("PRAGMA user_version = 2"), QStringLiteral("DROP TABLE items")}) {
+        SCOPED_TRACE(damage.toStdString());
+        Index index(path);
+        Database& db = index.database();
+        const QStringList before = content(db);
+        db.exec(damage);
+        const qint64 version = integer(db, QStringLiteral("PRAGMA user_version"));
+
+        IndexLogCapture log;
+        EXPECT_FALSE(migrate(index));
+        EXPECT_TRUE(log.take().first().startsWith(QStringLiteral("migrate full path from version %1:").arg(version)));
+        EXPECT_EQ(layoutOf(db), newFileLayout());
+        if (damage.startsWith(QStringLiteral("PRAGMA")))
+            EXPECT_EQ(content(db), before);
+        else
+            EXPECT_EQ(integer(db, QStringLiteral("SELECT COUNT(*) FROM files")), 1);
+    }
+}
+
+TEST_F(SchemaTest, FailingStatementThrowsAndLeavesTheUpgradeToBeResumed)
+{
+    {
+        Database db(path);
+        db.exec(QStringLiteral("CREATE TABLE workspaces (id TEXT PRIMARY KEY)"));
+    }
+    Index index(path);
+    try {
+        migrate(index);
+        FAIL() << "no error";
+    } catch (const DatabaseError& error) {
+        EXPECT_EQ(error.description(), QStringLiteral("no such column: symbol"));
+    }
+    EXPECT_EQ(integer(index.database(), QStringLiteral("PRAGMA user_version")), 2);
 }
 
 } // namespace
