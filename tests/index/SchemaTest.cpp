@@ -153,6 +153,19 @@ TEST_F(SchemaTest, SecondRunTakesTheFastPathAndWritesNothing)
         << lines[0].toStdString();
 }
 
+TEST_F(SchemaTest, FastPathAddsASpeedIndexThatAFileAtTheCurrentVersionLacks)
+{
+    Index index(path);
+    migrate(index);
+    Database& db = index.database();
+    db.exec(QStringLiteral("DROP INDEX search_item"));
+
+    IndexLogCapture log;
+    EXPECT_FALSE(migrate(index));
+    EXPECT_TRUE(log.take().first().startsWith(QStringLiteral("migrate fast path")));
+    EXPECT_EQ(layoutOf(db), newFileLayout());
+}
+
 TEST_F(SchemaTest, LayoutsOlderThanTheBaseStartEmptyButKeepWorkspacesFavoritesAndPins)
 {
     for (const qint64 version : {1, 0, -3}) {
