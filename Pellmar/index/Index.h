@@ -5,7 +5,11 @@
 #include "Pellmar/index/SerialExecutor.h"
 
 #include <QFuture>
+#include <QHash>
+#include <QList>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <type_traits>
 
@@ -52,10 +56,49 @@ public:
     // Grid queries
 
     // Workspaces, favorites and pins
+    // Member and pin keys have the form of FolderNode::key(): a source id, "|", then a folder path
+    // ('' for the whole source) or "#" and a smart group; they are stored split at the first "|".
+    static inline const QString everythingWorkspaceID = QStringLiteral("everything");
+    // Items marked favorite in the workspace that still exist.
+    QSet<QString> favoriteIDs(const QString& workspaceID);
+    void setFavorite(const QString& itemID, bool on, const QString& workspaceID);
+    // By position, then oldest first, each with its members.
+    QList<Workspace> workspaces();
+    // Stores the workspace and replaces its members as a whole ("everything" never has members).
+    void saveWorkspace(const Workspace& workspace);
+    // Deletes the workspace with its members, pins and favorites; "everything" is kept.
+    void deleteWorkspace(const QString& workspaceID);
+    QStringList pins(const QString& workspaceID);
+    // Replaces the workspace's pins; a key without "|" is skipped but keeps its place in the order.
+    void savePins(const QStringList& keys, const QString& workspaceID);
+    // Items with a photo library copy marked favorite there, whatever the workspace.
+    QSet<QString> photoFavoriteIDs();
+    // Sets the favorite flag on every photo library row of the item; folder files are not touched.
+    void setPhotoFavorite(const QString& itemID, bool on);
 
     // Panel counts, summary, copies and locations
 
     // Sidebar trees and status counters
+    struct SourceProgress {
+        qint64 done = 0;    // files ready, failed or empty
+        qint64 total = 0;
+        bool operator==(const SourceProgress&) const = default;
+    };
+    struct FileFailure {
+        QString relativePath;
+        QString error;
+        bool operator==(const FileFailure&) const = default;
+    };
+    // The source's root node: its folders with the number of files below each, or for the photo
+    // library the smart groups that have assets, the album tree under Albums.
+    FolderNode sourceTree(const Source& source);
+    // Names of the files being identified, lowest file row first.
+    QStringList inFlightFiles(qint64 limit);
+    // Per source id; sources without files are absent.
+    QHash<QString, SourceProgress> progressBySource();
+    // Failed files, the most recently added rows first.
+    QList<FileFailure> recentFailures(qint64 limit);
+    qint64 countItems();
 
 private:
     Database db_;

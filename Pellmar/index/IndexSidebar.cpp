@@ -1,0 +1,201 @@
+#include "Pellmar/index/Index.h"
+
+#include <QCollator>
+#include <QDateTime>
+#include <QHash>
+#include <QLocale>
+
+#include <algorithm>
+
+namespace {
+
+// Assets captured this recently belong to the Recents group.
+constexpr qint64 recentsSeconds = 7'776'000; // 90 days
+// The media-subtype bit of a screenshot in the photo library.
+constexpr qint64 screenshotSubtype = 4;
+
+QString parentPath(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : path.left(slash);
+}
+
+QString lastComponent(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString smartGroupLabel(SmartFilter filter)
+{
+    switch (filter) {
+    case SmartFilter::favorites: return QStringLiteral("Favorites");
+    case SmartFilter::recents: return QStringLiteral("Recents");
+    case SmartFilter::photos: return QStringLiteral("Images");
+    case SmartFilter::videos: return QStringLiteral("Videos");
+    case SmartFilter::raw: return QStringLiteral("RAW");
+    case SmartFilter::screenshots: return QStringLiteral("Screenshots");
+    case SmartFilter::albums: return QStringLiteral("Albums");
+    }
+    return {};
+}
+
+// The file browser's name order: by the user's locale, case-insensitive, runs of digits by their
+// value ("Photo 9" before "Photo 10"). The C locale has no collation rules and would compare code
+// units, so it falls back to the English rules.
+QCollator treeNameOrder()
+{
+    const QLocale locale;
+    QCollator collator(locale.language() == QLocale::C ? QLocale(QLocale::English) : locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+struct FolderTreeParts {
+    const Source& source;
+    const QHash<QString, QStringList>& children;
+    const QHash<QString, qint64>& counts;
+    const QCollator& nameOrder;
+};
+
+FolderNode buildFolderTree(const QString& path, const FolderTreeParts& parts)
+{
+    QStringList childPaths = parts.children.value(path);
+    // Siblings share their parent's path, so their names alone decide the order.
+    std::sort(childPaths.begin(), childPaths.end(), [&](const QString& left, const QString& right) {
+        return parts.nameOrder.compare(lastComponent(left), lastComponent(right)) < 0;
+    });
+    QList<FolderNode> childNodes;
+    childNodes.reserve(childPaths.size());
+    for (const QString& childPath : childPaths)
+        childNodes.append(buildFolderTree(childPath, parts));
+    return FolderNode{
+        .id = parts.source.id + QLatin1Char('/') + path,
+        .sourceID = parts.source.id,
+        .path = path,
+        .name = path.isEmpty() ? parts.source.name : lastComponent(path),
+        .count = parts.counts.value(path, 0),
+        .children = childNodes,
+        .smart = std::nullopt,
+    };
+}
+
+} // namespace
+
+FolderNode Index::sourceTree(const Source& source)
+{
+    // Files count in every folder above them; the rows of one photo library asset (one per album)
+    // count once per folder.
+    QHash<QString, qint64> counts{{QString(), 0}};
+    QSet<QString> seen;
+    Statement files(db_.db(), QStringLiteral("SELECT rel_path, asset_id FROM files WHERE source_id = ?"));
+    files.bind({source.id});
+    while (files.step()) {
+        const QString assetID = files.text(1);
+        for (QString folder = parentPath(files.text(0)); !folder.isEmpty(); folder = parentPath(folder)) {
+            if (!assetID.isEmpty()) {
+                const QString folderAndAsset = folder + QLatin1Char('\n') + assetID;
+                if (seen.contains(folderAndAsset))
+                    continue;
+                seen.insert(folderAndAsset);
+            }
+            ++counts[folder];
+        }
+    }
+
+    QSet<QString> dirs(counts.keyBegin(), counts.keyEnd());
+    if (source.kind == SourceKind::folder) {
+        // Folders without files join the tree with count 0, with every folder above them.
+        Statement folders(db_.db(), QStringLiteral("SELECT rel_path FROM folders WHERE source_id = ?"));
+        folders.bind({source.id});
+        while (folders.step()) {
+            for (QString folder = folders.text(0); !folder.isEmpty(); folder = parentPath(folder)) {
+                if (dirs.contains(folder))
+                    break;
+                dirs.insert(folder);
+            }
+        }
+    }
+
+    QHash<QString, QStringList> children;
+    for (const QString& dir : std::as_const(dirs)) {
+        if (!dir.isEmpty())
+            children[parentPath(dir)].append(dir);
+    }
+
+    const QCollator nameOrder = treeNameOrder();
+    FolderNode root = buildFolderTree(QString(), {source, children, counts, nameOrder});
+    if (source.kind != SourceKind::photos)
+        return root;
+
+    Statement groups(db_.db(),
+        QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN f.favorite = 1 THEN f.asset_id END),\n"
+                       "\tCOUNT(DISTINCT CASE WHEN i.captured_at >= ? THEN f.asset_id END),\n"
+                       "\tCOUNT(DISTINCT CASE WHEN i.kind = 0 THEN f.asset_id END),\n"
+                       "\tCOUNT(DISTINCT CASE WHEN i.kind = 1 THEN f.asset_id END),\n"
+                       "\tCOUNT(DISTINCT CASE WHEN f.raw = 1 THEN f.asset_id END),\n"
+                       "\tCOUNT(DISTINCT CASE WHEN (f.subtype & %1) != 0 THEN f.asset_id END),\n"
+                       "\tCOUNT(DISTINCT CASE WHEN instr(f.rel_path, '/') > 0 THEN f.asset_id END)\n"
+                       "FROM files f LEFT JOIN items i ON i.id = f.item_id WHERE f.source_id = ?")
+            .arg(screenshotSubtype));
+    groups.bind({QDateTime::currentDateTimeUtc().addSecs(-recentsSeconds), source.id});
+    if (!groups.step())
+        return root;
+
+    // The smart groups are SmartFilter's cases in declaration order, one column each.
+    QList<FolderNode> smartNodes;
+    for (int column = 0; column < int(allSmartFilters.size()); ++column) {
+        const qint64 count = groups.int64(column);
+        if (count < 1)
+            continue;
+        const SmartFilter filter = allSmartFilters[column];
+        smartNodes.append(FolderNode{
+            .id = source.id + QStringLiteral("/#") + rawValue(filter),
+            .sourceID = source.id,
+            .path = QString(),
+            .name = smartGroupLabel(filter),
+            .count = count,
+            .children = filter == SmartFilter::albums ? root.children : QList<FolderNode>(),
+            .smart = filter,
+        });
+    }
+    root.children = smartNodes;
+    return root;
+}
+
+QStringList Index::inFlightFiles(qint64 limit)
+{
+    Statement rows(db_.db(),
+        QStringLiteral("SELECT i.filename, f.rel_path FROM files f LEFT JOIN items i ON i.id = f.item_id "
+                       "WHERE f.state = 1 ORDER BY f.id LIMIT ?"));
+    rows.bind({limit});
+    QStringList names;
+    while (rows.step())
+        names.append(rows.isNull(0) ? lastComponent(rows.text(1)) : rows.text(0));
+    return names;
+}
+
+QHash<QString, Index::SourceProgress> Index::progressBySource()
+{
+    Statement rows(db_.db(), QStringLiteral("SELECT source_id, SUM(state IN (2, 3, 4)), COUNT(*) FROM files GROUP BY source_id"));
+    QHash<QString, SourceProgress> progress;
+    while (rows.step())
+        progress.insert(rows.text(0), {rows.int64(1), rows.int64(2)});
+    return progress;
+}
+
+QList<Index::FileFailure> Index::recentFailures(qint64 limit)
+{
+    Statement rows(db_.db(), QStringLiteral("SELECT rel_path, error FROM files WHERE state = 3 ORDER BY id DESC LIMIT ?"));
+    rows.bind({limit});
+    QList<FileFailure> failures;
+    while (rows.step())
+        failures.append({rows.text(0), rows.text(1)});
+    return failures;
+}
+
+qint64 Index::countItems()
+{
+    Statement rows(db_.db(), QStringLiteral("SELECT COUNT(*) FROM items"));
+    return rows.step() ? rows.int64(0) : 0;
+}

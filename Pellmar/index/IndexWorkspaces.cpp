@@ -1,0 +1,136 @@
+#include "Pellmar/index/Index.h"
+
+#include <QDateTime>
+#include <QHash>
+
+#include <array>
+#include <utility>
+
+namespace {
+
+// A stored key is split at its first "|" into source id and path; without "|" it is a whole source.
+std::pair<QString, QString> splitKey(const QString& key)
+{
+    const qsizetype bar = key.indexOf(QLatin1Char('|'));
+    if (bar < 0)
+        return {key, QString()};
+    return {key.left(bar), key.mid(bar + 1)};
+}
+
+QString joinKey(const QString& sourceID, const QString& path)
+{
+    return sourceID + QLatin1Char('|') + path;
+}
+
+} // namespace
+
+QSet<QString> Index::favoriteIDs(const QString& workspaceID)
+{
+    Statement query(db_.db(),
+        QStringLiteral("SELECT item_id FROM favorites WHERE workspace_id = ? AND item_id IN (SELECT id FROM items)"));
+    query.bind({workspaceID});
+    QSet<QString> ids;
+    while (query.step())
+        ids.insert(query.text(0));
+    return ids;
+}
+
+void Index::setFavorite(const QString& itemID, bool on, const QString& workspaceID)
+{
+    if (on)
+        db_.run(QStringLiteral("INSERT OR IGNORE INTO favorites (workspace_id, item_id, added_at) VALUES (?, ?, ?)"),
+            {workspaceID, itemID, QDateTime::currentDateTimeUtc()});
+    else
+        db_.run(QStringLiteral("DELETE FROM favorites WHERE workspace_id = ? AND item_id = ?"), {workspaceID, itemID});
+}
+
+QList<Workspace> Index::workspaces()
+{
+    QList<Workspace> list;
+    Statement rows(db_.db(), QStringLiteral("SELECT id, name, symbol, tint, position FROM workspaces ORDER BY position, created_at"));
+    while (rows.step())
+        list.append({rows.text(0), rows.text(1), rows.text(2), rows.text(3), rows.int64(4), {}});
+
+    QHash<QString, QSet<QString>> members;
+    Statement memberRows(db_.db(), QStringLiteral("SELECT workspace_id, source_id, path FROM workspace_sources"));
+    while (memberRows.step())
+        members[memberRows.text(0)].insert(joinKey(memberRows.text(1), memberRows.text(2)));
+
+    for (Workspace& workspace : list)
+        workspace.members = members.value(workspace.id);
+    return list;
+}
+
+void Index::saveWorkspace(const Workspace& workspace)
+{
+    Transaction transaction(db_);
+    db_.run(QStringLiteral("INSERT INTO workspaces (id, name, symbol, tint, position, created_at) VALUES (?, ?, ?, ?, ?, ?) "
+                           "ON CONFLICT(id) DO UPDATE SET name = excluded.name, symbol = excluded.symbol, "
+                           "tint = excluded.tint, position = excluded.position"),
+        {workspace.id, workspace.name, workspace.symbol, workspace.tint, workspace.position,
+            QDateTime::currentDateTimeUtc()});
+    if (workspace.id != everythingWorkspaceID) {
+        db_.run(QStringLiteral("DELETE FROM workspace_sources WHERE workspace_id = ?"), {workspace.id});
+        Statement insert(db_.db(),
+            QStringLiteral("INSERT OR IGNORE INTO workspace_sources (workspace_id, source_id, path) VALUES (?, ?, ?)"));
+        for (const QString& key : workspace.members) {
+            const auto [sourceID, path] = splitKey(key);
+            insert.bind({workspace.id, sourceID, path}).execute();
+        }
+    }
+    transaction.commit();
+}
+
+void Index::deleteWorkspace(const QString& workspaceID)
+{
+    if (workspaceID == everythingWorkspaceID)
+        return;
+    Transaction transaction(db_);
+    static constexpr std::array tables{"workspace_sources", "pins", "favorites"};
+    for (const char* table : tables) {
+        Statement remove(db_.db(), QStringLiteral("DELETE FROM %1 WHERE workspace_id = ?").arg(QLatin1String(table)));
+        remove.bind({workspaceID}).execute();
+    }
+    db_.run(QStringLiteral("DELETE FROM workspaces WHERE id = ?"), {workspaceID});
+    transaction.commit();
+}
+
+QStringList Index::pins(const QString& workspaceID)
+{
+    Statement rows(db_.db(), QStringLiteral("SELECT source_id, path FROM pins WHERE workspace_id = ? ORDER BY position"));
+    rows.bind({workspaceID});
+    QStringList keys;
+    while (rows.step())
+        keys.append(joinKey(rows.text(0), rows.text(1)));
+    return keys;
+}
+
+void Index::savePins(const QStringList& keys, const QString& workspaceID)
+{
+    Transaction transaction(db_);
+    db_.run(QStringLiteral("DELETE FROM pins WHERE workspace_id = ?"), {workspaceID});
+    Statement insert(db_.db(),
+        QStringLiteral("INSERT OR IGNORE INTO pins (workspace_id, source_id, path, position) VALUES (?, ?, ?, ?)"));
+    for (qsizetype position = 0; position < keys.size(); ++position) {
+        if (!keys[position].contains(QLatin1Char('|')))
+            continue;
+        const auto [sourceID, path] = splitKey(keys[position]);
+        insert.bind({workspaceID, sourceID, path, qint64(position)}).execute();
+    }
+    transaction.commit();
+}
+
+QSet<QString> Index::photoFavoriteIDs()
+{
+    Statement rows(db_.db(),
+        QStringLiteral("SELECT DISTINCT item_id FROM files WHERE asset_id != '' AND favorite = 1 AND item_id IS NOT NULL"));
+    QSet<QString> ids;
+    while (rows.step())
+        ids.insert(rows.text(0));
+    return ids;
+}
+
+void Index::setPhotoFavorite(const QString& itemID, bool on)
+{
+    db_.run(QStringLiteral("UPDATE files SET favorite = ? WHERE item_id = ? AND asset_id != ''"), {on, itemID});
+}
