@@ -102,6 +102,9 @@ const QStringList speedIndexes = {
     // ("DELETE FROM search WHERE rowid IN (SELECT id FROM search_content WHERE c0 = ?)") instead
     // of a scan of every search row.
     QStringLiteral("CREATE INDEX IF NOT EXISTS search_item ON search_content(c0)"),
+    // Lets the status line's per-source progress, read every second, count files by state from
+    // this index alone instead of reading every file row.
+    QStringLiteral("CREATE INDEX IF NOT EXISTS files_source_state ON files(source_id, state)"),
 };
 
 const QString favoritesTable = QStringLiteral(

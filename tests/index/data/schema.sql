@@ -17,6 +17,7 @@ CREATE INDEX files_item ON files(item_id);
 CREATE INDEX files_item_source ON files(item_id, source_id);
 CREATE INDEX files_source_item ON files(source_id, item_id);
 CREATE INDEX files_source_path ON files(source_id, rel_path);
+CREATE INDEX files_source_state ON files(source_id, state);
 CREATE INDEX files_state ON files(state);
 CREATE TABLE folders (source_id TEXT NOT NULL REFERENCES sources(id) ON DELETE CASCADE, rel_path TEXT NOT NULL, parent_path TEXT NOT NULL, mtime REAL NOT NULL, PRIMARY KEY (source_id, rel_path));
 CREATE INDEX folders_parent ON folders(source_id, parent_path);
