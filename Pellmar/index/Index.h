@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Pellmar/index/Database.h"
+#include "Pellmar/index/IndexScope.h"
 #include "Pellmar/index/Model.h"
 #include "Pellmar/index/SerialExecutor.h"
 
@@ -11,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <type_traits>
 
 // The one place where the system's SQL lives. An Index owns one connection to "index.sqlite" and
@@ -54,6 +56,14 @@ public:
     // Work queues and item writes
 
     // Grid queries
+    // The grid of a view: items whose search text has every word of `searchText` (as prefixes),
+    // filtered by the view, sorted, at most `limit` of them.
+    QList<Item> items(const QString& searchText, const ViewFilter& filter, SortField sort, bool ascending, qint64 limit);
+    // Up to six of the newest items of the view that have a picture to show; the search text
+    // and the only-here filter play no part.
+    QList<Item> heroItems(const ViewFilter& filter);
+    // The hashes of the list that some item already has.
+    QSet<QString> knownHashes(const QStringList& quickHashes);
 
     // Workspaces, favorites and pins
     // Member and pin keys have the form of FolderNode::key(): a source id, "|", then a folder path
@@ -77,6 +87,24 @@ public:
     void setPhotoFavorite(const QString& itemID, bool on);
 
     // Panel counts, summary, copies and locations
+    // Items with a file inside one of the scope keys.
+    qint64 countScope(const QStringList& keys);
+    // Items with a single copy, in the scope when one is given.
+    qint64 countNotBackedUp(const std::optional<QStringList>& keys);
+    // Favorites of the workspace (and photo library favorites), in the scope when one is given.
+    qint64 countFavorites(const QString& workspaceID, const std::optional<QStringList>& keys);
+    // What the view's place holds, whatever the search text and the only-here filter.
+    LocationSummary summary(const ViewFilter& filter);
+    std::optional<Item> itemByID(const QString& itemID);
+    // Copies per item: every plain file is one, all files of one photo library asset are one.
+    // Items without files are absent.
+    QHash<QString, qint64> copyCounts(const QStringList& itemIDs);
+    // Every file of the items, each item's list ordered by when its source was added.
+    QHash<QString, QList<Location>> locations(const QStringList& itemIDs);
+    // The files of other items with the same weak id (same name, pixel size and capture second).
+    QList<Location> probableDuplicates(const QString& itemID);
+    // The files of one item, read on any connection to the index.
+    static QList<Location> locationsOfItem(const QString& itemID, Database& database);
 
     // Sidebar trees and status counters
     struct SourceProgress {

@@ -7,6 +7,41 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+// Rows for addItem and addFile, written with designated initializers; unnamed columns keep the
+// defaults below.
+struct FixtureItem {
+    QString id;
+    MediaKind kind = MediaKind::photo;
+    QString filename = id + QStringLiteral(".jpg");
+    std::optional<double> capturedAt;
+    qint64 width = 0;
+    qint64 height = 0;
+    QString weakID;
+    double modifiedAt = 0;
+    double addedAt = 0;
+    double createdAt = 0;
+    QString previewExt;
+    QString proxyExt;
+    QString posterExt;
+    QString quickHash = QStringLiteral("hash-") + id;
+};
+
+// A file linked to its item, in state ready; an empty `itemID` leaves it unlinked, in state found.
+struct FixtureFile {
+    QString sourceID;
+    QString relPath;
+    QString itemID;
+    qint64 size = 0;
+    double mtime = 0;
+    QString assetID;
+    bool local = true;
+    bool favorite = false;
+    qint64 subtype = 0;
+    bool raw = false;
+};
+
 // A fresh index at the current schema version in a temporary folder, with small helpers to
 // set up rows and read single values back. Tests call Index operations directly on the test's
 // thread: each operation is synchronous.
@@ -14,11 +49,38 @@ class IndexFixture : public ::testing::Test {
 protected:
     IndexFixture() { index.migrate(); }
 
-    void addSource(const QString& sourceID, SourceKind kind = SourceKind::folder)
+    void addSource(const QString& sourceID, SourceKind kind = SourceKind::folder, double addedAt = 0)
     {
         db.run(QStringLiteral("INSERT INTO sources (id, name, root_path, volume_uuid, volume_name, added_at, kind) "
-                              "VALUES (?, ?, ?, '', '', 0, ?)"),
-               {sourceID, sourceID, QStringLiteral("/") + sourceID, rawValue(kind)});
+                              "VALUES (?, ?, ?, '', '', ?, ?)"),
+               {sourceID, sourceID, QStringLiteral("/") + sourceID, addedAt, rawValue(kind)});
+    }
+
+    void addItem(const FixtureItem& item)
+    {
+        db.run(QStringLiteral("INSERT INTO items (id, quick_hash, kind, filename, captured_at, width, height, "
+                              "preview_ext, proxy_ext, poster_ext, created_at, weak_id, modified_at, added_at) "
+                              "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+               {item.id, item.quickHash, rawValue(item.kind), item.filename, item.capturedAt, item.width,
+                item.height, item.previewExt, item.proxyExt, item.posterExt, item.createdAt, item.weakID,
+                item.modifiedAt, item.addedAt});
+    }
+
+    void addFile(const FixtureFile& file)
+    {
+        const bool linked = !file.itemID.isEmpty();
+        db.run(QStringLiteral("INSERT INTO files (source_id, rel_path, size, mtime, quick_hash, item_id, state, "
+                              "asset_id, local, favorite, subtype, raw) "
+                              "VALUES (?, ?, ?, ?, (SELECT quick_hash FROM items WHERE id = ?), ?, ?, ?, ?, ?, ?, ?)"),
+               {file.sourceID, file.relPath, file.size, file.mtime, file.itemID,
+                linked ? SqlValue(file.itemID) : SqlValue(),
+                rawValue(linked ? FileState::ready : FileState::found), file.assetID, file.local, file.favorite,
+                file.subtype, file.raw});
+    }
+
+    void addSearchText(const QString& itemID, const QString& text)
+    {
+        db.run(QStringLiteral("INSERT INTO search (item_id, text) VALUES (?, ?)"), {itemID, text});
     }
 
     // The first column of the first row as text or integer; "" or 0 when there is no row.

@@ -1,0 +1,182 @@
+#include "Pellmar/index/IndexScope.h"
+
+#include <QCollator>
+#include <QDateTime>
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace {
+
+constexpr qint64 recentsSeconds = 90 * 24 * 60 * 60;
+constexpr qint64 screenshotSubtype = 4;
+
+SqlClause smartFileCondition(SmartFilter smart)
+{
+    switch (smart) {
+    case SmartFilter::favorites:
+        return {QStringLiteral(" AND favorite = 1"), {}};
+    case SmartFilter::raw:
+        return {QStringLiteral(" AND raw = 1"), {}};
+    case SmartFilter::screenshots:
+        return {QStringLiteral(" AND (subtype & ") + QString::number(screenshotSubtype) + QStringLiteral(") != 0"), {}};
+    case SmartFilter::albums:
+        return {QStringLiteral(" AND instr(rel_path, '/') > 0"), {}};
+    case SmartFilter::recents:
+    case SmartFilter::photos:
+    case SmartFilter::videos:
+        break;
+    }
+    return {};
+}
+
+SqlClause smartItemCondition(SmartFilter smart)
+{
+    switch (smart) {
+    case SmartFilter::recents: {
+        const double since = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - double(recentsSeconds);
+        return {QStringLiteral(" AND captured_at >= ?"), {since}};
+    }
+    case SmartFilter::photos:
+        return {QStringLiteral(" AND kind = ") + QString::number(rawValue(MediaKind::photo)), {}};
+    case SmartFilter::videos:
+        return {QStringLiteral(" AND kind = ") + QString::number(rawValue(MediaKind::video)), {}};
+    case SmartFilter::favorites:
+    case SmartFilter::raw:
+    case SmartFilter::screenshots:
+    case SmartFilter::albums:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+ScopeKey ScopeKey::parse(const QString& key)
+{
+    const qsizetype bar = key.indexOf(u'|');
+    if (bar < 0)
+        return {key, {}};
+    return {key.left(bar), key.mid(bar + 1)};
+}
+
+SqlClause folderCondition(const QString& sourceID, const QString& path)
+{
+    if (path.isEmpty())
+        return {QStringLiteral("source_id = ?"), {sourceID}};
+    // "0" follows "/" in code order: the range holds every path below the folder and nothing else.
+    return {QStringLiteral("source_id = ? AND rel_path >= ? AND rel_path < ?"),
+            {sourceID, path + u'/', path + u'0'}};
+}
+
+SqlClause scopeClause(const QStringList& keys)
+{
+    if (keys.isEmpty())
+        return {QStringLiteral("0 = 1"), {}};
+    SqlClause clause{QStringLiteral("("), {}};
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        if (i > 0)
+            clause.text += QStringLiteral(" OR ");
+        const ScopeKey key = ScopeKey::parse(keys[i]);
+        const SqlClause part = folderCondition(key.sourceID, key.path);
+        if (key.path.isEmpty())
+            clause.append(part);
+        else
+            clause.append({u'(' + part.text + u')', part.values});
+    }
+    clause.text += u')';
+    return clause;
+}
+
+SqlClause itemsWithFileWhere(const SqlClause& filesCondition)
+{
+    SqlClause clause{QStringLiteral(" AND id IN (SELECT item_id FROM files WHERE "), {}};
+    clause.append(filesCondition);
+    clause.text += QStringLiteral(" AND item_id IS NOT NULL)");
+    return clause;
+}
+
+SqlClause onlyHereClause(const QString& sourceID, const QString& path)
+{
+    SqlClause clause{QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM files AS other WHERE other.item_id = items.id AND NOT ("), {}};
+    clause.append(folderCondition(sourceID, path));
+    clause.text += QStringLiteral("))");
+    return clause;
+}
+
+SqlClause filterClauses(const ViewFilter& filter)
+{
+    SqlClause clause;
+    if (filter.favoritesWorkspace)
+        clause.append({QStringLiteral(" AND (id IN (SELECT item_id FROM favorites WHERE workspace_id = ?) OR id IN "
+                                      "(SELECT item_id FROM files WHERE asset_id != '' AND favorite = 1 AND item_id IS NOT NULL))"),
+                       {*filter.favoritesWorkspace}});
+    if (filter.kind)
+        clause.text += QStringLiteral(" AND kind = ") + QString::number(rawValue(*filter.kind));
+    if (filter.notBackedUp)
+        clause.text += loneCopyClause();
+
+    if (filter.source) {
+        SqlClause files = folderCondition(*filter.source, filter.path);
+        if (filter.smart)
+            files.append(smartFileCondition(*filter.smart));
+        clause.append(itemsWithFileWhere(files));
+        if (filter.smart)
+            clause.append(smartItemCondition(*filter.smart));
+        if (filter.onlyHere)
+            clause.append(onlyHereClause(*filter.source, filter.path));
+    } else if (filter.scope) {
+        clause.append(itemsWithFileWhere(scopeClause(*filter.scope)));
+    }
+    return clause;
+}
+
+QString loneCopyClause()
+{
+    return QStringLiteral(
+        " AND id IN (SELECT lone.item_id FROM (SELECT item_id, MIN(source_id) AS source_id FROM files WHERE item_id IS NOT NULL "
+        "GROUP BY item_id HAVING MIN(source_id) = MAX(source_id)) AS lone JOIN items AS mine ON mine.id = lone.item_id "
+        "WHERE NOT (lone.source_id IN (SELECT id FROM sources WHERE kind = 1) AND EXISTS (SELECT 1 FROM files WHERE "
+        "asset_id != '' AND local = 0)) AND NOT (mine.weak_id IN (SELECT weak_id FROM items WHERE weak_id != '' GROUP BY "
+        "weak_id HAVING COUNT(*) > 1) AND EXISTS (SELECT 1 FROM items AS twin JOIN files AS copy ON copy.item_id = twin.id "
+        "WHERE twin.weak_id = mine.weak_id AND twin.id != mine.id AND copy.source_id != lone.source_id)))");
+}
+
+std::optional<QString> matchQuery(const QString& searchText)
+{
+    // A word is a run of user-perceived characters (grapheme clusters) whose first scalar is
+    // alphabetic or numeric; every other character separates words. Case and diacritics stay:
+    // the search table's tokenizer folds both.
+    static const QRegularExpression word(QStringLiteral("(?:(?=[\\p{Alphabetic}\\p{N}])\\X)+"));
+    QStringList phrases;
+    for (auto match = word.globalMatch(searchText); match.hasNext();)
+        phrases.append(u'"' + match.next().captured() + QStringLiteral("\"*"));
+    if (phrases.isEmpty())
+        return std::nullopt;
+    return phrases.join(u' ');
+}
+
+QString searchCondition()
+{
+    return QStringLiteral(" AND id IN (SELECT item_id FROM search WHERE search MATCH ?)");
+}
+
+QString placeholders(qsizetype count)
+{
+    QString text = QStringLiteral("?");
+    for (qsizetype i = 1; i < count; ++i)
+        text += QStringLiteral(", ?");
+    return text;
+}
+
+bool treeNameLess(const QString& left, const QString& right)
+{
+    thread_local const QCollator collator = [] {
+        // The C locale collates by code point and ignores both settings below; sort as English then.
+        const QLocale system = QLocale::system();
+        QCollator made(system.language() == QLocale::C ? QLocale(QLocale::English) : system);
+        made.setNumericMode(true);
+        made.setCaseSensitivity(Qt::CaseInsensitive);
+        return made;
+    }();
+    return collator.compare(left, right) < 0;
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+// The pieces of SQL that every query over the items of a view is built from: the scope of a
+// workspace, the filters of the view, the single-copy test, the full-text search value and
+// placeholder lists. Nothing here touches the database.
+
+#include "Pellmar/index/Database.h"
+#include "Pellmar/index/Model.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <optional>
+
+// A piece of SQL text with the values of its "?" parameters, in the order they stand in the text.
+struct SqlClause {
+    QString text;
+    SqlValues values;
+
+    void append(const SqlClause& other)
+    {
+        text += other.text;
+        values.insert(values.end(), other.values.begin(), other.values.end());
+    }
+};
+
+// A scope key, "source id|path": split at the first "|"; a key without "|" or with an empty path
+// means the whole source. Workspace members and pins use the same form.
+struct ScopeKey {
+    QString sourceID;
+    QString path;
+
+    static ScopeKey parse(const QString& key);
+};
+
+// The filter inputs of one view of the grid. `smart` and `onlyHere` apply only with a source,
+// `scope` only without one; `onlyHere` narrows the grid itself, never its hero items or summary.
+struct ViewFilter {
+    std::optional<QString> source;
+    QString path;   // a folder of the source without leading or trailing "/"; empty for all of it
+    std::optional<SmartFilter> smart;
+    std::optional<QString> favoritesWorkspace;
+    std::optional<QStringList> scope;
+    bool notBackedUp = false;
+    std::optional<MediaKind> kind;
+    bool onlyHere = false;
+};
+
+// Lists of ids are bound one "?" per id, in statements of at most this many ids.
+inline constexpr qsizetype idBatchSize = 500;
+
+// Calls `body` with consecutive slices of at most idBatchSize elements of `list`, in order.
+template <typename T, typename Body>
+void forEachBatch(const QList<T>& list, Body body)
+{
+    for (qsizetype start = 0; start < list.size(); start += idBatchSize)
+        body(list.mid(start, std::min(idBatchSize, list.size() - start)));
+}
+
+// The files of a source, or of a folder at any depth below it: "source_id = ?" or
+// "source_id = ? AND rel_path >= ? AND rel_path < ?" (the folder's path followed by "/" and by "0").
+SqlClause folderCondition(const QString& sourceID, const QString& path);
+
+// A condition over `files` that holds inside at least one of the keys; "0 = 1" for no keys.
+SqlClause scopeClause(const QStringList& keys);
+
+// " AND id IN (…files WHERE <condition>…)": the items with a file that meets a condition over `files`.
+SqlClause itemsWithFileWhere(const SqlClause& filesCondition);
+
+// The text appended to a query whose WHERE condition is over `items`.
+SqlClause filterClauses(const ViewFilter& filter);
+
+// The condition of the view's only-here filter on its own, used with a source only.
+SqlClause onlyHereClause(const QString& sourceID, const QString& path);
+
+// Items whose every copy lies in one source, unless another copy of the same picture is known.
+QString loneCopyClause();
+
+// The FTS5 value for the search text: each word as a quoted prefix phrase; nothing without words.
+std::optional<QString> matchQuery(const QString& searchText);
+
+// " AND id IN (SELECT item_id FROM search WHERE search MATCH ?)".
+QString searchCondition();
+
+// "?, ?, …" with n question marks (n >= 1).
+QString placeholders(qsizetype count);
+
+// The order of folder names in the sidebar trees: like a file browser, case-insensitive, with
+// runs of digits compared by value.
+bool treeNameLess(const QString& left, const QString& right);
