@@ -1,0 +1,70 @@
+#include "Pellmar/library/TaskPools.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// From linux/ioprio.h, which not every system installs.
+constexpr int ioprioWhoProcess = 1;
+constexpr int ioprioClassShift = 13;
+constexpr int ioprioClassBestEffort = 2;
+constexpr int ioprioClassIdle = 3;
+
+void setIOPriority(int ioClass, int level)
+{
+    // `who` 0 with IOPRIO_WHO_PROCESS means the calling thread.
+    syscall(SYS_ioprio_set, ioprioWhoProcess, 0, (ioClass << ioprioClassShift) | level);
+}
+
+} // namespace
+
+TaskPools::TaskPools()
+{
+    userInitiated_.setObjectName(QStringLiteral("user-initiated"));
+    utility_.setObjectName(QStringLiteral("utility"));
+    background_.setObjectName(QStringLiteral("background"));
+    // Qt maps the idle priority to SCHED_IDLE on Linux.
+    background_.setThreadPriority(QThread::IdlePriority);
+}
+
+TaskPools::~TaskPools()
+{
+    userInitiated_.waitForDone();
+    utility_.waitForDone();
+    background_.waitForDone();
+}
+
+QThreadPool& TaskPools::pool(Priority priority)
+{
+    switch (priority) {
+    case Priority::userInitiated:
+        return userInitiated_;
+    case Priority::utility:
+        return utility_;
+    case Priority::background:
+        break;
+    }
+    return background_;
+}
+
+void TaskPools::applyPriorityToThisThread(Priority priority)
+{
+    static thread_local bool applied = false;
+    if (applied)
+        return;
+    applied = true;
+    switch (priority) {
+    case Priority::userInitiated:
+        break;
+    case Priority::utility:
+        // On Linux a thread id given to setpriority() changes that thread's nice value only.
+        setpriority(PRIO_PROCESS, id_t(gettid()), 10);
+        setIOPriority(ioprioClassBestEffort, 7);
+        break;
+    case Priority::background:
+        setIOPriority(ioprioClassIdle, 0);
+        break;
+    }
+}

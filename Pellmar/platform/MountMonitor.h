@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <thread>
+
+// Tells when the mount table changes: a volume was mounted or unmounted. Which volumes are there
+// is Volumes' business. The base class never fires on its own; tests emit its signal.
+class MountMonitor : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+Q_SIGNALS:
+    // Delivered on the thread the monitor lives in.
+    void mountsChanged();
+};
+
+// Watches the kernel's mount table of this process ("/proc/self/mountinfo") from a thread of its
+// own, which waits for the table's change events and stops when the monitor is destroyed.
+class MountTableMonitor final : public MountMonitor {
+    Q_OBJECT
+public:
+    explicit MountTableMonitor(QObject* parent = nullptr);
+    ~MountTableMonitor() override;
+
+private:
+    void watch();
+
+    int mountInfo_ = -1;
+    int stop_ = -1;   // an eventfd that wakes the watching thread for good
+    std::thread thread_;
+};
