@@ -1,9 +1,8 @@
 #include "Pellmar/index/Index.h"
+#include "Pellmar/index/IndexScope.h"
 
-#include <QCollator>
 #include <QDateTime>
 #include <QHash>
-#include <QLocale>
 
 #include <algorithm>
 
@@ -39,32 +38,16 @@ QString smartGroupLabel(SmartFilter filter)
     return {};
 }
 
-// The file browser's name order: by the user's locale, case-insensitive, runs of digits by their
-// value ("Photo 9" before "Photo 10"). The C locale has no collation rules and would compare code
-// units, so it falls back to the English rules.
-QCollator treeNameOrder()
-{
-    const QLocale locale;
-    QCollator collator(locale.language() == QLocale::C ? QLocale(QLocale::English) : locale);
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator;
-}
-
 struct FolderTreeParts {
     const Source& source;
     const QHash<QString, QStringList>& children;
     const QHash<QString, qint64>& counts;
-    const QCollator& nameOrder;
 };
 
 FolderNode buildFolderTree(const QString& path, const FolderTreeParts& parts)
 {
     QStringList childPaths = parts.children.value(path);
-    // Siblings share their parent's path, so their names alone decide the order.
-    std::sort(childPaths.begin(), childPaths.end(), [&](const QString& left, const QString& right) {
-        return parts.nameOrder.compare(lastComponent(left), lastComponent(right)) < 0;
-    });
+    std::sort(childPaths.begin(), childPaths.end(), treeNameLess);
     QList<FolderNode> childNodes;
     childNodes.reserve(childPaths.size());
     for (const QString& childPath : childPaths)
@@ -123,8 +106,7 @@ FolderNode Index::sourceTree(const Source& source)
             children[parentPath(dir)].append(dir);
     }
 
-    const QCollator nameOrder = treeNameOrder();
-    FolderNode root = buildFolderTree(QString(), {source, children, counts, nameOrder});
+    FolderNode root = buildFolderTree(QString(), {source, children, counts});
     if (source.kind != SourceKind::photos)
         return root;
 

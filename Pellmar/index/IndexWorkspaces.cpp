@@ -1,21 +1,12 @@
 #include "Pellmar/index/Index.h"
+#include "Pellmar/index/IndexScope.h"
 
 #include <QDateTime>
 #include <QHash>
 
 #include <array>
-#include <utility>
 
 namespace {
-
-// A stored key is split at its first "|" into source id and path; without "|" it is a whole source.
-std::pair<QString, QString> splitKey(const QString& key)
-{
-    const qsizetype bar = key.indexOf(QLatin1Char('|'));
-    if (bar < 0)
-        return {key, QString()};
-    return {key.left(bar), key.mid(bar + 1)};
-}
 
 QString joinKey(const QString& sourceID, const QString& path)
 {
@@ -74,8 +65,8 @@ void Index::saveWorkspace(const Workspace& workspace)
         Statement insert(db_.db(),
             QStringLiteral("INSERT OR IGNORE INTO workspace_sources (workspace_id, source_id, path) VALUES (?, ?, ?)"));
         for (const QString& key : workspace.members) {
-            const auto [sourceID, path] = splitKey(key);
-            insert.bind({workspace.id, sourceID, path}).execute();
+            const ScopeKey member = ScopeKey::parse(key);
+            insert.bind({workspace.id, member.sourceID, member.path}).execute();
         }
     }
     transaction.commit();
@@ -114,8 +105,8 @@ void Index::savePins(const QStringList& keys, const QString& workspaceID)
     for (qsizetype position = 0; position < keys.size(); ++position) {
         if (!keys[position].contains(QLatin1Char('|')))
             continue;
-        const auto [sourceID, path] = splitKey(keys[position]);
-        insert.bind({workspaceID, sourceID, path, qint64(position)}).execute();
+        const ScopeKey pin = ScopeKey::parse(keys[position]);
+        insert.bind({workspaceID, pin.sourceID, pin.path, qint64(position)}).execute();
     }
     transaction.commit();
 }

@@ -10,36 +10,39 @@
 #include <optional>
 
 // Rows for addItem and addFile, written with designated initializers; unnamed columns keep the
-// defaults below.
+// defaults below (every member has one, so leaving members out draws no warning).
 struct FixtureItem {
-    QString id;
+    QString id = {};
     MediaKind kind = MediaKind::photo;
     QString filename = id + QStringLiteral(".jpg");
-    std::optional<double> capturedAt;
+    std::optional<double> capturedAt = {};
     qint64 width = 0;
     qint64 height = 0;
-    QString weakID;
+    QString weakID = {};
     double modifiedAt = 0;
     double addedAt = 0;
     double createdAt = 0;
-    QString previewExt;
-    QString proxyExt;
-    QString posterExt;
+    QString previewExt = {};
+    QString proxyExt = {};
+    QString posterExt = {};
     QString quickHash = QStringLiteral("hash-") + id;
 };
 
 // A file linked to its item, in state ready; an empty `itemID` leaves it unlinked, in state found.
+// `state` and `error` override that.
 struct FixtureFile {
-    QString sourceID;
-    QString relPath;
-    QString itemID;
+    QString sourceID = {};
+    QString relPath = {};
+    QString itemID = {};
     qint64 size = 0;
     double mtime = 0;
-    QString assetID;
+    QString assetID = {};
     bool local = true;
     bool favorite = false;
     qint64 subtype = 0;
     bool raw = false;
+    std::optional<FileState> state = {};
+    std::optional<QString> error = {};
 };
 
 // A fresh index at the current schema version in a temporary folder, with small helpers to
@@ -70,12 +73,12 @@ protected:
     {
         const bool linked = !file.itemID.isEmpty();
         db.run(QStringLiteral("INSERT INTO files (source_id, rel_path, size, mtime, quick_hash, item_id, state, "
-                              "asset_id, local, favorite, subtype, raw) "
-                              "VALUES (?, ?, ?, ?, (SELECT quick_hash FROM items WHERE id = ?), ?, ?, ?, ?, ?, ?, ?)"),
+                              "asset_id, local, favorite, subtype, raw, error) "
+                              "VALUES (?, ?, ?, ?, (SELECT quick_hash FROM items WHERE id = ?), ?, ?, ?, ?, ?, ?, ?, ?)"),
                {file.sourceID, file.relPath, file.size, file.mtime, file.itemID,
                 linked ? SqlValue(file.itemID) : SqlValue(),
-                rawValue(linked ? FileState::ready : FileState::found), file.assetID, file.local, file.favorite,
-                file.subtype, file.raw});
+                rawValue(file.state.value_or(linked ? FileState::ready : FileState::found)), file.assetID, file.local,
+                file.favorite, file.subtype, file.raw, file.error});
     }
 
     void addSearchText(const QString& itemID, const QString& text)

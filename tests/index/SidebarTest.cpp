@@ -4,36 +4,8 @@
 
 namespace {
 
-struct FileRow {
-    QString sourceID;
-    QString relPath;
-    QString itemID = {};
-    FileState state = FileState::ready;
-    QString error = {};
-    QString assetID = {};
-    bool favorite = false;
-    qint64 subtype = 0;
-    bool raw = false;
-};
-
 class SidebarTest : public IndexFixture {
 protected:
-    void addItem(const QString& id, MediaKind kind, std::optional<double> capturedAt = std::nullopt)
-    {
-        db.run(QStringLiteral("INSERT INTO items (id, quick_hash, kind, filename, captured_at, created_at) "
-                              "VALUES (?, ?, ?, ?, ?, 0)"),
-               {id, id, rawValue(kind), id + QStringLiteral(".name"), capturedAt});
-    }
-
-    void addFile(const FileRow& file)
-    {
-        db.run(QStringLiteral("INSERT INTO files (source_id, rel_path, size, mtime, item_id, state, error, asset_id, "
-                              "favorite, subtype, raw) VALUES (?, ?, 1, 0, ?, ?, ?, ?, ?, ?, ?)"),
-               {file.sourceID, file.relPath, file.itemID.isEmpty() ? SqlValue() : SqlValue(file.itemID),
-                rawValue(file.state), file.error.isEmpty() ? SqlValue() : SqlValue(file.error), file.assetID,
-                file.favorite, file.subtype, file.raw});
-    }
-
     void addFolder(const QString& sourceID, const QString& relPath)
     {
         db.run(QStringLiteral("INSERT INTO folders (source_id, rel_path, parent_path, mtime) VALUES (?, ?, '', 0)"),
@@ -125,8 +97,8 @@ TEST_F(SidebarTest, PhotoLibraryShowsTheSmartGroupsThatHaveAssetsInTheirOrder)
 {
     const Source photos = addNamedSource(QStringLiteral("P"), SourceKind::photos);
     const double now = QDateTime::currentSecsSinceEpoch();
-    addItem(QStringLiteral("recent"), MediaKind::photo, now - 3600);
-    addItem(QStringLiteral("old"), MediaKind::video, now - 100 * 86400);
+    addItem({.id = "recent", .kind = MediaKind::photo, .capturedAt = now - 3600});
+    addItem({.id = "old", .kind = MediaKind::video, .capturedAt = now - 100 * 86400});
     // One favorite asset listed in two albums of one folder.
     addFile({.sourceID = photos.id, .relPath = QStringLiteral("Trip/Day 10/a1"), .itemID = QStringLiteral("recent"),
              .assetID = QStringLiteral("a1"), .favorite = true});
@@ -136,8 +108,8 @@ TEST_F(SidebarTest, PhotoLibraryShowsTheSmartGroupsThatHaveAssetsInTheirOrder)
     addFile({.sourceID = photos.id, .relPath = QStringLiteral("a2"), .itemID = QStringLiteral("old"),
              .assetID = QStringLiteral("a2")});
     // A screenshot not yet identified: it has no item, so only the file columns count it.
-    addFile({.sourceID = photos.id, .relPath = QStringLiteral("Trip/Day 10/a3"), .state = FileState::found,
-             .assetID = QStringLiteral("a3"), .subtype = 4 | 1});
+    addFile({.sourceID = photos.id, .relPath = QStringLiteral("Trip/Day 10/a3"), .assetID = QStringLiteral("a3"),
+             .subtype = 4 | 1});
 
     // No RAW asset: that group is left out and the others keep their order.
     EXPECT_EQ(outline(index.sourceTree(photos)), QStringList({
@@ -166,8 +138,8 @@ TEST_F(SidebarTest, StatusCountersReadStatesFailuresAndItems)
     addSource(QStringLiteral("A"));
     addSource(QStringLiteral("B"));
     addSource(QStringLiteral("Empty"));
-    addItem(QStringLiteral("named"), MediaKind::photo);
-    addItem(QStringLiteral("other"), MediaKind::photo);
+    addItem({.id = "named"});
+    addItem({.id = "other"});
     addFile({.sourceID = "A", .relPath = "found.jpg", .state = FileState::found});
     addFile({.sourceID = "A", .relPath = "x/busy.jpg", .itemID = "named", .state = FileState::identified});
     addFile({.sourceID = "A", .relPath = "ready.jpg", .itemID = "named", .state = FileState::ready});
@@ -178,8 +150,8 @@ TEST_F(SidebarTest, StatusCountersReadStatesFailuresAndItems)
     addFile({.sourceID = "B", .relPath = "no message.jpg", .state = FileState::failed});
     addFile({.sourceID = "B", .relPath = "b.jpg", .itemID = "other", .state = FileState::identified});
 
-    EXPECT_EQ(index.inFlightFiles(4), QStringList({"named.name", "orphan.jpg", "other.name"}));
-    EXPECT_EQ(index.inFlightFiles(1), QStringList({"named.name"}));
+    EXPECT_EQ(index.inFlightFiles(4), QStringList({"named.jpg", "orphan.jpg", "other.jpg"}));
+    EXPECT_EQ(index.inFlightFiles(1), QStringList({"named.jpg"}));
 
     const QHash<QString, Index::SourceProgress> expected{{"A", {.done = 3, .total = 6}}, {"B", {.done = 1, .total = 2}}};
     EXPECT_EQ(index.progressBySource(), expected);

@@ -4,20 +4,6 @@ namespace {
 
 class WorkspaceTest : public IndexFixture {
 protected:
-    void addItem(const QString& id)
-    {
-        db.run(QStringLiteral("INSERT INTO items (id, quick_hash, kind, filename, created_at) VALUES (?, ?, 0, ?, 0)"),
-               {id, id, id});
-    }
-
-    void addFile(const QString& sourceID, const QString& relPath, const QString& itemID, const QString& assetID,
-                 bool favorite = false)
-    {
-        db.run(QStringLiteral("INSERT INTO files (source_id, rel_path, size, mtime, item_id, asset_id, favorite) "
-                              "VALUES (?, ?, 1, 0, ?, ?, ?)"),
-               {sourceID, relPath, itemID, assetID, favorite});
-    }
-
     // Every row of a workspace's members, pins and favorites, as "table:source|path" or "table:item".
     QStringList rowsOf(const QString& workspaceID)
     {
@@ -75,7 +61,7 @@ TEST_F(WorkspaceTest, SavedWorkspacesComeBackByPositionThenAgeWithTheirMembers)
 
 TEST_F(WorkspaceTest, DeletingAWorkspaceTakesItsMembersPinsAndFavoritesOnly)
 {
-    addItem(QStringLiteral("item"));
+    addItem({.id = "item"});
     fill(QStringLiteral("w1"));
     fill(QStringLiteral("w2"));
     index.savePins({QStringLiteral("S|a")}, everything);
@@ -93,7 +79,7 @@ TEST_F(WorkspaceTest, DeletingAWorkspaceTakesItsMembersPinsAndFavoritesOnly)
 // connection takes the next write.
 TEST_F(WorkspaceTest, FailedWritesLeaveNothingHalfDone)
 {
-    addItem(QStringLiteral("item"));
+    addItem({.id = "item"});
     fill(QStringLiteral("w1"));
     const QStringList before = rowsOf(QStringLiteral("w1"));
     db.exec(QStringLiteral(
@@ -146,7 +132,7 @@ TEST_F(WorkspaceTest, PinsKeepTheirOrderAndPlacesPerWorkspace)
 TEST_F(WorkspaceTest, FavoritesBelongToOneWorkspaceAndOnlyExistingItemsCount)
 {
     for (const char* id : {"a", "b", "c"})
-        addItem(QString::fromLatin1(id));
+        addItem({.id = QString::fromLatin1(id)});
     index.setFavorite("a", true, "w1");
     index.setFavorite("a", true, "w2");
     index.setFavorite("b", true, "w2");
@@ -170,12 +156,12 @@ TEST_F(WorkspaceTest, PhotoFavoritesMarkEveryPhotoLibraryRowOfTheItemOnly)
 {
     addSource(QStringLiteral("P"), SourceKind::photos);
     addSource(QStringLiteral("S"));
-    addItem(QStringLiteral("both"));
-    addItem(QStringLiteral("folderOnly"));
-    addFile("P", "Album 1/x", "both", "x");
-    addFile("P", "Album 2/x", "both", "x");
-    addFile("S", "x.jpg", "both", "");
-    addFile("S", "y.jpg", "folderOnly", "");
+    addItem({.id = "both"});
+    addItem({.id = "folderOnly"});
+    addFile({.sourceID = "P", .relPath = "Album 1/x", .itemID = "both", .assetID = "x"});
+    addFile({.sourceID = "P", .relPath = "Album 2/x", .itemID = "both", .assetID = "x"});
+    addFile({.sourceID = "S", .relPath = "x.jpg", .itemID = "both"});
+    addFile({.sourceID = "S", .relPath = "y.jpg", .itemID = "folderOnly"});
     const QString flags = QStringLiteral("SELECT group_concat(rel_path || '=' || favorite, ' ') FROM "
                                          "(SELECT rel_path, favorite FROM files ORDER BY rel_path)");
 
