@@ -66,9 +66,10 @@ public:
     QSet<QString> knownHashes(const QStringList& quickHashes);
 
     // Workspaces, favorites and pins
+    // The built-in workspace: the whole index; it has no stored members and is never deleted.
+    static inline const QString everythingWorkspaceID = QStringLiteral("everything");
     // Member and pin keys have the form of FolderNode::key(): a source id, "|", then a folder path
     // ('' for the whole source) or "#" and a smart group; they are stored split at the first "|".
-    static inline const QString everythingWorkspaceID = QStringLiteral("everything");
     // Items marked favorite in the workspace that still exist.
     QSet<QString> favoriteIDs(const QString& workspaceID);
     void setFavorite(const QString& itemID, bool on, const QString& workspaceID);
