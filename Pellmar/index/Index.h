@@ -53,7 +53,79 @@ public:
 
     // Scan bookkeeping
 
+    // The parts of a source that a walk could not see: folders it could not list (relative paths;
+    // "" is the root) or the whole root, gone with its drive. The rows below them are kept as they
+    // are, since a folder that could not be read is not a folder whose files were deleted.
+    struct WalkGaps {
+        QStringList unlistedFolders;
+        bool rootVanished = false;
+
+        // True when the walk could not see this path: it is an unlisted folder or lies below one.
+        bool covers(const QString& relativePath) const;
+    };
+
+    // One source's part of a change pass: the files found now under the rescanned folders, and
+    // the file paths the index held under those folders before the pass.
+    struct FileChanges {
+        QString sourceID;
+        QList<FileRecord> records;
+        QSet<QString> knownPaths;
+        WalkGaps gaps;
+    };
+
+    // The same for the folders of a change pass.
+    struct FolderChanges {
+        QString sourceID;
+        QList<FolderRecord> folders;
+        QSet<QString> knownPaths;
+        WalkGaps gaps;
+    };
+
+    // Makes the source's file rows match a full walk in one transaction: new paths are inserted,
+    // changed ones reset to found, paths the walk did not report deleted (except below its gaps).
+    // Returns the number of rows inserted, reset or deleted.
+    qint64 syncFiles(const QList<FileRecord>& records, const QString& sourceID, const WalkGaps& gaps);
+    // Replaces the source's folder rows by those of a full walk (rows below its gaps are kept).
+    void replaceSourceFolderRows(const QList<FolderRecord>& folders, const QString& sourceID,
+                                 const WalkGaps& gaps);
+    // Removes vanished folders with everything below them and writes the folders found now.
+    // Returns the subtree deletions run plus the folder rows written.
+    qint64 replaceFolderRows(const QList<FolderChanges>& changes);
+    // The folder (file) paths of a source, or with a prefix those strictly below it; no order.
+    QStringList folderPaths(const QString& sourceID, const QString& prefix);
+    QStringList filePaths(const QString& sourceID, const QString& prefix);
+    // Applies one change pass; a removed file whose twin (same size and time) appears at a new
+    // path hands its item to it. Returns rows removed plus rows inserted, reset or marked not local.
+    qint64 applyChanges(const QList<FileChanges>& changes);
+    // Compares a fresh walk with the stored rows; writes nothing.
+    Verification fileStamps(const QList<FileRecord>& records, const QString& sourceID);
+
     // Work queues and item writes
+
+    // Files waiting for quick indexing on the given sources: identified ones first, then by row id.
+    QList<Job> pendingFiles(qint64 limit, const QStringList& sourceIDs);
+    // Items waiting for larger previews that have a ready copy on one of the given sources.
+    QList<FullJob> fullPreviewQueue(qint64 limit, const QStringList& sourceIDs);
+    QueueStatus stateCounts();
+    FullStatus fullPreviewProgress();
+    std::optional<Item> itemByHash(const QString& quickHash);
+    // Creates the item of a content, or joins the one that exists, and links the file to it
+    // (state identified). Returns the id of the item that stands for the hash.
+    QString linkItem(qint64 fileID, const QString& quickHash, const Item& item);
+    void updateFileSize(qint64 fileID, qint64 size, bool local);
+    // Drops the item of a content key, with its search row, when no file names it.
+    void dropOrphanItem(const QString& quickHash);
+    void markPreviewed(qint64 fileID, const QString& itemID, const QString& previewExtension,
+                       const QString& posterExtension);
+    void setProxy(const QString& itemID, const QString& proxyExtension, const QString& posterExtension);
+    void setPreview(const QString& itemID, const QString& previewExtension);
+    void setFullError(const QString& itemID, const QString& message);
+    void setFileState(qint64 fileID, const QString& error, FileState state);
+    void setSearchText(const QString& itemID, const QString& text);
+    void renameFile(qint64 fileID, const QString& newRelativePath);
+    // Empties files, items, folders and search; sources, workspaces, pins and favorites stay.
+    void clearAll();
+    void deleteFile(qint64 fileID);
 
     // Grid queries
     // The grid of a view: items whose search text has every word of `searchText` (as prefixes),

@@ -16,3 +16,14 @@ QString itemColumns(QStringView tableAlias = {});
 // The Item of the row the statement stands on, read from the item columns that start at
 // `firstColumn`. A kind that names no MediaKind reads as a photo; a NULL capture date as none.
 Item itemFromRow(const Statement& row, int firstColumn = 0);
+
+// Clean-ups of items that no file row names any more, shared by the write operations. Search
+// rows are found by rowid through the index on the full-text table's item-id column, never by
+// a scan of every search row.
+
+// Every such item of the index, with its search row.
+void removeOrphanItems(Database& db);
+// The one item, with its search row, when no file row names it.
+void removeItemIfOrphan(Database& db, const QString& itemID);
+// The search row of one item.
+void removeSearchRow(Database& db, const QString& itemID);
