@@ -6,15 +6,6 @@
 
 namespace {
 
-// "?, ?, ?" with one placeholder per value.
-QString placeholders(qsizetype count)
-{
-    QString text;
-    for (qsizetype i = 0; i < count; ++i)
-        text += i == 0 ? QStringLiteral("?") : QStringLiteral(", ?");
-    return text;
-}
-
 SqlValues textValues(const QStringList& texts)
 {
     return SqlValues(texts.begin(), texts.end());

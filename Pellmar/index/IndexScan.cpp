@@ -227,14 +227,9 @@ namespace {
 
 QStringList relativePaths(Database& db, const QString& table, const QString& sourceID, const QString& prefix)
 {
-    QString sql = QStringLiteral("SELECT rel_path FROM %1 WHERE source_id = ?").arg(table);
-    SqlValues values{sourceID};
-    if (!prefix.isEmpty()) {
-        sql += QStringLiteral(" AND rel_path >= ? AND rel_path < ?");
-        values.insert(values.end(), {subtreeStart(prefix), subtreeEnd(prefix)});
-    }
-    Statement rows(db.db(), sql);
-    rows.bind(values);
+    const SqlClause below = folderCondition(sourceID, prefix);
+    Statement rows(db.db(), QStringLiteral("SELECT rel_path FROM %1 WHERE %2").arg(table, below.text));
+    rows.bind(below.values);
     QStringList paths;
     while (rows.step())
         paths.append(rows.text(0));
