@@ -1,0 +1,70 @@
+#pragma once
+
+// The walkers turn a folder source, or one folder of it, into the file and folder records the
+// index stores, applying the scanning rules as they go. They only read; they never throw and never
+// touch the index. What they cannot read they name in the result, so that an unplugged or failing
+// drive is never mistaken for deleted files.
+
+#include "Pellmar/index/Model.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+// Takes the number of files found so far. Called on the walking thread; must return at once.
+using ScanProgress = std::function<void(qint64 filesFound)>;
+
+// The date of a file whose modification date cannot be read: 1 January of year 1, UTC.
+inline constexpr double distantPast = -62135769600.0;
+
+struct ScanOptions {
+    bool deep = true;               // the whole subtree; otherwise the folder's direct entries
+    bool collectFolders = false;    // also list the folders below the walked one (deep walks)
+    ScanProgress progress;          // called every 500 files and once at the end; may be empty
+};
+
+// What one walk saw.
+struct ScanResult {
+    QList<FileRecord> files;        // in walking order
+    QList<FolderRecord> folders;    // in walking order
+    // Folders (relative paths; "" for the root) that could not be listed in full, or that hold an
+    // entry that could not be read. The index keeps its rows at and below each of them.
+    QStringList unreadableFolders;
+    // The source's root folder was not there at the start or at the end of the walk (a drive that
+    // is unplugged or unmounted); nothing the walk saw or missed tells what was deleted.
+    bool rootMissing = false;
+
+    bool operator==(const ScanResult&) const = default;
+};
+
+// The files (and, on request, the folders) of a source or of one folder of it. For the photo
+// library source, its listing; the path, depth and folder request are not used then.
+ScanResult scanSource(const Source& source, const QString& relativePath, const ScanOptions& options = {});
+
+// The folders of a source or of one subtree of it, without files: the walked folder itself first
+// (when the relative path is not empty and names a folder), then the admitted folders below it.
+ScanResult scanSubtree(const Source& source, const QString& relativePath);
+
+// The names of the folders directly inside a folder that the scanning rules admit, in listing order;
+// empty when the folder is not there, nothing when it is there and cannot be listed in full.
+std::optional<QStringList> listSubfolders(const QString& relativePath, const Source& source);
+
+// The byte size of a package: the sum of the sizes of every regular file below it, hidden ones
+// included. Symbolic links are not followed.
+qint64 packageSize(const QString& path);
+
+// Fault injection for tests: while one exists, opening a folder for listing fails with the errno
+// that the function returns for its absolute path (0: no fault), as on a failing drive.
+class ListingFaultInjection {
+public:
+    explicit ListingFaultInjection(std::function<int(const QString& folderPath)> fault);
+    ~ListingFaultInjection();
+    ListingFaultInjection(const ListingFaultInjection&) = delete;
+    ListingFaultInjection& operator=(const ListingFaultInjection&) = delete;
+
+private:
+    std::function<int(const QString&)> fault_;
+};

@@ -1,0 +1,312 @@
+#include "Pellmar/media/Walkers.h"
+
+#include "Pellmar/media/ScanningRules.h"
+#include "tests/media/TestTree.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <plist/plist.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+Source folderSource(const QString& root)
+{
+    Source source;
+    source.id = QStringLiteral("S");
+    source.rootPath = root;
+    return source;
+}
+
+QStringList pathsOf(const QList<FileRecord>& records)
+{
+    QStringList paths;
+    for (const FileRecord& record : records)
+        paths.append(record.relativePath);
+    paths.sort();
+    return paths;
+}
+
+QStringList pathsOf(const QList<FolderRecord>& records)
+{
+    QStringList paths;
+    for (const FolderRecord& record : records)
+        paths.append(record.relativePath);
+    return paths;
+}
+
+const FileRecord* recordAt(const ScanResult& result, const QString& relativePath)
+{
+    for (const FileRecord& record : result.files) {
+        if (record.relativePath == relativePath)
+            return &record;
+    }
+    return nullptr;
+}
+
+double modificationTime(const QString& path)
+{
+    return double(QFileInfo(path).lastModified().toMSecsSinceEpoch()) / 1000.0;
+}
+
+QByteArray placeholder(qint64 size, bool binary)
+{
+    plist_t dict = plist_new_dict();
+    plist_dict_set_item(dict, "NSURLFileSizeKey", plist_new_uint(uint64_t(size)));
+    plist_dict_set_item(dict, "NSURLNameKey", plist_new_string("photo.jpg"));
+    char* data = nullptr;
+    uint32_t length = 0;
+    if (binary)
+        plist_to_bin(dict, &data, &length);
+    else
+        plist_to_xml(dict, &data, &length);
+    QByteArray bytes(data, qsizetype(length));
+    free(data);
+    plist_free(dict);
+    return bytes;
+}
+
+ScanOptions walk(bool deep, bool collectFolders = false, ScanProgress progress = {})
+{
+    ScanOptions options;
+    options.deep = deep;
+    options.collectFolders = collectFolders;
+    options.progress = std::move(progress);
+    return options;
+}
+
+class WalkersTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    TestTree tree{dir.path()};
+    Source source = folderSource(dir.path());
+};
+
+TEST_F(WalkersTest, DeepWalkAppliesTheScanningRules)
+{
+    tree.files({QStringLiteral("a.jpg"), QStringLiteral("Trip/b.mov"), QStringLiteral("Trip/notes.txt"),
+                QStringLiteral("Trip/Day 1/c.cr3"), QStringLiteral(".hidden/d.jpg"), QStringLiteral("Trip/.DS_Store"),
+                QStringLiteral("Caches/e.jpg"), QStringLiteral("CACHE/f.jpg"), QStringLiteral("node_modules/g.png"),
+                QStringLiteral("Family.photoslibrary/originals/h.heic"), QStringLiteral("Cat.LRLIBRARY/i.jpg"),
+                QStringLiteral("code/readme.md"), QStringLiteral("code/tool/.git/HEAD"), QStringLiteral("code/tool/j.png"),
+                QStringLiteral("Trip/Icon\r")});
+    tree.folder(QStringLiteral("empty"));
+    ASSERT_EQ(::symlink("..", QFile::encodeName(tree.path(QStringLiteral("Trip/loop"))).constData()), 0);
+    ASSERT_EQ(::symlink("b.mov", QFile::encodeName(tree.path(QStringLiteral("Trip/link.mov"))).constData()), 0);
+
+    const ScanResult result = scanSource(source, QString(), walk(true, true));
+
+    EXPECT_EQ(pathsOf(result.files),
+              (QStringList{QStringLiteral("CACHE/f.jpg"), QStringLiteral("Trip/Day 1/c.cr3"), QStringLiteral("Trip/b.mov"),
+                           QStringLiteral("Trip/notes.txt"), QStringLiteral("a.jpg"), QStringLiteral("code/readme.md")}));
+    QStringList folders = pathsOf(result.folders);
+    folders.sort();
+    EXPECT_EQ(folders, (QStringList{QStringLiteral("CACHE"), QStringLiteral("Trip"), QStringLiteral("Trip/Day 1"),
+                                    QStringLiteral("code"), QStringLiteral("empty")}));
+    EXPECT_TRUE(result.unreadableFolders.isEmpty());
+    EXPECT_FALSE(result.rootMissing);
+
+    const FileRecord* movie = recordAt(result, QStringLiteral("Trip/b.mov"));
+    ASSERT_TRUE(movie);
+    EXPECT_EQ(movie->size, 1);
+    EXPECT_NEAR(movie->modified, modificationTime(tree.path(QStringLiteral("Trip/b.mov"))), 1e-3);
+    EXPECT_TRUE(movie->local);
+    EXPECT_EQ(*movie, (FileRecord{movie->relativePath, 1, movie->modified, {}, true, false, 0, false}));
+}
+
+TEST_F(WalkersTest, WalkOfOneFolderNeverReportsTheFolderItself)
+{
+    tree.files({QStringLiteral("Trip/a.jpg"), QStringLiteral("Trip/Day/b.jpg"), QStringLiteral("Other/c.jpg")});
+    const ScanResult deep = scanSource(source, QStringLiteral("Trip/"), walk(true, true));
+    EXPECT_EQ(pathsOf(deep.files), (QStringList{QStringLiteral("Trip/Day/b.jpg"), QStringLiteral("Trip/a.jpg")}));
+    EXPECT_EQ(pathsOf(deep.folders), QStringList{QStringLiteral("Trip/Day")});
+
+    const ScanResult shallow = scanSource(source, QStringLiteral("Trip"), walk(false));
+    EXPECT_EQ(pathsOf(shallow.files), QStringList{QStringLiteral("Trip/a.jpg")});
+    EXPECT_TRUE(shallow.folders.isEmpty());
+
+    EXPECT_TRUE(scanSource(source, QStringLiteral("../"), {}).files.isEmpty());
+}
+
+TEST_F(WalkersTest, PackageIsOneFileOfItsSummedSize)
+{
+    tree.file(QStringLiteral("Docs/Report.pages/Index.zip"), QByteArray(100, 'x'));
+    tree.file(QStringLiteral("Docs/Report.pages/Data/.hidden"), QByteArray(20, 'x'));
+    tree.file(QStringLiteral("Docs/Report.pages/Data/p.jpg"), QByteArray(3, 'x'));
+    tree.file(QStringLiteral("Docs/Old.photoslibrary/database/x.db"));
+    tree.file(QStringLiteral("Movie.app/Contents/Info.plist"), QByteArray(7, 'x'));
+
+    for (const bool deep : {true, false}) {
+        const ScanResult result = scanSource(source, deep ? QString() : QStringLiteral("Docs"), walk(deep));
+        const QString report = QStringLiteral("Docs/Report.pages");
+        EXPECT_EQ(pathsOf(result.files), deep ? (QStringList{report, QStringLiteral("Movie.app")}) : QStringList{report});
+        const FileRecord* package = recordAt(result, report);
+        ASSERT_TRUE(package);
+        EXPECT_EQ(package->size, 123);
+        EXPECT_TRUE(package->local);
+        EXPECT_NEAR(package->modified, modificationTime(tree.path(report)), 1e-3);
+    }
+    EXPECT_EQ(packageSize(tree.path(QStringLiteral("Docs/Report.pages"))), 123);
+    EXPECT_EQ(packageSize(tree.path(QStringLiteral("missing.app"))), 0);
+}
+
+TEST_F(WalkersTest, CloudPlaceholdersStandForTheFilesTheyName)
+{
+    tree.file(QStringLiteral("Photos/.photo.jpg.icloud"), placeholder(123456, true));
+    tree.file(QStringLiteral("Photos/.clip.mov.icloud"), placeholder(987, false));
+    tree.file(QStringLiteral("Photos/.broken.jpg.icloud"), QByteArrayLiteral("not a property list"));
+    tree.file(QStringLiteral("Photos/clip.mov"), QByteArray(5, 'x'));
+    tree.file(QStringLiteral("Photos/..icloud"), placeholder(1, true));    // eight characters
+    tree.file(QStringLiteral("Photos/._photo.jpg.icloud"), placeholder(1, true));
+
+    const ScanResult result = scanSource(source, QString(), {});
+
+    QList<FileRecord> records = result.files;
+    std::sort(records.begin(), records.end(), [](const FileRecord& a, const FileRecord& b) {
+        return std::tie(a.relativePath, a.local) < std::tie(b.relativePath, b.local);
+    });
+    ASSERT_EQ(records.size(), 4);
+    EXPECT_EQ(records[0].relativePath, QStringLiteral("Photos/broken.jpg"));
+    EXPECT_EQ(records[0].size, 0);
+    EXPECT_FALSE(records[0].local);
+    EXPECT_EQ(records[1].relativePath, QStringLiteral("Photos/clip.mov"));
+    EXPECT_EQ(records[1].size, 987);
+    EXPECT_FALSE(records[1].local);
+    EXPECT_EQ(records[2].relativePath, QStringLiteral("Photos/clip.mov"));
+    EXPECT_EQ(records[2].size, 5);
+    EXPECT_TRUE(records[2].local);
+    EXPECT_EQ(records[3].relativePath, QStringLiteral("Photos/photo.jpg"));
+    EXPECT_EQ(records[3].size, 123456);
+    EXPECT_FALSE(records[3].local);
+}
+
+TEST_F(WalkersTest, HomeSourceWalksOnlyItsMediaFolders)
+{
+    const TestTree home(homePath());
+    home.files({QStringLiteral("loose.jpg"), QStringLiteral("Pictures/a.jpg"), QStringLiteral("Videos/b.mp4"),
+                QStringLiteral("Music/c.mp3"), QStringLiteral("pictures/d.jpg"), QStringLiteral("Keynote.key/e.jpg")});
+    const Source homeSource = folderSource(homePath());
+
+    const ScanResult deep = scanSource(homeSource, QString(), walk(true, true));
+    EXPECT_EQ(pathsOf(deep.files), (QStringList{QStringLiteral("Pictures/a.jpg"), QStringLiteral("Videos/b.mp4")}));
+    QStringList folders = pathsOf(deep.folders);
+    folders.sort();
+    EXPECT_EQ(folders, (QStringList{QStringLiteral("Pictures"), QStringLiteral("Videos")}));
+    EXPECT_TRUE(scanSource(homeSource, QString(), walk(false)).files.isEmpty());
+    EXPECT_EQ(pathsOf(scanSource(homeSource, QStringLiteral("Pictures"), walk(false)).files),
+              QStringList{QStringLiteral("Pictures/a.jpg")});
+
+    for (const QString& name : QDir(homePath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+        QFileInfo(home.path(name)).isDir() ? QDir(home.path(name)).removeRecursively() : QFile::remove(home.path(name));
+}
+
+TEST_F(WalkersTest, ProgressEveryFiveHundredFilesAndAtTheEnd)
+{
+    for (int i = 0; i < 1234; ++i)
+        tree.file(QStringLiteral("f%1/%2.jpg").arg(i % 7).arg(i));
+    QList<qint64> calls;
+    const ScanResult result = scanSource(source, QString(), walk(true, false, [&](qint64 count) { calls.append(count); }));
+    EXPECT_EQ(result.files.size(), 1234);
+    EXPECT_EQ(calls, (QList<qint64>{500, 1000, 1234}));
+
+    tree.folder(QStringLiteral("empty"));
+    calls.clear();
+    scanSource(source, QStringLiteral("empty"), walk(false, false, [&](qint64 count) { calls.append(count); }));
+    EXPECT_EQ(calls, QList<qint64>{0});
+}
+
+TEST_F(WalkersTest, NamesThatAreNotUtf8ArePassedOver)
+{
+    tree.file(QStringLiteral("ok.jpg"));
+    tree.file(QStringLiteral("caf\u00e9.jpg"));
+    const QByteArray bad = QFile::encodeName(dir.path()) + "/bad\xff.jpg";
+    ::close(::creat(bad.constData(), 0644));
+    EXPECT_EQ(pathsOf(scanSource(source, QString(), {}).files), (QStringList{QStringLiteral("caf\u00e9.jpg"), QStringLiteral("ok.jpg")}));
+}
+
+TEST_F(WalkersTest, SubtreeListsFoldersOnly)
+{
+    tree.files({QStringLiteral("A/x.jpg"), QStringLiteral("A/B/y.jpg"), QStringLiteral("A/.git2/z"), QStringLiteral("A/C.app/q"),
+                QStringLiteral("A/tmp/t")});
+    EXPECT_EQ(pathsOf(scanSubtree(source, QStringLiteral("A")).folders), (QStringList{QStringLiteral("A"), QStringLiteral("A/B")}));
+    EXPECT_EQ(pathsOf(scanSubtree(source, QStringLiteral("A/x.jpg")).folders), QStringList{});
+    QStringList all = pathsOf(scanSubtree(source, QString()).folders);
+    all.sort();
+    EXPECT_EQ(all, (QStringList{QStringLiteral("A"), QStringLiteral("A/B")}));
+    EXPECT_TRUE(scanSubtree(source, QString()).files.isEmpty());
+
+    Source photos = source;
+    photos.kind = SourceKind::photos;
+    EXPECT_EQ(scanSubtree(photos, QString()), ScanResult{});
+    EXPECT_EQ(listSubfolders(QString(), photos), QStringList{});
+}
+
+TEST_F(WalkersTest, ListSubfoldersGivesTheAdmittedNames)
+{
+    tree.files({QStringLiteral("A/x.jpg"), QStringLiteral("B/p/package.json"), QStringLiteral(".C/y"), QStringLiteral("D.app/z"),
+                QStringLiteral("Caches/w"), QStringLiteral("E/f"), QStringLiteral("file.jpg")});
+    std::optional<QStringList> names = listSubfolders(QString(), source);
+    ASSERT_TRUE(names);
+    names->sort();
+    EXPECT_EQ(*names, (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("E")}));
+    EXPECT_EQ(listSubfolders(QStringLiteral("B"), source), QStringList{});
+    EXPECT_EQ(listSubfolders(QStringLiteral("gone"), source), QStringList{});
+
+    const ListingFaultInjection failing([](const QString&) { return EIO; });
+    EXPECT_FALSE(listSubfolders(QStringLiteral("A"), source));
+}
+
+TEST_F(WalkersTest, FoldersThatFailMidWalkAreReportedNotDropped)
+{
+    tree.files({QStringLiteral("ok/a.jpg"), QStringLiteral("failing/b.jpg"), QStringLiteral("failing/deeper/c.jpg"),
+                QStringLiteral("vanishing/d.jpg"), QStringLiteral("e.jpg")});
+    const QString failing = tree.path(QStringLiteral("failing"));
+    const QString vanishing = tree.path(QStringLiteral("vanishing"));
+    const ListingFaultInjection faults([&](const QString& folder) {
+        if (folder == failing)
+            return EIO;
+        if (folder == vanishing)
+            QDir(vanishing).removeRecursively();
+        return 0;
+    });
+
+    const ScanResult result = scanSource(source, QString(), walk(true, true));
+
+    EXPECT_EQ(pathsOf(result.files), (QStringList{QStringLiteral("e.jpg"), QStringLiteral("ok/a.jpg")}));
+    QStringList unreadable = result.unreadableFolders;
+    unreadable.sort();
+    EXPECT_EQ(unreadable, (QStringList{QStringLiteral("failing"), QStringLiteral("vanishing")}));
+    EXPECT_FALSE(result.rootMissing);
+}
+
+TEST_F(WalkersTest, RootThatGoesAwayMidWalkIsReportedMissing)
+{
+    tree.files({QStringLiteral("one/a.jpg"), QStringLiteral("two/b.jpg")});
+    const QString moved = dir.path() + QStringLiteral("-unplugged");
+    bool unplugged = false;
+    const ListingFaultInjection unplug([&](const QString& folder) {
+        if (!unplugged && folder != dir.path()) {
+            unplugged = QDir().rename(dir.path(), moved);
+        }
+        return 0;
+    });
+
+    const ScanResult result = scanSource(source, QString(), {});
+
+    EXPECT_TRUE(unplugged);
+    EXPECT_TRUE(result.rootMissing);
+    EXPECT_FALSE(result.unreadableFolders.isEmpty());
+    QDir().rename(moved, dir.path());
+
+    EXPECT_TRUE(scanSource(folderSource(dir.path() + QStringLiteral("/nothing")), QString(), {}).rootMissing);
+    EXPECT_TRUE(scanSubtree(folderSource(tree.path(QStringLiteral("one/a.jpg"))), QString()).rootMissing);
+}
+
+} // namespace
