@@ -244,8 +244,8 @@ public:
     // Whether the walk can start: the root is a folder and the path stays inside it.
     bool begin()
     {
-        result_.rootMissing = !rootDevice(rootDevice_);
-        return !result_.rootMissing && pathIsSound_;
+        result_.gaps.rootVanished = !rootDevice(rootDevice_);
+        return !result_.gaps.rootVanished && pathIsSound_;
     }
 
     // Records the root as missing when it went away or another file system took its place meanwhile
@@ -253,8 +253,8 @@ public:
     ScanResult finish()
     {
         dev_t device = 0;
-        if (!result_.rootMissing && (!rootDevice(device) || device != rootDevice_))
-            result_.rootMissing = true;
+        if (!result_.gaps.rootVanished && (!rootDevice(device) || device != rootDevice_))
+            result_.gaps.rootVanished = true;
         return std::move(result_);
     }
 
@@ -309,7 +309,7 @@ private:
 
     void noteUnreadable(const QString& relativePath)
     {
-        result_.unreadableFolders.append(relativePath);
+        result_.gaps.unlistedFolders.append(relativePath);
     }
 
     bool refusesFolder(const QString& name, bool homeLevel) const
@@ -446,7 +446,7 @@ private:
 ScanResult scanSource(const Source& source, const QString& relativePath, const ScanOptions& options)
 {
     if (source.kind == SourceKind::photos)
-        return ScanResult{listPhotosLibrary(options.progress), {}, {}, false};
+        return ScanResult{listPhotosLibrary(options.progress), {}, {}};
     FolderWalk walk(source, relativePath, FolderWalk::Mode::files, options);
     if (!walk.begin())
         return walk.finish();

@@ -5,6 +5,7 @@
 // touch the index. What they cannot read they name in the result, so that an unplugged or failing
 // drive is never mistaken for deleted files.
 
+#include "Pellmar/index/Index.h"
 #include "Pellmar/index/Model.h"
 
 #include <QList>
@@ -26,18 +27,13 @@ struct ScanOptions {
     ScanProgress progress;          // called every 500 files and once at the end; may be empty
 };
 
-// What one walk saw.
+// What one walk saw, and what it could not see: folders it could not list in full (or that hold an
+// entry it could not read), and whether the source's root was gone at the start or at the end of
+// the walk (a drive unplugged or unmounted). The index keeps its rows below those gaps.
 struct ScanResult {
     QList<FileRecord> files;        // in walking order
     QList<FolderRecord> folders;    // in walking order
-    // Folders (relative paths; "" for the root) that could not be listed in full, or that hold an
-    // entry that could not be read. The index keeps its rows at and below each of them.
-    QStringList unreadableFolders;
-    // The source's root folder was not there at the start or at the end of the walk (a drive that
-    // is unplugged or unmounted); nothing the walk saw or missed tells what was deleted.
-    bool rootMissing = false;
-
-    bool operator==(const ScanResult&) const = default;
+    Index::WalkGaps gaps;
 };
 
 // The files (and, on request, the folders) of a source or of one folder of it. For the photo

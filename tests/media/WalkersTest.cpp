@@ -110,8 +110,8 @@ TEST_F(WalkersTest, DeepWalkAppliesTheScanningRules)
     folders.sort();
     EXPECT_EQ(folders, (QStringList{QStringLiteral("CACHE"), QStringLiteral("Trip"), QStringLiteral("Trip/Day 1"),
                                     QStringLiteral("code"), QStringLiteral("empty")}));
-    EXPECT_TRUE(result.unreadableFolders.isEmpty());
-    EXPECT_FALSE(result.rootMissing);
+    EXPECT_TRUE(result.gaps.unlistedFolders.isEmpty());
+    EXPECT_FALSE(result.gaps.rootVanished);
 
     const FileRecord* movie = recordAt(result, QStringLiteral("Trip/b.mov"));
     ASSERT_TRUE(movie);
@@ -244,7 +244,8 @@ TEST_F(WalkersTest, SubtreeListsFoldersOnly)
 
     Source photos = source;
     photos.kind = SourceKind::photos;
-    EXPECT_EQ(scanSubtree(photos, QString()), ScanResult{});
+    const ScanResult none = scanSubtree(photos, QString());
+    EXPECT_TRUE(none.folders.isEmpty() && none.gaps.unlistedFolders.isEmpty() && !none.gaps.rootVanished);
     EXPECT_EQ(listSubfolders(QString(), photos), QStringList{});
 }
 
@@ -280,10 +281,10 @@ TEST_F(WalkersTest, FoldersThatFailMidWalkAreReportedNotDropped)
     const ScanResult result = scanSource(source, QString(), walk(true, true));
 
     EXPECT_EQ(pathsOf(result.files), (QStringList{QStringLiteral("e.jpg"), QStringLiteral("ok/a.jpg")}));
-    QStringList unreadable = result.unreadableFolders;
+    QStringList unreadable = result.gaps.unlistedFolders;
     unreadable.sort();
     EXPECT_EQ(unreadable, (QStringList{QStringLiteral("failing"), QStringLiteral("vanishing")}));
-    EXPECT_FALSE(result.rootMissing);
+    EXPECT_FALSE(result.gaps.rootVanished);
 }
 
 TEST_F(WalkersTest, RootThatGoesAwayMidWalkIsReportedMissing)
@@ -301,12 +302,12 @@ TEST_F(WalkersTest, RootThatGoesAwayMidWalkIsReportedMissing)
     const ScanResult result = scanSource(source, QString(), {});
 
     EXPECT_TRUE(unplugged);
-    EXPECT_TRUE(result.rootMissing);
-    EXPECT_FALSE(result.unreadableFolders.isEmpty());
+    EXPECT_TRUE(result.gaps.rootVanished);
+    EXPECT_FALSE(result.gaps.unlistedFolders.isEmpty());
     QDir().rename(moved, dir.path());
 
-    EXPECT_TRUE(scanSource(folderSource(dir.path() + QStringLiteral("/nothing")), QString(), {}).rootMissing);
-    EXPECT_TRUE(scanSubtree(folderSource(tree.path(QStringLiteral("one/a.jpg"))), QString()).rootMissing);
+    EXPECT_TRUE(scanSource(folderSource(dir.path() + QStringLiteral("/nothing")), QString(), {}).gaps.rootVanished);
+    EXPECT_TRUE(scanSubtree(folderSource(tree.path(QStringLiteral("one/a.jpg"))), QString()).gaps.rootVanished);
 }
 
 } // namespace

@@ -50,12 +50,12 @@ const ProbeCommand walkCommand(
         writeLines();
         std::fflush(stdout);
         io.out << result.files.size() << " files" << Qt::endl;
-        for (const QString& folder : result.unreadableFolders)
+        for (const QString& folder : result.gaps.unlistedFolders)
             io.err << "unreadable: " << (folder.isEmpty() ? QStringLiteral("(root)") : folder) << '\n';
-        if (result.rootMissing)
+        if (result.gaps.rootVanished)
             io.err << "root missing" << '\n';
         io.err.flush();
-        return result.rootMissing ? 1 : 0;
+        return result.gaps.rootVanished ? 1 : 0;
     });
 
 // volume PATH: the UUID and the name of the volume that holds PATH, tab-separated.
