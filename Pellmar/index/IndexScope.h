@@ -37,14 +37,15 @@ struct ScopeKey {
 
 // The filter inputs of one view of the grid. `smart` and `onlyHere` apply only with a source,
 // `scope` only without one; `onlyHere` narrows the grid itself, never its hero items or summary.
+// Every member has an initializer, so designated initializers may leave any of them out.
 struct ViewFilter {
-    std::optional<QString> source;
-    QString path;   // a folder of the source without leading or trailing "/"; empty for all of it
-    std::optional<SmartFilter> smart;
-    std::optional<QString> favoritesWorkspace;
-    std::optional<QStringList> scope;
+    std::optional<QString> source = {};
+    QString path = {};   // a folder of the source without leading or trailing "/"; empty for all of it
+    std::optional<SmartFilter> smart = {};
+    std::optional<QString> favoritesWorkspace = {};
+    std::optional<QStringList> scope = {};
     bool notBackedUp = false;
-    std::optional<MediaKind> kind;
+    std::optional<MediaKind> kind = {};
     bool onlyHere = false;
 };
 

@@ -148,11 +148,4 @@ TEST(ForEachBatch, CutsIntoConsecutiveSlicesOfAtMostFiveHundred)
     EXPECT_EQ(calls, 0);
 }
 
-TEST(TreeNameOrder, IgnoresCaseAndComparesDigitRunsByValue)
-{
-    QStringList paths{"a/photo 10", "a/Photo 9", "a/photo 1", "a/Beta", "a/alpha"};
-    std::sort(paths.begin(), paths.end(), treeNameLess);
-    EXPECT_EQ(paths, QStringList({"a/alpha", "a/Beta", "a/photo 1", "a/Photo 9", "a/photo 10"}));
-}
-
 } // namespace
