@@ -1,0 +1,42 @@
+#pragma once
+
+// Photos made for the media tests from the libraries (vips, exiv2, libheif), and the paths of the
+// committed fixtures (tests/fixtures/media, made by make-fixtures.sh).
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QString>
+
+#include <map>
+#include <optional>
+#include <string>
+
+// A picture whose four quarters are red (top left), green (top right), blue (bottom left) and
+// white (bottom right), so that a turn or a mirror shows in which colour lands where.
+QImage quarteredImage(int width, int height);
+
+QByteArray encodedJpeg(const QImage& image);
+
+// EXIF fields written into a JPEG or a HEIF file.
+struct ExifFields {
+    std::map<std::string, std::string> texts;   // exiv2 key, e.g. "Exif.Image.Make", to its text
+    std::optional<int> orientation;
+    std::optional<QByteArray> thumbnailJpeg;
+};
+
+QByteArray jpegWithExif(const QImage& image, const ExifFields& fields);
+
+// A HEIC of `image`, with a thumbnail at `thumbnailSize` on its longer side when given and the
+// EXIF fields when given.
+QByteArray heicFile(const QImage& image, std::optional<int> thumbnailSize, const std::optional<ExifFields>& exif = {});
+
+// The nearest of the four quarter colours to the pixel, as a name: "red", "green", "blue", "white".
+QString quarterColourAt(const QImage& image, int x, int y);
+
+void writeBytes(const QString& path, const QByteArray& bytes);
+QByteArray readBytes(const QString& path);
+
+QString mediaFixture(const QString& name);
+// The Canon CR2 that the package rawtran-doc installs.
+QString canonRawFixture();
