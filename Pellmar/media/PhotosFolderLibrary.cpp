@@ -1,0 +1,600 @@
+#include "Pellmar/media/PhotosFolderLibrary.h"
+
+#include "Pellmar/index/Database.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMimeDatabase>
+#include <QMutexLocker>
+#include <QPromise>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QUuid>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 dataChunkSize = 65536;
+
+const QString databaseName = QStringLiteral("library.sqlite");
+const QString originalsName = QStringLiteral("originals");
+const QString stagingName = QStringLiteral("staging");
+
+const QString schema = QStringLiteral(R"(
+CREATE TABLE IF NOT EXISTS collections (
+    id TEXT PRIMARY KEY,
+    parent_id TEXT NOT NULL DEFAULT '',
+    title TEXT,
+    is_folder INTEGER NOT NULL,
+    type INTEGER NOT NULL,
+    subtype INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS assets (
+    id TEXT PRIMARY KEY,
+    media_type INTEGER NOT NULL,
+    media_subtypes INTEGER NOT NULL DEFAULT 0,
+    created REAL,
+    modified REAL,
+    favorite INTEGER NOT NULL DEFAULT 0,
+    width INTEGER NOT NULL DEFAULT 0,
+    height INTEGER NOT NULL DEFAULT 0,
+    duration REAL NOT NULL DEFAULT 0);
+CREATE TABLE IF NOT EXISTS resources (
+    asset_id TEXT NOT NULL REFERENCES assets(id) ON DELETE CASCADE,
+    idx INTEGER NOT NULL,
+    type INTEGER NOT NULL,
+    uti TEXT NOT NULL DEFAULT '',
+    original_filename TEXT NOT NULL,
+    file TEXT NOT NULL DEFAULT '',
+    size INTEGER,
+    PRIMARY KEY (asset_id, idx));
+CREATE TABLE IF NOT EXISTS album_assets (
+    album_id TEXT NOT NULL REFERENCES collections(id) ON DELETE CASCADE,
+    asset_id TEXT NOT NULL REFERENCES assets(id) ON DELETE CASCADE,
+    PRIMARY KEY (album_id, asset_id));
+)");
+
+const QString collectionColumns = QStringLiteral("id, title, is_folder, type, subtype");
+const QString assetColumns = QStringLiteral(
+    "a.id, a.media_type, a.media_subtypes, a.created, a.modified, a.favorite, a.width, a.height, a.duration");
+
+SqlValues valuesOf(const QStringList& texts)
+{
+    return SqlValues(texts.cbegin(), texts.cend());
+}
+
+PhotoCollection readCollection(const Statement& row)
+{
+    PhotoCollection collection;
+    collection.localIdentifier = row.text(0);
+    if (!row.isNull(1))
+        collection.localizedTitle = row.text(1);
+    collection.isFolder = row.boolean(2);
+    collection.type = row.int64(3);
+    collection.subtype = row.int64(4);
+    return collection;
+}
+
+PhotoAsset readAsset(const Statement& row)
+{
+    PhotoAsset asset;
+    asset.localIdentifier = row.text(0);
+    asset.mediaType = PhotoMediaType(row.int64(1));
+    asset.mediaSubtypes = row.int64(2);
+    asset.creationDate = row.optionalReal(3);
+    asset.modificationDate = row.optionalReal(4);
+    asset.favorite = row.boolean(5);
+    asset.pixelWidth = row.int64(6);
+    asset.pixelHeight = row.int64(7);
+    asset.duration = row.real(8);
+    return asset;
+}
+
+// The folder of one asset's files: the UUID part of its identifier, which never holds "/".
+QString assetFolderName(const QString& assetIdentifier)
+{
+    return assetIdentifier.section(QLatin1Char('/'), 0, 0);
+}
+
+QString safeFileName(const QString& name)
+{
+    return name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ? QStringLiteral("original") : name;
+}
+
+// An exclusive lock on a file, held until the object goes away; the other processes test it
+// without waiting.
+class FileLock {
+public:
+    FileLock(const QString& path, bool wait)
+    {
+        descriptor_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (descriptor_ >= 0 && ::flock(descriptor_, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
+            ::close(descriptor_);
+            descriptor_ = -1;
+        }
+    }
+    ~FileLock()
+    {
+        if (descriptor_ >= 0)
+            ::close(descriptor_);
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    bool held() const { return descriptor_ >= 0; }
+
+private:
+    int descriptor_ = -1;
+};
+
+void copyFile(const QString& from, const QString& to)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        throw PhotoLibraryError(PhotoLibraryError::Code::fileUnreadable,
+                                QStringLiteral("The file %1 could not be read.").arg(from));
+    QFile copy(to);
+    if (!copy.open(QIODevice::WriteOnly))
+        throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed,
+                                QStringLiteral("The library could not store %1.").arg(QFileInfo(from).fileName()));
+    while (!source.atEnd()) {
+        const QByteArray chunk = source.read(dataChunkSize);
+        if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
+            throw PhotoLibraryError(PhotoLibraryError::Code::fileUnreadable,
+                                    QStringLiteral("The file %1 could not be read.").arg(from));
+        if (copy.write(chunk) != chunk.size())
+            throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed,
+                                    QStringLiteral("The library could not store %1.").arg(QFileInfo(from).fileName()));
+    }
+    if (!copy.flush() || ::fsync(copy.handle()) != 0)
+        throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed,
+                                QStringLiteral("The library could not store %1.").arg(QFileInfo(from).fileName()));
+}
+
+} // namespace
+
+// The copies of one change, in staging until the change is committed.
+struct PhotosFolderLibrary::StagedChange {
+    struct Copy {
+        QString assetIdentifier;
+        QString fileName;
+        QString uniformTypeIdentifier;
+        qint64 size = 0;
+        std::optional<double> created;
+        qint64 width = 0;
+        qint64 height = 0;
+    };
+
+    QString folder;
+    std::unique_ptr<FileLock> lock;
+    QList<Copy> copies;
+    bool committed = false;
+
+    // Copies of a change that did not commit go; those of a committed change that could not all be
+    // moved stay, for the recovery to move once the lock is released.
+    ~StagedChange()
+    {
+        if (folder.isEmpty() || (committed && !QDir(folder).isEmpty()))
+            return;
+        QDir(folder).removeRecursively();
+        QFile::remove(folder + QStringLiteral(".lock"));
+    }
+};
+
+PhotosFolderLibrary::PhotosFolderLibrary(QString path)
+    : path_(std::move(path))
+    , changes_(QStringLiteral("photos-library"))
+{
+}
+
+PhotosFolderLibrary::~PhotosFolderLibrary() = default;
+
+void PhotosFolderLibrary::setChangeStageHook(std::function<void(ChangeStage)> hook)
+{
+    changeStageHook_ = std::move(hook);
+}
+
+Database* PhotosFolderLibrary::database(bool create) const
+{
+    if (database_)
+        return database_.get();
+    const QString file = QDir(path_).filePath(databaseName);
+    if (!create && !QFileInfo::exists(file))
+        return nullptr;
+    if (create && !QDir().mkpath(path_))
+        throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed,
+                                QStringLiteral("The library folder %1 could not be created.").arg(path_));
+    auto opened = std::make_unique<Database>(file);
+    opened->exec(QStringLiteral("PRAGMA busy_timeout = 10000"));
+    opened->exec(schema);
+    recoverInterruptedChanges(*opened);
+    database_ = std::move(opened);
+    return database_.get();
+}
+
+PhotoAuthorizationStatus PhotosFolderLibrary::authorizationStatus() const
+{
+    return PhotoAuthorizationStatus::authorized;
+}
+
+void PhotosFolderLibrary::requestAuthorization(std::function<void(PhotoAuthorizationStatus)> answered)
+{
+    answered(PhotoAuthorizationStatus::authorized);
+}
+
+QList<PhotoCollection> PhotosFolderLibrary::collections(const QString& where, const QStringList& values) const
+{
+    QList<PhotoCollection> found;
+    try {
+        QMutexLocker lock(&mutex_);
+        Database* db = database(false);
+        if (!db)
+            return found;
+        Statement rows(db->db(), QStringLiteral("SELECT ") + collectionColumns + QStringLiteral(" FROM collections WHERE ")
+                                     + where + QStringLiteral(" ORDER BY rowid"));
+        rows.bind(valuesOf(values));
+        while (rows.step())
+            found.append(readCollection(rows));
+    } catch (const DatabaseError&) {
+        // A library that cannot be opened reads as an empty one.
+    }
+    return found;
+}
+
+QList<PhotoCollection> PhotosFolderLibrary::fetchTopLevelUserCollections() const
+{
+    return collections(QStringLiteral("parent_id = ''"), {});
+}
+
+QList<PhotoCollection> PhotosFolderLibrary::fetchCollections(const QString& folderIdentifier) const
+{
+    return collections(
+        QStringLiteral("parent_id = ? AND EXISTS (SELECT 1 FROM collections f WHERE f.id = ? AND f.is_folder = 1)"),
+        {folderIdentifier, folderIdentifier});
+}
+
+QList<PhotoCollection> PhotosFolderLibrary::fetchAlbums(const QStringList& identifiers) const
+{
+    QList<PhotoCollection> found;
+    for (const QString& identifier : identifiers)
+        found += collections(QStringLiteral("id = ? AND is_folder = 0"), {identifier});
+    return found;
+}
+
+QList<PhotoCollection> PhotosFolderLibrary::fetchFolders(const QStringList& identifiers) const
+{
+    QList<PhotoCollection> found;
+    for (const QString& identifier : identifiers)
+        found += collections(QStringLiteral("id = ? AND is_folder = 1"), {identifier});
+    return found;
+}
+
+QList<PhotoAsset> PhotosFolderLibrary::assets(const QString& from, const QString& ordinal, const QStringList& values,
+                                              const PhotoAssetFetchOptions& options) const
+{
+    QString sql = QStringLiteral("SELECT ") + assetColumns + QStringLiteral(" FROM ") + from;
+    if (!options.mediaTypes.isEmpty()) {
+        QStringList types;
+        for (PhotoMediaType type : options.mediaTypes)
+            types.append(QString::number(qint64(type)));
+        sql += QStringLiteral(" AND a.media_type IN (") + types.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }
+    sql += options.oldestFirst ? QStringLiteral(" ORDER BY a.created IS NOT NULL, a.created, ") + ordinal
+                               : QStringLiteral(" ORDER BY ") + ordinal;
+    QList<PhotoAsset> found;
+    try {
+        QMutexLocker lock(&mutex_);
+        Database* db = database(false);
+        if (!db)
+            return found;
+        Statement rows(db->db(), sql);
+        rows.bind(valuesOf(values));
+        while (rows.step())
+            found.append(readAsset(rows));
+    } catch (const DatabaseError&) {
+        // A library that cannot be opened reads as an empty one.
+    }
+    return found;
+}
+
+QList<PhotoAsset> PhotosFolderLibrary::fetchAssets(const PhotoAssetFetchOptions& options) const
+{
+    return assets(QStringLiteral("assets a WHERE 1"), QStringLiteral("a.rowid"), {}, options);
+}
+
+QList<PhotoAsset> PhotosFolderLibrary::fetchAssets(const QString& albumIdentifier,
+                                                   const PhotoAssetFetchOptions& options) const
+{
+    return assets(QStringLiteral("album_assets m JOIN assets a ON a.id = m.asset_id WHERE m.album_id = ?"),
+                  QStringLiteral("m.rowid"), {albumIdentifier}, options);
+}
+
+QList<PhotoAsset> PhotosFolderLibrary::fetchAssets(const QStringList& identifiers) const
+{
+    QList<PhotoAsset> found;
+    for (const QString& identifier : identifiers)
+        found += assets(QStringLiteral("assets a WHERE a.id = ?"), QStringLiteral("a.rowid"), {identifier}, {});
+    return found;
+}
+
+QList<PhotoAssetResource> PhotosFolderLibrary::resources(const QString& assetIdentifier) const
+{
+    QList<PhotoAssetResource> found;
+    try {
+        QMutexLocker lock(&mutex_);
+        Database* db = database(false);
+        if (!db)
+            return found;
+        Statement rows(db->db(), QStringLiteral("SELECT idx, type, uti, original_filename, size FROM resources "
+                                                "WHERE asset_id = ? ORDER BY idx"));
+        rows.bind({assetIdentifier});
+        while (rows.step())
+            found.append({assetIdentifier, rows.int64(0), PhotoResourceType(rows.int64(1)), rows.text(2), rows.text(3),
+                          rows.isNull(4) ? std::nullopt : std::optional<qint64>(rows.int64(4))});
+    } catch (const DatabaseError&) {
+        // A library that cannot be opened reads as an empty one.
+    }
+    return found;
+}
+
+QString PhotosFolderLibrary::resourceFile(const QString& assetIdentifier, qint64 index) const
+{
+    QMutexLocker lock(&mutex_);
+    Database* db = database(false);
+    if (!db)
+        throw PhotoLibraryError(PhotoLibraryError::Code::notFound, QStringLiteral("The resource is not in the library."));
+    Statement row(db->db(), QStringLiteral("SELECT file FROM resources WHERE asset_id = ? AND idx = ?"));
+    row.bind({assetIdentifier, index});
+    if (!row.step())
+        throw PhotoLibraryError(PhotoLibraryError::Code::notFound, QStringLiteral("The resource is not in the library."));
+    const QString file = row.text(0);
+    return file.isEmpty() ? QString() : QDir(path_).filePath(file);
+}
+
+void PhotosFolderLibrary::requestData(const PhotoAssetResource& resource,
+                                      const std::function<bool(const QByteArray& chunk)>& receive) const
+{
+    QString path;
+    try {
+        path = resourceFile(resource.assetLocalIdentifier, resource.index);
+    } catch (const DatabaseError& error) {
+        throw PhotoLibraryError(PhotoLibraryError::Code::notFound, error.description());
+    }
+    if (path.isEmpty())
+        throw PhotoLibraryError(PhotoLibraryError::Code::networkAccessRequired,
+                                QStringLiteral("The data is not on this computer."));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PhotoLibraryError(PhotoLibraryError::Code::notFound,
+                                QStringLiteral("The file of %1 is missing from the library.").arg(resource.originalFilename));
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(dataChunkSize);
+        if (chunk.isEmpty())
+            throw PhotoLibraryError(PhotoLibraryError::Code::notFound,
+                                    QStringLiteral("The file of %1 could not be read.").arg(resource.originalFilename));
+        if (!receive(chunk))
+            return;
+    }
+}
+
+std::optional<QImage> PhotosFolderLibrary::requestImage(const QString& assetIdentifier, PhotoImageDeliveryMode,
+                                                        int side) const
+{
+    const QList<PhotoAsset> found = fetchAssets(QStringList{assetIdentifier});
+    if (found.isEmpty() || found.first().mediaType != PhotoMediaType::image)
+        return std::nullopt;
+    for (const PhotoAssetResource& resource : resources(assetIdentifier)) {
+        if (resource.type != PhotoResourceType::photo)
+            continue;
+        QString path;
+        try {
+            path = resourceFile(assetIdentifier, resource.index);
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+        if (path.isEmpty())
+            return std::nullopt;
+        QImageReader reader(path);
+        reader.setAutoTransform(true);
+        const QSize size = reader.size();
+        if (size.isValid())
+            reader.setScaledSize(size.scaled(side, side, Qt::KeepAspectRatio));
+        QImage image = reader.read();
+        if (image.isNull())
+            return std::nullopt;
+        if (image.width() > side || image.height() > side)
+            image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::FastTransformation);
+        return image;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> PhotosFolderLibrary::requestVideoFile(const QString& assetIdentifier) const
+{
+    for (const PhotoAssetResource& resource : resources(assetIdentifier)) {
+        if (resource.type != PhotoResourceType::video)
+            continue;
+        try {
+            const QString path = resourceFile(assetIdentifier, resource.index);
+            if (!path.isEmpty() && QFileInfo::exists(path))
+                return path;
+        } catch (const std::exception&) {
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+QFuture<void> PhotosFolderLibrary::performChanges(std::function<void(PhotoLibraryChanges&)> block)
+{
+    return changes_.submit([this, block = std::move(block)] {
+        PhotoLibraryChanges changes;
+        block(changes);
+        apply(changes);
+        observers_.notify();
+    });
+}
+
+void PhotosFolderLibrary::registerChangeObserver(std::weak_ptr<PhotoLibraryChangeObserver> observer)
+{
+    observers_.add(std::move(observer));
+}
+
+void PhotosFolderLibrary::apply(const PhotoLibraryChanges& changes)
+{
+    {
+        QMutexLocker lock(&mutex_);
+        recoverInterruptedChanges(*database(true));
+    }
+
+    StagedChange staged;
+    const QMimeDatabase mimeTypes;
+    for (const auto& request : changes.requests()) {
+        const auto* create = std::get_if<PhotoLibraryChanges::CreateAsset>(&request);
+        if (!create)
+            continue;
+        if (!staged.lock) {
+            const QString folder = QDir(path_).filePath(stagingName + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces));
+            if (!QDir().mkpath(QFileInfo(folder).path()))
+                throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed, QStringLiteral("The library could not store the files."));
+            // Locked before the folder exists, so that no other process ever sees it unlocked.
+            staged.lock = std::make_unique<FileLock>(folder + QStringLiteral(".lock"), true);
+            if (!staged.lock->held() || !QDir().mkpath(folder))
+                throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed, QStringLiteral("The library could not store the files."));
+            staged.folder = folder;
+        }
+        const QString name = safeFileName(create->originalFilename);
+        const QString assetFolder = QDir(staged.folder).filePath(assetFolderName(create->localIdentifier));
+        if (!QDir().mkpath(assetFolder))
+            throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed, QStringLiteral("The library could not store %1.").arg(name));
+        copyFile(create->filePath, QDir(assetFolder).filePath(name));
+
+        StagedChange::Copy copy{create->localIdentifier, name, mimeTypes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name(),
+                                QFileInfo(create->filePath).size(), std::nullopt, 0, 0};
+        const QDateTime modified = QFileInfo(create->filePath).lastModified();
+        if (modified.isValid())
+            copy.created = modified.toMSecsSinceEpoch() / 1000.0;
+        const QSize pixels = QImageReader(create->filePath).size();
+        if (pixels.isValid()) {
+            copy.width = pixels.width();
+            copy.height = pixels.height();
+        }
+        staged.copies.append(copy);
+    }
+    if (changeStageHook_)
+        changeStageHook_(ChangeStage::copied);
+
+    commit(changes, staged);
+    staged.committed = true;
+    if (changeStageHook_)
+        changeStageHook_(ChangeStage::committed);
+
+    for (const StagedChange::Copy& copy : staged.copies) {
+        const QString folderName = assetFolderName(copy.assetIdentifier);
+        QDir(path_).mkpath(originalsName);
+        QDir().rename(QDir(staged.folder).filePath(folderName), QDir(path_).filePath(originalsName + QLatin1Char('/') + folderName));
+    }
+}
+
+void PhotosFolderLibrary::commit(const PhotoLibraryChanges& changes, const StagedChange& staged)
+{
+    const double now = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    try {
+        QMutexLocker lock(&mutex_);
+        Database& db = *database(true);
+        Transaction transaction(db);
+        qsizetype copyIndex = 0;
+        // The first statement of the transaction is a write, so it takes the write lock at once
+        // (waiting for another process when needed) and never works on a stale snapshot.
+        for (const auto& request : changes.requests()) {
+            if (const auto* album = std::get_if<PhotoLibraryChanges::CreateAlbum>(&request)) {
+                db.run(QStringLiteral("INSERT INTO collections (id, parent_id, title, is_folder, type, subtype) "
+                                      "VALUES (?, '', ?, 0, ?, ?)"),
+                       {album->localIdentifier, album->title, PhotoCollection::albumType, PhotoCollection::regularAlbumSubtype});
+            } else if (const auto* create = std::get_if<PhotoLibraryChanges::CreateAsset>(&request)) {
+                const StagedChange::Copy& copy = staged.copies[copyIndex++];
+                const bool isVideo = create->resourceType == PhotoResourceType::video;
+                db.run(QStringLiteral("INSERT INTO assets (id, media_type, created, modified, width, height) "
+                                      "VALUES (?, ?, ?, ?, ?, ?)"),
+                       {create->localIdentifier, qint64(isVideo ? PhotoMediaType::video : PhotoMediaType::image),
+                        copy.created, now, copy.width, copy.height});
+                db.run(QStringLiteral("INSERT INTO resources (asset_id, idx, type, uti, original_filename, file, size) "
+                                      "VALUES (?, 0, ?, ?, ?, ?, ?)"),
+                       {create->localIdentifier, qint64(create->resourceType), copy.uniformTypeIdentifier, copy.fileName,
+                        originalsName + QLatin1Char('/') + assetFolderName(create->localIdentifier) + QLatin1Char('/') + copy.fileName,
+                        copy.size});
+            } else if (const auto* add = std::get_if<PhotoLibraryChanges::AddAssets>(&request)) {
+                for (const QString& asset : add->assetIdentifiers)
+                    db.run(QStringLiteral("INSERT OR IGNORE INTO album_assets (album_id, asset_id) "
+                                          "SELECT c.id, a.id FROM collections c, assets a WHERE c.id = ? AND a.id = ? "
+                                          "AND c.is_folder = 0 AND c.type = ? AND c.subtype = ?"),
+                           {add->albumIdentifier, asset, PhotoCollection::albumType, PhotoCollection::regularAlbumSubtype});
+            } else if (const auto* favorite = std::get_if<PhotoLibraryChanges::SetFavorite>(&request)) {
+                db.run(QStringLiteral("UPDATE assets SET favorite = ?, modified = ? WHERE id = ?"),
+                       {favorite->favorite, now, favorite->assetIdentifier});
+            }
+        }
+        transaction.commit();
+    } catch (const DatabaseError& error) {
+        throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed, error.description());
+    }
+}
+
+void PhotosFolderLibrary::recoverInterruptedChanges(Database& db) const
+{
+    const QDir staging(QDir(path_).filePath(stagingName));
+    for (const QFileInfo& change : staging.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString lockPath = change.filePath() + QStringLiteral(".lock");
+        const FileLock lock(lockPath, false);
+        if (!lock.held())
+            continue;   // another process is applying this change
+        for (const QFileInfo& assetFolder : QDir(change.filePath()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString prefix = originalsName + QLatin1Char('/') + assetFolder.fileName() + QLatin1Char('/');
+            Statement row(db.db(), QStringLiteral("SELECT 1 FROM resources WHERE substr(file, 1, length(?1)) = ?1"));
+            row.bind({prefix});
+            if (row.step()) {
+                QDir(path_).mkpath(originalsName);
+                QDir().rename(assetFolder.filePath(), QDir(path_).filePath(originalsName + QLatin1Char('/') + assetFolder.fileName()));
+            }
+        }
+        QDir(change.filePath()).removeRecursively();
+        QFile::remove(lockPath);
+    }
+}
+
+QString defaultPhotosLibraryPath()
+{
+    const QString configured = qEnvironmentVariable("QUORVIN_PHOTOS_LIBRARY");
+    if (!configured.isEmpty())
+        return configured;
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
+        .filePath(QStringLiteral("Photos Library.photoslibrary"));
+}
+
+namespace {
+
+QMutex sharedLibraryMutex;
+std::shared_ptr<PhotoLibrary> sharedLibrary;
+
+} // namespace
+
+std::shared_ptr<PhotoLibrary> sharedPhotoLibrary()
+{
+    QMutexLocker lock(&sharedLibraryMutex);
+    if (!sharedLibrary)
+        sharedLibrary = std::make_shared<PhotosFolderLibrary>(defaultPhotosLibraryPath());
+    return sharedLibrary;
+}
+
+void setSharedPhotoLibrary(std::shared_ptr<PhotoLibrary> library)
+{
+    QMutexLocker lock(&sharedLibraryMutex);
+    sharedLibrary = std::move(library);
+}
