@@ -211,6 +211,8 @@ Database* PhotosFolderLibrary::database(bool create) const
     if (create && !QDir().mkpath(path_))
         throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed,
                                 QStringLiteral("The library folder %1 could not be created.").arg(path_));
+    // Opening switches a new database to WAL, which waits for no one: processes open in turn.
+    const FileLock opening(QDir(path_).filePath(QStringLiteral("open.lock")), true);
     auto opened = std::make_unique<Database>(file);
     opened->exec(QStringLiteral("PRAGMA busy_timeout = 10000"));
     opened->exec(schema);

@@ -1,0 +1,140 @@
+// The folder library's own promises: an absent library reads as empty and stays absent, and a
+// change that fails, or whose process dies, leaves the library with the whole asset or nothing.
+
+#include "Pellmar/index/SerialExecutor.h"
+#include "Pellmar/media/PhotosFolderLibrary.h"
+#include "Pellmar/media/PhotosReading.h"
+#include "Pellmar/media/PhotosWriting.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+class PhotosFolderLibraryTest : public ::testing::Test {
+protected:
+    PhotosFolderLibraryTest()
+    {
+        QFile file(photo);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QList<CardFile> cardFiles() const { return {CardFile{photo, bytes.size(), 0, MediaKind::photo}}; }
+
+    // The folders of changes still in staging.
+    QStringList stagedChanges() const
+    {
+        return QDir(path + QStringLiteral("/staging")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+
+    QByteArray dataOf(const PhotoLibrary& library, const QString& assetID) const
+    {
+        QByteArray data;
+        library.requestData(library.resources(assetID).value(0), [&](const QByteArray& chunk) {
+            data += chunk;
+            return true;
+        });
+        return data;
+    }
+
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("Photos Library.photoslibrary"));
+    QString photo = dir.filePath(QStringLiteral("IMG_0001.JPG"));
+    QByteArray bytes = QByteArray(200000, 'p');   // more than one chunk
+};
+
+TEST_F(PhotosFolderLibraryTest, AbsentLibraryReadsAsEmptyAndIsNotCreated)
+{
+    PhotosFolderLibrary library(path);
+    EXPECT_TRUE(listPhotosAssets(library).isEmpty());
+    EXPECT_TRUE(logDuplicateFolderNames(library).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+TEST_F(PhotosFolderLibraryTest, FailureBetweenCopyAndCommitLeavesNothing)
+{
+    PhotosFolderLibrary library(path);
+    library.setChangeStageHook([](PhotosFolderLibrary::ChangeStage stage) {
+        if (stage == PhotosFolderLibrary::ChangeStage::copied)
+            throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed, QStringLiteral("No space left."));
+    });
+    try {
+        waitFor(addFilesToPhotos(library, cardFiles(), std::nullopt));
+        FAIL() << "the injected failure did not arrive";
+    } catch (const PhotoLibraryError& error) {
+        EXPECT_EQ(error.description(), QStringLiteral("No space left."));
+    }
+    EXPECT_TRUE(library.fetchAssets(PhotoAssetFetchOptions{}).isEmpty());
+    EXPECT_TRUE(stagedChanges().isEmpty());
+    EXPECT_TRUE(QDir(path + QStringLiteral("/originals")).isEmpty());
+}
+
+// A child process imports one file and is killed at a stage of the change; the library, opened
+// again, holds the whole asset or nothing, and no staged copy is left behind.
+TEST_F(PhotosFolderLibraryTest, ProcessKilledDuringAnImportLeavesTheWholeAssetOrNothing)
+{
+    const struct {
+        PhotosFolderLibrary::ChangeStage stage;
+        qsizetype assets;
+    } cases[] = {{PhotosFolderLibrary::ChangeStage::copied, 0}, {PhotosFolderLibrary::ChangeStage::committed, 1}};
+    for (const auto& c : cases) {
+        QDir(path).removeRecursively();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            PhotosFolderLibrary library(path);
+            library.setChangeStageHook([&](PhotosFolderLibrary::ChangeStage stage) {
+                if (stage == c.stage)
+                    ::raise(SIGKILL);
+            });
+            try {
+                waitFor(addFilesToPhotos(library, cardFiles(), std::nullopt));
+            } catch (...) {
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+        PhotosFolderLibrary reopened(path);
+        const QList<PhotoAsset> assets = reopened.fetchAssets(PhotoAssetFetchOptions{});
+        ASSERT_EQ(assets.size(), c.assets);
+        if (!assets.isEmpty()) {
+            EXPECT_EQ(dataOf(reopened, assets[0].localIdentifier), bytes);
+        }
+        EXPECT_TRUE(stagedChanges().isEmpty());
+        EXPECT_TRUE(QFile::exists(photo));
+    }
+}
+
+// Two libraries on one folder stand for two processes: neither undoes the other's change.
+TEST_F(PhotosFolderLibraryTest, TwoWritersAtOnceKeepBothChanges)
+{
+    PhotosFolderLibrary first(path);
+    PhotosFolderLibrary second(path);
+    QFuture<QString> album = createPhotosAlbum(first, QStringLiteral("Album"));
+    QFuture<void> imported = addFilesToPhotos(second, cardFiles(), std::nullopt);
+    QFuture<void> importedAgain = addFilesToPhotos(first, cardFiles(), std::nullopt);
+    waitFor(album);
+    waitFor(imported);
+    waitFor(importedAgain);
+
+    const QList<PhotoAsset> assets = second.fetchAssets(PhotoAssetFetchOptions{});
+    ASSERT_EQ(assets.size(), 2);
+    for (const PhotoAsset& asset : assets)
+        EXPECT_EQ(dataOf(first, asset.localIdentifier), bytes);
+    EXPECT_EQ(second.fetchTopLevelUserCollections().size(), 1);
+    EXPECT_TRUE(stagedChanges().isEmpty());
+}
+
+} // namespace
