@@ -2,6 +2,7 @@
 
 #include "Pellmar/index/Log.h"
 #include "Pellmar/media/ScanningRules.h"
+#include "Pellmar/media/Walkers.h"
 
 #include <QCollator>
 #include <QHash>
@@ -19,15 +20,13 @@ namespace {
 // Every MIME type of a camera RAW format descends from this one.
 const QString rawImageMimeType = QStringLiteral("image/x-dcraw");
 constexpr qint64 progressInterval = 500;
-// The date of an asset that has none: the start of year 1.
-constexpr double distantPast = -62135769600.0;
 
 // What one listing builds; made afresh by every call.
 struct PhotosListing {
     QList<FileRecord> records;
     QSet<QString> seen;
     QHash<QString, bool> rawByAsset;
-    const PhotosProgress& progress;
+    const ScanProgress& progress;
 };
 
 QString titleOf(const PhotoCollection& collection)
@@ -167,7 +166,7 @@ PhotoAssetFetchOptions photosFetchOptions()
     return {{PhotoMediaType::image, PhotoMediaType::video}, true};
 }
 
-QList<FileRecord> listPhotosAssets(const PhotoLibrary& library, const PhotosProgress& progress)
+QList<FileRecord> listPhotosAssets(const PhotoLibrary& library, const ScanProgress& progress)
 {
     PhotosListing listing{{}, {}, {}, progress};
     walkPhotosCollections(library, library.fetchTopLevelUserCollections(), QString(), listing);

@@ -10,6 +10,7 @@
 // "/" replaced by "_"); an asset in no walked album has the asset key alone.
 
 #include "Pellmar/index/Model.h"
+#include "Pellmar/media/Walkers.h"
 #include "Pellmar/platform/PhotoLibrary.h"
 
 #include <QFuture>
@@ -38,12 +39,10 @@ private:
 // Images and videos, oldest first: the options of every asset fetch of the listing.
 PhotoAssetFetchOptions photosFetchOptions();
 
-// Takes the number of records made so far; called every 500 records and once at the end.
-using PhotosProgress = std::function<void(qint64 records)>;
-
 // One record per album that holds an asset, album by album in the order of the tree, each
 // album's assets oldest first; then one record at the root for each asset in no walked album.
-QList<FileRecord> listPhotosAssets(const PhotoLibrary& library, const PhotosProgress& progress = {});
+// The progress callback takes the number of records, every 500 records and once at the end.
+QList<FileRecord> listPhotosAssets(const PhotoLibrary& library, const ScanProgress& progress = {});
 
 // The user's folders and regular albums, each level sorted by name; logs, in the category
 // "photos", the folder paths that occur more than once.

@@ -1,5 +1,8 @@
 #include "Pellmar/media/ScanningRules.h"
 
+#include "Pellmar/media/PhotosFolderLibrary.h"
+#include "Pellmar/media/PhotosReading.h"
+
 #include <QDir>
 #include <QFile>
 #include <QMimeDatabase>
@@ -19,13 +22,6 @@ bool isDirectory(const QString& path)
 {
     struct stat status {};
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-// Access to the photo library. The photo library is read through its own layer; until that layer
-// answers here, the photo library source is never available.
-bool photosAccessGranted()
-{
-    return false;
 }
 
 std::optional<MediaKind> kindOfMimeType(const QMimeType& type)
@@ -150,7 +146,7 @@ VolumeIdentity volumeIdentity(const QString& path, const Volumes& volumes)
 bool isSourceAvailable(const Source& source, const Volumes& volumes)
 {
     if (source.kind == SourceKind::photos)
-        return photosAccessGranted();
+        return hasPhotosAccess(*sharedPhotoLibrary());
     if (!isDirectory(source.rootPath))
         return false;
     if (source.volumeUUID.isEmpty())

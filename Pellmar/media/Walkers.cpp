@@ -1,6 +1,8 @@
 #include "Pellmar/media/Walkers.h"
 
 #include "Pellmar/index/Log.h"
+#include "Pellmar/media/PhotosFolderLibrary.h"
+#include "Pellmar/media/PhotosReading.h"
 #include "Pellmar/media/ScanningRules.h"
 
 #include <QDir>
@@ -26,13 +28,6 @@ std::atomic<const std::function<int(const QString&)>*> listingFault{nullptr};
 constexpr qint64 progressInterval = 500;
 // A placeholder is a small property list; anything larger is not one.
 constexpr qint64 placeholderSizeLimit = 1 << 20;
-
-// The photo library's listing of its assets, handed the progress callback when there is one. The
-// photo library layer answers here; until it does, the photo library source lists nothing.
-QList<FileRecord> listPhotosLibrary(const ScanProgress&)
-{
-    return {};
-}
 
 double secondsOf(const struct timespec& time)
 {
@@ -446,7 +441,7 @@ private:
 ScanResult scanSource(const Source& source, const QString& relativePath, const ScanOptions& options)
 {
     if (source.kind == SourceKind::photos)
-        return ScanResult{listPhotosLibrary(options.progress), {}, {}};
+        return ScanResult{listPhotosAssets(*sharedPhotoLibrary(), options.progress), {}, {}};
     FolderWalk walk(source, relativePath, FolderWalk::Mode::files, options);
     if (!walk.begin())
         return walk.finish();

@@ -8,6 +8,8 @@
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/media/PhotosReading.h"
 #include "Pellmar/media/PhotosWriting.h"
+#include "Pellmar/media/ScanningRules.h"
+#include "Pellmar/media/Walkers.h"
 #include "Pellmar/platform/MemoryPhotoLibrary.h"
 
 #include <QDir>
@@ -463,6 +465,39 @@ TEST(PhotosObserverTest, ScriptedNoticeAndFailedChangeReachTheCaller)
     photosObserver.reset();   // an observer that went away is no longer called
     library.raiseChangeNotice();
     EXPECT_EQ(changes, 1);
+}
+
+// The photo library source reads the shared library: available while access is granted, and
+// scanned as the listing whatever folder, depth or folder request the scan names.
+TEST(PhotosSourceTest, AvailableWithAccessAndScannedAsTheListing)
+{
+    struct DefaultLibraryAfterwards {
+        ~DefaultLibraryAfterwards() { setSharedPhotoLibrary(nullptr); }
+    } restore;
+    auto memory = std::make_shared<MemoryPhotoLibrary>();
+    setSharedPhotoLibrary(memory);
+    Source photos;
+    photos.kind = SourceKind::photos;
+
+    const struct {
+        PhotoAuthorizationStatus status;
+        bool available;
+    } cases[] = {{PhotoAuthorizationStatus::authorized, true}, {PhotoAuthorizationStatus::limited, true},
+                 {PhotoAuthorizationStatus::notDetermined, false}, {PhotoAuthorizationStatus::denied, false}};
+    for (const auto& c : cases) {
+        memory->setAuthorizationStatus(c.status);
+        EXPECT_EQ(isSourceAvailable(photos), c.available) << qint64(c.status);
+    }
+
+    memory->addAsset(image(QStringLiteral("X/1"), 1));
+    memory->addAlbum(QStringLiteral("A/1"), QStringLiteral("Album"));
+    memory->addToAlbum(QStringLiteral("A/1"), {QStringLiteral("X/1")});
+    QList<qint64> calls;
+    const ScanResult scanned = scanSource(photos, QStringLiteral("Album"),
+                                          {false, true, [&](qint64 count) { calls.append(count); }});
+    EXPECT_EQ(scanned.files, QList<FileRecord>{record(QStringLiteral("Album/X_1"), QStringLiteral("X/1"), 2)});
+    EXPECT_TRUE(scanned.folders.isEmpty());
+    EXPECT_EQ(calls, QList<qint64>{1});
 }
 
 } // namespace
