@@ -1,0 +1,334 @@
+#include "IndexFixture.h"
+
+#include "Pellmar/index/Index.h"
+
+#include <QStringList>
+
+#include <sqlite3.h>
+
+namespace {
+
+Item newItem(const QString& id, const QString& hash, MediaKind kind = MediaKind::photo)
+{
+    Item item;
+    item.id = id;
+    item.quickHash = hash;
+    item.kind = kind;
+    item.filename = id + QStringLiteral(".jpg");
+    return item;
+}
+
+FileRecord onDisk(const QString& path, double modified = 1000, qint64 size = 100)
+{
+    FileRecord file;
+    file.relativePath = path;
+    file.size = size;
+    file.modified = modified;
+    file.local = true;
+    return file;
+}
+
+QList<qint64> fileIDs(const QList<Job>& jobs)
+{
+    QList<qint64> ids;
+    for (const Job& job : jobs)
+        ids.append(job.fileID);
+    return ids;
+}
+
+class QueueTest : public IndexFixture {
+protected:
+    QueueTest()
+    {
+        addSource(QStringLiteral("A"));
+        addSource(QStringLiteral("B"));
+    }
+
+    qint64 fileID(const QString& relPath)
+    {
+        return integer(QStringLiteral("SELECT id FROM files WHERE rel_path = ?"), {relPath});
+    }
+    QString itemOf(const QString& relPath)
+    {
+        return text(QStringLiteral("SELECT item_id FROM files WHERE rel_path = ?"), {relPath});
+    }
+    qint64 count(const QString& table) { return integer(QStringLiteral("SELECT COUNT(*) FROM ") + table); }
+    QString itemText(const QString& column, const QString& itemID)
+    {
+        return text(QStringLiteral("SELECT %1 FROM items WHERE id = ?").arg(column), {itemID});
+    }
+};
+
+// The files of a drive that is unplugged must not stand in line before everybody else's.
+TEST_F(QueueTest, PendingFilesComeOnlyFromAvailableSourcesIdentifiedFirst)
+{
+    for (int i = 0; i < 30; ++i)
+        addFile({.sourceID = "B", .relPath = QStringLiteral("b%1").arg(i)});
+    addFile({.sourceID = "A", .relPath = "found1"});
+    addFile({.sourceID = "A", .relPath = "identified", .state = FileState::identified});
+    addFile({.sourceID = "A", .relPath = "found2"});
+    addFile({.sourceID = "A", .relPath = "failed", .state = FileState::failed, .error = "bad"});
+    addFile({.sourceID = "A", .relPath = "asset", .assetID = "X1", .local = false});
+
+    const QList<Job> jobs = index.pendingFiles(24, {"A"});
+    EXPECT_EQ(fileIDs(jobs), (QList<qint64>{fileID("identified"), fileID("found1"), fileID("found2"), fileID("asset")}));
+    EXPECT_EQ(jobs[0], (Job{fileID("identified"), "A", "identified", FileState::identified, "", true}));
+    EXPECT_EQ(jobs[3], (Job{fileID("asset"), "A", "asset", FileState::found, "X1", false}));
+
+    EXPECT_EQ(index.pendingFiles(2, {"A", "B"}).size(), 2);
+    EXPECT_EQ(index.pendingFiles(100, {"A", "B"}).size(), 34);
+    EXPECT_TRUE(index.pendingFiles(0, {"A"}).isEmpty());
+    EXPECT_TRUE(index.pendingFiles(24, {}).isEmpty());
+}
+
+TEST_F(QueueTest, FullPreviewQueueHandsOutWaitingItemsWithAReadyCopySmallestFirst)
+{
+    addItem({.id = "big"});
+    addItem({.id = "small"});
+    addItem({.id = "twoCopies"});
+    addItem({.id = "asset"});
+    addItem({.id = "audio", .kind = MediaKind::audio});
+    addItem({.id = "identifiedOnly"});
+    addItem({.id = "evicted"});
+    addItem({.id = "done", .proxyExt = "heic"});
+    addItem({.id = "failed"});
+    addItem({.id = "otherSource"});
+    index.setFullError(QStringLiteral("failed"), QStringLiteral("no decodable image"));
+    addFile({.sourceID = "A", .relPath = "big", .itemID = "big", .size = 900});
+    addFile({.sourceID = "A", .relPath = "small", .itemID = "small", .size = 10});
+    addFile({.sourceID = "A", .relPath = "two1", .itemID = "twoCopies", .size = 50});
+    addFile({.sourceID = "A", .relPath = "two2", .itemID = "twoCopies", .size = 50});
+    addFile({.sourceID = "A", .relPath = "asset", .itemID = "asset", .size = 60, .assetID = "X", .local = false});
+    addFile({.sourceID = "A", .relPath = "audio", .itemID = "audio", .size = 1});
+    addFile({.sourceID = "A", .relPath = "identifiedOnly", .itemID = "identifiedOnly", .size = 1,
+             .state = FileState::identified});
+    addFile({.sourceID = "A", .relPath = "evicted", .itemID = "evicted", .size = 1, .local = false});
+    addFile({.sourceID = "A", .relPath = "done", .itemID = "done", .size = 1});
+    addFile({.sourceID = "A", .relPath = "failed", .itemID = "failed", .size = 1});
+    addFile({.sourceID = "B", .relPath = "otherSource", .itemID = "otherSource", .size = 1});
+
+    QStringList order;
+    for (const FullJob& job : index.fullPreviewQueue(10, {"A"}))
+        order.append(job.itemID);
+    EXPECT_EQ(order, (QStringList{"small", "twoCopies", "asset", "big"}));
+    const QList<FullJob> first = index.fullPreviewQueue(1, {"A"});
+    ASSERT_EQ(first.size(), 1);
+    EXPECT_EQ(first[0], (FullJob{"small", "A", "small", MediaKind::photo, "", "small.jpg"}));
+    EXPECT_TRUE(index.fullPreviewQueue(10, {}).isEmpty());
+
+    // Progress counts every source and every file state, and a failure as done.
+    EXPECT_EQ(index.fullPreviewProgress(), (FullStatus{.done = 2, .total = 8}));
+    index.setProxy(QStringLiteral("small"), QStringLiteral("heic"), {});
+    EXPECT_EQ(index.fullPreviewProgress(), (FullStatus{.done = 3, .total = 8}));
+    EXPECT_EQ(index.fullPreviewQueue(1, {"A"})[0].itemID, QStringLiteral("twoCopies"));
+}
+
+TEST_F(QueueTest, CountersOnAnEmptyIndexAndByState)
+{
+    EXPECT_EQ(index.stateCounts(), QueueStatus{});
+    EXPECT_EQ(index.fullPreviewProgress(), FullStatus{});
+    addFile({.sourceID = "A", .relPath = "f1"});
+    addFile({.sourceID = "A", .relPath = "f2"});
+    addFile({.sourceID = "A", .relPath = "i", .state = FileState::identified});
+    addFile({.sourceID = "B", .relPath = "e", .state = FileState::empty, .error = "empty file"});
+    addFile({.sourceID = "B", .relPath = "odd", .state = FileState(9)});
+    EXPECT_EQ(index.stateCounts(), (QueueStatus{.found = 2, .identified = 1, .ready = 0, .failed = 0, .empty = 1}));
+}
+
+TEST_F(QueueTest, LinkingTwoFilesOfOneContentJoinsTheFirstItem)
+{
+    ASSERT_EQ(index.syncFiles({onDisk("one", 1000), onDisk("two", 3000)}, QStringLiteral("A"), {}), 2);
+    Item first = newItem(QStringLiteral("FIRST"), QStringLiteral("h"));
+    first.capturedAt = 500.7;
+    first.width = 4;
+    first.height = 3;
+    EXPECT_EQ(index.itemByHash(QStringLiteral("h")), std::nullopt);
+    EXPECT_EQ(index.linkItem(fileID("two"), QStringLiteral("h"), first), QStringLiteral("FIRST"));
+    EXPECT_EQ(index.linkItem(fileID("one"), QStringLiteral("h"), newItem(QStringLiteral("SECOND"), QStringLiteral("h"))),
+              QStringLiteral("FIRST"));
+
+    EXPECT_EQ(count(QStringLiteral("items")), 1);
+    EXPECT_EQ(itemOf("one"), QStringLiteral("FIRST"));
+    EXPECT_EQ(itemOf("two"), QStringLiteral("FIRST"));
+    EXPECT_EQ(integer("SELECT state FROM files WHERE rel_path = 'one'"), 1);
+    EXPECT_EQ(integer("SELECT modified_at FROM items"), 3000);
+    EXPECT_EQ(itemText("weak_id", "FIRST"), QStringLiteral("first.jpg|4x3|500"));
+    EXPECT_EQ(index.itemByHash(QStringLiteral("h")), first);
+
+    // A file id without a row: the statement that needs the file fails and says so.
+    EXPECT_THROW(index.linkItem(999, QStringLiteral("new"), newItem(QStringLiteral("NEW"), QStringLiteral("new"))),
+                 DatabaseError);
+}
+
+// A file that is touched or copied back is reset and hashed again; when its content is the same it
+// rejoins its item, and the favorites and previews that hang on the item's id stay.
+TEST_F(QueueTest, TouchedFileRejoinsItsItemAndChangedContentLetsItGo)
+{
+    const QString source = QStringLiteral("A");
+    index.syncFiles({onDisk("photo.jpg"), onDisk("other.jpg")}, source, {});
+    const QString item = index.linkItem(fileID("photo.jpg"), QStringLiteral("h1"), newItem("ITEM", "h1"));
+    index.setSearchText(item, QStringLiteral("photo"));
+    index.markPreviewed(fileID("photo.jpg"), item, QStringLiteral("jpg"), {});
+    index.setProxy(item, QStringLiteral("heic"), {});
+    db.run(QStringLiteral("INSERT INTO favorites (workspace_id, item_id, added_at) VALUES ('everything', ?, 0)"), {item});
+
+    ASSERT_EQ(index.syncFiles({onDisk("photo.jpg", 1002), onDisk("other.jpg")}, source, {}), 1);
+    EXPECT_EQ(integer("SELECT state FROM files WHERE rel_path = 'photo.jpg'"), 0);
+    EXPECT_EQ(index.itemByHash(QStringLiteral("h1"))->id, item);
+
+    EXPECT_EQ(index.linkItem(fileID("photo.jpg"), QStringLiteral("h1"), newItem("NEW-UUID", "h1")), item);
+    EXPECT_EQ(itemText("proxy_ext", item), QStringLiteral("heic"));
+    EXPECT_EQ(count(QStringLiteral("items")), 1);
+    EXPECT_EQ(integer("SELECT COUNT(*) FROM favorites f JOIN items i ON i.id = f.item_id"), 1);
+
+    // Edited for real: the new content gets its own item and the former one goes with its search row.
+    index.syncFiles({onDisk("photo.jpg", 2000), onDisk("other.jpg")}, source, {});
+    EXPECT_EQ(index.linkItem(fileID("photo.jpg"), QStringLiteral("h2"), newItem("EDITED", "h2")), QStringLiteral("EDITED"));
+    EXPECT_EQ(index.itemByHash(QStringLiteral("h1")), std::nullopt);
+    EXPECT_EQ(count(QStringLiteral("search")), 0);
+
+    // Truncated to nothing: an empty file stands for no item.
+    index.syncFiles({onDisk("photo.jpg", 3000, 0), onDisk("other.jpg")}, source, {});
+    index.setFileState(fileID("photo.jpg"), QStringLiteral("empty file"), FileState::empty);
+    EXPECT_EQ(itemOf("photo.jpg"), QString());
+    EXPECT_EQ(count(QStringLiteral("items")), 0);
+    EXPECT_EQ(text("SELECT error FROM files WHERE rel_path = 'photo.jpg'"), QStringLiteral("empty file"));
+
+    // A failure of a file that is identified keeps its item.
+    index.linkItem(fileID("other.jpg"), QStringLiteral("h3"), newItem("OTHER", "h3"));
+    index.setFileState(fileID("other.jpg"), QStringLiteral("unreadable"), FileState::failed);
+    EXPECT_EQ(itemOf("other.jpg"), QStringLiteral("OTHER"));
+}
+
+TEST_F(QueueTest, PreviewProxyAndErrorWrites)
+{
+    addItem({.id = "I"});
+    addFile({.sourceID = "A", .relPath = "f", .itemID = "I", .state = FileState::identified});
+    index.markPreviewed(fileID("f"), "I", "jpg", "");
+    index.markPreviewed(fileID("f"), "I", "png", "jpg");
+    EXPECT_EQ(itemText("preview_ext || '/' || poster_ext", "I"), QStringLiteral("jpg/jpg"));
+    EXPECT_EQ(integer("SELECT state FROM files"), 2);
+
+    index.setProxy("I", "mp4", "");
+    EXPECT_EQ(itemText("proxy_ext || '/' || poster_ext", "I"), QStringLiteral("mp4/jpg"));
+    index.setProxy("I", "none", "png");
+    EXPECT_EQ(itemText("proxy_ext || '/' || poster_ext", "I"), QStringLiteral("none/png"));
+    index.setPreview("I", "heic");
+    index.setFullError("I", "too large");
+    EXPECT_EQ(itemText("preview_ext || '/' || full_error", "I"), QStringLiteral("heic/too large"));
+
+    index.updateFileSize(fileID("f"), 77, false);
+    EXPECT_EQ(integer("SELECT size * 10 + local FROM files"), 770);
+}
+
+TEST_F(QueueTest, SearchTextDeletionsAndOrphans)
+{
+    addItem({.id = "I"});
+    addItem({.id = "J"});
+    addFile({.sourceID = "A", .relPath = "i1", .itemID = "I"});
+    addFile({.sourceID = "B", .relPath = "i2", .itemID = "I"});
+    addFile({.sourceID = "A", .relPath = "j", .itemID = "J"});
+    index.setSearchText("I", "first words");
+    index.setSearchText("I", "second words");
+    index.setSearchText("J", "words of j");
+    EXPECT_EQ(integer("SELECT COUNT(*) FROM search WHERE item_id = 'I'"), 1);
+    EXPECT_EQ(text("SELECT item_id FROM search WHERE search MATCH 'second'"), QStringLiteral("I"));
+
+    index.deleteFile(fileID("i1"));
+    EXPECT_EQ(count("items"), 2);
+    index.deleteFile(fileID("i2"));
+    EXPECT_EQ(count("items"), 1);
+    EXPECT_EQ(text("SELECT group_concat(item_id) FROM search"), QStringLiteral("J"));
+
+    // A placeholder item goes once nothing names it.
+    addItem({.id = "P", .quickHash = "unhashed:A:j"});
+    index.dropOrphanItem("unhashed:A:j");
+    index.dropOrphanItem("hash-J");
+    EXPECT_EQ(text("SELECT group_concat(id) FROM items"), QStringLiteral("J"));
+}
+
+TEST_F(QueueTest, RenameFollowsTheItemAndMakesRoomAtTheNewPath)
+{
+    addItem({.id = "I", .capturedAt = 100.9, .width = 2, .height = 1});
+    addItem({.id = "D"});
+    addItem({.id = "K"});
+    addFile({.sourceID = "A", .relPath = "dir/a.JPG", .itemID = "I"});
+    addFile({.sourceID = "B", .relPath = "copy.jpg", .itemID = "I"});
+    addFile({.sourceID = "A", .relPath = "dir/b.jpg", .itemID = "D"});
+    addFile({.sourceID = "A", .relPath = "k.jpg", .itemID = "K"});
+    index.setSearchText("D", "d");
+
+    index.renameFile(fileID("dir/a.JPG"), "dir/b.jpg");
+    EXPECT_EQ(itemText("filename || ' ' || weak_id", "I"), QStringLiteral("b.jpg b.jpg|2x1|100"));
+    EXPECT_EQ(count("files"), 3);
+    EXPECT_EQ(text("SELECT group_concat(id) FROM (SELECT id FROM items ORDER BY id)"), QStringLiteral("I,K"));
+    EXPECT_EQ(count("search"), 0);
+
+    index.renameFile(fileID("k.jpg"), "K2.jpg/");
+    EXPECT_EQ(itemText("filename || '|' || weak_id", "K"), QStringLiteral("K2.jpg|"));
+    EXPECT_THROW(index.renameFile(fileID("copy.jpg"), "/"), DatabaseError);
+    EXPECT_EQ(text("SELECT rel_path FROM files WHERE source_id = 'B'"), QStringLiteral("copy.jpg"));
+}
+
+TEST_F(QueueTest, ClearAllKeepsSourcesWorkspacesPinsAndFavorites)
+{
+    addItem({.id = "I"});
+    addFile({.sourceID = "A", .relPath = "f", .itemID = "I"});
+    index.setSearchText("I", "x");
+    index.replaceSourceFolderRows({FolderRecord{"dir", 1}}, "A", {});
+    db.exec("INSERT INTO favorites VALUES ('everything', 'I', 0); INSERT INTO pins VALUES ('everything', 'A', 'dir', 0);"
+            "INSERT INTO workspace_sources VALUES ('everything', 'A', '')");
+    index.clearAll();
+    for (const char* table : {"files", "items", "folders", "search"})
+        EXPECT_EQ(count(table), 0) << table;
+    for (const char* table : {"sources", "workspaces", "workspace_sources", "pins", "favorites"})
+        EXPECT_GT(count(table), 0) << table;
+}
+
+// The quick-index worker's writes run once per file: none of them may read a whole table, or
+// indexing slows down as the index grows.
+TEST_F(QueueTest, PerFileWritesUseIndexesOnly)
+{
+    index.syncFiles({onDisk("f"), onDisk("g", 5000)}, "A", {});
+    const qint64 f = fileID("f");
+    const qint64 g = fileID("g");
+    index.linkItem(g, "hg", newItem("G", "hg"));
+
+    QStringList statements;
+    sqlite3_trace_v2(
+        db.db(), SQLITE_TRACE_STMT,
+        [](unsigned, void* context, void* statement, void*) {
+            const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(statement));
+            static_cast<QStringList*>(context)->append(QString::fromUtf8(sql));
+            return 0;
+        },
+        &statements);
+    index.pendingFiles(24, {"A"});
+    index.itemByHash("h");
+    const QString item = index.linkItem(f, "h", newItem("I", "h"));
+    index.dropOrphanItem("unhashed:A:f");
+    index.setSearchText(item, "f");
+    index.markPreviewed(f, item, "jpg", "jpg");
+    index.setFileState(g, "empty file", FileState::empty);
+    index.updateFileSize(f, 1, true);
+    index.setProxy(item, "heic", "");
+    index.setFullError(item, "x");
+    index.deleteFile(f);
+    sqlite3_trace_v2(db.db(), 0, nullptr, nullptr);
+
+    ASSERT_GT(statements.size(), 10);
+    for (const QString& sql : statements) {
+        Statement plan(db.db(), QStringLiteral("EXPLAIN QUERY PLAN ") + sql);
+        while (plan.step()) {
+            // A full-text table read without a constraint shows as "VIRTUAL TABLE INDEX 0:" with
+            // nothing after the colon; its one-row configuration table is read on every open.
+            const QString detail = plan.text(3);
+            const bool constrainedFullText = detail.contains(QStringLiteral("VIRTUAL TABLE")) && !detail.endsWith(u':');
+            const bool fullScan = detail.startsWith(QStringLiteral("SCAN ")) && !constrainedFullText
+                && !detail.contains(QStringLiteral("search_config"));
+            EXPECT_FALSE(fullScan) << sql.toStdString() << "\n  " << detail.toStdString();
+        }
+    }
+}
+
+} // namespace
