@@ -1,0 +1,67 @@
+#include "tools/probe/Probe.h"
+
+#include "Pellmar/index/Index.h"
+#include "Pellmar/media/ScanningRules.h"
+#include "Pellmar/media/Walkers.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QUuid>
+
+namespace {
+
+// The folder source with this root path, stored first when the index has none.
+Source sourceFor(Index& index, const QString& rootPath)
+{
+    for (const Source& source : index.sources()) {
+        if (source.kind == SourceKind::folder && source.rootPath == rootPath)
+            return source;
+    }
+    const VolumeIdentity volume = volumeIdentity(rootPath);
+    Source source;
+    source.id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    source.name = QDir(rootPath).dirName();
+    source.rootPath = rootPath;
+    source.volumeUUID = volume.uuid;
+    source.volumeName = volume.name;
+    source.addedAt = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    index.saveSource(source);
+    return source;
+}
+
+// sync DB SOURCE_ROOT: walks the folder into its source (added on first use) as a full scan does,
+// and prints what changed; the rows are counted before they are written.
+const ProbeCommand syncCommand(
+    QStringLiteral("sync"), QStringLiteral("DB SOURCE_ROOT"), [](const QStringList& args, ProbeIo& io) {
+        if (args.size() != 2)
+            return probeUsage(syncCommand, io);
+        const QString rootPath = QDir::cleanPath(QDir::current().absoluteFilePath(args[1]));
+        Index index(args[0]);
+        waitFor(index.run([](Index& ix) { return ix.migrate(); }));
+        const Source source = waitFor(index.run([rootPath](Index& ix) { return sourceFor(ix, rootPath); }));
+
+        ScanOptions options;
+        options.collectFolders = true;
+        const ScanResult walk = scanSource(source, QString(), options);
+        const auto [stamps, written] = waitFor(index.run([&source, &walk](Index& ix) {
+            const Verification stamps = ix.fileStamps(walk.files, source.id);
+            const qint64 written = ix.syncFiles(walk.files, source.id, walk.gaps);
+            ix.replaceSourceFolderRows(walk.folders, source.id, walk.gaps);
+            return std::pair(stamps, written);
+        }));
+
+        io.out << "source " << source.id << '\n'
+               << "walked " << walk.files.size() << " files, " << walk.folders.size() << " folders\n"
+               << "added " << stamps.added << ", reset " << stamps.changed << ", deleted "
+               << (walk.gaps.unlistedFolders.isEmpty() && !walk.gaps.rootVanished ? QString::number(stamps.missing)
+                                                                                   : QStringLiteral("(partial walk)"))
+               << ", rows written " << written << '\n';
+        for (const QString& folder : walk.gaps.unlistedFolders)
+            io.out << "unreadable, kept: " << (folder.isEmpty() ? QStringLiteral("(root)") : folder) << '\n';
+        if (walk.gaps.rootVanished)
+            io.out << "root missing, nothing deleted\n";
+        io.out.flush();
+        return 0;
+    });
+
+} // namespace
