@@ -56,8 +56,9 @@ TEST_F(PanelQueryTest, SummaryDescribesThePlaceAndFiltersOfTheView)
          {.photos = 3, .videos = 2, .audio = 1, .documents = 1, .documentSize = 7, .size = 282, .notLocal = 1,
           .earliest = 500, .latest = 4000}},
         // Sizes count only the copies inside the folder; a1 also lies in B, so it is not only here.
+        // The only-here filter narrows the grid, not its summary.
         {"folder",
-         {.source = "A", .path = "x"},
+         {.source = "A", .path = "x", .onlyHere = true},
          {.photos = 1, .videos = 1, .documents = 1, .documentSize = 7, .size = 117, .notLocal = 1, .onlyHere = 2,
           .earliest = 1000, .latest = 3000}},
         // Counts and dates follow the favorite items; sizes add every file of them in the source.
