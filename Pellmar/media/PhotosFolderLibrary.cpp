@@ -7,12 +7,14 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QMutexLocker>
 #include <QPromise>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThread>
 #include <QUuid>
 
 #include <fcntl.h>
@@ -27,6 +29,7 @@ constexpr qint64 dataChunkSize = 65536;
 const QString databaseName = QStringLiteral("library.sqlite");
 const QString originalsName = QStringLiteral("originals");
 const QString stagingName = QStringLiteral("staging");
+const QString stampName = QStringLiteral("changes");
 
 const QString schema = QStringLiteral(R"(
 CREATE TABLE IF NOT EXISTS collections (
@@ -190,11 +193,18 @@ struct PhotosFolderLibrary::StagedChange {
 
 PhotosFolderLibrary::PhotosFolderLibrary(QString path)
     : path_(std::move(path))
+    , instanceID_(QUuid::createUuid().toString(QUuid::WithoutBraces))
     , changes_(QStringLiteral("photos-library"))
 {
 }
 
-PhotosFolderLibrary::~PhotosFolderLibrary() = default;
+PhotosFolderLibrary::~PhotosFolderLibrary()
+{
+    if (watchThread_) {
+        watchThread_->quit();
+        watchThread_->wait();
+    }
+}
 
 void PhotosFolderLibrary::setChangeStageHook(std::function<void(ChangeStage)> hook)
 {
@@ -440,6 +450,7 @@ QFuture<void> PhotosFolderLibrary::performChanges(std::function<void(PhotoLibrar
         PhotoLibraryChanges changes;
         block(changes);
         apply(changes);
+        stampChange();
         observers_.notify();
     });
 }
@@ -447,6 +458,43 @@ QFuture<void> PhotosFolderLibrary::performChanges(std::function<void(PhotoLibrar
 void PhotosFolderLibrary::registerChangeObserver(std::weak_ptr<PhotoLibraryChangeObserver> observer)
 {
     observers_.add(std::move(observer));
+    QMutexLocker lock(&watchMutex_);
+    if (watchThread_ || !QDir().mkpath(path_))
+        return;
+    QFile stamp(QDir(path_).filePath(stampName));
+    if (stamp.open(QIODevice::ReadOnly))
+        lastStamp_ = stamp.readAll();
+    watchThread_ = std::make_unique<QThread>();
+    watchThread_->setObjectName(QStringLiteral("photos-library-watch"));
+    auto* watcher = new QFileSystemWatcher(QStringList{path_});
+    watcher->moveToThread(watchThread_.get());
+    QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, watcher, [this] { noteStamp(); });
+    QObject::connect(watchThread_.get(), &QThread::finished, watcher, &QObject::deleteLater);
+    watchThread_->start();
+}
+
+void PhotosFolderLibrary::stampChange() const
+{
+    // The change itself is stored; a stamp that cannot be written only costs the other processes
+    // this one notice.
+    QSaveFile stamp(QDir(path_).filePath(stampName));
+    if (stamp.open(QIODevice::WriteOnly)) {
+        stamp.write((instanceID_ + QLatin1Char(' ') + QUuid::createUuid().toString(QUuid::WithoutBraces)).toUtf8());
+        stamp.commit();
+    }
+}
+
+void PhotosFolderLibrary::noteStamp()
+{
+    QFile file(QDir(path_).filePath(stampName));
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray stamp = file.readAll();
+    if (stamp == lastStamp_)
+        return;
+    lastStamp_ = stamp;
+    if (!stamp.startsWith(instanceID_.toUtf8()))   // this object's own changes were told already
+        observers_.notify();
 }
 
 void PhotosFolderLibrary::apply(const PhotoLibraryChanges& changes)

@@ -10,6 +10,7 @@
 #include <memory>
 
 class Database;
+class QThread;
 
 // The photo library of this program, kept in a folder:
 //   library.sqlite           folders, albums, assets, their resources and favorites
@@ -19,7 +20,8 @@ class Database;
 // A change is copied into staging, committed in one transaction, then moved into originals.
 // A process that dies on the way leaves a staging folder whose lock nobody holds; the next change
 // or opening (in any process) moves its committed assets into place and deletes the rest, so the library
-// holds either the whole asset or nothing of it. Several processes may use one library at once.
+// holds either the whole asset or nothing of it. Several processes may use one library at once;
+// every change rewrites the file "changes", which tells the observers in the other processes.
 //
 // A library that does not exist reads as an empty one; the first change creates it. The program
 // always has access to it. It renders the images Qt can read; it renders no video.
@@ -69,12 +71,20 @@ private:
     void commit(const PhotoLibraryChanges& changes, const StagedChange& staged);
     // Finishes or undoes the changes of processes that died while applying them. Callers hold mutex_.
     void recoverInterruptedChanges(Database& db) const;
+    // Records a change in the file "changes" for the other processes' observers.
+    void stampChange() const;
+    // On the watch thread: tells the observers when another process has stamped a change.
+    void noteStamp();
 
     const QString path_;
     mutable QMutex mutex_;   // guards the connection
     mutable std::unique_ptr<Database> database_;
     std::function<void(ChangeStage)> changeStageHook_;
     PhotoChangeObservers observers_;
+    const QString instanceID_;   // begins each stamp of this library object
+    QMutex watchMutex_;
+    std::unique_ptr<QThread> watchThread_;
+    QByteArray lastStamp_;       // watch thread only
     SerialExecutor changes_;   // declared last: finishes its changes before the rest goes away
 };
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -135,6 +136,25 @@ TEST_F(PhotosFolderLibraryTest, TwoWritersAtOnceKeepBothChanges)
         EXPECT_EQ(dataOf(first, asset.localIdentifier), bytes);
     EXPECT_EQ(second.fetchTopLevelUserCollections().size(), 1);
     EXPECT_TRUE(stagedChanges().isEmpty());
+}
+
+// Each library object stands for a process of its own.
+TEST_F(PhotosFolderLibraryTest, ObserversHearOfChangesMadeByAnotherProcess)
+{
+    PhotosFolderLibrary watched(path);
+    PhotosFolderLibrary other(path);
+    QSemaphore notices;
+    const auto observer = std::make_shared<PhotosObserver>([&] { notices.release(); });
+    watched.registerChangeObserver(observer);
+
+    waitFor(createPhotosAlbum(other, QStringLiteral("From elsewhere")));
+    EXPECT_TRUE(notices.tryAcquire(1, 10000));
+
+    waitFor(createPhotosAlbum(watched, QStringLiteral("From here")));
+    EXPECT_EQ(notices.available(), 1);   // told once, by the change itself
+    waitFor(addFilesToPhotos(other, cardFiles(), std::nullopt));
+    EXPECT_TRUE(notices.tryAcquire(2, 10000));
+    EXPECT_EQ(notices.available(), 0);   // a notice of its own change would have arrived first
 }
 
 } // namespace
