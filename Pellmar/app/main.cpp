@@ -1,27 +1,21 @@
-#include "Pellmar/index/Database.h"
+#include "Pellmar/Library.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QStandardPaths>
 #include <QTextStream>
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
+    const bool exitAfterStartup = QCoreApplication::arguments().contains(QStringLiteral("--exit-after-startup"));
 
-    const QString support = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Quorvin");
-    QDir().mkpath(support + QStringLiteral("/Proxies"));
-    const QString indexPath = support + QStringLiteral("/index.sqlite");
+    Library library;
     QTextStream out(stdout);
-    QTextStream err(stderr);
-    try {
-        Database database(indexPath);
-        out << indexPath << Qt::endl;
-    } catch (const DatabaseError& error) {
-        err << error.description() << Qt::endl;
-        return 1;
-    }
-    return 0;
+    out << "support folder: " << library.supportDirectory() << Qt::endl
+        << "index: " << library.supportDirectory() << "/index.sqlite" << Qt::endl
+        << "selection reader: " << (library.reader() ? "open" : "not open") << Qt::endl;
+
+    if (exitAfterStartup)
+        QObject::connect(&library, &Library::startupFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    return QCoreApplication::exec();
 }

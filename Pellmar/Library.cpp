@@ -1,0 +1,105 @@
+#include "Pellmar/Library.h"
+
+#include "Pellmar/index/Database.h"
+#include "Pellmar/library/Clock.h"
+#include "Pellmar/library/Tasks.h"
+#include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/MountMonitor.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+Library::Services Library::Services::system()
+{
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (dataHome.isEmpty())
+        qFatal("no folder for the application's data: neither XDG_DATA_HOME nor HOME is set");
+    Services services;
+    services.supportDirectory = dataHome + QStringLiteral("/Quorvin");
+    services.defaults = &Defaults::standard();
+    services.clock = std::make_shared<RealClock>();
+    services.idleReadings = IdleMonitor::Readings::system();
+    services.mounts = std::make_unique<MountTableMonitor>();
+    return services;
+}
+
+Library::Library(QObject* parent)
+    : Library(Services::system(), parent)
+{
+}
+
+Library::Library(Services services, QObject* parent)
+    : QObject(parent)
+    , supportDirectory_(std::move(services.supportDirectory))
+    , proxyDirectory_(supportDirectory_ + QStringLiteral("/Proxies"))
+    , defaults_(services.defaults)
+    , clock_(std::move(services.clock))
+    , mounts_(std::move(services.mounts))
+{
+    readViewSettings();
+    idle_ = std::make_unique<IdleMonitor>(std::move(services.idleReadings), *defaults_, *clock_, pools_);
+
+    // Creates "Quorvin" too on a first run; an existing folder is no error.
+    QDir().mkpath(proxyDirectory_);
+    registerDefaults();
+    openIndex();
+
+    Tasks::start(startupTask());
+
+    const QPointer<Library> self(this);
+    mountObservers.append(connect(mounts_.get(), &MountMonitor::mountsChanged, this, [self] {
+        if (self)
+            Tasks::start(self->volumesChanged());
+    }));
+
+    TaskHandle ticker;
+    Tasks::startLongLived(statusTicker(ticker.token()));
+    setTicker(ticker);
+}
+
+Library::~Library()
+{
+    for (const std::optional<TaskHandle>& task : {ticker_, worker_, fullWorker_, changeTask, photosTask, importTask}) {
+        if (task)
+            task->cancel();
+    }
+}
+
+void Library::readViewSettings()
+{
+    sort_ = sortFieldFromRawValue(defaults_->string(QStringLiteral("sort")).value_or(QString()))
+                .value_or(SortField::captured);
+    ascending_ = defaults_->boolean(QStringLiteral("ascending"));
+    workspaceID_ = defaults_->string(QStringLiteral("workspace")).value_or(Index::everythingWorkspaceID);
+    hiddenSources_ = defaults_->stringList(QStringLiteral("hiddenSources"));
+    hiddenSmart_ = defaults_->stringList(QStringLiteral("hiddenSmart"));
+    importDefault_ = defaults_->string(QStringLiteral("importDefault"));
+}
+
+void Library::registerDefaults()
+{
+    defaults_->registerDefaults({
+        {QStringLiteral("openInQuorvin"), true},
+        {QStringLiteral("confirmTrash"), true},
+        {QStringLiteral("fullPreviews"), QStringLiteral("idle")},
+        {QStringLiteral("notOnBattery"), true},
+        {QStringLiteral("proxySize"), 2048},
+        {QStringLiteral("videoProxy"), 720},
+    });
+}
+
+void Library::openIndex()
+{
+    const QString path = supportDirectory_ + QStringLiteral("/index.sqlite");
+    try {
+        index_ = std::make_unique<Index>(path, Index::Access::writer);
+        readIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
+    } catch (const DatabaseError& error) {
+        qFatal("%s", qUtf8Printable(error.description()));
+    }
+    try {
+        reader_ = std::make_unique<Database>(path);
+    } catch (const DatabaseError&) {
+        // The selection's locations are then read without it.
+    }
+}

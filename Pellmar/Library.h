@@ -1,0 +1,334 @@
+#pragma once
+
+#include "Pellmar/index/Index.h"
+#include "Pellmar/index/Model.h"
+#include "Pellmar/library/Cancellation.h"
+#include "Pellmar/library/IdleMonitor.h"
+#include "Pellmar/library/QuickLookSource.h"
+#include "Pellmar/library/TaskPools.h"
+
+#include <QCoroTask>
+#include <QHash>
+#include <QList>
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <optional>
+
+class Clock;
+class Database;
+class Defaults;
+class MountMonitor;
+class PhotosObserver;
+class Watcher;
+
+// An observed property: a getter, and a setter that emits changed() only when the value differs.
+#define QUORVIN_OBSERVED(name, setter, ...)                                                   \
+public:                                                                                       \
+    const __VA_ARGS__& name() const { return name##_; }                                       \
+    void setter(const __VA_ARGS__& value) { assignObserved(name##_, value, Prop::name); }     \
+                                                                                              \
+private:                                                                                      \
+    __VA_ARGS__ name##_
+
+// An observed property whose value has no meaningful equality: every write notifies.
+#define QUORVIN_OBSERVED_TUPLE(name, setter, ...)                                             \
+public:                                                                                       \
+    const __VA_ARGS__& name() const { return name##_; }                                       \
+    void setter(const __VA_ARGS__& value)                                                     \
+    {                                                                                         \
+        name##_ = value;                                                                      \
+        Q_EMIT changed(Prop::name);                                                           \
+    }                                                                                         \
+                                                                                              \
+private:                                                                                      \
+    __VA_ARGS__ name##_
+
+// An observed property that is also changed in place (an element added or removed, a field
+// set); an edit always notifies.
+#define QUORVIN_OBSERVED_EDITABLE(name, setter, editor, ...)                                  \
+public:                                                                                       \
+    template <typename Edit>                                                                  \
+    void editor(Edit&& edit)                                                                  \
+    {                                                                                         \
+        edit(name##_);                                                                        \
+        Q_EMIT changed(Prop::name);                                                           \
+    }                                                                                         \
+    QUORVIN_OBSERVED(name, setter, __VA_ARGS__)
+
+// A copy of an item: the item with one of its locations.
+struct ItemCopy {
+    Item item;
+    Location location;
+};
+
+// What the last verification of a source found, with the source's name.
+struct SourceVerification {
+    QString source;
+    Verification result;
+};
+
+// A count at a moment (seconds since 1970), from which the status derives rates.
+struct Sample {
+    double time = 0;
+    qint64 count = 0;
+};
+
+// The applications that open a kind of file: the preferred one and the others (desktop entry ids).
+struct AppChoices {
+    std::optional<QString> main;
+    QStringList others;
+};
+
+// The one object through which every view reads and changes the system. Lives on the GUI thread;
+// every observed property changes there and announces itself with changed(). Its operations
+// live by topic in Pellmar/library/.
+//
+// Coroutines of Library check after every co_await that the Library still exists (a QPointer);
+// the destructor cancels the long-lived tasks, which then end at the next turn of the event loop.
+class Library : public QObject {
+    Q_OBJECT
+public:
+    // What a Library takes from the platform; tests pass fakes and temporary folders.
+    struct Services {
+        QString supportDirectory;                 // "Quorvin" in the user's data folder
+        Defaults* defaults = nullptr;             // outlives the Library
+        std::shared_ptr<Clock> clock;
+        IdleMonitor::Readings idleReadings;
+        std::unique_ptr<MountMonitor> mounts;
+
+        static Services system();
+    };
+
+    // The observed properties, in declaration order.
+    enum class Prop {
+        sources, online, items, query, sourceFilter, pathFilter, smartFilter, favoritesOnly, notBackedUp,
+        kindFilter, notBackedUpCount, selectedIDs, selectedCards, importSubset, trashingGroup, relinkNote,
+        favorites, photoFavorites, favoriteCount, summary, sort, ascending, pinned, workspaces, workspaceID,
+        allCount, editingWorkspace, deletingWorkspace, hiddenSources, hiddenSmart,
+        stoppingSource,
+        heroItems, devices, deviceFiles, selectedDevice, selectedCardFile, importDefault, importDevice,
+        importJob, importResult,
+        onlyHere, trees, expanded, copies, selection, fullscreen, itemLocations, renaming, newName, trashing,
+        locations, probable,
+        status, fullStatus, itemCount, scanning, scanFound, processing, fullProcessing, fullPaused,
+        fullWaiting, inFlight, fullInFlight, sourceProgress, rate, fullRate, lastError, verification,
+        failures, samples, fullSamples,
+        ticker, worker, rerun, fullWorker,
+    };
+    Q_ENUM(Prop)
+
+    static constexpr double distantPast = -std::numeric_limits<double>::infinity();
+
+    // The application's Library, on the user's folders and settings.
+    explicit Library(QObject* parent = nullptr);
+    // Opens the index in `services.supportDirectory` and starts the start-up task. Stops the
+    // process when either Index connection cannot be opened.
+    explicit Library(Services services, QObject* parent = nullptr);
+    ~Library() override;
+
+    // Browsing and filters
+    QUORVIN_OBSERVED(sources, setSources, QList<Source>);
+    QUORVIN_OBSERVED(online, setOnline, QSet<QString>);
+    QUORVIN_OBSERVED(items, setItems, QList<Item>);
+    QUORVIN_OBSERVED(query, setQuery, QString);
+    QUORVIN_OBSERVED(sourceFilter, setSourceFilter, std::optional<QString>);
+    QUORVIN_OBSERVED(pathFilter, setPathFilter, QString);
+    QUORVIN_OBSERVED(smartFilter, setSmartFilter, std::optional<SmartFilter>);
+    QUORVIN_OBSERVED(favoritesOnly, setFavoritesOnly, bool) = false;
+    QUORVIN_OBSERVED(notBackedUp, setNotBackedUp, bool) = false;
+    QUORVIN_OBSERVED(kindFilter, setKindFilter, std::optional<MediaKind>);
+
+public:
+    QHash<QString, MediaKind> kindFilters;   // by query key
+    QuickLookSource quickLookSource;
+    bool rescanningAll = false;
+
+    QUORVIN_OBSERVED(notBackedUpCount, setNotBackedUpCount, qint64) = 0;
+    QUORVIN_OBSERVED(selectedIDs, setSelectedIDs, QSet<QString>);
+    QUORVIN_OBSERVED(selectedCards, setSelectedCards, QSet<QString>);
+    QUORVIN_OBSERVED(importSubset, setImportSubset, QSet<QString>);
+    QUORVIN_OBSERVED_TUPLE(trashingGroup, setTrashingGroup, std::optional<QList<ItemCopy>>);
+    QUORVIN_OBSERVED(relinkNote, setRelinkNote, std::optional<QString>);
+
+public:
+    std::optional<QString> cursor;
+
+    // Favorites, sort and workspaces
+    QUORVIN_OBSERVED(favorites, setFavorites, QSet<QString>);
+    QUORVIN_OBSERVED(photoFavorites, setPhotoFavorites, QSet<QString>);
+    QUORVIN_OBSERVED(favoriteCount, setFavoriteCount, qint64) = 0;
+    QUORVIN_OBSERVED(summary, setSummary, LocationSummary);
+    QUORVIN_OBSERVED(sort, setSort, SortField) = SortField::captured;
+    QUORVIN_OBSERVED(ascending, setAscending, bool) = false;
+    QUORVIN_OBSERVED(pinned, setPinned, QStringList);
+    QUORVIN_OBSERVED(workspaces, setWorkspaces, QList<Workspace>);
+    QUORVIN_OBSERVED(workspaceID, setWorkspaceID, QString);
+    QUORVIN_OBSERVED(allCount, setAllCount, qint64) = 0;
+    QUORVIN_OBSERVED(editingWorkspace, setEditingWorkspace, std::optional<Workspace>);
+    QUORVIN_OBSERVED(deletingWorkspace, setDeletingWorkspace, std::optional<Workspace>);
+    QUORVIN_OBSERVED_EDITABLE(hiddenSources, setHiddenSources, editHiddenSources, QStringList);
+    QUORVIN_OBSERVED_EDITABLE(hiddenSmart, setHiddenSmart, editHiddenSmart, QStringList);
+
+public:
+    // Item actions and watching
+    QHash<QString, AppChoices> appCache;
+    QPointer<QObject> picker;
+    QHash<QString, QPointer<QObject>> anchors;
+    bool pointerInGrid = false;
+    QHash<QString, std::shared_ptr<Watcher>> watchers;   // by source id
+    QHash<QString, QSet<QString>> changedDirectories;
+    QHash<QString, QSet<QString>> deepDirectories;
+    std::optional<TaskHandle> changeTask;
+    std::shared_ptr<PhotosObserver> photosObserver;
+    std::optional<TaskHandle> photosTask;
+    bool photosAgain = false;
+    QHash<QString, QString> queries;   // by query key
+    qint64 searchGeneration = 0;
+
+    QUORVIN_OBSERVED(stoppingSource, setStoppingSource, std::optional<Source>);
+
+public:
+    double lastAutoRefresh = distantPast;
+    std::optional<double> clickTime;
+
+    // Devices and import
+    QUORVIN_OBSERVED(heroItems, setHeroItems, QList<Item>);
+    QUORVIN_OBSERVED(devices, setDevices, QList<Device>);
+    QUORVIN_OBSERVED(deviceFiles, setDeviceFiles, QHash<QString, QList<CardFile>>);
+    QUORVIN_OBSERVED(selectedDevice, setSelectedDevice, std::optional<QString>);
+    QUORVIN_OBSERVED(selectedCardFile, setSelectedCardFile, std::optional<CardFile>);
+    QUORVIN_OBSERVED(importDefault, setImportDefault, std::optional<QString>);
+    QUORVIN_OBSERVED(importDevice, setImportDevice, std::optional<Device>);
+    QUORVIN_OBSERVED_EDITABLE(importJob, setImportJob, editImportJob, std::optional<ImportJob>);
+    QUORVIN_OBSERVED(importResult, setImportResult, std::optional<ImportResult>);
+
+public:
+    std::optional<TaskHandle> importTask;
+    QList<QMetaObject::Connection> mountObservers;
+
+    // Scope, sidebar and selection detail
+    QUORVIN_OBSERVED(onlyHere, setOnlyHere, bool) = false;
+    QUORVIN_OBSERVED(trees, setTrees, QList<FolderNode>);
+    QUORVIN_OBSERVED_EDITABLE(expanded, setExpanded, editExpanded, QSet<QString>);
+    QUORVIN_OBSERVED(copies, setCopies, QHash<QString, qint64>);
+    QUORVIN_OBSERVED(selection, setSelection, std::optional<Item>);
+    QUORVIN_OBSERVED(fullscreen, setFullscreen, bool) = false;
+    QUORVIN_OBSERVED(itemLocations, setItemLocations, QHash<QString, QList<Location>>);
+    QUORVIN_OBSERVED_TUPLE(renaming, setRenaming, std::optional<ItemCopy>);
+    QUORVIN_OBSERVED(newName, setNewName, QString);
+    QUORVIN_OBSERVED_TUPLE(trashing, setTrashing, std::optional<ItemCopy>);
+    QUORVIN_OBSERVED(locations, setLocations, QList<Location>);
+    QUORVIN_OBSERVED(probable, setProbable, QList<Location>);
+
+    // Status and workers
+    QUORVIN_OBSERVED(status, setStatus, QueueStatus);
+    QUORVIN_OBSERVED(fullStatus, setFullStatus, FullStatus);
+    QUORVIN_OBSERVED(itemCount, setItemCount, qint64) = 0;
+    QUORVIN_OBSERVED(scanning, setScanning, std::optional<QString>);
+    QUORVIN_OBSERVED(scanFound, setScanFound, qint64) = 0;
+    QUORVIN_OBSERVED(processing, setProcessing, bool) = false;
+    QUORVIN_OBSERVED(fullProcessing, setFullProcessing, bool) = false;
+    QUORVIN_OBSERVED(fullPaused, setFullPaused, bool) = false;
+    QUORVIN_OBSERVED(fullWaiting, setFullWaiting, bool) = false;
+    QUORVIN_OBSERVED(inFlight, setInFlight, QStringList);
+    QUORVIN_OBSERVED(fullInFlight, setFullInFlight, QStringList);
+    QUORVIN_OBSERVED_TUPLE(sourceProgress, setSourceProgress, QHash<QString, Index::SourceProgress>);
+    QUORVIN_OBSERVED(rate, setRate, double) = 0;
+    QUORVIN_OBSERVED(fullRate, setFullRate, double) = 0;
+    QUORVIN_OBSERVED(lastError, setLastError, std::optional<QString>);
+    QUORVIN_OBSERVED_TUPLE(verification, setVerification, std::optional<SourceVerification>);
+    QUORVIN_OBSERVED_TUPLE(failures, setFailures, QList<Index::FileFailure>);
+    QUORVIN_OBSERVED_TUPLE(samples, setSamples, QList<Sample>);
+    QUORVIN_OBSERVED_TUPLE(fullSamples, setFullSamples, QList<Sample>);
+
+    // Connections and folders (constants) and workers
+public:
+    Index& index() const { return *index_; }
+    Index& readIndex() const { return *readIndex_; }
+    // Null when the plain connection could not be opened.
+    Database* reader() const { return reader_.get(); }
+    IdleMonitor& idle() const { return *idle_; }
+    const QString& supportDirectory() const { return supportDirectory_; }
+    const QString& proxyDirectory() const { return proxyDirectory_; }
+
+private:
+    std::unique_ptr<Index> index_;
+    std::unique_ptr<Index> readIndex_;
+    std::unique_ptr<Database> reader_;
+    std::unique_ptr<IdleMonitor> idle_;
+    QString supportDirectory_;
+    QString proxyDirectory_;
+
+    QUORVIN_OBSERVED(ticker, setTicker, std::optional<TaskHandle>);
+    QUORVIN_OBSERVED(worker, setWorker, std::optional<TaskHandle>);
+    QUORVIN_OBSERVED(rerun, setRerun, bool) = false;
+    QUORVIN_OBSERVED(fullWorker, setFullWorker, std::optional<TaskHandle>);
+
+public:
+    // Platform services and background threads.
+    Defaults& defaults() const { return *defaults_; }
+    Clock& clock() const { return *clock_; }
+    TaskPools& pools() { return pools_; }
+
+    // Sources
+    QCoro::Task<> reload();
+    QCoro::Task<> relinkSources();
+    QCoro::Task<> volumesChanged();
+    QCoro::Task<> walkNewSources();
+    QCoro::Task<> rescanAllFiles();
+    QCoro::Task<> addDefaultSources();
+    QCoro::Task<> addLaunchSources();
+    QCoro::Task<> scan(Source source);
+
+    // Status
+    QCoro::Task<> statusTicker(CancelToken token);
+
+Q_SIGNALS:
+    void changed(Library::Prop property);
+    // The start-up task has run its last step.
+    void startupFinished();
+
+private:
+    template <typename T>
+    void assignObserved(T& stored, const T& value, Prop property)
+    {
+        if (sameValue(stored, value))
+            return;
+        stored = value;
+        Q_EMIT changed(property);
+    }
+
+    template <typename T>
+    static bool sameValue(const T& a, const T& b)
+    {
+        // QList's own comparison refuses the recursive FolderNode.
+        if constexpr (std::is_same_v<T, QList<FolderNode>>)
+            return std::equal(a.begin(), a.end(), b.begin(), b.end());
+        else
+            return a == b;
+    }
+
+    void readViewSettings();
+    void registerDefaults();
+    void openIndex();
+    QCoro::Task<> startupTask();
+    QCoro::Task<> scanPhotosOnce();
+
+    Defaults* defaults_;
+    std::shared_ptr<Clock> clock_;
+    std::unique_ptr<MountMonitor> mounts_;
+    // Declared last: destroyed first, waiting for the jobs that may still use the connections.
+    TaskPools pools_;
+};
+
+#undef QUORVIN_OBSERVED_EDITABLE
+#undef QUORVIN_OBSERVED_TUPLE
+#undef QUORVIN_OBSERVED

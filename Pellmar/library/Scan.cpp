@@ -1,0 +1,6 @@
+#include "Pellmar/Library.h"
+
+QCoro::Task<> Library::scan(Source)
+{
+    co_return;
+}

@@ -1,0 +1,75 @@
+#include "Pellmar/Library.h"
+
+#include "Pellmar/index/Log.h"
+#include "Pellmar/library/Clock.h"
+#include "Pellmar/platform/Defaults.h"
+
+#include <QCoroFuture>
+#include <QDir>
+
+#include <algorithm>
+
+QCoro::Task<> Library::startupTask()
+{
+    const QPointer<Library> self(this);
+    const double started = clock_->uptime();
+    bool droppedOldSchema = false;
+    try {
+        droppedOldSchema = co_await index_->run([](Index& index) { return index.migrate(); });
+    } catch (const DatabaseError& error) {
+        qFatal("%s", qUtf8Printable(error.description()));
+    }
+    if (!self)
+        co_return;
+    qCInfo(logSearch,
+           "index migration call returned to the main actor %ld ms after it was made; the migrate fast path or "
+           "full path line in category index has the time spent inside",
+           long((clock_->uptime() - started) * 1000));
+
+    if (droppedOldSchema) {
+        // The preview files belonged to the dropped items.
+        co_await pools_.run(Priority::userInitiated, [proxies = proxyDirectory_] {
+            QDir(proxies).removeRecursively();
+            QDir().mkpath(proxies);
+        });
+        if (!self)
+            co_return;
+    }
+
+    co_await reload();
+    if (!self)
+        co_return;
+    co_await relinkSources();
+    if (!self)
+        co_return;
+    co_await walkNewSources();
+    if (!self)
+        co_return;
+    co_await rescanAllFiles();
+    if (!self)
+        co_return;
+    co_await addDefaultSources();
+    if (!self)
+        co_return;
+    co_await addLaunchSources();
+    if (!self)
+        co_return;
+    co_await scanPhotosOnce();
+    if (!self)
+        co_return;
+    Q_EMIT startupFinished();
+}
+
+// The photo library source is scanned once, at the first start that finds one. The flag is set
+// before the scan, so that a crash during the scan does not repeat it at the next start.
+QCoro::Task<> Library::scanPhotosOnce()
+{
+    if (defaults_->boolean(QStringLiteral("photosSmartGroups")))
+        co_return;
+    const auto photos = std::find_if(sources_.cbegin(), sources_.cend(),
+                                     [](const Source& source) { return source.kind == SourceKind::photos; });
+    if (photos == sources_.cend())
+        co_return;
+    defaults_->set(QStringLiteral("photosSmartGroups"), true);
+    co_await scan(*photos);
+}

@@ -1,0 +1,6 @@
+#include "Pellmar/Library.h"
+
+QCoro::Task<> Library::statusTicker(CancelToken)
+{
+    co_return;
+}
