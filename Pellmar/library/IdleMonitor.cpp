@@ -55,9 +55,10 @@ void IdleMonitor::assign(bool& stored, bool value, Prop property)
 QCoro::Task<> IdleMonitor::poll()
 {
     QPointer<IdleMonitor> self(this);
-    const Reading reading = co_await pools_.run(Priority::utility, [readings = readings_] {
+    QFuture<Reading> future = pools_.run(Priority::utility, [readings = readings_] {
         return Reading{readings.userIdle->secondsSinceInput(), readings.power->onBattery(), readings.thermal->level()};
     });
+    const Reading reading = co_await future;
     if (!self)
         co_return;
     if (reading.secondsSinceInput)

@@ -15,7 +15,8 @@ QCoro::Task<> Library::startupTask()
     const double started = clock_->uptime();
     bool droppedOldSchema = false;
     try {
-        droppedOldSchema = co_await index_->run([](Index& index) { return index.migrate(); });
+        QFuture<bool> migration = index_->run([](Index& index) { return index.migrate(); });
+        droppedOldSchema = co_await migration;
     } catch (const DatabaseError& error) {
         qFatal("%s", qUtf8Printable(error.description()));
     }
@@ -28,10 +29,11 @@ QCoro::Task<> Library::startupTask()
 
     if (droppedOldSchema) {
         // The preview files belonged to the dropped items.
-        co_await pools_.run(Priority::userInitiated, [proxies = proxyDirectory_] {
+        QFuture<void> emptied = pools_.run(Priority::userInitiated, [proxies = proxyDirectory_] {
             QDir(proxies).removeRecursively();
             QDir().mkpath(proxies);
         });
+        co_await emptied;
         if (!self)
             co_return;
     }

@@ -1,0 +1,228 @@
+#include "FakeReadings.h"
+
+#include "Pellmar/Library.h"
+#include "Pellmar/index/Database.h"
+#include "Pellmar/library/Clock.h"
+#include "Pellmar/library/Tasks.h"
+#include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/MountMonitor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class LibraryTest : public ::testing::Test {
+protected:
+    ~LibraryTest() override
+    {
+        library.reset();
+        EXPECT_TRUE(QTest::qWaitFor([] { return Tasks::allRunning() == 0; }, 5000));
+    }
+
+    Library& construct()
+    {
+        Library::Services services;
+        services.supportDirectory = support;
+        services.defaults = &defaults;
+        services.clock = clock;
+        services.idleReadings = fakes.readings();
+        services.mounts = std::make_unique<MountMonitor>();
+        mounts = services.mounts.get();
+        library = std::make_unique<Library>(std::move(services));
+        return *library;
+    }
+
+    Library& startUp()
+    {
+        Library& started = construct();
+        waitForStartup();
+        return started;
+    }
+
+    void waitForStartup()
+    {
+        QSignalSpy finished(library.get(), &Library::startupFinished);
+        ASSERT_TRUE(finished.wait(10000));
+    }
+
+    QTemporaryDir dir;
+    QString support = dir.filePath(QStringLiteral("data/Quorvin"));
+    QString proxies = support + QStringLiteral("/Proxies");
+    Defaults defaults{dir.filePath(QStringLiteral("Quorvin.conf"))};
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    FakeReadings fakes;
+    std::unique_ptr<Library> library;
+    MountMonitor* mounts = nullptr;   // owned by the library
+};
+
+void writeFile(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("preview");
+}
+
+TEST_F(LibraryTest, ViewSettingsComeFromTheDefaultsAndFallBackWhenMissingOrUnusable)
+{
+    {
+        Library& fresh = construct();
+        EXPECT_EQ(fresh.sort(), SortField::captured);
+        EXPECT_FALSE(fresh.ascending());
+        EXPECT_EQ(fresh.workspaceID(), QStringLiteral("everything"));
+        EXPECT_TRUE(fresh.hiddenSources().isEmpty());
+        EXPECT_TRUE(fresh.hiddenSmart().isEmpty());
+        EXPECT_EQ(fresh.importDefault(), std::nullopt);
+        EXPECT_EQ(fresh.lastAutoRefresh, Library::distantPast);
+        library.reset();
+    }
+
+    const QStringList hidden{QStringLiteral("S1"), QStringLiteral("S2")};
+    defaults.set(QStringLiteral("ascending"), true);
+    defaults.set(QStringLiteral("workspace"), QStringLiteral("NO-SUCH-WORKSPACE"));
+    defaults.set(QStringLiteral("hiddenSources"), hidden);
+    defaults.set(QStringLiteral("hiddenSmart"), QStringList{QStringLiteral("raw")});
+    defaults.set(QStringLiteral("importDefault"), QStringLiteral("folder|/home/me/Pictures"));
+    for (const auto& [stored, expected] : {std::pair{"size", SortField::captured}, std::pair{"name", SortField::name},
+                                           std::pair{"added", SortField::added}, std::pair{"", SortField::captured}}) {
+        SCOPED_TRACE(stored);
+        defaults.set(QStringLiteral("sort"), QString::fromLatin1(stored));
+        Library& configured = construct();
+        EXPECT_EQ(configured.sort(), expected);
+        EXPECT_TRUE(configured.ascending());
+        EXPECT_EQ(configured.workspaceID(), QStringLiteral("NO-SUCH-WORKSPACE"));
+        EXPECT_EQ(configured.hiddenSources(), hidden);
+        EXPECT_EQ(configured.hiddenSmart(), QStringList{QStringLiteral("raw")});
+        EXPECT_EQ(configured.importDefault(), QStringLiteral("folder|/home/me/Pictures"));
+        library.reset();
+    }
+}
+
+TEST_F(LibraryTest, RegistersTheSettingsDefaultsWithoutOverridingTheUsersValues)
+{
+    defaults.set(QStringLiteral("videoProxy"), 480);
+    construct();
+    EXPECT_EQ(defaults.value(QStringLiteral("openInQuorvin")), QVariant(true));
+    EXPECT_EQ(defaults.value(QStringLiteral("confirmTrash")), QVariant(true));
+    EXPECT_EQ(defaults.value(QStringLiteral("fullPreviews")), QVariant(QStringLiteral("idle")));
+    EXPECT_EQ(defaults.value(QStringLiteral("notOnBattery")), QVariant(true));
+    EXPECT_EQ(defaults.integer(QStringLiteral("proxySize")), 2048);
+    EXPECT_EQ(defaults.integer(QStringLiteral("videoProxy")), 480);
+}
+
+TEST_F(LibraryTest, FirstRunCreatesTheFoldersAndTheIndexAndASecondRunKeepsThem)
+{
+    ASSERT_FALSE(QDir(support).exists());
+    Library& first = startUp();
+    EXPECT_EQ(first.supportDirectory(), support);
+    EXPECT_EQ(first.proxyDirectory(), proxies);
+    EXPECT_TRUE(QDir(proxies).exists());
+    EXPECT_TRUE(QFile::exists(support + QStringLiteral("/index.sqlite")));
+    EXPECT_NE(first.reader(), nullptr);
+    writeFile(proxies + QStringLiteral("/I1.jpg"));
+    library.reset();
+
+    startUp();
+    EXPECT_TRUE(QFile::exists(proxies + QStringLiteral("/I1.jpg")));
+}
+
+TEST_F(LibraryTest, DroppingAnOldSchemaEmptiesTheProxiesFolder)
+{
+    ASSERT_TRUE(QDir().mkpath(proxies));
+    {
+        QFile fixture(QStringLiteral(QUORVIN_FIXTURES "/index/version1.sql"));
+        ASSERT_TRUE(fixture.open(QIODevice::ReadOnly));
+        Database old(support + QStringLiteral("/index.sqlite"));
+        old.exec(QString::fromUtf8(fixture.readAll()));
+        old.exec(QStringLiteral("PRAGMA user_version = 1"));
+    }
+    writeFile(proxies + QStringLiteral("/I1.jpg"));
+    ASSERT_TRUE(QDir().mkpath(proxies + QStringLiteral("/posters")));
+
+    startUp();
+    EXPECT_TRUE(QDir(proxies).exists());
+    EXPECT_TRUE(QDir(proxies).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+TEST_F(LibraryTest, SettersNotifyOnlyOnChangeButTupleValuesAndInPlaceEditsAlways)
+{
+    Library& library = startUp();
+    QSignalSpy changes(&library, &Library::changed);
+    const auto notified = [&] {
+        QList<Library::Prop> props;
+        for (const QList<QVariant>& change : changes)
+            props.append(change.at(0).value<Library::Prop>());
+        changes.clear();
+        return props;
+    };
+
+    library.setQuery(QString());
+    library.setSort(SortField::captured);
+    library.setRate(0);
+    library.setTrees({});
+    library.setTicker(library.ticker());
+    EXPECT_TRUE(notified().isEmpty());
+
+    FolderNode root{QStringLiteral("S1/"), QStringLiteral("S1"), QString(), QStringLiteral("Photos"), 3, {}, {}};
+    root.children.append({QStringLiteral("S1/a"), QStringLiteral("S1"), QStringLiteral("a"), QStringLiteral("a"), 1, {}, {}});
+    library.setQuery(QStringLiteral("beach"));
+    library.setTrees({root});
+    library.setTrees({root});
+    library.setTicker(TaskHandle());
+    EXPECT_EQ(notified(), (QList{Library::Prop::query, Library::Prop::trees, Library::Prop::ticker}));
+
+    library.setFailures({});
+    library.setFailures({});
+    library.setSourceProgress({});
+    library.setTrashing(std::nullopt);
+    library.editHiddenSources([](QStringList& ids) { ids.removeAll(QStringLiteral("absent")); });
+    library.editImportJob([](std::optional<ImportJob>&) {});
+    EXPECT_EQ(notified(), (QList{Library::Prop::failures, Library::Prop::failures, Library::Prop::sourceProgress,
+                                 Library::Prop::trashing, Library::Prop::hiddenSources, Library::Prop::importJob}));
+}
+
+TEST_F(LibraryTest, ThePhotoLibrarySourceIsScannedOnceAndOnlyWhenThereIsOne)
+{
+    startUp();
+    EXPECT_FALSE(defaults.contains(QStringLiteral("photosSmartGroups")));
+    library.reset();
+
+    const Source photos{QStringLiteral("P1"), QStringLiteral("Photos"), QString(), QString(), QString(), 10,
+                        SourceKind::photos};
+    const Source folder{QStringLiteral("F1"), QStringLiteral("Pictures"), QStringLiteral("/home/me/Pictures"),
+                        QString(), QString(), 5, SourceKind::folder};
+    // The start-up steps run after the migration returns, at a later turn of the event loop.
+    construct().setSources({folder});
+    waitForStartup();
+    EXPECT_FALSE(defaults.contains(QStringLiteral("photosSmartGroups")));
+    library.reset();
+
+    construct().setSources({folder, photos});
+    waitForStartup();
+    EXPECT_TRUE(defaults.boolean(QStringLiteral("photosSmartGroups")));
+}
+
+TEST_F(LibraryTest, DestroyingALibraryWithItsTasksInFlightLeavesNothingBehind)
+{
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        construct();
+        // Destroyed at different points: during the migration, with the idle readings on their way, with
+        // the idle monitor sleeping.
+        for (int turn = 0; turn < round % 4; ++turn)
+            QCoreApplication::processEvents();
+        Q_EMIT mounts->mountsChanged();
+        clock->advance(std::chrono::seconds(round));
+        library.reset();
+        ASSERT_TRUE(QTest::qWaitFor([] { return Tasks::allRunning() == 0; }, 5000));
+        EXPECT_EQ(clock->sleepers(), 0);
+    }
+    startUp();
+}
+
+} // namespace
