@@ -1,6 +1,7 @@
 #include "Pellmar/media/PhotosFolderLibrary.h"
 
 #include "Pellmar/index/Database.h"
+#include "Pellmar/index/Log.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -67,6 +68,12 @@ CREATE TABLE IF NOT EXISTS album_assets (
 const QString collectionColumns = QStringLiteral("id, title, is_folder, type, subtype");
 const QString assetColumns = QStringLiteral(
     "a.id, a.media_type, a.media_subtypes, a.created, a.modified, a.favorite, a.width, a.height, a.duration");
+
+// A library whose database cannot be read reads as an empty one; the log says why.
+void logUnreadable(const DatabaseError& error)
+{
+    qCWarning(logPhotos).noquote() << QStringLiteral("The photo library cannot be read: ") + error.description();
+}
 
 SqlValues valuesOf(const QStringList& texts)
 {
@@ -254,8 +261,8 @@ QList<PhotoCollection> PhotosFolderLibrary::collections(const QString& where, co
         rows.bind(valuesOf(values));
         while (rows.step())
             found.append(readCollection(rows));
-    } catch (const DatabaseError&) {
-        // A library that cannot be opened reads as an empty one.
+    } catch (const DatabaseError& error) {
+        logUnreadable(error);
     }
     return found;
 }
@@ -310,8 +317,8 @@ QList<PhotoAsset> PhotosFolderLibrary::assets(const QString& from, const QString
         rows.bind(valuesOf(values));
         while (rows.step())
             found.append(readAsset(rows));
-    } catch (const DatabaseError&) {
-        // A library that cannot be opened reads as an empty one.
+    } catch (const DatabaseError& error) {
+        logUnreadable(error);
     }
     return found;
 }
@@ -350,35 +357,47 @@ QList<PhotoAssetResource> PhotosFolderLibrary::resources(const QString& assetIde
         while (rows.step())
             found.append({assetIdentifier, rows.int64(0), PhotoResourceType(rows.int64(1)), rows.text(2), rows.text(3),
                           rows.isNull(4) ? std::nullopt : std::optional<qint64>(rows.int64(4))});
-    } catch (const DatabaseError&) {
-        // A library that cannot be opened reads as an empty one.
+    } catch (const DatabaseError& error) {
+        logUnreadable(error);
     }
     return found;
 }
 
 QString PhotosFolderLibrary::resourceFile(const QString& assetIdentifier, qint64 index) const
 {
-    QMutexLocker lock(&mutex_);
-    Database* db = database(false);
-    if (!db)
-        throw PhotoLibraryError(PhotoLibraryError::Code::notFound, QStringLiteral("The resource is not in the library."));
-    Statement row(db->db(), QStringLiteral("SELECT file FROM resources WHERE asset_id = ? AND idx = ?"));
-    row.bind({assetIdentifier, index});
-    if (!row.step())
-        throw PhotoLibraryError(PhotoLibraryError::Code::notFound, QStringLiteral("The resource is not in the library."));
-    const QString file = row.text(0);
-    return file.isEmpty() ? QString() : QDir(path_).filePath(file);
+    try {
+        QMutexLocker lock(&mutex_);
+        if (Database* db = database(false)) {
+            Statement row(db->db(), QStringLiteral("SELECT file FROM resources WHERE asset_id = ? AND idx = ?"));
+            row.bind({assetIdentifier, index});
+            if (row.step())
+                return row.text(0).isEmpty() ? QString() : QDir(path_).filePath(row.text(0));
+        }
+    } catch (const DatabaseError& error) {
+        throw PhotoLibraryError(PhotoLibraryError::Code::notFound, error.description());
+    }
+    throw PhotoLibraryError(PhotoLibraryError::Code::notFound, QStringLiteral("The resource is not in the library."));
+}
+
+QString PhotosFolderLibrary::localFile(const QString& assetIdentifier, PhotoResourceType type) const
+{
+    for (const PhotoAssetResource& resource : resources(assetIdentifier)) {
+        if (resource.type != type)
+            continue;
+        try {
+            const QString path = resourceFile(assetIdentifier, resource.index);
+            return QFileInfo::exists(path) ? path : QString();
+        } catch (const PhotoLibraryError&) {
+            return {};   // gone since the resources were read
+        }
+    }
+    return {};
 }
 
 void PhotosFolderLibrary::requestData(const PhotoAssetResource& resource,
                                       const std::function<bool(const QByteArray& chunk)>& receive) const
 {
-    QString path;
-    try {
-        path = resourceFile(resource.assetLocalIdentifier, resource.index);
-    } catch (const DatabaseError& error) {
-        throw PhotoLibraryError(PhotoLibraryError::Code::notFound, error.description());
-    }
+    const QString path = resourceFile(resource.assetLocalIdentifier, resource.index);
     if (path.isEmpty())
         throw PhotoLibraryError(PhotoLibraryError::Code::networkAccessRequired,
                                 QStringLiteral("The data is not on this computer."));
@@ -399,49 +418,26 @@ void PhotosFolderLibrary::requestData(const PhotoAssetResource& resource,
 std::optional<QImage> PhotosFolderLibrary::requestImage(const QString& assetIdentifier, PhotoImageDeliveryMode,
                                                         int side) const
 {
-    const QList<PhotoAsset> found = fetchAssets(QStringList{assetIdentifier});
-    if (found.isEmpty() || found.first().mediaType != PhotoMediaType::image)
+    const QString path = localFile(assetIdentifier, PhotoResourceType::photo);
+    if (path.isEmpty())
         return std::nullopt;
-    for (const PhotoAssetResource& resource : resources(assetIdentifier)) {
-        if (resource.type != PhotoResourceType::photo)
-            continue;
-        QString path;
-        try {
-            path = resourceFile(assetIdentifier, resource.index);
-        } catch (const std::exception&) {
-            return std::nullopt;
-        }
-        if (path.isEmpty())
-            return std::nullopt;
-        QImageReader reader(path);
-        reader.setAutoTransform(true);
-        const QSize size = reader.size();
-        if (size.isValid())
-            reader.setScaledSize(size.scaled(side, side, Qt::KeepAspectRatio));
-        QImage image = reader.read();
-        if (image.isNull())
-            return std::nullopt;
-        if (image.width() > side || image.height() > side)
-            image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::FastTransformation);
-        return image;
-    }
-    return std::nullopt;
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (size.isValid())
+        reader.setScaledSize(size.scaled(side, side, Qt::KeepAspectRatio));
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    if (image.width() > side || image.height() > side)
+        image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::FastTransformation);
+    return image;
 }
 
 std::optional<QString> PhotosFolderLibrary::requestVideoFile(const QString& assetIdentifier) const
 {
-    for (const PhotoAssetResource& resource : resources(assetIdentifier)) {
-        if (resource.type != PhotoResourceType::video)
-            continue;
-        try {
-            const QString path = resourceFile(assetIdentifier, resource.index);
-            if (!path.isEmpty() && QFileInfo::exists(path))
-                return path;
-        } catch (const std::exception&) {
-        }
-        return std::nullopt;
-    }
-    return std::nullopt;
+    const QString path = localFile(assetIdentifier, PhotoResourceType::video);
+    return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
 }
 
 QFuture<void> PhotosFolderLibrary::performChanges(std::function<void(PhotoLibraryChanges&)> block)
@@ -458,6 +454,7 @@ QFuture<void> PhotosFolderLibrary::performChanges(std::function<void(PhotoLibrar
 void PhotosFolderLibrary::registerChangeObserver(std::weak_ptr<PhotoLibraryChangeObserver> observer)
 {
     observers_.add(std::move(observer));
+    // The folder is watched from the first observer on, so it is made when it does not exist yet.
     QMutexLocker lock(&watchMutex_);
     if (watchThread_ || !QDir().mkpath(path_))
         return;

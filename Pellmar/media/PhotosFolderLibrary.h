@@ -64,8 +64,11 @@ private:
     // `from` ends in a WHERE clause; `ordinal` is the library's order of the rows.
     QList<PhotoAsset> assets(const QString& from, const QString& ordinal, const QStringList& values,
                              const PhotoAssetFetchOptions& options) const;
-    // The path of a resource's file, empty when it is not on this computer.
+    // The path of a resource's file, empty when it is not on this computer; throws
+    // PhotoLibraryError notFound when the library has no such resource.
     QString resourceFile(const QString& assetIdentifier, qint64 index) const;
+    // The file of the asset's first resource of that type when it is on this computer, else empty.
+    QString localFile(const QString& assetIdentifier, PhotoResourceType type) const;
 
     void apply(const PhotoLibraryChanges& changes);
     void commit(const PhotoLibraryChanges& changes, const StagedChange& staged);

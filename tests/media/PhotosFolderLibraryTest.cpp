@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QSemaphore>
 #include <QTemporaryDir>
 
@@ -77,6 +78,33 @@ TEST_F(PhotosFolderLibraryTest, FailureBetweenCopyAndCommitLeavesNothing)
     EXPECT_TRUE(library.fetchAssets(PhotoAssetFetchOptions{}).isEmpty());
     EXPECT_TRUE(stagedChanges().isEmpty());
     EXPECT_TRUE(QDir(path + QStringLiteral("/originals")).isEmpty());
+}
+
+TEST_F(PhotosFolderLibraryTest, RendersImportedImagesAndGivesImportedVideoFiles)
+{
+    const QString png = dir.filePath(QStringLiteral("wide.png"));
+    QImage picture(400, 200, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(png));
+    PhotosFolderLibrary library(path);
+    waitFor(addFilesToPhotos(library, {CardFile{png, 0, 0, MediaKind::photo}, CardFile{photo, 0, 0, MediaKind::video}},
+                             std::nullopt));
+    const QList<PhotoAsset> assets = library.fetchAssets(PhotoAssetFetchOptions{});
+    ASSERT_EQ(assets.size(), 2);
+
+    const std::optional<QImage> rendered = library.requestImage(assets[0].localIdentifier, PhotoImageDeliveryMode::fastFormat, 100);
+    ASSERT_TRUE(rendered);
+    EXPECT_EQ(rendered->size(), QSize(100, 50));
+    EXPECT_EQ(assets[0].pixelWidth, 400);
+    EXPECT_FALSE(library.requestVideoFile(assets[0].localIdentifier));
+
+    const std::optional<QString> video = library.requestVideoFile(assets[1].localIdentifier);
+    ASSERT_TRUE(video);
+    EXPECT_NE(*video, photo);   // the library's own copy
+    QFile copy(*video);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), bytes);
+    EXPECT_FALSE(library.requestImage(assets[1].localIdentifier, PhotoImageDeliveryMode::highQuality, 100));
 }
 
 // A child process imports one file and is killed at a stage of the change; the library, opened
