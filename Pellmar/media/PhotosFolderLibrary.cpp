@@ -113,6 +113,12 @@ QString assetFolderName(const QString& assetIdentifier)
     return assetIdentifier.section(QLatin1Char('/'), 0, 0);
 }
 
+// Where an asset folder of that name lies when it is in place, relative to the library.
+QString originalsFolder(const QString& folderName)
+{
+    return originalsName + QLatin1Char('/') + folderName;
+}
+
 QString safeFileName(const QString& name)
 {
     return name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ? QStringLiteral("original") : name;
@@ -144,6 +150,20 @@ private:
     int descriptor_ = -1;
 };
 
+PhotoLibraryError storeFailed(const QString& what)
+{
+    return PhotoLibraryError(PhotoLibraryError::Code::writeFailed, QStringLiteral("The library could not store %1.").arg(what));
+}
+
+// Moves one asset's staged folder to its place among the originals. A folder that cannot be moved
+// stays in staging, where the recovery finds it.
+void moveToOriginals(const QString& libraryPath, const QString& stagedAssetFolder)
+{
+    const QDir library(libraryPath);
+    library.mkpath(originalsName);
+    QDir().rename(stagedAssetFolder, library.filePath(originalsFolder(QFileInfo(stagedAssetFolder).fileName())));
+}
+
 void copyFile(const QString& from, const QString& to)
 {
     QFile source(from);
@@ -152,20 +172,17 @@ void copyFile(const QString& from, const QString& to)
                                 QStringLiteral("The file %1 could not be read.").arg(from));
     QFile copy(to);
     if (!copy.open(QIODevice::WriteOnly))
-        throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed,
-                                QStringLiteral("The library could not store %1.").arg(QFileInfo(from).fileName()));
+        throw storeFailed(QFileInfo(from).fileName());
     while (!source.atEnd()) {
         const QByteArray chunk = source.read(dataChunkSize);
         if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
             throw PhotoLibraryError(PhotoLibraryError::Code::fileUnreadable,
                                     QStringLiteral("The file %1 could not be read.").arg(from));
         if (copy.write(chunk) != chunk.size())
-            throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed,
-                                    QStringLiteral("The library could not store %1.").arg(QFileInfo(from).fileName()));
+            throw storeFailed(QFileInfo(from).fileName());
     }
     if (!copy.flush() || ::fsync(copy.handle()) != 0)
-        throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed,
-                                QStringLiteral("The library could not store %1.").arg(QFileInfo(from).fileName()));
+        throw storeFailed(QFileInfo(from).fileName());
 }
 
 } // namespace
@@ -186,6 +203,17 @@ struct PhotosFolderLibrary::StagedChange {
     std::unique_ptr<FileLock> lock;
     QList<Copy> copies;
     bool committed = false;
+
+    // A new folder in staging, locked before it exists so that no other process sees it unlocked.
+    void begin(const QString& staging)
+    {
+        folder = QDir(staging).filePath(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        if (!QDir().mkpath(staging))
+            throw storeFailed(QStringLiteral("the files"));
+        lock = std::make_unique<FileLock>(folder + QStringLiteral(".lock"), true);
+        if (!lock->held() || !QDir().mkpath(folder))
+            throw storeFailed(QStringLiteral("the files"));
+    }
 
     // Copies of a change that did not commit go; those of a committed change that could not all be
     // moved stay, for the recovery to move once the lock is released.
@@ -507,27 +535,20 @@ void PhotosFolderLibrary::apply(const PhotoLibraryChanges& changes)
         const auto* create = std::get_if<PhotoLibraryChanges::CreateAsset>(&request);
         if (!create)
             continue;
-        if (!staged.lock) {
-            const QString folder = QDir(path_).filePath(stagingName + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces));
-            if (!QDir().mkpath(QFileInfo(folder).path()))
-                throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed, QStringLiteral("The library could not store the files."));
-            // Locked before the folder exists, so that no other process ever sees it unlocked.
-            staged.lock = std::make_unique<FileLock>(folder + QStringLiteral(".lock"), true);
-            if (!staged.lock->held() || !QDir().mkpath(folder))
-                throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed, QStringLiteral("The library could not store the files."));
-            staged.folder = folder;
-        }
+        if (!staged.lock)
+            staged.begin(QDir(path_).filePath(stagingName));
         const QString name = safeFileName(create->originalFilename);
         const QString assetFolder = QDir(staged.folder).filePath(assetFolderName(create->localIdentifier));
         if (!QDir().mkpath(assetFolder))
-            throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed, QStringLiteral("The library could not store %1.").arg(name));
+            throw storeFailed(name);
         copyFile(create->filePath, QDir(assetFolder).filePath(name));
 
-        StagedChange::Copy copy{create->localIdentifier, name, mimeTypes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name(),
-                                QFileInfo(create->filePath).size(), std::nullopt, 0, 0};
-        const QDateTime modified = QFileInfo(create->filePath).lastModified();
-        if (modified.isValid())
-            copy.created = modified.toMSecsSinceEpoch() / 1000.0;
+        const QFileInfo source(create->filePath);
+        StagedChange::Copy copy{create->localIdentifier, name,
+                                mimeTypes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name(), source.size(),
+                                std::nullopt, 0, 0};
+        if (source.lastModified().isValid())
+            copy.created = source.lastModified().toMSecsSinceEpoch() / 1000.0;
         const QSize pixels = QImageReader(create->filePath).size();
         if (pixels.isValid()) {
             copy.width = pixels.width();
@@ -543,11 +564,8 @@ void PhotosFolderLibrary::apply(const PhotoLibraryChanges& changes)
     if (changeStageHook_)
         changeStageHook_(ChangeStage::committed);
 
-    for (const StagedChange::Copy& copy : staged.copies) {
-        const QString folderName = assetFolderName(copy.assetIdentifier);
-        QDir(path_).mkpath(originalsName);
-        QDir().rename(QDir(staged.folder).filePath(folderName), QDir(path_).filePath(originalsName + QLatin1Char('/') + folderName));
-    }
+    for (const StagedChange::Copy& copy : staged.copies)
+        moveToOriginals(path_, QDir(staged.folder).filePath(assetFolderName(copy.assetIdentifier)));
 }
 
 void PhotosFolderLibrary::commit(const PhotoLibraryChanges& changes, const StagedChange& staged)
@@ -575,7 +593,7 @@ void PhotosFolderLibrary::commit(const PhotoLibraryChanges& changes, const Stage
                 db.run(QStringLiteral("INSERT INTO resources (asset_id, idx, type, uti, original_filename, file, size) "
                                       "VALUES (?, 0, ?, ?, ?, ?, ?)"),
                        {create->localIdentifier, qint64(create->resourceType), copy.uniformTypeIdentifier, copy.fileName,
-                        originalsName + QLatin1Char('/') + assetFolderName(create->localIdentifier) + QLatin1Char('/') + copy.fileName,
+                        originalsFolder(assetFolderName(create->localIdentifier)) + QLatin1Char('/') + copy.fileName,
                         copy.size});
             } else if (const auto* add = std::get_if<PhotoLibraryChanges::AddAssets>(&request)) {
                 for (const QString& asset : add->assetIdentifiers)
@@ -603,13 +621,11 @@ void PhotosFolderLibrary::recoverInterruptedChanges(Database& db) const
         if (!lock.held())
             continue;   // another process is applying this change
         for (const QFileInfo& assetFolder : QDir(change.filePath()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            const QString prefix = originalsName + QLatin1Char('/') + assetFolder.fileName() + QLatin1Char('/');
+            const QString prefix = originalsFolder(assetFolder.fileName()) + QLatin1Char('/');
             Statement row(db.db(), QStringLiteral("SELECT 1 FROM resources WHERE substr(file, 1, length(?1)) = ?1"));
             row.bind({prefix});
-            if (row.step()) {
-                QDir(path_).mkpath(originalsName);
-                QDir().rename(assetFolder.filePath(), QDir(path_).filePath(originalsName + QLatin1Char('/') + assetFolder.fileName()));
-            }
+            if (row.step())
+                moveToOriginals(path_, assetFolder.filePath());
         }
         QDir(change.filePath()).removeRecursively();
         QFile::remove(lockPath);

@@ -116,7 +116,9 @@ QList<PhotosNode> photosAlbumTree(const PhotoLibrary& library, const QList<Photo
     QCollator collator;
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::ranges::stable_sort(nodes, [&](const PhotosNode& a, const PhotosNode& b) { return collator.compare(a.name, b.name) < 0; });
+    std::ranges::stable_sort(nodes, [&](const PhotosNode& a, const PhotosNode& b) {
+        return collator.compare(a.name, b.name) < 0;
+    });
     return nodes;
 }
 

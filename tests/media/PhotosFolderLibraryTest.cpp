@@ -92,7 +92,8 @@ TEST_F(PhotosFolderLibraryTest, RendersImportedImagesAndGivesImportedVideoFiles)
     const QList<PhotoAsset> assets = library.fetchAssets(PhotoAssetFetchOptions{});
     ASSERT_EQ(assets.size(), 2);
 
-    const std::optional<QImage> rendered = library.requestImage(assets[0].localIdentifier, PhotoImageDeliveryMode::fastFormat, 100);
+    const std::optional<QImage> rendered =
+        library.requestImage(assets[0].localIdentifier, PhotoImageDeliveryMode::fastFormat, 100);
     ASSERT_TRUE(rendered);
     EXPECT_EQ(rendered->size(), QSize(100, 50));
     EXPECT_EQ(assets[0].pixelWidth, 400);

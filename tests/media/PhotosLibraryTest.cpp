@@ -84,7 +84,10 @@ public:
             const Resource& resource = resources[index];
             QString file;
             if (resource.onThisDevice) {
-                file = QStringLiteral("originals/%1-%2/%3").arg(asset.localIdentifier.section('/', 0, 0)).arg(index).arg(resource.originalFilename);
+                file = QStringLiteral("originals/%1-%2/%3")
+                           .arg(asset.localIdentifier.section('/', 0, 0))
+                           .arg(index)
+                           .arg(resource.originalFilename);
                 QDir(root.path()).mkpath(file.section('/', 0, -2));
                 QFile out(root.filePath(file));
                 EXPECT_TRUE(out.open(QIODevice::WriteOnly));
@@ -230,7 +233,8 @@ TEST_P(PhotosLibraryTest, ListsEveryAlbumMemberThenTheRestAtTheRoot)
 
     f.asset(image(QStringLiteral("X/1/L0"), 20, true),
             {{PhotoResourceType::photo, QStringLiteral("image/jpeg"), QStringLiteral("x.jpg"), 3, "xxx"},
-             {PhotoResourceType::alternatePhoto, QStringLiteral("image/x-canon-cr2"), QStringLiteral("x.cr2"), 3, "raw", false}});
+             {PhotoResourceType::alternatePhoto, QStringLiteral("image/x-canon-cr2"), QStringLiteral("x.cr2"), 3, "raw",
+              false}});
     f.asset(image(QStringLiteral("Y/1/L0"), 10));
     f.asset(video, {{PhotoResourceType::video, QStringLiteral("image/x-canon-cr2"), QStringLiteral("v.CR2"), 0, {}}});
     f.asset(screenshot);
