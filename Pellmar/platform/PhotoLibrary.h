@@ -14,7 +14,6 @@
 #include <QImage>
 #include <QList>
 #include <QMutex>
-#include <QSize>
 #include <QString>
 #include <QStringList>
 
