@@ -46,11 +46,9 @@ Library::Library(Services services, QObject* parent)
 
     Tasks::start(startupTask());
 
-    const QPointer<Library> self(this);
-    mountObservers.append(connect(mounts_.get(), &MountMonitor::mountsChanged, this, [self] {
-        if (self)
-            Tasks::start(self->volumesChanged());
-    }));
+    // Delivered on this thread; the connection ends with the Library.
+    mountObservers.append(connect(mounts_.get(), &MountMonitor::mountsChanged, this,
+                                  [this] { Tasks::start(volumesChanged()); }));
 
     TaskHandle ticker;
     Tasks::startLongLived(statusTicker(ticker.token()));

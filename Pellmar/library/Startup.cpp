@@ -8,6 +8,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <array>
 
 QCoro::Task<> Library::startupTask()
 {
@@ -38,27 +39,15 @@ QCoro::Task<> Library::startupTask()
             co_return;
     }
 
-    co_await reload();
-    if (!self)
-        co_return;
-    co_await relinkSources();
-    if (!self)
-        co_return;
-    co_await walkNewSources();
-    if (!self)
-        co_return;
-    co_await rescanAllFiles();
-    if (!self)
-        co_return;
-    co_await addDefaultSources();
-    if (!self)
-        co_return;
-    co_await addLaunchSources();
-    if (!self)
-        co_return;
-    co_await scanPhotosOnce();
-    if (!self)
-        co_return;
+    static constexpr std::array steps{&Library::reload,           &Library::relinkSources,
+                                      &Library::walkNewSources,   &Library::rescanAllFiles,
+                                      &Library::addDefaultSources, &Library::addLaunchSources,
+                                      &Library::scanPhotosOnce};
+    for (const auto step : steps) {
+        co_await (this->*step)();
+        if (!self)
+            co_return;
+    }
     Q_EMIT startupFinished();
 }
 
@@ -73,5 +62,7 @@ QCoro::Task<> Library::scanPhotosOnce()
     if (photos == sources_.cend())
         co_return;
     defaults_->set(QStringLiteral("photosSmartGroups"), true);
-    co_await scan(*photos);
+    defaults_->sync();
+    const Source source = *photos;
+    co_await scan(source);
 }

@@ -62,3 +62,9 @@ void Defaults::remove(const QString& key)
     QMutexLocker locker(&lock_);
     settings_.remove(key);
 }
+
+void Defaults::sync()
+{
+    QMutexLocker locker(&lock_);
+    settings_.sync();
+}

@@ -36,6 +36,8 @@ public:
 
     void set(const QString& key, const QVariant& value);
     void remove(const QString& key);
+    // Writes stored values to the file now rather than at the next turn of the event loop.
+    void sync();
 
 private:
     mutable QMutex lock_;
