@@ -1,5 +1,6 @@
 #include "Pellmar/media/ScanningRules.h"
 
+#include "Pellmar/index/Log.h"
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/media/PhotosReading.h"
 
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QMimeDatabase>
 #include <QMimeType>
+#include <QStringDecoder>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -125,6 +127,22 @@ QString pathExtension(const QString& path)
     const qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     return dot > nameStart ? path.mid(dot + 1) : QString();
+}
+
+std::optional<QString> diskFileName(QByteArrayView name, QByteArrayView folderPath)
+{
+    bool ascii = true;
+    for (const char byte : name)
+        ascii = ascii && uchar(byte) < 0x80;
+    if (ascii)
+        return QString::fromLatin1(name);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(name);
+    if (!utf8.hasError())
+        return text;
+    qCWarning(logIndex) << "Passed over a name that is not UTF-8:" << QFile::decodeName(folderPath.toByteArray())
+                        << name.toByteArray().toPercentEncoding("/");
+    return std::nullopt;
 }
 
 bool isHiddenName(const QString& name)

@@ -7,6 +7,7 @@
 #include "Pellmar/index/Model.h"
 #include "Pellmar/platform/Volumes.h"
 
+#include <QByteArrayView>
 #include <QSet>
 #include <QString>
 
@@ -32,6 +33,8 @@ QString iCloudDrivePath();
 // The text after the last "." of a path's last component, as written; empty when the name has
 // none or only a leading one (".profile").
 QString pathExtension(const QString& path);
+// A file name as read from a folder on disk; nothing, with a log line, when it is not UTF-8.
+std::optional<QString> diskFileName(QByteArrayView name, QByteArrayView folderPath);
 // Hidden on Linux: the name begins with ".".
 bool isHiddenName(const QString& name);
 // A folder with this name is a package, listed as one file and never walked.

@@ -1,13 +1,11 @@
 #include "Pellmar/media/Walkers.h"
 
-#include "Pellmar/index/Log.h"
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/media/PhotosReading.h"
 #include "Pellmar/media/ScanningRules.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStringDecoder>
 
 #include <plist/plist.h>
 
@@ -193,29 +191,6 @@ std::optional<double> modificationDate(const QByteArray& path)
     return secondsOf(status.st_mtim);
 }
 
-// Decodes file names, passing over (with a log line) those that are not UTF-8.
-class NameDecoder {
-public:
-    std::optional<QString> decode(QByteArrayView name, const QByteArray& folder)
-    {
-        bool ascii = true;
-        for (const char byte : name)
-            ascii = ascii && uchar(byte) < 0x80;
-        if (ascii)
-            return QString::fromLatin1(name);
-        QString text = utf8_.decode(name);
-        if (!utf8_.hasError())
-            return text;
-        utf8_.resetState();
-        qCWarning(logIndex) << "Passed over a name that is not UTF-8:" << QFile::decodeName(folder)
-                            << name.toByteArray().toPercentEncoding("/");
-        return std::nullopt;
-    }
-
-private:
-    QStringDecoder utf8_{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
-};
-
 // One walk of a folder source.
 class FolderWalk {
 public:
@@ -268,7 +243,7 @@ public:
         const FolderListing listing = listTarget();
         const bool homeLevel = homeSource_ && baseDepth_ == 0;
         for (const FolderListing::Entry& entry : listing.entries) {
-            const std::optional<QString> name = names_.decode(listing.nameOf(entry), target_);
+            const std::optional<QString> name = diskFileName(listing.nameOf(entry), target_);
             if (!name)
                 continue;
             if (entry.kind != FolderListing::Kind::folder) {
@@ -356,7 +331,7 @@ private:
         const int childDepth = depth + 1;
         const bool homeLevel = homeSource_ && childDepth == 1;
         for (const FolderListing::Entry& entry : listing.entries) {
-            const std::optional<QString> name = names_.decode(listing.nameOf(entry), path);
+            const std::optional<QString> name = diskFileName(listing.nameOf(entry), path);
             if (!name)
                 continue;
             if (entry.kind != FolderListing::Kind::folder) {
@@ -432,7 +407,6 @@ private:
     bool homeSource_ = false;
     bool pathIsSound_ = true;
     dev_t rootDevice_ = 0;
-    NameDecoder names_;
     ScanResult result_;
 };
 
@@ -480,12 +454,11 @@ std::optional<QStringList> listSubfolders(const QString& relativePath, const Sou
         return QStringList();
     if (listing.openError != 0 || !listing.complete)
         return std::nullopt;
-    NameDecoder names;
     QStringList subfolders;
     for (const FolderListing::Entry& entry : listing.entries) {
         if (entry.kind != FolderListing::Kind::folder)
             continue;
-        const std::optional<QString> name = names.decode(listing.nameOf(entry), folderPath);
+        const std::optional<QString> name = diskFileName(listing.nameOf(entry), folderPath);
         if (name && !isPackageName(*name) && !isHiddenName(*name)
             && shouldIndexPath(childRelativePath(relativePath, *name), source))
             subfolders.append(*name);
