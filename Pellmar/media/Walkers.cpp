@@ -183,14 +183,6 @@ FolderListing listFolder(const QByteArray& path, bool statFiles, bool followLink
     return listing;
 }
 
-std::optional<double> modificationDate(const QByteArray& path)
-{
-    struct stat status {};
-    if (::lstat(path.constData(), &status) != 0)
-        return std::nullopt;
-    return secondsOf(status.st_mtim);
-}
-
 // One walk of a folder source.
 class FolderWalk {
 public:
@@ -380,7 +372,7 @@ private:
         FileRecord record;
         record.relativePath = relativePath;
         record.size = packageSize(QFile::decodeName(path));
-        record.modified = modificationDate(path).value_or(distantPast);
+        record.modified = contentModificationDate(QFile::decodeName(path));
         record.local = true;
         addFile(std::move(record));
     }
@@ -464,6 +456,14 @@ std::optional<QStringList> listSubfolders(const QString& relativePath, const Sou
             subfolders.append(*name);
     }
     return subfolders;
+}
+
+double contentModificationDate(const QString& path)
+{
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return distantPast;
+    return secondsOf(status.st_mtim);
 }
 
 qint64 packageSize(const QString& path)

@@ -48,6 +48,10 @@ ScanResult scanSubtree(const Source& source, const QString& relativePath);
 // empty when the folder is not there, nothing when it is there and cannot be listed in full.
 std::optional<QStringList> listSubfolders(const QString& relativePath, const Source& source);
 
+// The modification date of a file or folder (a symbolic link's own), or the distant past when it
+// cannot be read.
+double contentModificationDate(const QString& path);
+
 // The byte size of a package: the sum of the sizes of every regular file below it, hidden ones
 // included. Symbolic links are not followed.
 qint64 packageSize(const QString& path);

@@ -1,0 +1,144 @@
+#include "Pellmar/media/ChangedFolders.h"
+
+#include "Pellmar/media/Walkers.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+void addGaps(Index::WalkGaps& gaps, const Index::WalkGaps& more)
+{
+    gaps.unlistedFolders += more.unlistedFolders;
+    gaps.rootVanished = gaps.rootVanished || more.rootVanished;
+}
+
+QString pathBelow(const QString& folder, const QString& relativePath)
+{
+    return relativePath.isEmpty() ? folder : folder + QLatin1Char('/') + relativePath;
+}
+
+} // namespace
+
+QList<MountedVolume> relinkVolumes(const Volumes& volumes)
+{
+    QList<MountedVolume> identified;
+    for (MountedVolume volume : volumes.mounted()) {
+        if (volume.uuid.isEmpty())
+            continue;
+        volume.url = QDir::cleanPath(volume.url);
+        if (volume.name.isEmpty())
+            volume.name = mountFolderName(volume.url);
+        identified.append(volume);
+    }
+    return identified;
+}
+
+std::optional<RelinkTarget> relinkCandidates(const Source& source, const QList<MountedVolume>& volumes)
+{
+    if (source.kind == SourceKind::photos || source.volumeUUID.isEmpty() || QFileInfo::exists(source.rootPath))
+        return std::nullopt;
+
+    // The part of the root below its volume: the components after the last one named like the volume.
+    const QStringList components = source.rootPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString tail;
+    for (qsizetype i = components.size() - 1; i >= 0; --i) {
+        if (components[i] == source.volumeName) {
+            tail = components.mid(i + 1).join(QLatin1Char('/'));
+            break;
+        }
+    }
+
+    QList<RelinkTarget> found;
+    for (const MountedVolume& volume : volumes) {
+        if (volume.uuid != source.volumeUUID || volume.url == QLatin1String("/"))
+            continue;
+        const QString path = tail.isEmpty() ? volume.url : QDir::cleanPath(volume.url + QLatin1Char('/') + tail);
+        if (QFileInfo::exists(path))
+            found.append(RelinkTarget{path, volume.name, false});
+    }
+    if (found.isEmpty() || found.first().path == source.rootPath)
+        return std::nullopt;
+    RelinkTarget target = found.first();
+    target.ambiguous = found.size() > 1;
+    return target;
+}
+
+FolderRecords folderRecords(const Source& source, const QString& folder, const QStringList& knownFiles,
+                            const QStringList& knownFolders, bool deep)
+{
+    FolderRecords result;
+    const QString prefix = folder.isEmpty() ? QString() : folder + QLatin1Char('/');
+
+    // A folder that is there and cannot be listed says nothing about what it holds: keep it all.
+    const std::optional<QStringList> listed = listSubfolders(folder, source);
+    if (!listed) {
+        result.gaps.unlistedFolders.append(folder);
+        return result;
+    }
+    const QSet<QString> current(listed->cbegin(), listed->cend());
+
+    // The subfolders that hold known files; known files directly in the folder are replaced as they are.
+    QSet<QString> withFiles;
+    for (const QString& path : knownFiles) {
+        const QString rest = path.mid(prefix.size());
+        const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+        if (slash >= 0)
+            withFiles.insert(rest.left(slash));
+        else
+            result.knownFilePaths.insert(path);
+    }
+    const QSet<QString> rescan = deep ? current : current - withFiles;
+    const QSet<QString> lost = deep ? withFiles : (withFiles - current) | (current - withFiles);
+    for (const QString& path : knownFiles) {
+        const QString rest = path.mid(prefix.size());
+        const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+        if (slash >= 0 && lost.contains(rest.left(slash)))
+            result.knownFilePaths.insert(path);
+    }
+
+    ScanOptions oneLevel;
+    oneLevel.deep = false;
+    ScanResult scan = scanSource(source, folder, oneLevel);
+    result.files = std::move(scan.files);
+    addGaps(result.gaps, scan.gaps);
+    for (const QString& name : *listed) {
+        if (!rescan.contains(name))
+            continue;
+        ScanResult below = scanSource(source, prefix + name);
+        result.files += below.files;
+        addGaps(result.gaps, below.gaps);
+    }
+
+    QSet<QString> knownSubfolders;
+    for (const QString& path : knownFolders) {
+        const QString rest = path.mid(prefix.size());
+        if (!rest.isEmpty() && !rest.contains(QLatin1Char('/')))
+            knownSubfolders.insert(rest);
+    }
+    for (const QString& name : std::as_const(knownSubfolders)) {
+        if (deep || !current.contains(name))
+            result.knownFolderPaths.insert(prefix + name);
+    }
+
+    if (!folder.isEmpty())
+        result.folders.append(FolderRecord{folder, contentModificationDate(pathBelow(source.rootPath, folder))});
+    for (const QString& name : *listed) {
+        const QString path = prefix + name;
+        if (!rescan.contains(name) && knownSubfolders.contains(name)) {
+            result.folders.append(FolderRecord{path, contentModificationDate(pathBelow(source.rootPath, path))});
+            continue;
+        }
+        ScanResult subtree = scanSubtree(source, path);
+        result.folders += subtree.folders;
+        addGaps(result.gaps, subtree.gaps);
+    }
+    return result;
+}
+
+bool isDevicePath(const QString& path, const QList<Device>& devices)
+{
+    return std::any_of(devices.cbegin(), devices.cend(), [&path](const Device& device) { return device.url == path; });
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+// Helpers of the library that look at the file system for it: the records of one changed folder
+// of a folder source, the relink probe that finds a source's root on a remounted volume, and the
+// test whether a path is one of the listed devices. They keep no state and write nothing.
+
+#include "Pellmar/index/Index.h"
+#include "Pellmar/index/Model.h"
+#include "Pellmar/platform/Volumes.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Where a source whose root is gone lies now.
+struct RelinkTarget {
+    QString path;          // the new root path
+    QString volumeName;    // the name of the volume it lies on
+    bool ambiguous = false; // more than one mounted volume holds a matching folder
+
+    bool operator==(const RelinkTarget&) const = default;
+};
+
+// The mounted volumes the relink probe considers: those with a UUID, in mount-table order, each
+// named after its mount folder when it has no name.
+QList<MountedVolume> relinkVolumes(const Volumes& volumes = Volumes::system());
+
+// The new root of a folder source whose root folder is gone and that lives on again on another
+// mount of the same volume; nothing when the source needs or allows no relinking.
+std::optional<RelinkTarget> relinkCandidates(const Source& source, const QList<MountedVolume>& volumes);
+
+// What one changed folder of a folder source holds now, with the paths of the index it replaces.
+struct FolderRecords {
+    QList<FileRecord> files;
+    QSet<QString> knownFilePaths;     // the known file paths the files replace
+    QList<FolderRecord> folders;
+    QSet<QString> knownFolderPaths;   // the known folder paths the folders replace
+    Index::WalkGaps gaps;             // what could not be read: the index keeps its rows there
+};
+
+// Walks one changed folder ("" for the root) again. `knownFiles` and `knownFolders` are the
+// index's paths under it. Not deep: the folder's own files, and new subfolders in depth; the
+// known files of subfolders that are still there are left alone. Deep: everything below it.
+FolderRecords folderRecords(const Source& source, const QString& folder, const QStringList& knownFiles,
+                            const QStringList& knownFolders, bool deep);
+
+// Whether the path is exactly the path of one of the devices.
+bool isDevicePath(const QString& path, const QList<Device>& devices);

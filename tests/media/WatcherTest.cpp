@@ -1,0 +1,205 @@
+#include "Pellmar/media/Watcher.h"
+
+#include "tests/media/TestTree.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+struct Batch {
+    QStringList paths;
+    QList<quint32> flags;
+    QString thread;
+    qint64 elapsed = 0;   // milliseconds since the collector was made
+};
+
+// Collects delivered batches and lets the test wait, with a deadline, for one that matches.
+class BatchCollector {
+public:
+    WatchHandler handler()
+    {
+        return [this](const QStringList& paths, const QList<quint32>& flags) {
+            const std::lock_guard lock(mutex_);
+            batches_.append(Batch{paths, flags, QThread::currentThread()->objectName(), clock_.elapsed()});
+            changed_.notify_all();
+        };
+    }
+
+    // Index of the first batch from `from` on that names the path, or -1 when none came in time.
+    qsizetype waitForPath(const QString& path, qsizetype from = 0, int milliseconds = 5000)
+    {
+        std::unique_lock lock(mutex_);
+        qsizetype found = -1;
+        changed_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+            for (qsizetype i = from; i < batches_.size(); ++i) {
+                if (batches_[i].paths.contains(path)) {
+                    found = i;
+                    return true;
+                }
+            }
+            return false;
+        });
+        return found;
+    }
+
+    QList<Batch> batches() const
+    {
+        const std::lock_guard lock(mutex_);
+        return batches_;
+    }
+
+    qint64 now() const { return clock_.elapsed(); }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    QList<Batch> batches_;
+    QElapsedTimer clock_ = [] { QElapsedTimer timer; timer.start(); return timer; }();
+};
+
+void waitUntilReady(const InotifyWatcher& watcher)
+{
+    const QDeadlineTimer deadline(5000);
+    while (!watcher.isReady() && !deadline.hasExpired())
+        QThread::yieldCurrentThread();
+    ASSERT_TRUE(watcher.isReady());
+}
+
+bool mentions(const QList<Batch>& batches, qsizetype end, const QString& prefix)
+{
+    for (qsizetype i = 0; i < end; ++i) {
+        for (const QString& path : batches[i].paths) {
+            if (path.startsWith(prefix))
+                return true;
+        }
+    }
+    return false;
+}
+
+class WatcherTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    TestTree tree{dir.path()};
+    BatchCollector collector;
+};
+
+TEST_F(WatcherTest, BurstOfWritesInOneFolderArrivesAsOneBatch)
+{
+    tree.folder(QStringLiteral("Album"));
+    tree.folder(QStringLiteral("Other"));
+    InotifyWatcher watcher(dir.path(), collector.handler());
+    waitUntilReady(watcher);
+
+    const qint64 start = collector.now();
+    for (int i = 0; i < 20; ++i)
+        tree.file(QStringLiteral("Album/%1.jpg").arg(i));
+    const qsizetype first = collector.waitForPath(tree.path(QStringLiteral("Album")));
+    ASSERT_EQ(first, 0);
+    const Batch batch = collector.batches().at(first);
+    EXPECT_LE(batch.elapsed - start, watchLatencyMilliseconds + 600);
+    EXPECT_EQ(batch.paths, QStringList{tree.path(QStringLiteral("Album"))});
+    EXPECT_EQ(batch.flags, QList<quint32>{0});
+    EXPECT_EQ(batch.thread, QStringLiteral("com.davrenoskil.pellmar.watch"));
+
+    // A later change elsewhere comes in the next batch: nothing of the burst was left for a second one.
+    tree.file(QStringLiteral("Other/x.jpg"));
+    EXPECT_EQ(collector.waitForPath(tree.path(QStringLiteral("Other"))), 1);
+    EXPECT_FALSE(mentions(collector.batches(), 2, tree.path(QStringLiteral("Album/"))));
+}
+
+TEST_F(WatcherTest, NewRenamedAndPrunedFoldersAreFollowed)
+{
+    tree.files({QStringLiteral("Old/a.jpg"), QStringLiteral(".hidden/a"), QStringLiteral("node_modules/a"),
+                QStringLiteral("Report.pages/a"), QStringLiteral("Trip/a.jpg")});
+    InotifyWatcher watcher(dir.path(), collector.handler(), 100);
+    waitUntilReady(watcher);
+
+    // A new nested tree is watched, also below folders made before their parent was watched.
+    ASSERT_TRUE(QDir().mkpath(tree.path(QStringLiteral("New/a/b/c"))));
+    qsizetype seen = collector.waitForPath(dir.path());
+    ASSERT_GE(seen, 0);
+    tree.file(QStringLiteral("New/a/b/c/photo.jpg"));
+    seen = collector.waitForPath(tree.path(QStringLiteral("New/a/b/c")), seen + 1);
+    ASSERT_GE(seen, 0);
+
+    // A renamed folder is reported under its new name.
+    ASSERT_TRUE(QDir().rename(tree.path(QStringLiteral("Old")), tree.path(QStringLiteral("Renamed"))));
+    seen = collector.waitForPath(dir.path(), seen + 1);
+    ASSERT_GE(seen, 0);
+    tree.file(QStringLiteral("Renamed/b.jpg"));
+    seen = collector.waitForPath(tree.path(QStringLiteral("Renamed")), seen + 1);
+    ASSERT_GE(seen, 0);
+
+    // Folders the scanning rules refuse are not watched.
+    tree.files({QStringLiteral(".hidden/b"), QStringLiteral("node_modules/b"), QStringLiteral("Report.pages/b")});
+    tree.file(QStringLiteral("Trip/b.jpg"));
+    seen = collector.waitForPath(tree.path(QStringLiteral("Trip")), seen + 1);
+    ASSERT_GE(seen, 0);
+    const QList<Batch> batches = collector.batches();
+    for (const char* pruned : {".hidden", "node_modules", "Report.pages", "Old"})
+        EXPECT_FALSE(mentions(batches, seen + 1, tree.path(QString::fromUtf8(pruned)))) << pruned;
+}
+
+TEST_F(WatcherTest, OverflowAndRootRemovalAreFlagged)
+{
+    const QString root = tree.path(QStringLiteral("Root"));
+    tree.file(QStringLiteral("Root/Sub/a.jpg"));
+    InotifyWatcher watcher(root, collector.handler(), 100);
+    waitUntilReady(watcher);
+
+    watcher.injectQueueOverflow();
+    qsizetype seen = collector.waitForPath(root);
+    ASSERT_GE(seen, 0);
+    EXPECT_EQ(collector.batches().at(seen).flags, QList<quint32>{WatchFlags::mustScanSubfolders});
+
+    ASSERT_TRUE(QDir(root).removeRecursively());
+    seen = collector.waitForPath(root, seen + 1);
+    ASSERT_GE(seen, 0);
+    const Batch removal = collector.batches().at(seen);
+    EXPECT_TRUE(removal.flags.at(removal.paths.indexOf(root)) & WatchFlags::rootChanged);
+}
+
+TEST_F(WatcherTest, NothingIsDeliveredOnceStopReturns)
+{
+    tree.folder(QStringLiteral("Flood"));
+    std::atomic<bool> stopped = false;
+    std::atomic<int> lateDeliveries = 0;
+    std::atomic<int> deliveries = 0;
+    auto watcher = std::make_unique<InotifyWatcher>(dir.path(), [&](const QStringList&, const QList<quint32>&) {
+        if (stopped)
+            ++lateDeliveries;
+        ++deliveries;
+    }, 10);
+    waitUntilReady(*watcher);
+
+    std::atomic<bool> flooding = true;
+    std::thread writer([&] {
+        for (int i = 0; flooding; ++i)
+            tree.file(QStringLiteral("Flood/%1.jpg").arg(i % 200));
+    });
+    const QDeadlineTimer deadline(5000);
+    while (deliveries < 3 && !deadline.hasExpired())
+        QThread::yieldCurrentThread();
+    EXPECT_GE(deliveries, 3);
+
+    watcher->stop();
+    stopped = true;
+    for (int i = 0; i < 500; ++i)
+        tree.file(QStringLiteral("Flood/after%1.jpg").arg(i));
+    watcher.reset();
+    flooding = false;
+    writer.join();
+    EXPECT_EQ(lateDeliveries, 0);
+}
+
+} // namespace
