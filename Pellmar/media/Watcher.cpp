@@ -12,9 +12,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -43,9 +45,7 @@ public:
         , homeRoot_(root_ == homePath())
     {
         wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        thread_.reset(QThread::create([this] { run(); }));
-        thread_->setObjectName(watchThreadName);
-        thread_->start();
+        thread_ = std::thread([this] { run(); });
     }
 
     ~Loop()
@@ -60,8 +60,8 @@ public:
         stopping_ = true;
         wake();
         // Called from the handler, the loop ends once the handler returns; waiting would never end.
-        if (thread_ && QThread::currentThread() != thread_.get())
-            thread_->wait();
+        if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id())
+            thread_.join();
     }
 
     void injectQueueOverflow()
@@ -82,6 +82,9 @@ private:
 
     void run()
     {
+        // The kernel keeps 15 characters of a thread's name; Qt keeps the whole label.
+        ::pthread_setname_np(::pthread_self(), watchThreadName.left(15).toUtf8().constData());
+        QThread::currentThread()->setObjectName(watchThreadName);
         inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (inotify_ < 0)
             noteWatchLimit(root_, errno);
@@ -289,7 +292,7 @@ private:
     QHash<QString, qsizetype> pendingIndex_;
     QDeadlineTimer deliveryDue_;
 
-    std::unique_ptr<QThread> thread_;   // last: started once everything above is set
+    std::thread thread_;   // last: started once everything above is set
 };
 
 InotifyWatcher::InotifyWatcher(const QString& path, WatchHandler handler, int latencyMilliseconds)

@@ -40,6 +40,7 @@ inline constexpr int watchLatencyMilliseconds = 1000;
 // as they appear, renamed and deleted ones dropped. Its thread is named after the queue label
 // "com.davrenoskil.pellmar.watch"; the watches are set up there, never on the caller's thread.
 // Events from before construction are never delivered. A watcher that cannot start stays inert.
+// Its handler may call stop(), but must not destroy the watcher.
 class InotifyWatcher : public Watcher {
 public:
     InotifyWatcher(const QString& path, WatchHandler handler, int latencyMilliseconds = watchLatencyMilliseconds);
