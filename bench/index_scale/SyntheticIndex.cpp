@@ -7,7 +7,6 @@
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QSet>
-#include <QTimeZone>
 
 #include <array>
 #include <vector>
@@ -24,6 +23,7 @@ struct Layout {
     qint64 files;
     qint64 items;
     qint64 secondCopies;
+    qint64 secondAlbumRows; // photo library assets listed in a second album: one more row, same copy
     qint64 unlinked;
     qint64 foldersPerFolderSource;
 };
@@ -34,7 +34,8 @@ Layout layoutFor(qint64 fileCount)
     layout.files = fileCount;
     layout.items = fileCount * 85 / 100;
     layout.secondCopies = layout.items / 10;
-    layout.unlinked = fileCount - layout.items - layout.secondCopies;
+    layout.secondAlbumRows = layout.items / 100;
+    layout.unlinked = fileCount - layout.items - layout.secondCopies - layout.secondAlbumRows;
     layout.foldersPerFolderSource = std::max<qint64>(fileCount / 100, 10); // two folder sources
     return layout;
 }
@@ -79,6 +80,13 @@ QString SyntheticIndex::sampleFolder()
     return leafFolder(1);
 }
 
+QStringList SyntheticIndex::workspaceMembers()
+{
+    return {QString::fromLatin1(homeSourceID) + QStringLiteral("|"),
+            QString::fromLatin1(driveSourceID) + QLatin1Char('|') + leafFolder(2),
+            QString::fromLatin1(photosSourceID) + QStringLiteral("|#favorites")};
+}
+
 QString SyntheticIndex::sampleWord()
 {
     return QStringLiteral("wedding");
@@ -96,7 +104,8 @@ void SyntheticIndex::generate(const QString& path, qint64 fileCount)
 
     const Layout layout = layoutFor(fileCount);
     QRandomGenerator random(20261210);
-    const double now = 1765000000.0;
+    // Dates follow the day of generation, so that the most recent items fall in the Recents group.
+    const double now = double(QDateTime::currentSecsSinceEpoch() / 86400 * 86400);
 
     Transaction transaction(db);
 
@@ -126,40 +135,68 @@ void SyntheticIndex::generate(const QString& path, qint64 fileCount)
         }
     }
 
-    // Files: each item's first copy, then second copies on another source, then files not yet linked.
-    // Home holds 55 % of first copies, the drive 35 %, the photo library 10 %.
+    // Files: each item's first copy, then second copies on another source, photo library assets
+    // listed in a second album, then files not yet linked. Home holds 60 % of first copies, the
+    // drive 30 %, the photo library 10 %; the drive ends up with about a third of all files.
     std::vector<FileRow> files;
     files.reserve(size_t(layout.files));
     qint64 homeFiles = 0;
     qint64 driveFiles = 0;
-    qint64 assets = 0;
-    const auto placeFile = [&](const QString& sourceID, const QString& name) {
-        if (sourceID == photos) {
-            const qint64 asset = assets++;
-            const QString key = QStringLiteral("%1-0000-4000-8000-000000000000_L0_001").arg(asset, 8, 16, QLatin1Char('0'));
-            return asset % 4 == 0 ? key : QStringLiteral("Albums/Album %1/%2").arg(asset % 40).arg(key);
-        }
+    const auto folderFile = [&](const QString& sourceID, const QString& name) {
         qint64& count = sourceID == home ? homeFiles : driveFiles;
         return leaves[size_t(count++ % qint64(leaves.size()))] + QLatin1Char('/') + name;
     };
+    // An asset at the library's top level has its key alone as its path; an album member has the
+    // album path (folders and album) before it.
+    const auto assetKey = [](qint64 asset) {
+        return QStringLiteral("%1-0000-4000-8000-000000000000_L0_001").arg(asset, 8, 16, QLatin1Char('0'));
+    };
+    const auto albumPath = [](qint64 album) {
+        return album % 3 == 0 ? QStringLiteral("Trips/Album %1").arg(album) : QStringLiteral("Album %1").arg(album);
+    };
+    constexpr qint64 albumCount = 60;
+    struct AlbumMember {
+        qint64 item;
+        qint64 asset;
+        qint64 album;
+    };
+    std::vector<AlbumMember> albumMembers;
+    qint64 assets = 0;
     const auto nameOf = [](qint64 item) { return QStringLiteral("IMG_%1.JPG").arg(item, 7, 10, QLatin1Char('0')); };
     const auto firstSource = [&](qint64 item) {
         const qint64 bucket = item % 20;
-        return bucket < 11 ? home : bucket < 18 ? drive : photos;
+        return bucket < 12 ? home : bucket < 18 ? drive : photos;
     };
     for (qint64 item = 0; item < layout.items; ++item) {
         const QString sourceID = firstSource(item);
-        files.push_back({sourceID, placeFile(sourceID, nameOf(item)), item, item % 200 == 0 ? 1 : 2});
+        const qint64 state = item % 200 == 0 ? 1 : 2;
+        if (sourceID != photos) {
+            files.push_back({sourceID, folderFile(sourceID, nameOf(item)), item, state});
+            continue;
+        }
+        const qint64 asset = assets++;
+        if (asset % 4 == 0) {
+            files.push_back({sourceID, assetKey(asset), item, state});
+            continue;
+        }
+        const qint64 album = asset % albumCount;
+        albumMembers.push_back({item, asset, album});
+        files.push_back({sourceID, albumPath(album) + QLatin1Char('/') + assetKey(asset), item, state});
     }
     for (qint64 copy = 0; copy < layout.secondCopies; ++copy) {
         const qint64 item = copy * 10 + 3;
         const QString sourceID = firstSource(item) == drive ? home : drive;
-        files.push_back({sourceID, placeFile(sourceID, nameOf(item)), item, 2});
+        files.push_back({sourceID, folderFile(sourceID, nameOf(item)), item, 2});
+    }
+    for (qint64 row = 0; row < layout.secondAlbumRows; ++row) {
+        const AlbumMember& member = albumMembers[size_t(row * qint64(albumMembers.size()) / layout.secondAlbumRows)];
+        const QString path = albumPath((member.album + 1) % albumCount) + QLatin1Char('/') + assetKey(member.asset);
+        files.push_back({photos, path, member.item, 2});
     }
     for (qint64 pending = 0; pending < layout.unlinked; ++pending) {
         const QString sourceID = pending % 2 ? home : drive;
         const qint64 state = pending % 13 == 0 ? 3 : pending % 29 == 0 ? 4 : 0;
-        files.push_back({sourceID, placeFile(sourceID, QStringLiteral("NEW_%1.MOV").arg(pending)), -1, state});
+        files.push_back({sourceID, folderFile(sourceID, QStringLiteral("NEW_%1.MOV").arg(pending)), -1, state});
     }
 
     // Items, with weak-id twins: every hundredth item repeats the name, size and date of its neighbour.
@@ -176,7 +213,8 @@ void SyntheticIndex::generate(const QString& path, qint64 fileCount)
         const qint64 kind = bucket < 80 ? 0 : bucket < 95 ? 1 : bucket < 98 ? 2 : 3;
         const auto [width, height] = kind == 2 || kind == 3 ? std::pair{0, 0} : dimensions[size_t(twinOf % 4)];
         const bool hasCapture = twinOf % 50 != 7;
-        const double captured = 1325376000.0 + double(twinOf) * 397.0 + double(twinOf % 13) * 86400.0;
+        // Spread over fifteen years before now.
+        const double captured = now - double(quint64(twinOf) * 2654435761ULL % 473040000ULL);
         const QString filename = nameOf(twinOf);
         const QString weak = hasCapture && width > 0 && height > 0
             ? QStringLiteral("%1|%2x%3|%4").arg(filename.toLower()).arg(width).arg(height).arg(qint64(captured))
@@ -224,18 +262,19 @@ void SyntheticIndex::generate(const QString& path, qint64 fileCount)
     const QString custom = QString::fromLatin1(workspaceID);
     workspace.bind({custom, "Family", "person.2", "orange", qint64(1), now}).execute();
     Statement member(db.db(), QStringLiteral("INSERT INTO workspace_sources (workspace_id, source_id, path) VALUES (?, ?, ?)"));
-    member.bind({custom, home, ""}).execute();
-    member.bind({custom, drive, leafFolder(2)}).execute();
-    member.bind({custom, photos, "#favorites"}).execute();
+    for (const QString& key : workspaceMembers()) {
+        const ScopeKey split = ScopeKey::parse(key);
+        member.bind({custom, split.sourceID, split.path}).execute();
+    }
     Statement favorite(db.db(), QStringLiteral("INSERT OR IGNORE INTO favorites (workspace_id, item_id, added_at) VALUES (?, ?, ?)"));
     const qint64 favoritesPerWorkspace = std::max<qint64>(layout.items / 170, 10);
     for (qint64 f = 0; f < favoritesPerWorkspace; ++f) {
-        favorite.bind({"everything", itemIDs[size_t(f * 157 % layout.items)], now - double(f)}).execute();
+        favorite.bind({Index::everythingWorkspaceID, itemIDs[size_t(f * 157 % layout.items)], now - double(f)}).execute();
         favorite.bind({custom, itemIDs[size_t(f * 131 % layout.items)], now - double(f)}).execute();
     }
     Statement pin(db.db(), QStringLiteral("INSERT INTO pins (workspace_id, source_id, path, position) VALUES (?, ?, ?, ?)"));
     for (qint64 p = 0; p < 5; ++p)
-        pin.bind({"everything", home, leafFolder(p), p}).execute();
+        pin.bind({Index::everythingWorkspaceID, home, leafFolder(p), p}).execute();
 
     transaction.commit();
     db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));

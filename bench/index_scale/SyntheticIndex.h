@@ -16,6 +16,9 @@ struct SyntheticIndex {
     // Builds the index at `path` (replacing any file there) with `fileCount` file rows.
     static void generate(const QString& path, qint64 fileCount);
 
+    // The member keys of the workspace (a whole source, a folder, a smart group).
+    static QStringList workspaceMembers();
+
     // A folder path of the home source that holds files, and one of its words for full-text queries.
     static QString sampleFolder();
     static QString sampleWord();
