@@ -44,7 +44,12 @@ QCoro::Task<> Library::startupTask()
                                       &Library::addDefaultSources, &Library::addLaunchSources,
                                       &Library::scanPhotosOnce};
     for (const auto step : steps) {
-        co_await (this->*step)();
+        // Each step reports its own failures; one that escapes does not keep the later steps from running.
+        try {
+            co_await (this->*step)();
+        } catch (const std::exception& error) {
+            qCWarning(logSearch, "a start-up step failed: %s", error.what());
+        }
         if (!self)
             co_return;
     }

@@ -6,6 +6,9 @@
 #include "Pellmar/library/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,19 +54,37 @@ protected:
     std::unique_ptr<IdleMonitor> monitor;
 };
 
+// Battery and heat read from kernel trees as the system lays them out.
 TEST_F(IdleMonitorTest, FirstReadingsArriveAtOnceAndThenEvery15Seconds)
 {
+    QTemporaryDir sys;
+    const auto write = [&](const char* path, const char* value) {
+        QDir().mkpath(QFileInfo(sys.filePath(QLatin1String(path))).path());
+        QFile file(sys.filePath(QLatin1String(path)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(value);
+    };
+    write("power_supply/AC/type", "Mains\n");
+    write("power_supply/AC/online", "0\n");
+    write("power_supply/BAT0/type", "Battery\n");
+    write("power_supply/BAT0/status", "Discharging\n");
+    write("thermal/thermal_zone0/temp", "95000\n");
+    write("thermal/thermal_zone0/trip_point_0_type", "passive\n");
+    write("thermal/thermal_zone0/trip_point_0_temp", "90000\n");
     fakes.userIdle->set(300);
-    fakes.power->set(true);
-    fakes.thermal->set(ThermalLevel::serious);
-    IdleMonitor& idle = start();
+    monitor = std::make_unique<IdleMonitor>(
+        IdleMonitor::Readings{fakes.userIdle, std::make_shared<SysfsPowerSource>(sys.filePath(QStringLiteral("power_supply"))),
+                              std::make_shared<SysfsThermalState>(sys.filePath(QStringLiteral("thermal")))},
+        defaults, clock, pools);
+    quiet();
+    IdleMonitor& idle = *monitor;
     EXPECT_TRUE(idle.isIdle());
     EXPECT_TRUE(idle.onBattery());
     EXPECT_TRUE(idle.isHot());
 
     fakes.userIdle->set(3);
-    fakes.power->set(false);
-    fakes.thermal->set(ThermalLevel::fair);
+    write("power_supply/AC/online", "1\n");
+    write("thermal/thermal_zone0/temp", "60000\n");
     clock.advance(14999ms);
     EXPECT_TRUE(idle.isIdle());
     nextPoll();
