@@ -12,8 +12,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
 #include <optional>
 #include <type_traits>
+#include <utility>
 
 // The one place where the system's SQL lives. An Index owns one connection to "index.sqlite" and
 // one serial executor; every operation is a synchronous unit of SQL that runs to its end on that
@@ -126,6 +128,22 @@ public:
     // Empties files, items, folders and search; sources, workspaces, pins and favorites stay.
     void clearAll();
     void deleteFile(qint64 fileID);
+
+private:
+    // Where the larger-preview queue's walk over ready files in size order starts: no waiting item
+    // has a ready copy smaller than `floor` on `sources`, as far as this Index has seen. The writes
+    // that can add one lower it; a walk from the floor that comes up short starts again from the
+    // smallest size when anything was written since the last whole walk.
+    struct FullQueueCursor {
+        QStringList sources;
+        qint64 floor = std::numeric_limits<qint64>::min();
+        std::optional<std::pair<qint64, qint64>> changesAtWholeWalk;   // data_version, total changes
+    };
+    FullQueueCursor fullQueue_;
+
+    void lowerFullQueueFloor(qint64 size);
+
+public:
 
     // Grid queries
     // The grid of a view: items whose search text has every word of `searchText` (as prefixes),

@@ -3,13 +3,12 @@
 #include "Pellmar/index/IndexRows.h"
 
 #include <QDateTime>
+#include <QSet>
+
+#include <algorithm>
+#include <limits>
 
 namespace {
-
-SqlValues textValues(const QStringList& texts)
-{
-    return SqlValues(texts.begin(), texts.end());
-}
 
 // The item a file names, or nothing.
 std::optional<QString> itemOfFile(Database& db, qint64 fileID, const QString& condition = {})
@@ -21,57 +20,164 @@ std::optional<QString> itemOfFile(Database& db, qint64 fileID, const QString& co
     return row.text(0);
 }
 
+qint64 fileSize(Database& db, qint64 fileID)
+{
+    Statement row(db.db(), QStringLiteral("SELECT size FROM files WHERE id = ?"));
+    row.bind({fileID});
+    return row.step() ? row.int64(0) : std::numeric_limits<qint64>::max();
+}
+
 } // namespace
 
 QList<Job> Index::pendingFiles(qint64 limit, const QStringList& sourceIDs)
 {
-    if (sourceIDs.isEmpty() || limit < 1)
-        return {};
+    // Identified files first (their work was begun), then found ones, each by row id. Every
+    // source's files of one state are read in id order from the (source, state) index, so the
+    // files of sources that are not available cost nothing.
     Statement rows(db_.db(), QStringLiteral("SELECT id, source_id, rel_path, state, asset_id, local FROM files WHERE "
-                                            "state IN (0, 1) AND source_id IN (%1) ORDER BY state DESC, id LIMIT ?")
-                                 .arg(placeholders(sourceIDs.size())));
-    SqlValues values = textValues(sourceIDs);
-    values.push_back(limit);
-    rows.bind(values);
+                                            "source_id = ? AND state = ? ORDER BY id LIMIT ?"));
     QList<Job> jobs;
-    while (rows.step()) {
-        jobs.append(Job{
-            .fileID = rows.int64(0),
-            .sourceID = rows.text(1),
-            .relativePath = rows.text(2),
-            .state = fileStateFromRawValue(rows.int64(3)).value_or(FileState::found),
-            .assetID = rows.text(4),
-            .local = rows.boolean(5),
-        });
+    for (const FileState state : {FileState::identified, FileState::found}) {
+        const qint64 wanted = limit - jobs.size();
+        if (wanted < 1)
+            break;
+        QList<Job> ofState;
+        for (const QString& sourceID : sourceIDs) {
+            rows.bind({sourceID, rawValue(state), wanted});
+            while (rows.step()) {
+                ofState.append(Job{
+                    .fileID = rows.int64(0),
+                    .sourceID = rows.text(1),
+                    .relativePath = rows.text(2),
+                    .state = fileStateFromRawValue(rows.int64(3)).value_or(FileState::found),
+                    .assetID = rows.text(4),
+                    .local = rows.boolean(5),
+                });
+            }
+        }
+        std::sort(ofState.begin(), ofState.end(), [](const Job& a, const Job& b) { return a.fileID < b.fileID; });
+        jobs.append(ofState.mid(0, wanted));
     }
     return jobs;
 }
 
-QList<FullJob> Index::fullPreviewQueue(qint64 limit, const QStringList& sourceIDs)
+namespace {
+
+// Up to this many waiting items, the queue reads them all and sorts them; with more, it walks the
+// ready files in size order from the cursor's floor, which stays fast however many are done.
+constexpr qint64 fewWaitingItems = 2000;
+
+const QString fullJobColumns = QStringLiteral("i.id, f.source_id, f.rel_path, i.kind, f.asset_id, i.filename");
+// Items without a proxy and without a recorded failure that are photos, videos or documents, with a
+// ready file that is on this computer or is a photo library asset, on one of the given sources.
+const QString waitingWithReadyFile = QStringLiteral(
+    "i.proxy_ext = '' AND i.full_error IS NULL AND i.kind IN (0, 1, 3) AND f.state = 2 AND (f.local = 1 OR "
+    "f.asset_id != '') AND f.source_id IN (%1)");
+
+FullJob fullJobFromRow(const Statement& row)
 {
-    if (sourceIDs.isEmpty())
-        return {};
-    Statement rows(db_.db(),
-                   QStringLiteral("SELECT i.id, f.source_id, f.rel_path, i.kind, f.asset_id, i.filename FROM items i JOIN "
-                                  "files f ON f.item_id = i.id WHERE i.proxy_ext = '' AND i.full_error IS NULL AND "
-                                  "i.kind IN (0, 1, 3) AND f.state = 2 AND (f.local = 1 OR f.asset_id != '') AND "
-                                  "f.source_id IN (%1) GROUP BY i.id ORDER BY f.size ASC LIMIT ?")
-                       .arg(placeholders(sourceIDs.size())));
-    SqlValues values = textValues(sourceIDs);
+    return FullJob{
+        .itemID = row.text(0),
+        .sourceID = row.text(1),
+        .relativePath = row.text(2),
+        .kind = mediaKindFromRawValue(row.int64(3)).value_or(MediaKind::photo),
+        .assetID = row.text(4),
+        .filename = row.text(5),
+    };
+}
+
+struct SizedJobs {
+    QList<FullJob> jobs;
+    qint64 smallestSize = std::numeric_limits<qint64>::max();
+};
+
+// Every waiting item once, by the size of its smallest qualifying file; the file's columns come
+// from that file.
+SizedJobs fewWaitingQueue(Database& db, qint64 limit, const QStringList& sourceIDs)
+{
+    Statement rows(db.db(), QStringLiteral("SELECT %1, MIN(f.size) FROM items i INDEXED BY items_waiting CROSS JOIN "
+                                           "files f ON f.item_id = i.id WHERE %2 GROUP BY i.id ORDER BY MIN(f.size) "
+                                           "LIMIT ?")
+                                .arg(fullJobColumns, waitingWithReadyFile.arg(placeholders(sourceIDs.size()))));
+    SqlValues values(sourceIDs.begin(), sourceIDs.end());
     values.push_back(limit);
     rows.bind(values);
-    QList<FullJob> jobs;
+    SizedJobs result;
     while (rows.step()) {
-        jobs.append(FullJob{
-            .itemID = rows.text(0),
-            .sourceID = rows.text(1),
-            .relativePath = rows.text(2),
-            .kind = mediaKindFromRawValue(rows.int64(3)).value_or(MediaKind::photo),
-            .assetID = rows.text(4),
-            .filename = rows.text(5),
-        });
+        result.jobs.append(fullJobFromRow(rows));
+        result.smallestSize = std::min(result.smallestSize, rows.int64(6));
     }
-    return jobs;
+    return result;
+}
+
+// The same, walking ready files upwards from a size; an item's first file in the walk is its
+// smallest one of at least that size.
+SizedJobs readyFilesBySize(Database& db, qint64 limit, const QStringList& sourceIDs, qint64 fromSize)
+{
+    Statement rows(db.db(), QStringLiteral("SELECT %1, f.size FROM files f INDEXED BY files_ready_size CROSS JOIN items "
+                                           "i ON i.id = f.item_id WHERE %2 AND f.size >= ? ORDER BY f.size")
+                                .arg(fullJobColumns, waitingWithReadyFile.arg(placeholders(sourceIDs.size()))));
+    SqlValues values(sourceIDs.begin(), sourceIDs.end());
+    values.push_back(fromSize);
+    rows.bind(values);
+    SizedJobs result;
+    QSet<QString> taken;
+    while (result.jobs.size() < limit && rows.step()) {
+        FullJob job = fullJobFromRow(rows);
+        if (taken.contains(job.itemID))
+            continue;
+        taken.insert(job.itemID);
+        result.smallestSize = std::min(result.smallestSize, rows.int64(6));
+        result.jobs.append(std::move(job));
+    }
+    return result;
+}
+
+// Changes by any connection to the file, and by this one.
+std::pair<qint64, qint64> changeStamp(Database& db)
+{
+    Statement version(db.db(), QStringLiteral("PRAGMA data_version"));
+    Statement total(db.db(), QStringLiteral("SELECT total_changes()"));
+    return {version.step() ? version.int64(0) : 0, total.step() ? total.int64(0) : 0};
+}
+
+} // namespace
+
+QList<FullJob> Index::fullPreviewQueue(qint64 limit, const QStringList& sourceIDs)
+{
+    if (sourceIDs.isEmpty() || limit < 1)
+        return {};
+    Statement waiting(db_.db(), QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM items INDEXED BY items_waiting "
+                                               "WHERE proxy_ext = '' AND full_error IS NULL AND kind IN (0, 1, 3) "
+                                               "LIMIT ?)"));
+    waiting.bind({fewWaitingItems});
+    if (waiting.step() && waiting.int64(0) < fewWaitingItems)
+        return fewWaitingQueue(db_, limit, sourceIDs).jobs;
+
+    if (fullQueue_.sources != sourceIDs)
+    {
+        fullQueue_ = FullQueueCursor();
+        fullQueue_.sources = sourceIDs;
+    }
+    constexpr qint64 smallest = std::numeric_limits<qint64>::min();
+    const std::pair<qint64, qint64> stamp = changeStamp(db_);
+    bool wholeWalk = fullQueue_.floor == smallest;
+    SizedJobs found = readyFilesBySize(db_, limit, sourceIDs, fullQueue_.floor);
+    // Writes this Index does not follow (of other connections, or clearing previews) may have put
+    // items back into the queue below the floor.
+    if (found.jobs.size() < limit && !wholeWalk && fullQueue_.changesAtWholeWalk != stamp) {
+        found = readyFilesBySize(db_, limit, sourceIDs, smallest);
+        wholeWalk = true;
+    }
+    if (wholeWalk)
+        fullQueue_.changesAtWholeWalk = stamp;
+    fullQueue_.floor = found.smallestSize;
+    return found.jobs;
+}
+
+void Index::lowerFullQueueFloor(qint64 size)
+{
+    fullQueue_.floor = std::min(fullQueue_.floor, size);
 }
 
 QueueStatus Index::stateCounts()
@@ -113,6 +219,15 @@ std::optional<Item> Index::itemByHash(const QString& quickHash)
 
 QString Index::linkItem(qint64 fileID, const QString& quickHash, const Item& item)
 {
+    // Checked first, so that a wrong id leaves no item behind that nothing names.
+    Statement file(db_.db(), QStringLiteral("SELECT item_id FROM files WHERE id = ?"));
+    file.bind({fileID});
+    if (!file.step())
+        throw DatabaseError(QStringLiteral("no file with the id %1").arg(fileID));
+    // The item the file named until now: a file reset by a scan keeps its former item until it
+    // has been hashed again.
+    const std::optional<QString> formerItem = file.isNull(0) ? std::nullopt : std::optional(file.text(0));
+
     db_.run(QStringLiteral("INSERT OR IGNORE INTO items (id, quick_hash, kind, filename, captured_at, width, height, "
                            "duration, camera, lens, preview_ext, proxy_ext, poster_ext, created_at, weak_id, uti) VALUES "
                            "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
@@ -126,9 +241,6 @@ QString Index::linkItem(qint64 fileID, const QString& quickHash, const Item& ite
     if (existing.step())
         itemID = existing.text(0);
 
-    // The item the file named until now: a file reset by a scan keeps its former item until it
-    // has been hashed again.
-    const std::optional<QString> formerItem = itemOfFile(db_, fileID);
     db_.run(QStringLiteral("UPDATE files SET quick_hash = ?, item_id = ?, state = 1 WHERE id = ?"),
             {quickHash, itemID, fileID});
     db_.run(QStringLiteral("UPDATE items SET modified_at = MAX(modified_at, (SELECT mtime FROM files WHERE id = ?)), "
@@ -142,6 +254,7 @@ QString Index::linkItem(qint64 fileID, const QString& quickHash, const Item& ite
 void Index::updateFileSize(qint64 fileID, qint64 size, bool local)
 {
     db_.run(QStringLiteral("UPDATE files SET size = ?, local = ? WHERE id = ?"), {size, local, fileID});
+    lowerFullQueueFloor(size);
 }
 
 void Index::dropOrphanItem(const QString& quickHash)
@@ -162,6 +275,7 @@ void Index::markPreviewed(qint64 fileID, const QString& itemID, const QString& p
         db_.run(QStringLiteral("UPDATE items SET poster_ext = ? WHERE id = ? AND poster_ext = ''"),
                 {posterExtension, itemID});
     db_.run(QStringLiteral("UPDATE files SET state = 2 WHERE id = ?"), {fileID});
+    lowerFullQueueFloor(fileSize(db_, fileID));
 }
 
 void Index::setProxy(const QString& itemID, const QString& proxyExtension, const QString& posterExtension)
@@ -169,6 +283,8 @@ void Index::setProxy(const QString& itemID, const QString& proxyExtension, const
     db_.run(QStringLiteral("UPDATE items SET proxy_ext = ?, poster_ext = CASE WHEN ? != '' THEN ? ELSE poster_ext END "
                            "WHERE id = ?"),
             {proxyExtension, posterExtension, posterExtension, itemID});
+    if (proxyExtension.isEmpty())
+        lowerFullQueueFloor(std::numeric_limits<qint64>::min());
 }
 
 void Index::setPreview(const QString& itemID, const QString& previewExtension)
@@ -233,6 +349,7 @@ void Index::clearAll()
     db_.exec(QStringLiteral("DELETE FROM files"));
     db_.exec(QStringLiteral("DELETE FROM items"));
     transaction.commit();
+    fullQueue_ = {};
 }
 
 void Index::deleteFile(qint64 fileID)

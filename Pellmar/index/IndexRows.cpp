@@ -42,14 +42,6 @@ Item itemFromRow(const Statement& row, int firstColumn)
     return item;
 }
 
-void removeOrphanItems(Database& db)
-{
-    db.exec(QStringLiteral(
-        "DELETE FROM search WHERE rowid IN (SELECT id FROM search_content WHERE c0 IN (SELECT id FROM items WHERE id "
-        "NOT IN (SELECT item_id FROM files WHERE item_id IS NOT NULL)))"));
-    db.exec(QStringLiteral("DELETE FROM items WHERE id NOT IN (SELECT item_id FROM files WHERE item_id IS NOT NULL)"));
-}
-
 void removeItemIfOrphan(Database& db, const QString& itemID)
 {
     db.run(QStringLiteral("DELETE FROM items WHERE id = ? AND NOT EXISTS (SELECT 1 FROM files WHERE item_id = ?)"),

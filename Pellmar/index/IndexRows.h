@@ -17,12 +17,10 @@ QString itemColumns(QStringView tableAlias = {});
 // `firstColumn`. A kind that names no MediaKind reads as a photo; a NULL capture date as none.
 Item itemFromRow(const Statement& row, int firstColumn = 0);
 
-// Clean-ups of items that no file row names any more, shared by the write operations. Search
-// rows are found by rowid through the index on the full-text table's item-id column, never by
-// a scan of every search row.
+// Clean-ups of items that no file row names any more, shared by the write operations. Each looks
+// only at the items that the write could have left without files, and finds search rows by rowid
+// through the index on the full-text table's item-id column: never a scan of a whole table.
 
-// Every such item of the index, with its search row.
-void removeOrphanItems(Database& db);
 // The one item, with its search row, when no file row names it.
 void removeItemIfOrphan(Database& db, const QString& itemID);
 // The search row of one item.

@@ -77,6 +77,15 @@ void spareUnlisted(QString& sql, SqlValues& values, const Index::WalkGaps& gaps)
     }
 }
 
+void deleteFileRows(Database& db, const QList<qint64>& rowIDs)
+{
+    if (rowIDs.isEmpty())
+        return;
+    Statement deleteRow(db.db(), QStringLiteral("DELETE FROM files WHERE id = ?"));
+    for (const qint64 row : rowIDs)
+        deleteRow.bind({row}).execute();
+}
+
 double now()
 {
     return QDateTime::currentMSecsSinceEpoch() / 1000.0;
@@ -168,13 +177,22 @@ qint64 Index::syncFiles(const QList<FileRecord>& records, const QString& sourceI
             db_.run(QStringLiteral("INSERT OR IGNORE INTO seen (rel_path) SELECT rel_path FROM files WHERE source_id = "
                                    "? AND rel_path >= ? AND rel_path < ?"),
                     {sourceID, subtreeStart(folder), subtreeEnd(folder)});
-        db_.run(QStringLiteral("DELETE FROM files WHERE source_id = ? AND rel_path NOT IN (SELECT rel_path FROM seen)"),
-                {sourceID});
-        const qint64 deleted = db_.changes();
-        count += deleted;
-        // Only deleted rows can leave items without files: a reset row keeps its item.
-        if (deleted > 0)
-            removeOrphanItems(db_);
+        // The unseen rows are read first so that the clean-up looks only at the items they named:
+        // only deleted rows can leave items without files (a reset row keeps its item).
+        Statement unseen(db_.db(), QStringLiteral("SELECT id, item_id FROM files WHERE source_id = ? AND rel_path NOT IN "
+                                                  "(SELECT rel_path FROM seen)"));
+        unseen.bind({sourceID});
+        QList<qint64> unseenRows;
+        QSet<QString> namedItems;
+        while (unseen.step()) {
+            unseenRows.append(unseen.int64(0));
+            if (!unseen.isNull(1))
+                namedItems.insert(unseen.text(1));
+        }
+        deleteFileRows(db_, unseenRows);
+        for (const QString& item : namedItems)
+            removeItemIfOrphan(db_, item);
+        count += unseenRows.size();
     }
     transaction.commit();
     return count;
@@ -359,14 +377,10 @@ qint64 Index::applyChanges(const QList<FileChanges>& changes)
         }
     }
 
-    if (!removedRows.isEmpty()) {
-        Statement deleteRow(db_.db(), QStringLiteral("DELETE FROM files WHERE id = ?"));
-        for (const qint64 row : removedRows)
-            deleteRow.bind({row}).execute();
-        // Only removed rows that had an item can have left one without files.
-        for (const MoveCandidate& candidate : candidates)
-            removeItemIfOrphan(db_, candidate.itemID);
-    }
+    deleteFileRows(db_, removedRows);
+    // Only removed rows that had an item can have left one without files.
+    for (const MoveCandidate& candidate : candidates)
+        removeItemIfOrphan(db_, candidate.itemID);
     transaction.commit();
     return count;
 }

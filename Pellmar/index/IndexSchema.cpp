@@ -105,6 +105,11 @@ const QStringList speedIndexes = {
     // Lets the status line's per-source progress, read every second, count files by state from
     // this index alone instead of reading every file row.
     QStringLiteral("CREATE INDEX IF NOT EXISTS files_source_state ON files(source_id, state)"),
+    // Let the larger-preview queue find the items still waiting without reading the finished ones,
+    // and walk the ready files that can be rendered from in size order.
+    QStringLiteral("CREATE INDEX IF NOT EXISTS items_waiting ON items(kind) WHERE proxy_ext = '' AND full_error IS NULL"),
+    QStringLiteral("CREATE INDEX IF NOT EXISTS files_ready_size ON files(size, item_id, source_id) WHERE state = 2 AND "
+                   "(local = 1 OR asset_id != '')"),
 };
 
 const QString favoritesTable = QStringLiteral(

@@ -123,6 +123,50 @@ TEST_F(QueueTest, FullPreviewQueueHandsOutWaitingItemsWithAReadyCopySmallestFirs
     EXPECT_EQ(index.fullPreviewQueue(1, {"A"})[0].itemID, QStringLiteral("twoCopies"));
 }
 
+// With many items waiting, the queue walks ready files in size order from where the last batch
+// began; what is done below that point is not read again, and what comes back below it is found.
+TEST_F(QueueTest, LongFullPreviewQueueStaysInSizeOrder)
+{
+    db.exec(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+        "INSERT INTO items (id, quick_hash, kind, filename, created_at) SELECT 'b' || i, 'hb' || i, 0, 'b.jpg', 0 FROM n; "
+        "INSERT INTO files (source_id, rel_path, size, mtime, quick_hash, item_id, state) "
+        "SELECT 'B', id, 1, 0, quick_hash, id, 2 FROM items"));
+    for (int i = 1; i <= 6; ++i) {
+        const QString id = QStringLiteral("a%1").arg(i);
+        addItem({.id = id});
+        addFile({.sourceID = "A", .relPath = id, .itemID = id, .size = i * 10});
+    }
+    addItem({.id = "n"});
+    addFile({.sourceID = "A", .relPath = "n", .itemID = "n", .size = 1, .state = FileState::identified});
+    const auto nextTwo = [this] {
+        QStringList ids;
+        for (const FullJob& job : index.fullPreviewQueue(2, {"A"}))
+            ids.append(job.itemID);
+        return ids;
+    };
+    const auto finish = [this](const QStringList& ids) {
+        for (const QString& id : ids)
+            index.setProxy(id, QStringLiteral("heic"), {});
+    };
+
+    EXPECT_EQ(nextTwo(), (QStringList{"a1", "a2"}));
+    finish({"a1", "a2"});
+    EXPECT_EQ(nextTwo(), (QStringList{"a3", "a4"}));
+    finish({"a3", "a4"});
+    index.markPreviewed(fileID("n"), "n", "jpg", {});   // a new ready file, smaller than the rest
+    EXPECT_EQ(nextTwo(), (QStringList{"n", "a5"}));
+    finish({"n", "a5"});
+    EXPECT_EQ(nextTwo(), QStringList{"a6"});
+
+    // Put back by a write the queue does not follow: found once the walk from the floor runs short.
+    db.exec(QStringLiteral("UPDATE items SET proxy_ext = '' WHERE id = 'a1'"));
+    EXPECT_EQ(nextTwo(), (QStringList{"a1", "a6"}));
+    index.setProxy("a2", "", {});
+    EXPECT_EQ(nextTwo(), (QStringList{"a1", "a2"}));
+    EXPECT_EQ(index.fullPreviewQueue(3, {"B"}).size(), 3);
+}
+
 TEST_F(QueueTest, CountersOnAnEmptyIndexAndByState)
 {
     EXPECT_EQ(index.stateCounts(), QueueStatus{});
@@ -155,9 +199,10 @@ TEST_F(QueueTest, LinkingTwoFilesOfOneContentJoinsTheFirstItem)
     EXPECT_EQ(itemText("weak_id", "FIRST"), QStringLiteral("first.jpg|4x3|500"));
     EXPECT_EQ(index.itemByHash(QStringLiteral("h")), first);
 
-    // A file id without a row: the statement that needs the file fails and says so.
+    // A file id without a row is refused before anything is written.
     EXPECT_THROW(index.linkItem(999, QStringLiteral("new"), newItem(QStringLiteral("NEW"), QStringLiteral("new"))),
                  DatabaseError);
+    EXPECT_EQ(index.itemByHash(QStringLiteral("new")), std::nullopt);
 }
 
 // A file that is touched or copied back is reset and hashed again; when its content is the same it
