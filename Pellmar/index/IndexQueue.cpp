@@ -154,11 +154,13 @@ QList<FullJob> Index::fullPreviewQueue(qint64 limit, const QStringList& sourceID
     if (waiting.step() && waiting.int64(0) < fewWaitingItems)
         return fewWaitingQueue(db_, limit, sourceIDs).jobs;
 
-    if (fullQueue_.sources != sourceIDs)
-    {
+    // What holds for a list of sources holds for any part of it.
+    const bool sameOrFewerSources = std::all_of(sourceIDs.begin(), sourceIDs.end(), [this](const QString& sourceID) {
+        return fullQueue_.sources.contains(sourceID);
+    });
+    if (!sameOrFewerSources)
         fullQueue_ = FullQueueCursor();
-        fullQueue_.sources = sourceIDs;
-    }
+    fullQueue_.sources = sourceIDs;
     constexpr qint64 smallest = std::numeric_limits<qint64>::min();
     const std::pair<qint64, qint64> stamp = changeStamp(db_);
     bool wholeWalk = fullQueue_.floor == smallest;

@@ -138,7 +138,10 @@ qint64 Index::syncFiles(const QList<FileRecord>& records, const QString& sourceI
     const double callTime = now();
 
     qint64 count = 0;
+    QSet<QString> listed;
+    listed.reserve(records.size());
     for (const FileRecord& record : records) {
+        listed.insert(record.relativePath);
         const std::optional<StoredStamp> stored = storedStamp(probe, sourceID, record.relativePath);
         bool needsReset = false;
         if (!stored) {
@@ -165,8 +168,12 @@ qint64 Index::syncFiles(const QList<FileRecord>& records, const QString& sourceI
         }
     }
 
-    // A walk that saw nothing of the source (its drive went away) deletes nothing.
-    if (!gaps.covers(QString())) {
+    // A walk that saw nothing of the source (its drive went away) deletes nothing; and when the
+    // source holds no more rows than the walk listed, every row was listed and none goes.
+    Statement rowCount(db_.db(), QStringLiteral("SELECT COUNT(*) FROM files WHERE source_id = ?"));
+    rowCount.bind({sourceID});
+    const bool unlistedRows = rowCount.step() && rowCount.int64(0) > listed.size();
+    if (unlistedRows && !gaps.covers(QString())) {
         db_.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS seen (rel_path TEXT PRIMARY KEY)"));
         db_.exec(QStringLiteral("DELETE FROM seen"));
         Statement see(db_.db(), QStringLiteral("INSERT OR IGNORE INTO seen (rel_path) VALUES (?)"));

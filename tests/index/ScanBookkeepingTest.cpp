@@ -169,6 +169,9 @@ TEST_F(ScanTest, SyncInsertsResetsAndDeletesAndCountsEach)
 
     EXPECT_EQ(index.syncFiles({onDisk("a", 1), onDisk("e")}, source, complete), 3);   // reset, insert, delete
     EXPECT_EQ(index.syncFiles({onDisk("a", 1), onDisk("e")}, source, complete), 0);
+    // A path listed twice is one path: the row it does not stand for still goes.
+    EXPECT_EQ(index.syncFiles({onDisk("a", 1), onDisk("a", 1)}, source, complete), 1);
+    EXPECT_EQ(index.syncFiles({onDisk("a", 1), onDisk("e")}, source, complete), 1);
     EXPECT_EQ(index.syncFiles({}, source, complete), 2);
     EXPECT_EQ(integer("SELECT COUNT(*) FROM files"), 0);
     EXPECT_EQ(items(), 0);
