@@ -26,6 +26,11 @@ namespace {
 
 const QString watchThreadName = QStringLiteral("com.davrenoskil.pellmar.watch");
 
+std::atomic<const std::function<int(const QString&)>*> watchFault{nullptr};
+
+// Without its wake-up descriptor the loop looks for a stop request this often.
+constexpr int stopCheckMilliseconds = 50;
+
 constexpr uint32_t folderEvents = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_MOVED_FROM
     | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
 
@@ -93,7 +98,9 @@ private:
         ready_ = true;
         while (!stopping_) {
             pollfd descriptors[] = {{wake_, POLLIN, 0}, {inotify_, POLLIN, 0}};
-            const int timeout = pendingPaths_.isEmpty() ? -1 : int(deliveryDue_.remainingTime());
+            int timeout = pendingPaths_.isEmpty() ? -1 : int(deliveryDue_.remainingTime());
+            if (wake_ < 0 && (timeout < 0 || timeout > stopCheckMilliseconds))
+                timeout = stopCheckMilliseconds;
             if (::poll(descriptors, inotify_ >= 0 ? 2 : 1, timeout) < 0 && errno != EINTR)
                 break;
             if (stopping_)
@@ -141,8 +148,10 @@ private:
     {
         if (!limitLogged_) {
             limitLogged_ = true;
-            qCWarning(logWatch).noquote() << "The system refuses more folder watches (" << QString::fromLocal8Bit(std::strerror(error))
-                                          << "); changes below" << folder << "and other unwatched folders are found only by rescans";
+            qCWarning(logWatch).noquote()
+                << QStringLiteral("The system refuses more folder watches (%1); changes below %2 and other unwatched "
+                                  "folders are found only by rescans")
+                       .arg(QString::fromLocal8Bit(std::strerror(error)), folder);
         }
         note(folder, WatchFlags::mustScanSubfolders);
     }
@@ -173,7 +182,7 @@ private:
         while (!folders.isEmpty() && !stopping_) {
             const auto [folder, depth] = folders.takeLast();
             const QByteArray nativeFolder = QFile::encodeName(folder);
-            const int watch = ::inotify_add_watch(inotify_, nativeFolder.constData(), folderEvents);
+            const int watch = addWatch(folder, nativeFolder);
             if (watch < 0) {
                 if (isWatchLimit(errno))
                     noteWatchLimit(folder, errno);
@@ -202,6 +211,17 @@ private:
             }
             ::closedir(listing);
         }
+    }
+
+    int addWatch(const QString& folder, const QByteArray& nativeFolder) const
+    {
+        if (const auto* fault = watchFault.load()) {
+            if (const int error = (*fault)(folder)) {
+                errno = error;
+                return -1;
+            }
+        }
+        return ::inotify_add_watch(inotify_, nativeFolder.constData(), folderEvents);
     }
 
     // Drops the watches of a folder that was renamed or removed, and of everything below it.
@@ -315,4 +335,15 @@ bool InotifyWatcher::isReady() const
 void InotifyWatcher::injectQueueOverflow()
 {
     loop_->injectQueueOverflow();
+}
+
+WatchFaultInjection::WatchFaultInjection(std::function<int(const QString&)> fault)
+    : fault_(std::move(fault))
+{
+    watchFault.store(&fault_);
+}
+
+WatchFaultInjection::~WatchFaultInjection()
+{
+    watchFault.store(nullptr);
 }

@@ -60,3 +60,16 @@ private:
     class Loop;
     std::unique_ptr<Loop> loop_;
 };
+
+// Fault injection for tests: while one exists, watching a folder fails with the errno that the
+// function returns for its path (0: no fault), as when the kernel refuses more watches.
+class WatchFaultInjection {
+public:
+    explicit WatchFaultInjection(std::function<int(const QString& folderPath)> fault);
+    ~WatchFaultInjection();
+    WatchFaultInjection(const WatchFaultInjection&) = delete;
+    WatchFaultInjection& operator=(const WatchFaultInjection&) = delete;
+
+private:
+    std::function<int(const QString&)> fault_;
+};
