@@ -1,5 +1,6 @@
 #include "Pellmar/media/MediaInfo.h"
 
+#include "Pellmar/media/FfmpegFiles.h"
 #include "Pellmar/media/HeifFiles.h"
 #include "Pellmar/media/MediaLibraries.h"
 #include "Pellmar/media/ScanningRules.h"
@@ -8,11 +9,6 @@
 #include <QFile>
 
 #include <exiv2/exiv2.hpp>
-
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/display.h>
-}
 
 #include <cmath>
 #include <memory>
@@ -151,10 +147,6 @@ MediaInfo readImageMetadataOrThrow(const QString& path, const std::optional<QByt
     return info;
 }
 
-struct FormatContextDeleter {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-
 // The bounding box of the natural-size rectangle after the stream's display matrix, so a track
 // recorded with a quarter turn reports its upright size.
 void setDisplayedSize(const AVStream* stream, MediaInfo& info)
@@ -188,17 +180,6 @@ std::optional<double> parseContainerDate(const char* text)
     return double(date.toMSecsSinceEpoch()) / 1000.0;
 }
 
-const AVStream* firstVideoTrack(const AVFormatContext* format)
-{
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        const AVStream* stream = format->streams[i];
-        // Cover art of an audio file is a "video" stream of one picture, not a track.
-        if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
-            return stream;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 MediaInfo readImageMetadata(const QString& path, const std::optional<QByteArray>& head)
@@ -215,10 +196,9 @@ MediaInfo readVideoMetadata(const QString& path)
 {
     initMediaLibraries();
     MediaInfo info;
-    AVFormatContext* opened = nullptr;
-    if (avformat_open_input(&opened, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+    const FormatContext format = openMediaFile(path);
+    if (!format)
         return info;
-    std::unique_ptr<AVFormatContext, FormatContextDeleter> format(opened);
 
     // MPEG-4 and Matroska headers carry everything; other containers need a short look at packets,
     // bounded so that a long file is not read through.

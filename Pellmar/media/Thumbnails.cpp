@@ -117,34 +117,6 @@ int orientationOfRawFlip(int flip)
     }
 }
 
-// The largest preview that LibRaw finds in a RAW file, read without developing the RAW data.
-std::optional<QImage> rawEmbeddedPreview(const QString& path, int maxPixelSize)
-{
-    const auto processor = std::make_unique<LibRaw>();
-    if (processor->open_file(QFile::encodeName(path).constData()) != LIBRAW_SUCCESS
-        || processor->unpack_thumb() != LIBRAW_SUCCESS)
-        return std::nullopt;
-    int error = 0;
-    const std::unique_ptr<libraw_processed_image_t, decltype(&LibRaw::dcraw_clear_mem)> thumbnail(
-        processor->dcraw_make_mem_thumb(&error), &LibRaw::dcraw_clear_mem);
-    if (!thumbnail)
-        return std::nullopt;
-    std::optional<QImage> image;
-    if (thumbnail->type == LIBRAW_IMAGE_JPEG) {
-        image = decodeShrunk(QByteArray::fromRawData(reinterpret_cast<const char*>(thumbnail->data),
-                                                     qsizetype(thumbnail->data_size)),
-                             maxPixelSize);
-    } else if (thumbnail->type == LIBRAW_IMAGE_BITMAP && thumbnail->colors == 3 && thumbnail->bits == 8
-               && qint64(thumbnail->width) * thumbnail->height * 3 <= qint64(thumbnail->data_size)) {
-        const QImage view(thumbnail->data, thumbnail->width, thumbnail->height, thumbnail->width * 3,
-                          QImage::Format_RGB888);
-        image = scaledDown(view.copy(), maxPixelSize);
-    }
-    if (!image || image->isNull())
-        return std::nullopt;
-    return applyOrientation(*image, orientationOfRawFlip(processor->imgdata.sizes.flip));
-}
-
 } // namespace
 
 std::optional<QByteArray> exifThumbnail(const QByteArray& head)
@@ -272,6 +244,33 @@ QImage applyOrientation(const QImage& image, int orientation)
     case 8: return image.transformed(QTransform().rotate(270));
     default: return image;
     }
+}
+
+std::optional<QImage> rawEmbeddedPreview(const QString& path, int maxPixelSize)
+{
+    const auto processor = std::make_unique<LibRaw>();
+    if (processor->open_file(QFile::encodeName(path).constData()) != LIBRAW_SUCCESS
+        || processor->unpack_thumb() != LIBRAW_SUCCESS)
+        return std::nullopt;
+    int error = 0;
+    const std::unique_ptr<libraw_processed_image_t, decltype(&LibRaw::dcraw_clear_mem)> thumbnail(
+        processor->dcraw_make_mem_thumb(&error), &LibRaw::dcraw_clear_mem);
+    if (!thumbnail)
+        return std::nullopt;
+    std::optional<QImage> image;
+    if (thumbnail->type == LIBRAW_IMAGE_JPEG) {
+        image = decodeShrunk(QByteArray::fromRawData(reinterpret_cast<const char*>(thumbnail->data),
+                                                     qsizetype(thumbnail->data_size)),
+                             maxPixelSize);
+    } else if (thumbnail->type == LIBRAW_IMAGE_BITMAP && thumbnail->colors == 3 && thumbnail->bits == 8
+               && qint64(thumbnail->width) * thumbnail->height * 3 <= qint64(thumbnail->data_size)) {
+        const QImage view(thumbnail->data, thumbnail->width, thumbnail->height, thumbnail->width * 3,
+                          QImage::Format_RGB888);
+        image = scaledDown(view.copy(), maxPixelSize);
+    }
+    if (!image || image->isNull())
+        return std::nullopt;
+    return applyOrientation(*image, orientationOfRawFlip(processor->imgdata.sizes.flip));
 }
 
 void writeImageFile(const QImage& image, const QString& output, ImageFileType type, double quality)

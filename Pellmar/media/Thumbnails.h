@@ -29,6 +29,10 @@ std::optional<int> exifOrientation(const QByteArray& head);
 // file describes, at most `maxPixelSize` on its longer side; nothing when there is none.
 std::optional<QImage> tiffPreview(const QString& path, int maxPixelSize);
 
+// The largest preview that LibRaw finds in a RAW file (read without developing the RAW data),
+// upright and at most `maxPixelSize` on its longer side; nothing when there is none.
+std::optional<QImage> rawEmbeddedPreview(const QString& path, int maxPixelSize);
+
 // The image turned by EXIF orientation `orientation` (1 to 8; other values leave it as it is).
 QImage applyOrientation(const QImage& image, int orientation);
 

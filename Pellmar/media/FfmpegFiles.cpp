@@ -1,0 +1,64 @@
+#include "Pellmar/media/FfmpegFiles.h"
+
+#include <QFile>
+
+extern "C" {
+#include <libavutil/display.h>
+}
+
+#include <cmath>
+
+FormatContext openMediaFile(const QString& path, int* error)
+{
+    AVFormatContext* opened = nullptr;
+    const int result = avformat_open_input(&opened, QFile::encodeName(path).constData(), nullptr, nullptr);
+    if (error)
+        *error = result;
+    return FormatContext(result < 0 ? nullptr : opened);
+}
+
+AVStream* firstVideoTrack(const AVFormatContext* format)
+{
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        AVStream* stream = format->streams[i];
+        if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            return stream;
+    }
+    return nullptr;
+}
+
+int quarterTurnsToUpright(const AVStream* stream)
+{
+    size_t size = 0;
+    const auto* matrix = reinterpret_cast<const int32_t*>(
+        av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size));
+    if (!matrix || size < 9 * sizeof(int32_t))
+        return 0;
+    // The matrix's angle is counter-clockwise; players turn the picture the other way.
+    const double clockwise = -av_display_rotation_get(matrix);
+    if (!std::isfinite(clockwise))
+        return 0;
+    return int(std::lround(clockwise / 90.0) % 4 + 4) % 4;
+}
+
+CodecContext openDecoder(const AVStream* stream)
+{
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!codec)
+        return nullptr;
+    CodecContext context(avcodec_alloc_context3(codec));
+    if (!context || avcodec_parameters_to_context(context.get(), stream->codecpar) < 0)
+        return nullptr;
+    context->pkt_timebase = stream->time_base;
+    context->thread_count = 0;   // as many as the machine has
+    if (avcodec_open2(context.get(), codec, nullptr) < 0)
+        return nullptr;
+    return context;
+}
+
+QString ffmpegErrorText(int error)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return QString::fromUtf8(text);
+}

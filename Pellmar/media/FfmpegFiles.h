@@ -1,0 +1,46 @@
+#pragma once
+
+// Owning handles and small helpers over FFmpeg's C structures, shared by the readers, the poster
+// maker and the video proxy export.
+
+#include <QString>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <memory>
+
+struct FormatContextDeleter {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+struct CodecContextDeleter {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameDeleter {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketDeleter {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+using FormatContext = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
+using CodecContext = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using Frame = std::unique_ptr<AVFrame, FrameDeleter>;
+using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
+
+// The media file opened for reading its streams (headers only); null when FFmpeg cannot open it,
+// with the reason in `error` when given.
+FormatContext openMediaFile(const QString& path, int* error = nullptr);
+
+// The first video track, passing over cover art (a one-picture "video" stream); null when none.
+AVStream* firstVideoTrack(const AVFormatContext* format);
+
+// How many quarter turns clockwise (0 to 3) show the track upright, by its display matrix.
+int quarterTurnsToUpright(const AVStream* stream);
+
+// An opened decoder for the stream; null when FFmpeg has none for its codec.
+CodecContext openDecoder(const AVStream* stream);
+
+// FFmpeg's text for an error code.
+QString ffmpegErrorText(int error);

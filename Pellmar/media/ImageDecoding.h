@@ -1,0 +1,17 @@
+#pragma once
+
+// Larger previews of photos: HEIC files at the size the caller asks for (the "proxySize" setting),
+// decoded with shrink-on-load, upright, in sRGB and without alpha. RAW files are developed with
+// LibRaw. Blocks for the whole decode and write, so callers run it off the GUI thread.
+
+#include <QImage>
+#include <QString>
+
+// The image scaled to at most `maxPixelSize` on its longer side (never enlarged), drawn as 8-bit
+// sRGB without alpha (transparent parts over black); null when a side would truncate to 0.
+QImage redraw(const QImage& image, int maxPixelSize);
+
+// Writes the photo at `path` as a HEIC of at most `maxPixelSize` on its longer side to `output`.
+// Throws DatabaseError "unreadable image" when the file opens as no image, "no decodable image"
+// when it cannot be decoded, and the writer's "cannot create proxy" or "proxy write failed".
+void makePhotoPreview(const QString& path, const QString& output, int maxPixelSize);

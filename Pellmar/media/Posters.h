@@ -1,0 +1,11 @@
+#pragma once
+
+// Poster frames of videos: one upright frame as a JPEG.
+
+#include <QString>
+
+// Writes the frame at half the clip's length, but at most 1 s in (the first frame at or after that
+// time), upright and at most `maxPixelSize` on its longer side, as a JPEG to `output`. Throws
+// DatabaseError with FFmpeg's reason when the file cannot be read or no frame decodes, and the
+// image writer's "cannot create proxy" or "proxy write failed". Blocks for the decode.
+void makePoster(const QString& path, const QString& output, int maxPixelSize);

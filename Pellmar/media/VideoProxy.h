@@ -1,0 +1,21 @@
+#pragma once
+
+// Video proxies: an H.264 and AAC copy of a video in MPEG-4, small enough to play from the
+// library's own folder while the original's drive is away.
+
+#include "Pellmar/platform/Defaults.h"
+
+#include <QString>
+
+#include <functional>
+
+// Exports `path` to `output` at the height of the "videoProxy" setting (1080, else 720), fitted
+// upright into 1920 x 1080 or 1280 x 720 (turned for portrait) and never enlarged, with the index
+// ("moov") before the media data so that playing can start at once. An audio-only file becomes an
+// AAC-only proxy. The export is written under a temporary name in the output's folder and renamed
+// into place; any file at `output` is removed first. Throws DatabaseError "no export session" when
+// the file cannot be read as a video or audio file, "export status 5" when `isCancelled` answers
+// true (checked between packets), and FFmpeg's reason when the export fails; after a throw no file
+// is left at `output` or under the temporary name. Blocks for the whole export.
+void makeVideoProxy(const QString& path, const QString& output, const std::function<bool()>& isCancelled = {},
+                    const Defaults& defaults = Defaults::standard());

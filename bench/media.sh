@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Larger previews and video proxies against the reference tools, side by side in one run:
+#   a 24-megapixel JPEG to a 2048 px HEIC:  quorvin-probe proxy  vs  vips thumbnail (same quality)
+#   a 1080p 10 s clip to a 720p proxy:      quorvin-probe vproxy vs  ffmpeg (same encoder settings)
+# Each command runs RUNS times (default 5); the median wall time is reported with the ratio.
+# Usage: scripts/bench media        (builds build/ first)   or   bash bench/media.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+probe="$build/quorvin-probe"
+runs=${RUNS:-5}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The settings of makePhotoPreview (HEIC quality 0.8) and makeVideoProxy (x264 veryfast, CRF 23, AAC 128k).
+heic_quality=80
+x264_preset=veryfast
+x264_crf=23
+
+ffmpeg -hide_banner -loglevel error -f lavfi -i "testsrc2=s=6000x4000" -frames:v 1 -q:v 2 "$work/photo.jpg"
+ffmpeg -hide_banner -loglevel error -f lavfi -i "testsrc2=s=1920x1080:r=30:d=10" -f lavfi -i "sine=f=440:d=10" \
+  -c:v libx264 -preset fast -crf 20 -pix_fmt yuv420p -c:a aac -b:a 160k -shortest "$work/clip.mp4"
+
+# Prints the median of RUNS wall times of the command, in seconds.
+median_seconds() {
+  local times=()
+  for _ in $(seq "$runs"); do
+    local start end
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    times+=("$(awk -v a="$end" -v b="$start" 'BEGIN { print a - b }')")
+  done
+  printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'
+}
+
+report() {
+  local name=$1 ours=$2 reference=$3 limit=$4
+  local ratio
+  ratio=$(awk -v a="$ours" -v b="$reference" 'BEGIN { print a / b }')
+  printf '%-34s ours %7.3f s   reference %7.3f s   ratio %5.2f (at most %s)\n' "$name" "$ours" "$reference" "$ratio" "$limit"
+}
+
+photo_ours=$(median_seconds "$probe" proxy "$work/photo.jpg" "$work/ours.heic" 2048)
+photo_reference=$(median_seconds vips thumbnail "$work/photo.jpg" "$work/reference.heic[Q=$heic_quality,strip]" 2048)
+report "24 MP JPEG to 2048 px HEIC" "$photo_ours" "$photo_reference" 1.2
+
+video_ours=$(median_seconds "$probe" vproxy "$work/clip.mp4" "$work/ours.mp4" 720)
+video_reference=$(median_seconds ffmpeg -y -i "$work/clip.mp4" -vf scale=-2:720 -c:v libx264 -preset "$x264_preset" \
+  -crf "$x264_crf" -c:a aac -b:a 128k -movflags +faststart "$work/reference.mp4")
+report "1080p 10 s clip to 720p proxy" "$video_ours" "$video_reference" 1.2

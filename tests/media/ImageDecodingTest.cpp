@@ -1,0 +1,149 @@
+#include "Pellmar/media/ImageDecoding.h"
+
+#include "Pellmar/index/Database.h"
+#include "Pellmar/media/HeifFiles.h"
+#include "Pellmar/media/MediaInfo.h"
+#include "Pellmar/media/MediaLibraries.h"
+#include "Pellmar/media/VipsImages.h"
+#include "tests/media/MediaFixtures.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray savedBy(const vips::VImage& image, const char* suffix)
+{
+    void* data = nullptr;
+    size_t length = 0;
+    image.write_to_buffer(suffix, &data, &length);
+    QByteArray bytes(static_cast<const char*>(data), qsizetype(length));
+    g_free(data);
+    return bytes;
+}
+
+// A quartered picture with a transparent left half.
+QByteArray pngWithAlpha(int width, int height)
+{
+    QImage image = quarteredImage(width, height).convertToFormat(QImage::Format_RGBA8888);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width / 2; ++x)
+            image.setPixelColor(x, y, QColor(255, 0, 0, 0));
+    return savedBy(toVips(image), ".png");
+}
+
+QByteArray tiff16(int width, int height)
+{
+    const vips::VImage wide = (toVips(quarteredImage(width, height)).cast(VIPS_FORMAT_USHORT) * 257)
+                                  .cast(VIPS_FORMAT_USHORT)
+                                  .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+    return savedBy(wide, ".tif");
+}
+
+class PhotoPreviewTest : public ::testing::Test {
+protected:
+    void SetUp() override { initMediaLibraries(); }
+
+    // The preview of `bytes` saved as `name`, read back with vips.
+    vips::VImage previewOf(const QString& name, const QByteArray& bytes, int maxPixelSize)
+    {
+        const QString source = dir.filePath(name);
+        if (!bytes.isNull())
+            writeBytes(source, bytes);
+        return previewOfFile(bytes.isNull() ? name : source, maxPixelSize);
+    }
+
+    vips::VImage previewOfFile(const QString& source, int maxPixelSize)
+    {
+        const QString output = dir.filePath(QStringLiteral("out.heic"));
+        makePhotoPreview(source, output, maxPixelSize);
+        EXPECT_TRUE(isHeif(readBytes(output).left(64)));
+        return vips::VImage::new_from_file(QFile::encodeName(output).constData());
+    }
+
+    QString failureOf(const QString& name, const QByteArray& bytes)
+    {
+        try {
+            previewOf(name, bytes, 256);
+        } catch (const DatabaseError& error) {
+            return error.description();
+        }
+        return QStringLiteral("no error");
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(PhotoPreviewTest, EachKindBecomesAnUprightOpaqueHeicOfAtMostTheSize)
+{
+    struct Case {
+        QString name;
+        QByteArray bytes;
+        int maxPixelSize;
+        QSize size;
+        QString topLeft;   // the quarter colour in the top left corner, when the picture is ours
+    };
+    ExifFields turned;
+    turned.orientation = 6;
+    for (const Case& c : {
+             Case{QStringLiteral("portrait.JPG"), jpegWithExif(quarteredImage(600, 400), turned), 300, {200, 300}, QStringLiteral("blue")},
+             Case{QStringLiteral("alpha.png"), pngWithAlpha(400, 300), 200, {200, 150}, QStringLiteral("black")},
+             Case{QStringLiteral("deep.tif"), tiff16(400, 300), 1000, {400, 300}, QStringLiteral("red")},
+             Case{QStringLiteral("photo.heic"), heicFile(quarteredImage(640, 480), std::nullopt), 320, {320, 240}, QStringLiteral("red")},
+         }) {
+        SCOPED_TRACE(c.name.toStdString());
+        const vips::VImage preview = previewOf(c.name, c.bytes, c.maxPixelSize);
+        EXPECT_EQ(QSize(preview.width(), preview.height()), c.size);
+        EXPECT_EQ(preview.bands(), 3);
+        const QImage picture = toQImage(preview);
+        const QColor corner = picture.pixelColor(4, 4);
+        const QString topLeft = corner.value() < 40 ? QStringLiteral("black") : quarterColourAt(picture, 4, 4);
+        EXPECT_EQ(topLeft, c.topLeft);
+    }
+}
+
+TEST_F(PhotoPreviewTest, RawFromItsEmbeddedPreviewOrDeveloped)
+{
+    const MediaInfo info = readImageMetadata(canonRawFixture());
+    ASSERT_GT(info.width, info.height);
+    // 1024: the embedded preview is large enough; 2048: it is not, so the RAW data is developed.
+    for (const int size : {1024, 2048}) {
+        SCOPED_TRACE(size);
+        const vips::VImage preview = previewOfFile(canonRawFixture(), size);
+        EXPECT_EQ(preview.width(), size);
+        EXPECT_NEAR(preview.height(), double(size) * info.height / info.width, 1.0);
+    }
+}
+
+TEST_F(PhotoPreviewTest, CorruptAndTruncatedFiles)
+{
+    EXPECT_EQ(failureOf(QStringLiteral("noise.jpg"), QByteArray(4000, '\x3c')), QStringLiteral("unreadable image"));
+    EXPECT_EQ(failureOf(QStringLiteral("noise.cr2"), QByteArray(4000, '\x3c')), QStringLiteral("unreadable image"));
+    EXPECT_EQ(failureOf(QStringLiteral("missing.png"), QByteArray()), QStringLiteral("unreadable image"));
+    // Cut short: a partial picture or "no decodable image", never a crash.
+    const QByteArray jpeg = encodedJpeg(quarteredImage(800, 600));
+    const QString truncated = failureOf(QStringLiteral("cut.jpg"), jpeg.left(jpeg.size() / 2));
+    EXPECT_TRUE(truncated == QLatin1String("no error") || truncated == QLatin1String("no decodable image"))
+        << truncated.toStdString();
+    const QString rawCut = failureOf(QStringLiteral("cut.cr2"), readBytes(canonRawFixture()).left(300000));
+    EXPECT_TRUE(rawCut == QLatin1String("no error") || rawCut == QLatin1String("no decodable image")
+                || rawCut == QLatin1String("unreadable image"))
+        << rawCut.toStdString();
+}
+
+TEST(Redraw, ScalesDownOnlyAndDropsAlpha)
+{
+    EXPECT_EQ(redraw(QImage(6000, 4000, QImage::Format_RGB32), 2048).size(), QSize(2048, 1365));
+    EXPECT_EQ(redraw(QImage(1000, 800, QImage::Format_RGB32), 2048).size(), QSize(1000, 800));
+    EXPECT_TRUE(redraw(QImage(1, 5000, QImage::Format_RGB32), 2048).isNull());
+
+    QImage transparent(10, 10, QImage::Format_ARGB32);
+    transparent.fill(QColor(255, 255, 255, 0));
+    const QImage drawn = redraw(transparent, 2048);
+    EXPECT_FALSE(drawn.hasAlphaChannel());
+    EXPECT_EQ(drawn.pixelColor(5, 5), QColor(Qt::black));
+}
+
+} // namespace

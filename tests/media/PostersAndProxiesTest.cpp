@@ -1,0 +1,183 @@
+#include "Pellmar/media/Posters.h"
+#include "Pellmar/media/VideoProxy.h"
+
+#include "Pellmar/index/Database.h"
+#include "Pellmar/media/DocumentThumbnails.h"
+#include "Pellmar/media/FfmpegFiles.h"
+#include "tests/media/MediaFixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+double meanGrey(const QImage& image)
+{
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    double sum = 0;
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x)
+            sum += grey.constScanLine(y)[x];
+    return sum / (grey.width() * grey.height());
+}
+
+TEST(Poster, IsTheFrameAtOneSecondOrHalfTheLength)
+{
+    QTemporaryDir dir;
+    const QString output = dir.filePath(QStringLiteral("poster.jpg"));
+    // Ten frames a second, frame n at grey 16 + 6n on the video scale (full scale 6n x 255 / 219):
+    // 1 s in is frame 10.
+    makePoster(mediaFixture(QStringLiteral("counter.mp4")), output, 2048);
+    const QImage poster(output);
+    ASSERT_EQ(poster.size(), QSize(160, 90));
+    const double frame = meanGrey(poster) * 219.0 / 255.0 / 6;
+    EXPECT_NEAR(frame, 10, 0.5);
+
+    makePoster(mediaFixture(QStringLiteral("counter.mp4")), output, 80);
+    EXPECT_EQ(QImage(output).size(), QSize(80, 45));
+    // A turned track gives an upright poster.
+    makePoster(mediaFixture(QStringLiteral("portrait.mov")), output, 2048);
+    EXPECT_EQ(QImage(output).size(), QSize(36, 64));
+}
+
+TEST(Poster, FailsClearlyWithoutAPicture)
+{
+    QTemporaryDir dir;
+    const QString output = dir.filePath(QStringLiteral("poster.jpg"));
+    const QString noise = dir.filePath(QStringLiteral("noise.mp4"));
+    writeBytes(noise, QByteArray(3000, '\x17'));
+    const QString truncated = dir.filePath(QStringLiteral("cut.mp4"));
+    writeBytes(truncated, readBytes(mediaFixture(QStringLiteral("counter.mp4"))).left(1200));
+    for (const QString& path : {mediaFixture(QStringLiteral("audio.m4a")), noise, truncated,
+                                dir.filePath(QStringLiteral("missing.mov"))}) {
+        EXPECT_THROW(makePoster(path, output, 2048), DatabaseError) << path.toStdString();
+        EXPECT_FALSE(QFile::exists(output));
+    }
+}
+
+struct ProxyFacts {
+    QStringList codecs;
+    int width = 0;
+    int height = 0;
+    bool indexFirst = false;
+};
+
+// What the proxy holds, read back with libavformat, and whether its "moov" box precedes "mdat".
+ProxyFacts factsOf(const QString& path)
+{
+    ProxyFacts facts;
+    const FormatContext format = openMediaFile(path);
+    if (!format || avformat_find_stream_info(format.get(), nullptr) < 0)
+        return facts;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVCodecParameters* parameters = format->streams[i]->codecpar;
+        facts.codecs.append(QString::fromLatin1(avcodec_get_name(parameters->codec_id)));
+        if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
+            facts.width = parameters->width;
+            facts.height = parameters->height;
+        }
+    }
+    const QByteArray bytes = readBytes(path);
+    facts.indexFirst = bytes.indexOf("moov") >= 0 && bytes.indexOf("moov") < bytes.indexOf("mdat");
+    return facts;
+}
+
+class VideoProxyTest : public ::testing::Test {
+protected:
+    void exportAt(qint64 height, const QString& clip, const std::function<bool()>& isCancelled = {})
+    {
+        Defaults settings(dir.filePath(QStringLiteral("settings.conf")));
+        if (height)
+            settings.set(QStringLiteral("videoProxy"), height);
+        makeVideoProxy(mediaFixture(clip), output, isCancelled, settings);
+    }
+
+    QTemporaryDir dir;
+    const QString output = dir.filePath(QStringLiteral("ITEM.mp4"));
+};
+
+TEST_F(VideoProxyTest, H264AndAacFittedToTheSettingWithTheIndexFirst)
+{
+    struct Case {
+        qint64 setting;
+        QString clip;
+        QStringList codecs;
+        QSize size;
+    };
+    const QStringList both{QStringLiteral("h264"), QStringLiteral("aac")};
+    for (const Case& c : {Case{0, QStringLiteral("hd.mp4"), both, {1280, 720}},
+                          Case{720, QStringLiteral("hd.mp4"), both, {1280, 720}},
+                          Case{1080, QStringLiteral("hd.mp4"), both, {1920, 1080}},
+                          Case{720, QStringLiteral("portrait.mov"), both, {36, 64}},
+                          Case{720, QStringLiteral("audio.m4a"), {QStringLiteral("aac")}, {0, 0}}}) {
+        SCOPED_TRACE(c.clip.toStdString() + " at " + std::to_string(c.setting));
+        exportAt(c.setting, c.clip);
+        const ProxyFacts facts = factsOf(output);
+        EXPECT_EQ(facts.codecs, c.codecs);
+        EXPECT_EQ(QSize(facts.width, facts.height), c.size);
+        EXPECT_TRUE(facts.indexFirst);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("ITEM.mp4"), QStringLiteral("settings.conf")}));
+}
+
+TEST_F(VideoProxyTest, CancelledExportLeavesNothing)
+{
+    writeBytes(output, "an older proxy");
+    int asked = 0;
+    try {
+        exportAt(720, QStringLiteral("hd.mp4"), [&asked] { return ++asked > 3; });
+        FAIL() << "expected the export to stop";
+    } catch (const DatabaseError& error) {
+        EXPECT_EQ(error.description(), QStringLiteral("export status 5"));
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("settings.conf")});
+}
+
+TEST_F(VideoProxyTest, UnreadableSourceKeepsTheOlderProxy)
+{
+    writeBytes(output, "an older proxy");
+    const QString noise = dir.filePath(QStringLiteral("noise.mov"));
+    writeBytes(noise, QByteArray(3000, '\x17'));
+    try {
+        Defaults settings(dir.filePath(QStringLiteral("settings.conf")));
+        makeVideoProxy(noise, output, {}, settings);
+        FAIL() << "expected no export session";
+    } catch (const DatabaseError& error) {
+        EXPECT_EQ(error.description(), QStringLiteral("no export session"));
+    }
+    EXPECT_EQ(readBytes(output), QByteArray("an older proxy"));
+}
+
+TEST(DocumentThumbnail, FirstPageOfAPdfAndNothingForOtherTypes)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("letter.pdf"));
+    {
+        QPdfWriter writer(pdf);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        QPainter painter(&writer);
+        painter.fillRect(QRect(0, 0, writer.width() / 2, writer.height() / 2), Qt::blue);
+    }
+    const QImage page = quickLookThumbnail(pdf, 256);
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(page.height(), 256);
+    EXPECT_LT(page.width(), 256);
+    EXPECT_EQ(quarterColourAt(page, 10, 10), QStringLiteral("blue"));
+    EXPECT_EQ(quarterColourAt(page, page.width() - 10, page.height() - 10), QStringLiteral("white"));
+
+    const QString unknown = dir.filePath(QStringLiteral("data.xyz"));
+    writeBytes(unknown, QByteArray(500, '\x01'));
+    EXPECT_TRUE(quickLookThumbnail(unknown, 256).isNull());
+    const QString broken = dir.filePath(QStringLiteral("broken.pdf"));
+    writeBytes(broken, "%PDF-1.4 and then nothing");
+    EXPECT_TRUE(quickLookThumbnail(broken, 256).isNull());
+}
+
+} // namespace
