@@ -84,8 +84,9 @@ public:
     };
 
     // Makes the source's file rows match a full walk in one transaction: new paths are inserted,
-    // changed ones reset to found, paths the walk did not report deleted (except below its gaps).
-    // Returns the number of rows inserted, reset or deleted.
+    // changed ones reset to found, paths the walk did not report deleted (except below its gaps;
+    // a complete walk passes no gaps). A reset file keeps naming its item until it is hashed
+    // again, so a file that was only touched rejoins it. Returns the rows inserted, reset or deleted.
     qint64 syncFiles(const QList<FileRecord>& records, const QString& sourceID, const WalkGaps& gaps);
     // Replaces the source's folder rows by those of a full walk (rows below its gaps are kept).
     void replaceSourceFolderRows(const QList<FolderRecord>& folders, const QString& sourceID,
@@ -144,7 +145,6 @@ private:
     void lowerFullQueueFloor(qint64 size);
 
 public:
-
     // Grid queries
     // The grid of a view: items whose search text has every word of `searchText` (as prefixes),
     // filtered by the view, sorted, at most `limit` of them.

@@ -42,7 +42,7 @@ QList<Job> Index::pendingFiles(qint64 limit, const QStringList& sourceIDs)
         if (wanted < 1)
             break;
         QList<Job> ofState;
-        for (const QString& sourceID : sourceIDs) {
+        for (const QString& sourceID : QSet<QString>(sourceIDs.begin(), sourceIDs.end())) {
             rows.bind({sourceID, rawValue(state), wanted});
             while (rows.step()) {
                 ofState.append(Job{

@@ -77,6 +77,7 @@ TEST_F(QueueTest, PendingFilesComeOnlyFromAvailableSourcesIdentifiedFirst)
 
     EXPECT_EQ(index.pendingFiles(2, {"A", "B"}).size(), 2);
     EXPECT_EQ(index.pendingFiles(100, {"A", "B"}).size(), 34);
+    EXPECT_EQ(index.pendingFiles(100, {"A", "A"}).size(), 4);
     EXPECT_TRUE(index.pendingFiles(0, {"A"}).isEmpty());
     EXPECT_TRUE(index.pendingFiles(24, {}).isEmpty());
 }
