@@ -9,7 +9,6 @@
 
 #include <plist/plist.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -20,8 +19,6 @@
 #include <vector>
 
 namespace {
-
-std::atomic<const std::function<int(const QString&)>*> listingFault{nullptr};
 
 constexpr qint64 progressInterval = 500;
 // A placeholder is a small property list; anything larger is not one.
@@ -125,8 +122,8 @@ struct FolderListing {
 FolderListing listFolder(const QByteArray& path, bool statFiles, bool followLink)
 {
     FolderListing listing;
-    if (const auto* fault = listingFault.load()) {
-        if (const int error = (*fault)(QFile::decodeName(path))) {
+    if (ListingFaultInjection::active()) {
+        if (const int error = ListingFaultInjection::errorFor(QFile::decodeName(path))) {
             listing.openError = error;
             return listing;
         }
@@ -480,15 +477,4 @@ qint64 packageSize(const QString& path)
         ::fts_close(tree);
     }
     return total;
-}
-
-ListingFaultInjection::ListingFaultInjection(std::function<int(const QString&)> fault)
-    : fault_(std::move(fault))
-{
-    listingFault.store(&fault_);
-}
-
-ListingFaultInjection::~ListingFaultInjection()
-{
-    listingFault.store(nullptr);
 }

@@ -7,6 +7,7 @@
 
 #include "Pellmar/index/Index.h"
 #include "Pellmar/index/Model.h"
+#include "Pellmar/media/FaultInjection.h"
 
 #include <QList>
 #include <QString>
@@ -56,15 +57,5 @@ double contentModificationDate(const QString& path);
 // included. Symbolic links are not followed.
 qint64 packageSize(const QString& path);
 
-// Fault injection for tests: while one exists, opening a folder for listing fails with the errno
-// that the function returns for its absolute path (0: no fault), as on a failing drive.
-class ListingFaultInjection {
-public:
-    explicit ListingFaultInjection(std::function<int(const QString& folderPath)> fault);
-    ~ListingFaultInjection();
-    ListingFaultInjection(const ListingFaultInjection&) = delete;
-    ListingFaultInjection& operator=(const ListingFaultInjection&) = delete;
-
-private:
-    std::function<int(const QString&)> fault_;
-};
+// Opening a folder for listing fails, as on a failing drive (tests only).
+using ListingFaultInjection = FaultInjection<struct FolderListingFault>;

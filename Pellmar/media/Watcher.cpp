@@ -26,8 +26,6 @@ namespace {
 
 const QString watchThreadName = QStringLiteral("com.davrenoskil.pellmar.watch");
 
-std::atomic<const std::function<int(const QString&)>*> watchFault{nullptr};
-
 // Without its wake-up descriptor the loop looks for a stop request this often.
 constexpr int stopCheckMilliseconds = 50;
 
@@ -215,11 +213,9 @@ private:
 
     int addWatch(const QString& folder, const QByteArray& nativeFolder) const
     {
-        if (const auto* fault = watchFault.load()) {
-            if (const int error = (*fault)(folder)) {
-                errno = error;
-                return -1;
-            }
+        if (const int error = WatchFaultInjection::errorFor(folder)) {
+            errno = error;
+            return -1;
         }
         return ::inotify_add_watch(inotify_, nativeFolder.constData(), folderEvents);
     }
@@ -335,15 +331,4 @@ bool InotifyWatcher::isReady() const
 void InotifyWatcher::injectQueueOverflow()
 {
     loop_->injectQueueOverflow();
-}
-
-WatchFaultInjection::WatchFaultInjection(std::function<int(const QString&)> fault)
-    : fault_(std::move(fault))
-{
-    watchFault.store(&fault_);
-}
-
-WatchFaultInjection::~WatchFaultInjection()
-{
-    watchFault.store(nullptr);
 }

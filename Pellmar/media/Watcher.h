@@ -3,6 +3,8 @@
 // Watches one folder tree for changes and hands each batch of changed folders to a handler.
 // A watcher decides nothing about the paths: it only reports where something changed.
 
+#include "Pellmar/media/FaultInjection.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -61,15 +63,5 @@ private:
     std::unique_ptr<Loop> loop_;
 };
 
-// Fault injection for tests: while one exists, watching a folder fails with the errno that the
-// function returns for its path (0: no fault), as when the kernel refuses more watches.
-class WatchFaultInjection {
-public:
-    explicit WatchFaultInjection(std::function<int(const QString& folderPath)> fault);
-    ~WatchFaultInjection();
-    WatchFaultInjection(const WatchFaultInjection&) = delete;
-    WatchFaultInjection& operator=(const WatchFaultInjection&) = delete;
-
-private:
-    std::function<int(const QString&)> fault_;
-};
+// Watching a folder fails, as when the kernel refuses more watches (tests only).
+using WatchFaultInjection = FaultInjection<struct FolderWatchFault>;
