@@ -223,8 +223,9 @@ public:
 
     void walkDeep()
     {
-        walkFolder(target_, targetRelative_, baseDepth_, true);
-        reportProgressAtEnd();
+        // A target that cannot be opened at all gives no records and no progress.
+        if (walkFolder(target_, targetRelative_, baseDepth_, true))
+            reportProgressAtEnd();
     }
 
     void walkOneLevel()
@@ -296,21 +297,24 @@ private:
         return false;
     }
 
-    void walkFolder(const QByteArray& path, const QString& relativePath, int depth, bool isTarget)
+    // Returns whether the folder could be opened.
+    bool walkFolder(const QByteArray& path, const QString& relativePath, int depth, bool isTarget)
     {
         FolderListing listing;
         if (isTarget) {
             listing = listTarget();
+            if (listing.openError != 0)
+                return false;
         } else {
             listing = listFolder(path, mode_ == Mode::files, false);
             // A folder listed by its parent that cannot be opened now: unplugged, failing or
             // removed meanwhile. Its rows are kept until a walk sees it gone from its parent.
             if (listing.openError != 0) {
                 noteUnreadable(relativePath);
-                return;
+                return false;
             }
             if (holdsProjectMarker(listing))
-                return;
+                return true;
             if (!listing.complete)
                 noteUnreadable(relativePath);
             if (options_.collectFolders || mode_ == Mode::foldersOnly)
@@ -339,6 +343,7 @@ private:
             }
             walkFolder(folderPath, folderRelative, childDepth, false);
         }
+        return true;
     }
 
     void considerFile(const FolderListing::Entry& entry, QByteArrayView nativeName, const QString& name, const QByteArray& folderPath,

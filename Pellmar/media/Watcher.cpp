@@ -180,7 +180,7 @@ private:
         while (!folders.isEmpty() && !stopping_) {
             const auto [folder, depth] = folders.takeLast();
             const QByteArray nativeFolder = QFile::encodeName(folder);
-            const int watch = addWatch(folder, nativeFolder);
+            const int watch = addWatch(folder, nativeFolder, depth == 0);
             if (watch < 0) {
                 if (isWatchLimit(errno))
                     noteWatchLimit(folder, errno);
@@ -211,13 +211,14 @@ private:
         }
     }
 
-    int addWatch(const QString& folder, const QByteArray& nativeFolder) const
+    // The root may be a symbolic link to the folder it names; below it, links are never followed.
+    int addWatch(const QString& folder, const QByteArray& nativeFolder, bool isRoot) const
     {
         if (const int error = WatchFaultInjection::errorFor(folder)) {
             errno = error;
             return -1;
         }
-        return ::inotify_add_watch(inotify_, nativeFolder.constData(), folderEvents);
+        return ::inotify_add_watch(inotify_, nativeFolder.constData(), isRoot ? folderEvents & ~IN_DONT_FOLLOW : folderEvents);
     }
 
     // Drops the watches of a folder that was renamed or removed, and of everything below it.

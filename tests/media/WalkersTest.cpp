@@ -212,6 +212,13 @@ TEST_F(WalkersTest, ProgressEveryFiveHundredFilesAndAtTheEnd)
     calls.clear();
     scanSource(source, QStringLiteral("empty"), walk(false, false, [&](qint64 count) { calls.append(count); }));
     EXPECT_EQ(calls, QList<qint64>{0});
+
+    // A folder that is not there: a deep walk has nothing to report, a one-level walk reports 0.
+    calls.clear();
+    scanSource(source, QStringLiteral("missing"), walk(true, false, [&](qint64 count) { calls.append(count); }));
+    EXPECT_TRUE(calls.isEmpty());
+    scanSource(source, QStringLiteral("missing"), walk(false, false, [&](qint64 count) { calls.append(count); }));
+    EXPECT_EQ(calls, QList<qint64>{0});
 }
 
 TEST_F(WalkersTest, NamesThatAreNotUtf8ArePassedOver)

@@ -151,6 +151,20 @@ TEST_F(WatcherTest, NewRenamedAndPrunedFoldersAreFollowed)
         EXPECT_FALSE(mentions(batches, seen + 1, tree.path(QString::fromUtf8(pruned)))) << pruned;
 }
 
+TEST_F(WatcherTest, RootGivenThroughASymbolicLinkIsWatched)
+{
+    tree.folder(QStringLiteral("Real/Sub"));
+    const QString link = tree.path(QStringLiteral("Link"));
+    ASSERT_TRUE(QFile::link(tree.path(QStringLiteral("Real")), link));
+    InotifyWatcher watcher(link, collector.handler(), 100);
+    waitUntilReady(watcher);
+
+    tree.file(QStringLiteral("Real/a.jpg"));
+    EXPECT_GE(collector.waitForPath(link), 0);
+    tree.file(QStringLiteral("Real/Sub/b.jpg"));
+    EXPECT_GE(collector.waitForPath(link + QStringLiteral("/Sub")), 0);
+}
+
 TEST_F(WatcherTest, OverflowAndRootRemovalAreFlagged)
 {
     const QString root = tree.path(QStringLiteral("Root"));
