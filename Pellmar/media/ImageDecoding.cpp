@@ -92,8 +92,10 @@ vips::VImage decodeImageOrThrow(const QString& path, int maxPixelSize)
         throw DatabaseError(QStringLiteral("unreadable image"));
     }
     try {
-        return opaqueSrgb8(vips::VImage::thumbnail(QFile::encodeName(path).constData(), maxPixelSize,
-                                                   vips::VImage::option()->set("size", VIPS_SIZE_DOWN)));
+        // An embedded colour profile is applied on the way to sRGB; strip drops it from the output.
+        return opaqueSrgb8(vips::VImage::thumbnail(
+            QFile::encodeName(path).constData(), maxPixelSize,
+            vips::VImage::option()->set("size", VIPS_SIZE_DOWN)->set("export_profile", "srgb")));
     } catch (const vips::VError&) {
         vips_error_clear();
         throw DatabaseError(QStringLiteral("no decodable image"));

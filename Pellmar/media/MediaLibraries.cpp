@@ -23,6 +23,6 @@ void initMediaLibraries()
         VIPS_INIT("quorvin");
         // Cached operations would keep decoded images of files that are never asked for again.
         vips_cache_set_max(0);
-        av_log_set_level(AV_LOG_FATAL);
+        av_log_set_level(AV_LOG_QUIET);
     });
 }

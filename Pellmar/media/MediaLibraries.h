@@ -2,5 +2,5 @@
 
 // Sets up the media libraries once per process (thread-safe, cheap after the first call):
 // exiv2 with ISO-BMFF (HEIF) support and its XMP parser, libheif, libvips with its operation
-// cache off, and FFmpeg's log turned down to fatal errors, since bad input is reported by results.
+// cache off, and FFmpeg's log silenced, since bad input is reported by results.
 void initMediaLibraries();

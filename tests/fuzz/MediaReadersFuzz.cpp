@@ -9,7 +9,8 @@
 //     build-fuzz/Pellmar/media/libpellmar_media.a build-fuzz/Pellmar/platform/libpellmar_platform.a \
 //     build-fuzz/Pellmar/index/libpellmar_index.a \
 //     $(pkg-config --cflags --libs Qt6Core Qt6Gui Qt6DBus vips-cpp exiv2 libraw_r libavformat libavcodec \
-//       libavutil libheif sqlite3 libcrypto x11 xscrnsaver gio-2.0 mount libudev) -o build-fuzz/media-fuzz
+//       libavutil libheif sqlite3 libcrypto x11 xscrnsaver gio-2.0 mount libudev | sed 's/-fopenmp/-fopenmp=libgomp/') \
+//     -o build-fuzz/media-fuzz
 //   mkdir -p build-fuzz/corpus && build-fuzz/media-fuzz -max_total_time=60 -max_len=65536 build-fuzz/corpus
 // Seed the corpus with a few small JPEG, HEIC, TIFF and MP4 files to reach deeper paths sooner.
 
