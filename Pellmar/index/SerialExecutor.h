@@ -8,6 +8,21 @@
 #include <memory>
 #include <type_traits>
 
+// Runs `job` and finishes `promise` with its result, or with its exception unchanged.
+template <typename Result, typename F>
+void fulfil(QPromise<Result>& promise, F& job)
+{
+    try {
+        if constexpr (std::is_void_v<Result>)
+            job();
+        else
+            promise.addResult(job());
+    } catch (...) {
+        promise.setException(std::current_exception());
+    }
+    promise.finish();
+}
+
 // Runs jobs one at a time, first in, first out, on one thread of its own.
 // A job's exception (a DatabaseError, say) reaches whoever waits on the returned future unchanged.
 // Destroying the executor waits for the jobs already submitted.
@@ -27,16 +42,8 @@ public:
         promise->start();
         pool_.start([this, promise, job = std::move(job)]() mutable {
             current_ = this;
-            try {
-                if constexpr (std::is_void_v<Result>)
-                    job();
-                else
-                    promise->addResult(job());
-            } catch (...) {
-                promise->setException(std::current_exception());
-            }
+            fulfil(*promise, job);
             current_ = nullptr;
-            promise->finish();
         });
         return future;
     }

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "Pellmar/index/SerialExecutor.h"
+
 #include <QFuture>
 #include <QPromise>
 #include <QThreadPool>
 
-#include <exception>
 #include <memory>
 #include <type_traits>
 
@@ -15,11 +16,6 @@ enum class Priority { userInitiated, utility, background };
 // One thread pool per priority. A job's exception reaches whoever awaits the returned future
 // unchanged. Jobs hold only values and shared pointers, never the object that started them, and
 // check their CancelToken where their work may stop. Destroying the pools waits for the jobs.
-//
-// GCC 12 destroys the temporaries of a full-expression that contains co_await twice, so a job
-// lambda with captures must not be a temporary there: keep the future first, then await it:
-//   QFuture<int> counted = pools.run(Priority::utility, [paths] { ... });
-//   const int count = co_await counted;
 class TaskPools {
 public:
     TaskPools();
@@ -36,15 +32,7 @@ public:
         promise->start();
         pool(priority).start([priority, promise, job = std::move(job)]() mutable {
             applyPriorityToThisThread(priority);
-            try {
-                if constexpr (std::is_void_v<Result>)
-                    job();
-                else
-                    promise->addResult(job());
-            } catch (...) {
-                promise->setException(std::current_exception());
-            }
-            promise->finish();
+            fulfil(*promise, job);
         });
         return future;
     }

@@ -53,6 +53,19 @@ TEST_F(IndexExecutorTest, DatabaseErrorReachesBothKindsOfCaller)
     EXPECT_EQ(fromWorker, QStringLiteral("near \"NOT\": syntax error"));
 }
 
+TEST_F(IndexExecutorTest, CoroutineAwaitsJobsThatCaptureValues)
+{
+    // The job lambda is a temporary of the co_await expression; its captures must be destroyed once.
+    Index index(path);
+    const auto lengthOf = [&index](QString text) -> QCoro::Task<qint64> {
+        co_return co_await index.run([text](Index&) { return qint64(text.size()); });
+    };
+    qint64 total = 0;
+    for (int i = 0; i < 50; ++i)
+        total += QCoro::waitFor(lengthOf(QString(100 + i, QLatin1Char('x'))));
+    EXPECT_EQ(total, 50 * 100 + 49 * 50 / 2);
+}
+
 TEST_F(IndexExecutorTest, JobsRunOneAtATimeInSubmissionOrderFromManyThreads)
 {
     Index index(path);
