@@ -279,6 +279,12 @@ TEST_F(ScanTest, MovedFilesCarryTheirItemsOver)
     EXPECT_EQ(text("SELECT filename || ' ' || weak_id FROM items WHERE id = 'ITEM-hc'"), QStringLiteral("C.JPG "));
     EXPECT_EQ(text("SELECT filename || ' ' || weak_id FROM items WHERE id = ?", {a}),
               QStringLiteral("a.jpg a.jpg|40x30|1700000000"));
+
+    // A file reset and not hashed again yet moves with its item, still without a hash.
+    EXPECT_EQ(index.applyChanges({fileChanges(source, {onDisk("new/a.jpg", 10, base + 9)}, {})}), 1);
+    EXPECT_EQ(index.applyChanges({fileChanges(source, {onDisk("last/a.jpg", 10, base + 9)}, {"new/a.jpg"})}), 2);
+    EXPECT_EQ(itemOf("last/a.jpg"), a);
+    EXPECT_EQ(integer("SELECT quick_hash IS NULL FROM files WHERE rel_path = 'last/a.jpg'"), 1);
 }
 
 TEST_F(ScanTest, ChangePassRemovesRowsAndTheirLastItemsButKeepsResetOnes)
