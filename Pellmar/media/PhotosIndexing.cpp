@@ -16,9 +16,6 @@
 
 namespace {
 
-// Side of the library's rendering that small previews and posters are made from.
-constexpr int smallRenderingSide = 640;
-
 // The resource that holds the asset's photo or video: the first of either type, else the first
 // resource of any type; nothing when the asset has none.
 std::optional<PhotoAssetResource> primaryResource(const PhotoLibrary& library, const QString& assetID)
@@ -112,16 +109,16 @@ struct SmallPicture {
     QString posterExtension;
 };
 
-// Writes the library's 640-pixel rendering as the item's poster (a video) or preview (anything
+// Writes the library's small rendering as the item's poster (a video) or preview (anything
 // else); keeps the item's extensions when the library renders nothing.
 SmallPicture writeSmallPicture(const PhotoLibrary& library, const PhotoAsset& asset, const Item& item,
                                const QString& itemID, const QString& previewFolder)
 {
     SmallPicture picture{item.previewExtension, item.posterExtension};
     std::optional<QImage> image =
-        library.requestImage(asset.localIdentifier, PhotoImageDeliveryMode::highQuality, smallRenderingSide);
+        library.requestImage(asset.localIdentifier, PhotoImageDeliveryMode::highQuality, photosPreviewSide);
     if (!image)
-        image = library.requestImage(asset.localIdentifier, PhotoImageDeliveryMode::fastFormat, smallRenderingSide);
+        image = library.requestImage(asset.localIdentifier, PhotoImageDeliveryMode::fastFormat, photosPreviewSide);
     if (!image)
         return picture;
     const QDir folder(previewFolder);

@@ -12,12 +12,15 @@
 
 class Index;
 
+// Longest side of the library's rendering that an asset's small preview or poster is made from.
+inline constexpr int photosPreviewSide = 640;
+
 // The asset with this local identifier; throws DatabaseError "no longer in the Photos library"
 // when the library no longer holds it.
 PhotoAsset fetchPhotosAsset(const PhotoLibrary& library, const QString& assetID);
 
 // Hashes the job's asset (or, when its file is not on this computer, keys it "unhashed:" and the
-// asset id), finds or creates its item, writes a 640-pixel preview (a poster for a video) when the
+// asset id), finds or creates its item, writes a small preview (a poster for a video) when the
 // item has neither yet, its search text, and marks the file ready. An empty file is marked empty
 // ("empty file"); a failure marks the file failed with the error's text; nothing is thrown.
 // Runs on a worker thread, outside the index's executor, and waits for each operation on the

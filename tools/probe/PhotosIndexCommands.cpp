@@ -3,6 +3,7 @@
 #include "Pellmar/index/Index.h"
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/media/PhotosIndexing.h"
+#include "Pellmar/media/PhotosPreviews.h"
 #include "Pellmar/media/PhotosReading.h"
 
 #include <QDateTime>
@@ -47,6 +48,52 @@ QList<FileLine> fileLines(Index& index, const QString& sourceID)
     return lines;
 }
 
+struct ItemLine {
+    QString filename;
+    QString proxyExtension;
+    QString posterExtension;
+    QString fullError;
+};
+
+QList<ItemLine> itemLines(Index& index, const QString& sourceID)
+{
+    Statement rows(index.database().db(),
+                   QStringLiteral("SELECT filename, proxy_ext, poster_ext, full_error FROM items WHERE id IN "
+                                  "(SELECT item_id FROM files WHERE source_id = ?) ORDER BY filename, id"));
+    rows.bind({sourceID});
+    QList<ItemLine> lines;
+    while (rows.step())
+        lines.append({rows.text(0), rows.text(1), rows.text(2), rows.text(3)});
+    return lines;
+}
+
+// The folder at `path`, made when it is missing; opening the index there reports a failure.
+QString madeFolder(const QString& path)
+{
+    QDir().mkpath(path);
+    return path;
+}
+
+// What both commands work on: the index in SUPPORT_DIR with its photo library source, the preview
+// folder beside it, and the library (LIBRARY, else the program's own).
+struct PhotosProbe {
+    explicit PhotosProbe(const QStringList& args)
+        : support(QDir::current().absoluteFilePath(args[0])),
+          previews(madeFolder(support.filePath(QStringLiteral("Proxies")))),
+          library(args.size() == 2 ? QDir::current().absoluteFilePath(args[1]) : defaultPhotosLibraryPath()),
+          index(support.filePath(QStringLiteral("index.sqlite")))
+    {
+        waitFor(index.run([](Index& ix) { return ix.migrate(); }));
+        source = waitFor(index.run([path = library.path()](Index& ix) { return photosSource(ix, path); }));
+    }
+
+    const QDir support;
+    const QString previews;
+    const PhotosFolderLibrary library;
+    Index index;
+    Source source;
+};
+
 QString stateName(qint64 state)
 {
     static const QStringList names{QStringLiteral("found"), QStringLiteral("identified"), QStringLiteral("ready"),
@@ -62,23 +109,14 @@ const ProbeCommand photosIndexCommand(
     QStringLiteral("photos-index"), QStringLiteral("SUPPORT_DIR [LIBRARY]"), [](const QStringList& args, ProbeIo& io) {
         if (args.isEmpty() || args.size() > 2)
             return probeUsage(photosIndexCommand, io);
-        const QDir support(QDir::current().absoluteFilePath(args[0]));
-        const QString previews = support.filePath(QStringLiteral("Proxies"));
-        if (!QDir().mkpath(previews)) {
-            io.err << "cannot create " << previews << Qt::endl;
-            return 1;
-        }
-        const QString libraryPath =
-            args.size() == 2 ? QDir::current().absoluteFilePath(args[1]) : defaultPhotosLibraryPath();
-        const PhotosFolderLibrary library(libraryPath);
-
-        Index index(support.filePath(QStringLiteral("index.sqlite")));
-        waitFor(index.run([](Index& ix) { return ix.migrate(); }));
-        const Source source = waitFor(index.run([libraryPath](Index& ix) { return photosSource(ix, libraryPath); }));
+        PhotosProbe probe(args);
+        Index& index = probe.index;
+        const Source& source = probe.source;
 
         // A library that cannot be read lists as empty; that must not read as every asset deleted.
-        const QList<FileRecord> records = listPhotosAssets(library);
-        const qint64 known = waitFor(index.run([id = source.id](Index& ix) { return qint64(ix.filePaths(id, {}).size()); }));
+        const QList<FileRecord> records = listPhotosAssets(probe.library);
+        const qint64 known =
+            waitFor(index.run([id = source.id](Index& ix) { return qint64(ix.filePaths(id, {}).size()); }));
         if (records.isEmpty() && known > 0) {
             io.out << "the library lists no assets; the " << known << " indexed files are kept\n";
         } else {
@@ -96,7 +134,7 @@ const ProbeCommand photosIndexCommand(
             if (jobs.isEmpty())
                 break;
             for (const Job& job : jobs) {
-                identifyPhotosFile(job, source, index, previews, library);
+                identifyPhotosFile(job, source, index, probe.previews, probe.library);
                 indexed.insert(job.fileID);
             }
         }
@@ -107,6 +145,37 @@ const ProbeCommand photosIndexCommand(
         const QueueStatus counts = waitFor(index.run([](Index& ix) { return ix.stateCounts(); }));
         io.out << "found " << counts.found << ", identified " << counts.identified << ", ready " << counts.ready
                << ", failed " << counts.failed << ", empty " << counts.empty << Qt::endl;
+        return 0;
+    });
+
+// photos-previews SUPPORT_DIR [LIBRARY]: makes the larger previews of the photo library items that
+// photos-index left waiting, as the full-preview worker does, into SUPPORT_DIR/Proxies, and prints
+// each item of the source (tab-separated: file name, proxy extension, poster extension, error).
+const ProbeCommand photosPreviewsCommand(
+    QStringLiteral("photos-previews"), QStringLiteral("SUPPORT_DIR [LIBRARY]"), [](const QStringList& args, ProbeIo& io) {
+        if (args.isEmpty() || args.size() > 2)
+            return probeUsage(photosPreviewsCommand, io);
+        PhotosProbe probe(args);
+        Index& index = probe.index;
+        const Source& source = probe.source;
+
+        QSet<QString> built;
+        for (;;) {
+            QList<FullJob> jobs =
+                waitFor(index.run([id = source.id](Index& ix) { return ix.fullPreviewQueue(4, {id}); }));
+            jobs.removeIf([&](const FullJob& job) { return built.contains(job.itemID); });
+            if (jobs.isEmpty())
+                break;
+            for (const FullJob& job : jobs) {
+                buildPhotosFullPreview(job, index, probe.previews, probe.library);
+                built.insert(job.itemID);
+            }
+        }
+
+        for (const ItemLine& line : waitFor(index.run([id = source.id](Index& ix) { return itemLines(ix, id); })))
+            io.out << line.filename << '\t' << line.proxyExtension << '\t' << line.posterExtension << '\t'
+                   << line.fullError << '\n';
+        io.out << built.size() << " items built" << Qt::endl;
         return 0;
     });
 
