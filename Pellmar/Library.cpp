@@ -7,6 +7,7 @@
 #include "Pellmar/platform/MountMonitor.h"
 
 #include <QDir>
+#include <QMetaObject>
 #include <QStandardPaths>
 
 Library::Services Library::Services::system()
@@ -44,7 +45,8 @@ Library::Library(Services services, QObject* parent)
     registerDefaults();
     openIndex();
 
-    Tasks::start(startupTask());
+    // Start-up begins once construction has returned, whether or not the migration would finish at once.
+    QMetaObject::invokeMethod(this, [this] { Tasks::start(startupTask()); }, Qt::QueuedConnection);
 
     // Delivered on this thread; the connection ends with the Library.
     mountObservers.append(connect(mounts_.get(), &MountMonitor::mountsChanged, this,

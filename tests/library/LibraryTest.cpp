@@ -196,7 +196,7 @@ TEST_F(LibraryTest, ThePhotoLibrarySourceIsScannedOnceAndOnlyWhenThereIsOne)
                         SourceKind::photos};
     const Source folder{QStringLiteral("F1"), QStringLiteral("Pictures"), QStringLiteral("/home/me/Pictures"),
                         QString(), QString(), 5, SourceKind::folder};
-    // The start-up steps run after the migration returns, at a later turn of the event loop.
+    // Start-up begins at a later turn of the event loop, after these sources are in place.
     construct().setSources({folder});
     waitForStartup();
     EXPECT_FALSE(defaults.contains(QStringLiteral("photosSmartGroups")));
