@@ -2,6 +2,7 @@
 
 #include "Pellmar/index/Database.h"
 #include "Pellmar/library/Clock.h"
+#include "Pellmar/library/SearchPanel.h"
 #include "Pellmar/library/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
 #include "Pellmar/platform/MountMonitor.h"
@@ -94,6 +95,7 @@ void Library::openIndex()
     try {
         index_ = std::make_unique<Index>(path, Index::Access::writer);
         readIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
+        searchPanel_ = std::make_unique<SearchPanel>(std::make_unique<Index>(path, Index::Access::readOnly));
     } catch (const DatabaseError& error) {
         qFatal("%s", qUtf8Printable(error.description()));
     }

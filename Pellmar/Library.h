@@ -27,6 +27,7 @@ class Database;
 class Defaults;
 class MountMonitor;
 class PhotosObserver;
+class SearchPanel;
 class Watcher;
 
 // An observed property: a getter, and a setter that emits changed() only when the value differs.
@@ -253,6 +254,8 @@ public:
 public:
     Index& index() const { return *index_; }
     Index& readIndex() const { return *readIndex_; }
+    // The read-only connection of the search panel's queries.
+    Index& panelIndex() const;
     // Null when the plain connection could not be opened.
     Database* reader() const { return reader_.get(); }
     IdleMonitor& idle() const { return *idle_; }
@@ -262,6 +265,7 @@ public:
 private:
     std::unique_ptr<Index> index_;
     std::unique_ptr<Index> readIndex_;
+    std::unique_ptr<SearchPanel> searchPanel_;
     std::unique_ptr<Database> reader_;
     std::unique_ptr<IdleMonitor> idle_;
     QString supportDirectory_;
@@ -290,6 +294,15 @@ public:
 
     // Status
     QCoro::Task<> statusTicker(CancelToken token);
+
+    // Search
+    // The member keys of the current workspace, sorted; nothing for the built-in workspace, in
+    // which every source counts, and an empty list for an id that no workspace has.
+    std::optional<QStringList> workspaceMembers() const;
+    // Fills the grid, then the panel, for the browsing state as it stands at the call. Searches are
+    // numbered, and each applies its results only while no newer one has started. A failed query
+    // ends the search with its text in lastError; what was applied stays.
+    QCoro::Task<> search();
 
 Q_SIGNALS:
     void changed(Library::Prop property);

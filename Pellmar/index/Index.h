@@ -218,6 +218,9 @@ public:
     // Failed files, the most recently added rows first.
     QList<FileFailure> recentFailures(qint64 limit);
     qint64 countItems();
+    // Changes whenever another connection has committed to the index since the last reading on
+    // this one ("PRAGMA data_version"); a connection's own writes leave it alone.
+    qint64 dataVersion();
 
 private:
     Database db_;

@@ -47,6 +47,8 @@ struct ViewFilter {
     bool notBackedUp = false;
     std::optional<MediaKind> kind = {};
     bool onlyHere = false;
+
+    bool operator==(const ViewFilter&) const = default;
 };
 
 // Lists of ids are bound one "?" per id, in statements of at most this many ids.

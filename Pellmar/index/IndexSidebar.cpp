@@ -181,3 +181,11 @@ qint64 Index::countItems()
     Statement rows(db_.db(), QStringLiteral("SELECT COUNT(*) FROM items"));
     return rows.step() ? rows.int64(0) : 0;
 }
+
+qint64 Index::dataVersion()
+{
+    // A failed reading throws: a made-up version could pass for an unchanged index.
+    Statement version(db_.db(), QStringLiteral("PRAGMA data_version"));
+    version.execute();
+    return version.int64(0);
+}
