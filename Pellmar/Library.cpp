@@ -45,6 +45,8 @@ Library::Library(Services services, QObject* parent)
     QDir().mkpath(proxyDirectory_);
     registerDefaults();
     openIndex();
+    if (!services.startUp)
+        return;
 
     // Start-up begins once construction has returned, whether or not the migration would finish at once.
     QMetaObject::invokeMethod(this, [this] { Tasks::start(startupTask()); }, Qt::QueuedConnection);

@@ -104,6 +104,9 @@ public:
         std::shared_ptr<Clock> clock;
         IdleMonitor::Readings idleReadings;
         std::unique_ptr<MountMonitor> mounts;
+        // False for tools that drive a few operations by hand: the index is opened, but neither
+        // the start-up task nor the status ticker runs, so nothing is migrated, scanned or added.
+        bool startUp = true;
 
         static Services system();
     };

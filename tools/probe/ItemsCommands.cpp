@@ -9,13 +9,6 @@ namespace {
 // The grid's page, as the application asks for it.
 constexpr qint64 gridLimit = 500;
 
-std::optional<MediaKind> mediaKindNamed(const QString& name)
-{
-    const QStringList names{"photo", "video", "audio", "document"};
-    const qsizetype raw = names.indexOf(name);
-    return raw < 0 ? std::nullopt : mediaKindFromRawValue(raw);
-}
-
 const ProbeCommand itemsCommand(
     QStringLiteral("items"),
     QStringLiteral("DB [--source ID] [--path P] [--sort name|kind|captured|modified|added] [--asc] [--query TEXT] "

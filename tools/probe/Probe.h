@@ -1,10 +1,13 @@
 #pragma once
 
+#include "Pellmar/index/Model.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
 
 #include <functional>
+#include <optional>
 
 // A subcommand of quorvin-probe. Each command file registers its commands with a static
 // ProbeCommand, so adding a command touches no shared file.
@@ -29,3 +32,6 @@ public:
 
 // Prints "usage: quorvin-probe <usage>" and returns the exit code for bad arguments.
 int probeUsage(const ProbeCommand& command, ProbeIo& io);
+
+// The media kind named "photo", "video", "audio" or "document"; nothing for any other name.
+std::optional<MediaKind> mediaKindNamed(const QString& name);

@@ -43,6 +43,13 @@ int probeUsage(const ProbeCommand& command, ProbeIo& io)
     return 2;
 }
 
+std::optional<MediaKind> mediaKindNamed(const QString& name)
+{
+    const QStringList names{"photo", "video", "audio", "document"};
+    const qsizetype raw = names.indexOf(name);
+    return raw < 0 ? std::nullopt : mediaKindFromRawValue(raw);
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
