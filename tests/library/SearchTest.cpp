@@ -317,6 +317,7 @@ TEST_F(SearchTest, ThePanelFollowsTheWorkspaceAndChangesOfTheIndexWhenOnlyTheTex
 
 // A query that fails ends the search: what an earlier step applied stays, the error is shown.
 struct Breakage {
+    const char* name;
     const char* sql;
     const char* error;
     bool gridApplies;
@@ -343,8 +344,10 @@ TEST_P(SearchFailureTest, KeepsWhatWasAppliedAndShowsTheError)
     EXPECT_EQ(library->query(), QStringLiteral("dog"));
 }
 
-INSTANTIATE_TEST_SUITE_P(GridOrPanel, SearchFailureTest,
-                         ::testing::Values(Breakage{"DROP TABLE search", "no such table: search", false},
-                                           Breakage{"DROP TABLE favorites", "no such table: favorites", true}));
+INSTANTIATE_TEST_SUITE_P(
+    InEachStep, SearchFailureTest,
+    ::testing::Values(Breakage{"Grid", "DROP TABLE search", "no such table: search", false},
+                      Breakage{"Panel", "DROP TABLE favorites", "no such table: favorites", true}),
+    [](const ::testing::TestParamInfo<Breakage>& info) { return std::string(info.param.name); });
 
 } // namespace
