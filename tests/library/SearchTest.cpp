@@ -108,8 +108,8 @@ protected:
         services.idleReadings = fakes.readings();
         services.mounts = std::make_unique<MountMonitor>();
         library = std::make_unique<Library>(std::move(services));
-        // The start-up may end inside the constructor already, before a spy on its signal exists.
-        waitForTasks();
+        QSignalSpy started(library.get(), &Library::startupFinished);
+        EXPECT_TRUE(started.wait(10000));
         library->setSources(index.sources());
     }
 
@@ -129,8 +129,8 @@ protected:
 
     void search() { QCoro::waitFor(library->search()); }
 
-    // Until every task started and not awaited has ended: searches, and the start-up.
-    static void waitForTasks()
+    // Until every search started and not awaited has ended.
+    static void waitForSearches()
     {
         EXPECT_TRUE(QTest::qWaitFor([] { return Tasks::oneShotRunning() == 0; }, 5000));
     }
@@ -188,7 +188,7 @@ TEST_F(SearchTest, AnOlderSearchThatReturnsLateAppliesNothing)
         library->setQuery(QStringLiteral("dog"));
         Tasks::start(library->search());
     }
-    waitForTasks();
+    waitForSearches();
     const qint64 latest = library->searchGeneration;
 
     EXPECT_EQ(idsOf(library->items()), QStringList{"P2"});
@@ -219,7 +219,7 @@ TEST_F(SearchTest, TheGridDoesNotWaitForThePanelAndOnlyTheNewestPanelApplies)
     EXPECT_EQ(library->summary(), everything);
 
     heldPanel.release();
-    waitForTasks();
+    waitForSearches();
     const qint64 latest = library->searchGeneration;
     EXPECT_EQ(library->summary().videos, 1);
     EXPECT_EQ(library->summary().photos, 0);
