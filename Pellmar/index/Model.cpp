@@ -32,6 +32,17 @@ QString rawValue(SortField field)
     return {};
 }
 
+QString kindWord(MediaKind kind)
+{
+    switch (kind) {
+    case MediaKind::photo: return QStringLiteral("Photo");
+    case MediaKind::video: return QStringLiteral("Video");
+    case MediaKind::audio: return QStringLiteral("Audio");
+    case MediaKind::document: return QStringLiteral("Document");
+    }
+    return {};
+}
+
 namespace {
 
 template <typename Enum>

@@ -37,6 +37,8 @@ constexpr qint64 rawValue(FileState state) { return qint64(state); }
 constexpr qint64 rawValue(SourceKind kind) { return qint64(kind); }
 QString rawValue(SmartFilter filter);
 QString rawValue(SortField field);
+// The kind's word in the search text and the log: "Photo", "Video", "Audio" or "Document".
+QString kindWord(MediaKind kind);
 
 // Each gives the case of a raw value, or nothing for a value that names no case.
 std::optional<MediaKind> mediaKindFromRawValue(qint64 raw);

@@ -35,28 +35,12 @@ long millisecondsBetween(double from, double to)
     return long((to - from) * 1000);
 }
 
-QString kindName(MediaKind kind)
-{
-    switch (kind) {
-    case MediaKind::photo:
-        return QStringLiteral("Photo");
-    case MediaKind::video:
-        return QStringLiteral("Video");
-    case MediaKind::audio:
-        return QStringLiteral("Audio");
-    case MediaKind::document:
-        return QStringLiteral("Document");
-    }
-    Q_UNREACHABLE();
-    return {};
-}
-
 // The distinct kinds of the items, by name in ascending order, joined with ",".
 QString kindNames(const QList<Item>& items)
 {
     std::set<QString> names;
     for (const Item& item : items)
-        names.insert(kindName(item.kind));
+        names.insert(kindWord(item.kind));
     return QStringList(names.begin(), names.end()).join(u',');
 }
 

@@ -48,21 +48,6 @@ std::optional<QByteArray> head(const PhotoLibrary& library, const PhotoAssetReso
     return received;
 }
 
-QString kindWord(MediaKind kind)
-{
-    switch (kind) {
-    case MediaKind::photo:
-        return QStringLiteral("Photo");
-    case MediaKind::video:
-        return QStringLiteral("Video");
-    case MediaKind::audio:
-        return QStringLiteral("Audio");
-    case MediaKind::document:
-        return QStringLiteral("Document");
-    }
-    return {};
-}
-
 // The words a search finds the item by: its name, the album path of this copy, the source, the
 // favorite mark, camera, lens, kind and capture date, leaving out the empty ones.
 QString searchText(const Item& item, const QString& relativePath, const Source& source, bool favorite)
