@@ -39,7 +39,7 @@ Library::Library(Services services, QObject* parent)
     , mounts_(std::move(services.mounts))
 {
     readViewSettings();
-    idle_ = std::make_unique<IdleMonitor>(std::move(services.idleReadings), *defaults_, *clock_, pools_);
+    idle_ = std::make_unique<IdleMonitor>(std::move(services.idleReadings), *defaults_, clock_, pools_);
 
     // Creates "Quorvin" too on a first run; an existing folder is no error.
     QDir().mkpath(proxyDirectory_);

@@ -25,11 +25,12 @@ IdleMonitor::Readings IdleMonitor::Readings::system()
     return {std::make_shared<X11UserIdle>(), std::make_shared<SysfsPowerSource>(), std::make_shared<SysfsThermalState>()};
 }
 
-IdleMonitor::IdleMonitor(Readings readings, Defaults& defaults, Clock& clock, TaskPools& pools, QObject* parent)
+IdleMonitor::IdleMonitor(Readings readings, Defaults& defaults, std::shared_ptr<Clock> clock, TaskPools& pools,
+                         QObject* parent)
     : QObject(parent)
     , readings_(std::move(readings))
     , defaults_(defaults)
-    , clock_(clock)
+    , clock_(std::move(clock))
     , pools_(pools)
 {
     Tasks::start(poll());
@@ -72,9 +73,10 @@ QCoro::Task<> IdleMonitor::poll()
 QCoro::Task<> IdleMonitor::pollEvery15Seconds(CancelToken token)
 {
     QPointer<IdleMonitor> self(this);
-    Clock& clock = clock_;
+    // The sleep may end after this monitor is gone, so the poller keeps the clock alive itself.
+    const std::shared_ptr<Clock> clock = clock_;
     while (!token.isCancelled()) {
-        co_await clock.sleep(15s, token);
+        co_await clock->sleep(15s, token);
         if (!self)
             co_return;
         co_await poll();

@@ -37,7 +37,8 @@ public:
 
     // Takes the first readings at once and starts polling. `defaults`, `clock` and `pools` outlive
     // the monitor.
-    IdleMonitor(Readings readings, Defaults& defaults, Clock& clock, TaskPools& pools, QObject* parent = nullptr);
+    IdleMonitor(Readings readings, Defaults& defaults, std::shared_ptr<Clock> clock, TaskPools& pools,
+                QObject* parent = nullptr);
     ~IdleMonitor() override;
 
     bool isIdle() const { return isIdle_; }
@@ -65,7 +66,7 @@ private:
 
     Readings readings_;
     Defaults& defaults_;
-    Clock& clock_;
+    std::shared_ptr<Clock> clock_;
     TaskPools& pools_;
     bool isIdle_ = false;
     bool onBattery_ = false;

@@ -31,7 +31,7 @@ protected:
 
     IdleMonitor& start()
     {
-        monitor = std::make_unique<IdleMonitor>(fakes.readings(), defaults, clock, pools);
+        monitor = std::make_unique<IdleMonitor>(fakes.readings(), defaults, clockOwner, pools);
         quiet();
         return *monitor;
     }
@@ -48,7 +48,8 @@ protected:
 
     QTemporaryDir dir;
     Defaults defaults{dir.filePath(QStringLiteral("Quorvin.conf"))};
-    ManualClock clock;
+    std::shared_ptr<ManualClock> clockOwner = std::make_shared<ManualClock>();
+    ManualClock& clock = *clockOwner;
     TaskPools pools;
     FakeReadings fakes;
     std::unique_ptr<IdleMonitor> monitor;
@@ -75,7 +76,7 @@ TEST_F(IdleMonitorTest, FirstReadingsArriveAtOnceAndThenEvery15Seconds)
     monitor = std::make_unique<IdleMonitor>(
         IdleMonitor::Readings{fakes.userIdle, std::make_shared<SysfsPowerSource>(sys.filePath(QStringLiteral("power_supply"))),
                               std::make_shared<SysfsThermalState>(sys.filePath(QStringLiteral("thermal")))},
-        defaults, clock, pools);
+        defaults, clockOwner, pools);
     quiet();
     IdleMonitor& idle = *monitor;
     EXPECT_TRUE(idle.isIdle());
@@ -192,13 +193,24 @@ TEST_F(IdleMonitorTest, MayRunFullFollowsOverrideModeHeatBatteryAndIdle)
 TEST_F(IdleMonitorTest, DestroyingTheMonitorWithAPollInFlightIsClean)
 {
     for (int round = 0; round < 20; ++round) {
-        monitor = std::make_unique<IdleMonitor>(fakes.readings(), defaults, clock, pools);
+        monitor = std::make_unique<IdleMonitor>(fakes.readings(), defaults, clockOwner, pools);
         if (round % 2)
             QCoreApplication::processEvents();
         monitor.reset();
     }
     ASSERT_TRUE(QTest::qWaitFor([] { return Tasks::allRunning() == 0; }, 5000));
     EXPECT_EQ(clock.sleepers(), 0);
+
+    // A monitor that holds the only reference to its clock: the cancelled sleep still ends on a live clock.
+    std::weak_ptr<ManualClock> onlyOwner;
+    {
+        auto ownClock = std::make_shared<ManualClock>();
+        onlyOwner = ownClock;
+        monitor = std::make_unique<IdleMonitor>(fakes.readings(), defaults, std::move(ownClock), pools);
+    }
+    monitor.reset();
+    ASSERT_TRUE(QTest::qWaitFor([] { return Tasks::allRunning() == 0; }, 5000));
+    EXPECT_TRUE(onlyOwner.expired());
 }
 
 } // namespace
