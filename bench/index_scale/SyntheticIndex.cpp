@@ -209,7 +209,7 @@ void SyntheticIndex::generate(const QString& path, qint64 fileCount)
     std::vector<QString> hashes(size_t(layout.items));
     for (qint64 item = 0; item < layout.items; ++item) {
         const qint64 twinOf = item % 100 == 1 ? item - 1 : item;
-        const qint64 bucket = item % 100;
+        const qint64 bucket = qint64(quint64(item) * 2654435761ULL / 128 % 100); // independent of the source
         const qint64 kind = bucket < 80 ? 0 : bucket < 95 ? 1 : bucket < 98 ? 2 : 3;
         const auto [width, height] = kind == 2 || kind == 3 ? std::pair{0, 0} : dimensions[size_t(twinOf % 4)];
         const bool hasCapture = twinOf % 50 != 7;
@@ -246,13 +246,16 @@ void SyntheticIndex::generate(const QString& path, qint64 fileCount)
         const QString assetID = isAsset ? file.relPath.section(QLatin1Char('/'), -1).replace(QLatin1Char('_'), QLatin1Char('/'))
                                         : QString();
         const qint64 seed = linked ? file.itemIndex : qint64(random.bounded(1 << 30));
+        // The source of an item follows its index modulo 20; its flags follow the rest.
+        const qint64 flagSeed = seed / 20;
         fileInsert
             .bind({file.sourceID, file.relPath, 1000000 + seed % 5000000, now - 86400.0 * double(seed % 3000),
                    linked ? SqlValue(hashes[size_t(file.itemIndex)]) : SqlValue(),
                    linked ? SqlValue(itemIDs[size_t(file.itemIndex)]) : SqlValue(), file.state,
                    file.state == 3 ? SqlValue("unreadable image") : file.state == 4 ? SqlValue("empty file") : SqlValue(),
-                   assetID, isAsset && seed % 20 == 0 ? qint64(0) : qint64(1), isAsset && seed % 25 == 0,
-                   isAsset && seed % 30 == 0 ? qint64(4) : qint64(0), seed % 40 == 0, now - 50.0 * double(seed % 9000)})
+                   assetID, isAsset && flagSeed % 20 == 0 ? qint64(0) : qint64(1), isAsset && flagSeed % 25 == 0,
+                   isAsset && flagSeed % 30 == 0 ? qint64(screenshotSubtype) : qint64(0), flagSeed % 40 == 0,
+                   now - 50.0 * double(seed % 9000)})
             .execute();
     }
 
