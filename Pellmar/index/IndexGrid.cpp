@@ -35,15 +35,42 @@ QList<Item> readItems(Database& database, const SqlClause& query)
     return items;
 }
 
+// From this many rows on, a set is met by walking the items in the grid's order and probing each
+// one; below it, the set is read first. Around this size both ways take about as long.
+constexpr qint64 walkFrom = 10000;
+
+// Whether the statement `rows` yields at least `count` rows; it reads no more than that many.
+bool hasAtLeast(Database& database, const SqlClause& rows, qint64 count)
+{
+    SqlClause query{QStringLiteral("SELECT COUNT(*) FROM (") + rows.text + QStringLiteral(" LIMIT ?)"), rows.values};
+    query.values.push_back(count);
+    Statement statement(database.db(), query.text);
+    statement.bind(query.values);
+    return statement.step() && statement.int64(0) >= count;
+}
+
+PlaceForm placeForm(Database& database, const ViewFilter& filter)
+{
+    const std::optional<SqlClause> place = placeCondition(filter);
+    if (!place)
+        return PlaceForm::listed;
+    SqlClause files{QStringLiteral("SELECT 1 FROM files WHERE "), {}};
+    files.append(*place);
+    return hasAtLeast(database, files, walkFrom) ? PlaceForm::probed : PlaceForm::listed;
+}
+
 } // namespace
 
 QList<Item> Index::items(const QString& searchText, const ViewFilter& filter, SortField sort, bool ascending,
                          qint64 limit)
 {
     SqlClause query{QStringLiteral("SELECT ") + itemColumns() + QStringLiteral(" FROM items WHERE 1 = 1"), {}};
-    if (const std::optional<QString> match = matchQuery(searchText))
-        query.append({searchCondition(), {*match}});
-    query.append(filterClauses(filter));
+    if (const std::optional<QString> match = matchQuery(searchText)) {
+        const bool manyMatches =
+            hasAtLeast(db_, {QStringLiteral("SELECT 1 FROM search WHERE search MATCH ?"), {*match}}, walkFrom);
+        query.append({manyMatches ? searchProbe() : searchCondition(), {*match}});
+    }
+    query.append(gridFilterClauses(filter, placeForm(db_, filter)));
     query.append({QStringLiteral(" ORDER BY ") + orderText(sort, ascending) + QStringLiteral(" LIMIT ?"), {limit}});
     return readItems(db_, query);
 }
@@ -55,7 +82,7 @@ QList<Item> Index::heroItems(const ViewFilter& filter)
     SqlClause query{QStringLiteral("SELECT ") + itemColumns()
                         + QStringLiteral(" FROM items WHERE (preview_ext != '' OR poster_ext != '' OR proxy_ext = 'heic')"),
                     {}};
-    query.append(filterClauses(place));
+    query.append(gridFilterClauses(place, placeForm(db_, place)));
     query.text += QStringLiteral(" ORDER BY captured_at DESC, modified_at DESC LIMIT 6");
     return readItems(db_, query);
 }

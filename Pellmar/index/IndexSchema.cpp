@@ -14,8 +14,6 @@ constexpr qint64 firstKeptVersion = 2;
 // Files below this version may hold Apple Photos items whose larger previews failed for good.
 constexpr qint64 firstVersionWithPhotosPreviews = 4;
 
-const QString everythingWorkspace = QStringLiteral("everything");
-
 // The tables of the first layout that is still upgraded; the version it leaves is 2 so that an
 // interrupted upgrade resumes without dropping anything.
 const QString baseScript = QStringLiteral(R"(CREATE TABLE IF NOT EXISTS sources (
@@ -110,6 +108,19 @@ const QStringList speedIndexes = {
     QStringLiteral("CREATE INDEX IF NOT EXISTS items_waiting ON items(kind) WHERE proxy_ext = '' AND full_error IS NULL"),
     QStringLiteral("CREATE INDEX IF NOT EXISTS files_ready_size ON files(size, item_id, source_id) WHERE state = 2 AND "
                    "(local = 1 OR asset_id != '')"),
+    // Lets the grid sorted by kind, ascending, read the items in its order: newest first within
+    // each kind.
+    QStringLiteral("CREATE INDEX IF NOT EXISTS items_kind_newest ON items(kind, captured_at DESC, modified_at DESC)"),
+    // Lets the grid of a large place look at each item's files in that place from this index alone.
+    QStringLiteral("CREATE INDEX IF NOT EXISTS files_item_place ON files(item_id, source_id, rel_path)"),
+    // Lets the grid find the few photo library files of the Favorites, RAW and Screenshots groups
+    // without reading every file of the source.
+    QStringLiteral("CREATE INDEX IF NOT EXISTS files_photo_flags ON files(source_id, item_id) WHERE favorite = 1 OR "
+                   "raw = 1 OR (subtype & %1) != 0")
+        .arg(screenshotSubtype),
+    // Lets the larger-preview progress probe an item's files for a copy that can be rendered from
+    // without reading the files that cannot.
+    QStringLiteral("CREATE INDEX IF NOT EXISTS files_renderable ON files(item_id) WHERE local = 1 OR asset_id != ''"),
 };
 
 const QString favoritesTable = QStringLiteral(
@@ -222,7 +233,7 @@ bool Index::migrate()
         db_, QStringLiteral("favorites"), QStringLiteral("workspace_id"),
         {QStringLiteral("CREATE TABLE favorites_new (workspace_id TEXT NOT NULL, item_id TEXT NOT NULL, added_at REAL "
                         "NOT NULL, PRIMARY KEY (workspace_id, item_id))"),
-         QStringLiteral("INSERT INTO favorites_new (workspace_id, item_id, added_at) SELECT '") + everythingWorkspace
+         QStringLiteral("INSERT INTO favorites_new (workspace_id, item_id, added_at) SELECT '") + everythingWorkspaceID
              + QStringLiteral("', item_id, added_at FROM favorites"),
          QStringLiteral("DROP TABLE favorites"), QStringLiteral("ALTER TABLE favorites_new RENAME TO favorites")});
 
@@ -239,11 +250,11 @@ bool Index::migrate()
          QStringLiteral("ALTER TABLE workspace_sources_new RENAME TO workspace_sources")});
 
     db_.run(QStringLiteral("UPDATE workspaces SET symbol = 'house' WHERE id = ? AND symbol = 'square.grid.2x2'"),
-            {everythingWorkspace});
+            {everythingWorkspaceID});
     db_.exec(pinsTable);
     db_.run(QStringLiteral("INSERT OR IGNORE INTO workspaces (id, name, symbol, tint, position, created_at) VALUES (?, "
                            "'Everything', 'house', 'accent', 0, ?)"),
-            {everythingWorkspace, QDateTime::currentMSecsSinceEpoch() / 1000.0});
+            {everythingWorkspaceID, QDateTime::currentMSecsSinceEpoch() / 1000.0});
     db_.exec(QStringLiteral("UPDATE sources SET name = 'Apple Photos' WHERE kind = 1 AND name = 'Photos'"));
     db_.exec(QStringLiteral(
         "UPDATE items SET weak_id = lower(filename) || '|' || width || 'x' || height || '|' || CAST(captured_at AS "

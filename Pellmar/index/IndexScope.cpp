@@ -7,9 +7,6 @@
 
 namespace {
 
-constexpr qint64 recentsSeconds = 90 * 24 * 60 * 60;
-constexpr qint64 screenshotSubtype = 4;
-
 SqlClause smartFileCondition(SmartFilter smart)
 {
     switch (smart) {
@@ -103,8 +100,36 @@ SqlClause onlyHereClause(const QString& sourceID, const QString& path)
     return clause;
 }
 
-SqlClause filterClauses(const ViewFilter& filter)
+std::optional<SqlClause> placeCondition(const ViewFilter& filter)
 {
+    if (filter.source) {
+        SqlClause files = folderCondition(*filter.source, filter.path);
+        if (filter.smart)
+            files.append(smartFileCondition(*filter.smart));
+        return files;
+    }
+    if (filter.scope)
+        return scopeClause(*filter.scope);
+    return std::nullopt;
+}
+
+namespace {
+
+// " AND EXISTS (…files of this item WHERE <condition>)": the same items as itemsWithFileWhere, found
+// by looking at each item's own files.
+SqlClause itemHasFileWhere(const SqlClause& filesCondition)
+{
+    SqlClause clause{QStringLiteral(" AND EXISTS (SELECT 1 FROM files INDEXED BY files_item_place WHERE item_id = "
+                                    "items.id AND "),
+                     {}};
+    clause.append(filesCondition);
+    clause.text += u')';
+    return clause;
+}
+
+SqlClause filterClauses(const ViewFilter& filter, PlaceForm form, const QString& loneCopy)
+{
+    const auto place = form == PlaceForm::listed ? itemsWithFileWhere : itemHasFileWhere;
     SqlClause clause;
     if (filter.favoritesWorkspace)
         clause.append({QStringLiteral(" AND (id IN (SELECT item_id FROM favorites WHERE workspace_id = ?) OR id IN "
@@ -113,21 +138,42 @@ SqlClause filterClauses(const ViewFilter& filter)
     if (filter.kind)
         clause.text += QStringLiteral(" AND kind = ") + QString::number(rawValue(*filter.kind));
     if (filter.notBackedUp)
-        clause.text += loneCopyClause();
+        clause.text += loneCopy;
 
-    if (filter.source) {
-        SqlClause files = folderCondition(*filter.source, filter.path);
-        if (filter.smart)
-            files.append(smartFileCondition(*filter.smart));
-        clause.append(itemsWithFileWhere(files));
-        if (filter.smart)
-            clause.append(smartItemCondition(*filter.smart));
-        if (filter.onlyHere)
-            clause.append(onlyHereClause(*filter.source, filter.path));
-    } else if (filter.scope) {
-        clause.append(itemsWithFileWhere(scopeClause(*filter.scope)));
-    }
+    if (const std::optional<SqlClause> files = placeCondition(filter))
+        clause.append(place(*files));
+    if (filter.source && filter.smart)
+        clause.append(smartItemCondition(*filter.smart));
+    if (filter.source && filter.onlyHere)
+        clause.append(onlyHereClause(*filter.source, filter.path));
     return clause;
+}
+
+// The single-copy test of loneCopyClause, made on each item's own files: the smallest and the
+// largest source of its files are one (an item without files has neither), and a twin with a
+// copy elsewhere implies that its weak id is held by more than one item.
+QString loneCopyProbe()
+{
+    const QString loneSource = QStringLiteral("(SELECT MIN(source_id) FROM files WHERE item_id = items.id)");
+    return QStringLiteral(" AND ") + loneSource
+        + QStringLiteral(" = (SELECT MAX(source_id) FROM files WHERE item_id = items.id) AND NOT (") + loneSource
+        + QStringLiteral(" IN (SELECT id FROM sources WHERE kind = 1) AND EXISTS (SELECT 1 FROM files WHERE asset_id != '' "
+                         "AND local = 0)) AND NOT (items.weak_id != '' AND EXISTS (SELECT 1 FROM items AS twin JOIN files "
+                         "AS copy ON copy.item_id = twin.id WHERE twin.weak_id = items.weak_id AND twin.id != items.id AND "
+                         "copy.source_id != ")
+        + loneSource + QStringLiteral("))");
+}
+
+} // namespace
+
+SqlClause filterClauses(const ViewFilter& filter)
+{
+    return filterClauses(filter, PlaceForm::listed, loneCopyClause());
+}
+
+SqlClause gridFilterClauses(const ViewFilter& filter, PlaceForm form)
+{
+    return filterClauses(filter, form, loneCopyProbe());
 }
 
 QString loneCopyClause()
@@ -158,6 +204,14 @@ std::optional<QString> matchQuery(const QString& searchText)
 QString searchCondition()
 {
     return QStringLiteral(" AND id IN (SELECT item_id FROM search WHERE search MATCH ?)");
+}
+
+QString searchProbe()
+{
+    // The unary "+" keeps the matching rows a set to look each row id up in, rather than a list
+    // to walk for every item.
+    return QStringLiteral(" AND EXISTS (SELECT 1 FROM search_content INDEXED BY search_item WHERE c0 = items.id AND +id "
+                          "IN (SELECT rowid FROM search WHERE search MATCH ?))");
 }
 
 QString placeholders(qsizetype count)

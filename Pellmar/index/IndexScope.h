@@ -14,6 +14,11 @@
 #include <algorithm>
 #include <optional>
 
+// Items captured this recently belong to the Recents group of the photo library (90 days).
+inline constexpr qint64 recentsSeconds = 7'776'000;
+// The media-subtype bit of a screenshot in the photo library.
+inline constexpr qint64 screenshotSubtype = 4;
+
 // A piece of SQL text with the values of its "?" parameters, in the order they stand in the text.
 struct SqlClause {
     QString text;
@@ -69,11 +74,24 @@ SqlClause folderCondition(const QString& sourceID, const QString& path);
 // A condition over `files` that holds inside at least one of the keys; "0 = 1" for no keys.
 SqlClause scopeClause(const QStringList& keys);
 
+// The condition over `files` of the view's place: the source or folder with the smart group's
+// file condition, or the scope; nothing when the view has no place.
+std::optional<SqlClause> placeCondition(const ViewFilter& filter);
+
 // " AND id IN (…files WHERE <condition>…)": the items with a file that meets a condition over `files`.
 SqlClause itemsWithFileWhere(const SqlClause& filesCondition);
 
 // The text appended to a query whose WHERE condition is over `items`.
 SqlClause filterClauses(const ViewFilter& filter);
+
+// How a grid query meets the items with a file in the view's place: `listed` reads those items
+// first and sorts them, which suits a small place; `probed` walks the items in the grid's order and
+// looks at each one's files, which suits a large place, since a page fills long before the end.
+enum class PlaceForm { listed, probed };
+
+// The same items as filterClauses, for a query cut to a page: the place in the given form, and
+// the single-copy test made item by item instead of over every file of the index.
+SqlClause gridFilterClauses(const ViewFilter& filter, PlaceForm form);
 
 // The condition of the view's only-here filter on its own, used with a source only.
 SqlClause onlyHereClause(const QString& sourceID, const QString& path);
@@ -86,6 +104,10 @@ std::optional<QString> matchQuery(const QString& searchText);
 
 // " AND id IN (SELECT item_id FROM search WHERE search MATCH ?)".
 QString searchCondition();
+
+// The same condition as searchCondition for a large set of matches: each item's search row is
+// looked up in the matching rows.
+QString searchProbe();
 
 // "?, ?, …" with n question marks (n >= 1).
 QString placeholders(qsizetype count);

@@ -8,11 +8,6 @@
 
 namespace {
 
-// Assets captured this recently belong to the Recents group.
-constexpr qint64 recentsSeconds = 7'776'000; // 90 days
-// The media-subtype bit of a screenshot in the photo library.
-constexpr qint64 screenshotSubtype = 4;
-
 QString parentPath(const QString& path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));

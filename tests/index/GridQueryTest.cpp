@@ -80,6 +80,17 @@ protected:
     {
         return sorted(idsOf(index.items(search, filter, SortField::captured, false, 500)));
     }
+
+    // The items that a condition appended to "SELECT id FROM items WHERE 1 = 1" selects.
+    QStringList itemsWhere(const SqlClause& condition)
+    {
+        Statement rows(db.db(), QStringLiteral("SELECT id FROM items WHERE 1 = 1") + condition.text);
+        rows.bind(condition.values);
+        QStringList ids;
+        while (rows.step())
+            ids.append(rows.text(0));
+        return sorted(ids);
+    }
 };
 
 TEST_F(GridQueryTest, FiltersSelectTheItemsOfTheView)
@@ -124,8 +135,12 @@ TEST_F(GridQueryTest, FiltersSelectTheItemsOfTheView)
          {"a1", "a2", "a3", "a4", "a5", "a6", "a7", "a8", "a9", "tw1"}},
         {"only here needs a source", {.scope = QStringList{"A|y"}, .onlyHere = true}, {"a9", "ab"}},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(grid(c.filter), sorted(c.expected)) << c.name;
+        // The grid reads a small place first and probes a large one item by item: same items.
+        for (const PlaceForm form : {PlaceForm::listed, PlaceForm::probed})
+            EXPECT_EQ(itemsWhere(gridFilterClauses(c.filter, form)), sorted(c.expected)) << c.name;
+    }
 }
 
 TEST_F(GridQueryTest, SearchNeedsEveryWordAsAPrefixOfSomeToken)
@@ -150,8 +165,15 @@ TEST_F(GridQueryTest, SearchNeedsEveryWordAsAPrefixOfSomeToken)
         {"sun", {.source = "B"}, {}},
         {"beach", {.source = "A", .path = "x"}, {"a1"}},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(grid(c.filter, c.search), sorted(c.expected)) << c.search.toStdString();
+        // A few matches are read first, many are probed item by item: same items.
+        for (const QString& condition : {searchCondition(), searchProbe()}) {
+            SqlClause clause{condition, {*matchQuery(c.search)}};
+            clause.append(filterClauses(c.filter));
+            EXPECT_EQ(itemsWhere(clause), sorted(c.expected)) << c.search.toStdString();
+        }
+    }
 
     // Text without words does not narrow the view.
     EXPECT_EQ(grid({}, " -- ,, !"), grid({}));
