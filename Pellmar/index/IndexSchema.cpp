@@ -121,6 +121,8 @@ const QStringList speedIndexes = {
     // Lets the larger-preview progress probe an item's files for a copy that can be rendered from
     // without reading the files that cannot.
     QStringLiteral("CREATE INDEX IF NOT EXISTS files_renderable ON files(item_id) WHERE local = 1 OR asset_id != ''"),
+    // Lets the favorites view find the photo library's favorites without reading every asset row.
+    QStringLiteral("CREATE INDEX IF NOT EXISTS files_photo_favorite ON files(item_id) WHERE asset_id != '' AND favorite = 1"),
 };
 
 const QString favoritesTable = QStringLiteral(

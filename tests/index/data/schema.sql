@@ -16,6 +16,7 @@ CREATE INDEX files_favorite ON files(item_id) WHERE favorite = 1;
 CREATE INDEX files_item ON files(item_id);
 CREATE INDEX files_item_place ON files(item_id, source_id, rel_path);
 CREATE INDEX files_item_source ON files(item_id, source_id);
+CREATE INDEX files_photo_favorite ON files(item_id) WHERE asset_id != '' AND favorite = 1;
 CREATE INDEX files_photo_flags ON files(source_id, item_id) WHERE favorite = 1 OR raw = 1 OR (subtype & 4) != 0;
 CREATE INDEX files_ready_size ON files(size, item_id, source_id) WHERE state = 2 AND (local = 1 OR asset_id != '');
 CREATE INDEX files_renderable ON files(item_id) WHERE local = 1 OR asset_id != '';
