@@ -71,11 +71,12 @@ bool Statement::step()
     return sqlite3_step(handle_) == SQLITE_ROW;
 }
 
-void Statement::execute()
+bool Statement::execute()
 {
     const int result = sqlite3_step(handle_);
     if (result != SQLITE_ROW && result != SQLITE_DONE)
         throw DatabaseError(QString::fromUtf8(sqlite3_errstr(result)));
+    return result == SQLITE_ROW;
 }
 
 QString Statement::text(int column) const

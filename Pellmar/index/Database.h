@@ -83,8 +83,9 @@ public:
 
     // Steps once; true while a row is available. Errors end the read without throwing.
     bool step();
-    // Steps once for a write; throws DatabaseError with SQLite's generic text on failure.
-    void execute();
+    // Steps once for a write, or for a read whose failure must not pass for "no row": true when it
+    // stopped on a row; throws DatabaseError with SQLite's generic text on failure.
+    bool execute();
 
     QString text(int column) const;
     qint64 int64(int column) const;

@@ -141,12 +141,14 @@ const QString foldersTable = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS folders (source_id TEXT NOT NULL REFERENCES sources(id) ON DELETE CASCADE, rel_path "
     "TEXT NOT NULL, parent_path TEXT NOT NULL, mtime REAL NOT NULL, PRIMARY KEY (source_id, rel_path))");
 
-// The first row's first column as an integer; nothing when the statement yields no row.
+// The first row's first column as an integer; nothing when the statement yields no row. A probe
+// that fails throws instead of reading as "no row": a version read as 0 by mistake would have the
+// tables of an index that is fine dropped.
 std::optional<qint64> firstInteger(Database& db, const QString& sql, const SqlValues& values = {})
 {
     Statement statement(db.db(), sql);
     statement.bind(values);
-    if (!statement.step())
+    if (!statement.execute())
         return std::nullopt;
     return statement.int64(0);
 }

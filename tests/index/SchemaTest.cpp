@@ -295,6 +295,33 @@ TEST_F(SchemaTest, FullPathRunsAgainOnAFileThatAlreadyHasItsSteps)
     }
 }
 
+// A version that cannot be read is not version 0: reading it as such would have the tables of a
+// file that is fine dropped as too old to upgrade.
+TEST_F(SchemaTest, VersionThatCannotBeReadStopsTheMigrationAndDropsNothing)
+{
+    {
+        Index index(path);
+        migrate(index);
+        index.database().exec(QStringLiteral("INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0)"));
+    }
+    Index index(path);
+    Database& db = index.database();
+    // Interrupts the first statement stepped, the version probe, and lets every later one run.
+    int calls = 0;
+    sqlite3_progress_handler(
+        db.db(), 1, [](void* context) { return ++*static_cast<int*>(context) == 1 ? 1 : 0; }, &calls);
+
+    try {
+        migrate(index);
+        FAIL() << "no error";
+    } catch (const DatabaseError& error) {
+        EXPECT_EQ(error.description(), QString::fromUtf8(sqlite3_errstr(SQLITE_INTERRUPT)));
+    }
+    sqlite3_progress_handler(db.db(), 0, nullptr, nullptr);
+    EXPECT_EQ(rows(db, QStringLiteral("SELECT id FROM sources")), QStringList{"S"});
+    EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 8);
+}
+
 TEST_F(SchemaTest, FailingStatementThrowsAndLeavesTheUpgradeToBeResumed)
 {
     {
