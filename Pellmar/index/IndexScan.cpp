@@ -314,6 +314,7 @@ qint64 Index::applyChanges(const QList<FileChanges>& changes)
     }
 
     QList<qint64> removedRows;
+    QSet<qint64> removedRowSet;   // a path known to two overlapping folders of the pass goes once
     QList<MoveCandidate> candidates;
     for (const FileChanges& change : changes) {
         QStringList known(change.knownPaths.begin(), change.knownPaths.end());
@@ -322,8 +323,9 @@ qint64 Index::applyChanges(const QList<FileChanges>& changes)
             if (reported.contains(pathKey(change.sourceID, path)) || change.gaps.covers(path))
                 continue;
             removedRow.bind({change.sourceID, path});
-            if (!removedRow.step())
+            if (!removedRow.step() || removedRowSet.contains(removedRow.int64(0)))
                 continue;
+            removedRowSet.insert(removedRow.int64(0));
             removedRows.append(removedRow.int64(0));
             if (removedRow.isNull(3))
                 continue;

@@ -308,6 +308,11 @@ TEST_F(ScanTest, ChangePassRemovesRowsAndTheirLastItemsButKeepsResetOnes)
     // A cloud file evicted from this computer counts in a change pass.
     EXPECT_EQ(index.applyChanges({fileChanges(source, {record("twin2", 1, base, false)}, {})}), 1);
     EXPECT_EQ(integer("SELECT local FROM files WHERE rel_path = 'twin2'"), 0);
+
+    // Two changed folders, one inside the other, both knew the removed file: it goes once.
+    index.syncFiles({onDisk("kept"), onDisk("twin2"), onDisk("a/b/gone")}, source, complete);
+    EXPECT_EQ(index.applyChanges({fileChanges(source, {}, {"a/b/gone"}), fileChanges(source, {}, {"a/b/gone"})}), 1);
+    EXPECT_EQ(sorted(index.filePaths(source, {})), (QStringList{"kept", "twin2"}));
 }
 
 TEST_F(ScanTest, FileStampsComparesWithoutWriting)
