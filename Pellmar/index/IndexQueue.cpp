@@ -324,7 +324,7 @@ void Index::renameFile(qint64 fileID, const QString& newRelativePath)
     QString trimmed = newRelativePath;
     while (trimmed.endsWith(u'/'))
         trimmed.chop(1);
-    const QString name = trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
+    const QString name = lastComponent(trimmed);
     if (name.isEmpty())
         throw DatabaseError(QStringLiteral("cannot rename a file to \"%1\"").arg(newRelativePath));
 
@@ -337,10 +337,7 @@ void Index::renameFile(qint64 fileID, const QString& newRelativePath)
     const std::optional<QString> displacedItem = displaced.step() ? std::optional(displaced.text(0)) : std::nullopt;
 
     db_.run(QStringLiteral("UPDATE OR REPLACE files SET rel_path = ? WHERE id = ?"), {newRelativePath, fileID});
-    db_.run(QStringLiteral("UPDATE items SET filename = ?, weak_id = CASE WHEN captured_at IS NOT NULL AND width > 0 AND "
-                           "height > 0 THEN lower(?) || '|' || width || 'x' || height || '|' || CAST(captured_at AS "
-                           "INTEGER) ELSE '' END WHERE id = (SELECT item_id FROM files WHERE id = ?)"),
-            {name, name, fileID});
+    renameItem(db_, name, QStringLiteral("(SELECT item_id FROM files WHERE id = ?)"), fileID);
     if (displacedItem)
         removeItemIfOrphan(db_, *displacedItem);
 }

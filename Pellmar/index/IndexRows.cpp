@@ -42,6 +42,26 @@ Item itemFromRow(const Statement& row, int firstColumn)
     return item;
 }
 
+QString parentPath(const QString& relativePath)
+{
+    const qsizetype slash = relativePath.lastIndexOf(u'/');
+    return slash < 0 ? QString() : relativePath.left(slash);
+}
+
+QString lastComponent(const QString& relativePath)
+{
+    return relativePath.mid(relativePath.lastIndexOf(u'/') + 1);
+}
+
+void renameItem(Database& db, const QString& filename, const QString& itemCondition, const SqlValue& conditionValue)
+{
+    db.run(QStringLiteral("UPDATE items SET filename = ?, weak_id = CASE WHEN captured_at IS NOT NULL AND width > 0 AND "
+                          "height > 0 THEN lower(?) || '|' || width || 'x' || height || '|' || CAST(captured_at AS "
+                          "INTEGER) ELSE '' END WHERE id = ")
+               + itemCondition,
+           {filename, filename, conditionValue});
+}
+
 void removeItemIfOrphan(Database& db, const QString& itemID)
 {
     db.run(QStringLiteral("DELETE FROM items WHERE id = ? AND NOT EXISTS (SELECT 1 FROM files WHERE item_id = ?)"),

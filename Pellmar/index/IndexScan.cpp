@@ -45,17 +45,6 @@ std::optional<StoredStamp> storedStamp(Statement& probe, const QString& sourceID
     return StoredStamp{probe.int64(0), probe.real(1), probe.boolean(2)};
 }
 
-QString lastComponent(const QString& relativePath)
-{
-    return relativePath.mid(relativePath.lastIndexOf(u'/') + 1);
-}
-
-QString parentPath(const QString& relativePath)
-{
-    const qsizetype slash = relativePath.lastIndexOf(u'/');
-    return slash < 0 ? QString() : relativePath.left(slash);
-}
-
 // The bounds of the paths strictly below a folder: from "p/" up to, not including, "p0"
 // ("0" is the character after "/").
 QString subtreeStart(const QString& folder)
@@ -379,10 +368,7 @@ qint64 Index::applyChanges(const QList<FileChanges>& changes)
             taken.insert(chosen->rowID);
             carryOver.bind({chosen->itemID, chosen->quickHash, newRow}).execute();
             if (chosen->name != name)
-                db_.run(QStringLiteral("UPDATE items SET filename = ?, weak_id = CASE WHEN captured_at IS NOT NULL AND "
-                                       "width > 0 AND height > 0 THEN lower(?) || '|' || width || 'x' || height || "
-                                       "'|' || CAST(captured_at AS INTEGER) ELSE '' END WHERE id = ?"),
-                        {name, name, chosen->itemID});
+                renameItem(db_, name, QStringLiteral("?"), chosen->itemID);
         }
     }
 

@@ -1,4 +1,5 @@
 #include "Pellmar/index/Index.h"
+#include "Pellmar/index/IndexRows.h"
 #include "Pellmar/index/IndexScope.h"
 
 #include <QDateTime>
@@ -7,17 +8,6 @@
 #include <algorithm>
 
 namespace {
-
-QString parentPath(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? QString() : path.left(slash);
-}
-
-QString lastComponent(const QString& path)
-{
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
 
 QString smartGroupLabel(SmartFilter filter)
 {
