@@ -161,7 +161,7 @@ TEST_F(ScanTest, SyncInsertsResetsAndDeletesAndCountsEach)
     identify("c/d", "hd");
     EXPECT_EQ(items(), 2);
 
-    // A photo library asset deleted in the library: the only change is a deletion, and it counts.
+    // A file deleted from the folder: the only change is a deletion, and it counts.
     EXPECT_EQ(index.syncFiles({onDisk("a"), onDisk("b")}, source, complete), 1);
     EXPECT_EQ(sorted(index.filePaths(source, {})), (QStringList{"a", "b"}));
     EXPECT_EQ(items(), 1);
@@ -319,10 +319,13 @@ TEST_F(ScanTest, FileStampsComparesWithoutWriting)
 {
     EXPECT_EQ(index.fileStamps({onDisk("a"), onDisk("b")}, source), (Verification{2, 0, 0, 2}));
     index.syncFiles({onDisk("a"), onDisk("b"), onDisk("c")}, source, complete);
+    identify("b", "hb");
     EXPECT_EQ(index.fileStamps({onDisk("a", 100, base + 1), onDisk("b", 5), onDisk("d")}, source),
               (Verification{3, 1, 1, 1}));
-    EXPECT_EQ(stateOf("b"), 0);
+    // The changed file is neither reset nor resized, and nothing is added or deleted.
+    EXPECT_EQ(stateOf("b"), 2);
     EXPECT_EQ(integer("SELECT size FROM files WHERE rel_path = 'b'"), 100);
+    EXPECT_EQ(sorted(index.filePaths(source, {})), (QStringList{"a", "b", "c"}));
 }
 
 } // namespace
