@@ -104,6 +104,7 @@ public:
     Verification fileStamps(const QList<FileRecord>& records, const QString& sourceID);
 
     // Work queues and item writes
+    // A write of several statements runs in one transaction: one that fails half-way changes nothing.
 
     // Files waiting for quick indexing on the given sources: identified ones first, then by row id.
     QList<Job> pendingFiles(qint64 limit, const QStringList& sourceIDs);

@@ -223,6 +223,7 @@ std::optional<Item> Index::itemByHash(const QString& quickHash)
 
 QString Index::linkItem(qint64 fileID, const QString& quickHash, const Item& item)
 {
+    Transaction transaction(db_);
     // Checked first, so that a wrong id leaves no item behind that nothing names.
     Statement file(db_.db(), QStringLiteral("SELECT item_id FROM files WHERE id = ?"));
     file.bind({fileID});
@@ -252,6 +253,7 @@ QString Index::linkItem(qint64 fileID, const QString& quickHash, const Item& ite
             {fileID, fileID, itemID});
     if (formerItem && *formerItem != itemID)
         removeItemIfOrphan(db_, *formerItem);
+    transaction.commit();
     return itemID;
 }
 
@@ -263,15 +265,18 @@ void Index::updateFileSize(qint64 fileID, qint64 size, bool local)
 
 void Index::dropOrphanItem(const QString& quickHash)
 {
+    Transaction transaction(db_);
     Statement row(db_.db(), QStringLiteral("SELECT id FROM items WHERE quick_hash = ?"));
     row.bind({quickHash});
     if (row.step())
         removeItemIfOrphan(db_, row.text(0));
+    transaction.commit();
 }
 
 void Index::markPreviewed(qint64 fileID, const QString& itemID, const QString& previewExtension,
                           const QString& posterExtension)
 {
+    Transaction transaction(db_);
     if (!previewExtension.isEmpty())
         db_.run(QStringLiteral("UPDATE items SET preview_ext = ? WHERE id = ? AND preview_ext = ''"),
                 {previewExtension, itemID});
@@ -280,6 +285,7 @@ void Index::markPreviewed(qint64 fileID, const QString& itemID, const QString& p
                 {posterExtension, itemID});
     db_.run(QStringLiteral("UPDATE files SET state = 2 WHERE id = ?"), {fileID});
     lowerFullQueueFloor(fileSize(db_, fileID));
+    transaction.commit();
 }
 
 void Index::setProxy(const QString& itemID, const QString& proxyExtension, const QString& posterExtension)
@@ -303,6 +309,7 @@ void Index::setFullError(const QString& itemID, const QString& message)
 
 void Index::setFileState(qint64 fileID, const QString& error, FileState state)
 {
+    Transaction transaction(db_);
     // A file that failed or turned out empty while waiting to be hashed again no longer stands
     // for the item it named before.
     const std::optional<QString> formerItem = itemOfFile(db_, fileID, QStringLiteral(" AND quick_hash IS NULL"));
@@ -311,12 +318,15 @@ void Index::setFileState(qint64 fileID, const QString& error, FileState state)
             {rawValue(state), error, fileID});
     if (formerItem)
         removeItemIfOrphan(db_, *formerItem);
+    transaction.commit();
 }
 
 void Index::setSearchText(const QString& itemID, const QString& text)
 {
+    Transaction transaction(db_);
     removeSearchRow(db_, itemID);
     db_.run(QStringLiteral("INSERT INTO search (item_id, text) VALUES (?, ?)"), {itemID, text});
+    transaction.commit();
 }
 
 void Index::renameFile(qint64 fileID, const QString& newRelativePath)
@@ -328,6 +338,7 @@ void Index::renameFile(qint64 fileID, const QString& newRelativePath)
     if (name.isEmpty())
         throw DatabaseError(QStringLiteral("cannot rename a file to \"%1\"").arg(newRelativePath));
 
+    Transaction transaction(db_);
     // The row of another file of the same source at the new path makes room; its item goes when
     // no other file names it.
     Statement displaced(db_.db(), QStringLiteral("SELECT other.item_id FROM files f JOIN files other ON other.source_id "
@@ -340,6 +351,7 @@ void Index::renameFile(qint64 fileID, const QString& newRelativePath)
     renameItem(db_, name, QStringLiteral("(SELECT item_id FROM files WHERE id = ?)"), fileID);
     if (displacedItem)
         removeItemIfOrphan(db_, *displacedItem);
+    transaction.commit();
 }
 
 void Index::clearAll()
@@ -355,8 +367,10 @@ void Index::clearAll()
 
 void Index::deleteFile(qint64 fileID)
 {
+    Transaction transaction(db_);
     const std::optional<QString> item = itemOfFile(db_, fileID);
     db_.run(QStringLiteral("DELETE FROM files WHERE id = ?"), {fileID});
     if (item)
         removeItemIfOrphan(db_, *item);
+    transaction.commit();
 }

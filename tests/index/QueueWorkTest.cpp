@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include <functional>
+
 namespace {
 
 Item newItem(const QString& id, const QString& hash, MediaKind kind = MediaKind::photo)
@@ -244,6 +246,58 @@ TEST_F(QueueTest, TouchedFileRejoinsItsItemAndChangedContentLetsItGo)
     index.linkItem(fileID("other.jpg"), QStringLiteral("h3"), newItem("OTHER", "h3"));
     index.setFileState(fileID("other.jpg"), QStringLiteral("unreadable"), FileState::failed);
     EXPECT_EQ(itemOf("other.jpg"), QStringLiteral("OTHER"));
+}
+
+// The clean-ups of items left without files look only at the items a write touches, so an item
+// write that fails half-way must leave nothing behind: an item that no file names would stay in
+// the grid for good.
+TEST_F(QueueTest, FailedItemWritesChangeNothing)
+{
+    const QString source = QStringLiteral("A");
+    index.syncFiles({onDisk("a.jpg"), onDisk("b.jpg"), onDisk("new.jpg")}, source, {});
+    for (const char* name : {"a", "b"}) {
+        const QString path = QString::fromLatin1(name) + QStringLiteral(".jpg");
+        const QString item = index.linkItem(fileID(path), QStringLiteral("h") + QLatin1String(name),
+                                            newItem(QString::fromLatin1(name).toUpper(), QStringLiteral("h") + QLatin1String(name)));
+        index.setSearchText(item, path);
+        index.markPreviewed(fileID(path), item, QStringLiteral("jpg"), {});
+    }
+    // "b.jpg" was touched: reset, it still names its item B until it is hashed again.
+    index.syncFiles({onDisk("a.jpg"), onDisk("b.jpg", 2000), onDisk("new.jpg")}, source, {});
+    const auto snapshot = [this] {
+        return QStringList{
+            text("SELECT group_concat(x, ';') FROM (SELECT rel_path || ',' || ifnull(item_id, '') || ',' || "
+                 "ifnull(quick_hash, '') || ',' || state AS x FROM files ORDER BY id)"),
+            text("SELECT group_concat(x, ';') FROM (SELECT id || ',' || filename || ',' || weak_id AS x FROM items ORDER BY id)"),
+            text("SELECT group_concat(item_id, ';') FROM (SELECT item_id FROM search ORDER BY item_id)")}
+            .join(QStringLiteral(" | "))
+            .toStdString();
+    };
+
+    const struct {
+        const char* name;
+        const char* refuse;   // the body of a trigger that makes the write's last statement fail
+        std::function<void()> write;
+    } cases[] = {
+        {"link", "BEFORE UPDATE OF item_id ON files WHEN NEW.item_id = 'NEW'",
+         [&] { index.linkItem(fileID("new.jpg"), QStringLiteral("hn"), newItem("NEW", "hn")); }},
+        {"link drops the former item", "BEFORE DELETE ON items",
+         [&] { index.linkItem(fileID("b.jpg"), QStringLiteral("hx"), newItem("X", "hx")); }},
+        {"delete", "BEFORE DELETE ON items", [&] { index.deleteFile(fileID("a.jpg")); }},
+        {"rename", "BEFORE UPDATE OF filename ON items", [&] { index.renameFile(fileID("a.jpg"), "c.jpg"); }},
+        {"failure of a reset file", "BEFORE DELETE ON items",
+         [&] { index.setFileState(fileID("b.jpg"), QStringLiteral("unreadable"), FileState::failed); }},
+        {"search text", "BEFORE INSERT ON search_content", [&] { index.setSearchText("A", "other words"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string before = snapshot();
+        db.exec(QStringLiteral("CREATE TEMP TRIGGER refuse %1 BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                    .arg(QLatin1String(c.refuse)));
+        EXPECT_THROW(c.write(), DatabaseError);
+        db.exec(QStringLiteral("DROP TRIGGER refuse"));
+        EXPECT_EQ(snapshot(), before);
+    }
 }
 
 TEST_F(QueueTest, PreviewProxyAndErrorWrites)
