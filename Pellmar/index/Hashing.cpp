@@ -107,7 +107,8 @@ QString folderHash(const QString& path, qint64 seed)
     QList<QByteArray> entries;
     if (FTS* tree = fts_open(roots, FTS_PHYSICAL | FTS_NOCHDIR, nullptr)) {
         while (FTSENT* entry = fts_read(tree)) {
-            if (entry->fts_info != FTS_F)
+            // Only what lies below the root: a root that is a file itself has no entries.
+            if (entry->fts_info != FTS_F || entry->fts_level == FTS_ROOTLEVEL)
                 continue;
             const QString entryPath = QFile::decodeName(QByteArray(entry->fts_path, entry->fts_pathlen));
             const QString text = entryPath.mid(root.size()) + QLatin1Char('|')

@@ -86,6 +86,8 @@ TEST(FolderHash, HashesSortedRelativeNamesAndSizes)
     EXPECT_EQ(folderHash(package, 9), sha256Hex(littleEndian(9) + "/a.txt|3/b.txt|0/z/.hidden|2"));
 
     EXPECT_EQ(folderHash(dir.filePath(QStringLiteral("missing")), 9), sha256Hex(littleEndian(9)));
+    // A file is no folder: nothing lies below it.
+    EXPECT_EQ(folderHash(package + QStringLiteral("/a.txt"), 9), sha256Hex(littleEndian(9)));
     EXPECT_NE(folderHash(package, 10), folderHash(package, 9));
 }
 
