@@ -12,33 +12,31 @@ constexpr std::array<const char*, itemColumnCount> itemColumnNames{
 
 } // namespace
 
-QString itemColumns(QStringView tableAlias)
+QString itemColumns()
 {
-    const QString prefix = tableAlias.isEmpty() ? QString() : tableAlias.toString() + u'.';
     QStringList columns;
     for (const char* name : itemColumnNames)
-        columns.append(prefix + QLatin1String(name));
+        columns.append(QLatin1String(name));
     return columns.join(QStringLiteral(", "));
 }
 
-Item itemFromRow(const Statement& row, int firstColumn)
+Item itemFromRow(const Statement& row)
 {
-    const auto column = [firstColumn](int offset) { return firstColumn + offset; };
     Item item;
-    item.id = row.text(column(0));
-    item.quickHash = row.text(column(1));
-    item.kind = mediaKindFromRawValue(row.int64(column(2))).value_or(MediaKind::photo);
-    item.filename = row.text(column(3));
-    item.capturedAt = row.optionalReal(column(4));
-    item.width = row.int64(column(5));
-    item.height = row.int64(column(6));
-    item.duration = row.real(column(7));
-    item.camera = row.text(column(8));
-    item.lens = row.text(column(9));
-    item.previewExtension = row.text(column(10));
-    item.proxyExtension = row.text(column(11));
-    item.posterExtension = row.text(column(12));
-    item.uti = row.text(column(13));
+    item.id = row.text(0);
+    item.quickHash = row.text(1);
+    item.kind = mediaKindFromRawValue(row.int64(2)).value_or(MediaKind::photo);
+    item.filename = row.text(3);
+    item.capturedAt = row.optionalReal(4);
+    item.width = row.int64(5);
+    item.height = row.int64(6);
+    item.duration = row.real(7);
+    item.camera = row.text(8);
+    item.lens = row.text(9);
+    item.previewExtension = row.text(10);
+    item.proxyExtension = row.text(11);
+    item.posterExtension = row.text(12);
+    item.uti = row.text(13);
     return item;
 }
 

@@ -4,18 +4,17 @@
 #include "Pellmar/index/Model.h"
 
 #include <QString>
-#include <QStringView>
 
 // Every query that returns items selects the same fourteen columns in the same order, so that
 // one reader turns any of their rows into an Item.
 inline constexpr int itemColumnCount = 14;
 
-// "id, quick_hash, kind, …, uti"; with an alias, each column is qualified ("i.id, i.quick_hash, …").
-QString itemColumns(QStringView tableAlias = {});
+// "id, quick_hash, kind, …, uti".
+QString itemColumns();
 
-// The Item of the row the statement stands on, read from the item columns that start at
-// `firstColumn`. A kind that names no MediaKind reads as a photo; a NULL capture date as none.
-Item itemFromRow(const Statement& row, int firstColumn = 0);
+// The Item of the row the statement stands on. A kind that names no MediaKind reads as a photo;
+// a NULL capture date as none.
+Item itemFromRow(const Statement& row);
 
 // Relative paths use "/" between components and have none at either end.
 // The path without its last component; "" for a path of one component.
