@@ -59,10 +59,12 @@ std::optional<ExifBlock> findExifBlock(const QByteArray& b)
         p += 2 + length;
     }
     const qint64 length = qint64(readUnsigned(b, p + 2, 2, false));
-    ExifBlock block{p + 10, std::min(p + 2 + length, n), b[p + 10] == 'I'};
-    if (block.end < block.tiff + 8)
+    const qint64 tiff = p + 10;
+    const qint64 end = std::min(p + 2 + length, n);
+    // The byte order is read only once the TIFF header is known to lie inside the bytes.
+    if (end < tiff + 8)
         return std::nullopt;
-    return block;
+    return ExifBlock{tiff, end, b[tiff] == 'I'};
 }
 
 std::optional<qint64> firstDirectory(const ExifBlock& block, const QByteArray& b)

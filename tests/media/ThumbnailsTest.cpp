@@ -190,6 +190,10 @@ TEST(ExifThumbnail, SegmentWalk)
     EXPECT_EQ(exifThumbnail(jpegWithExif(quarteredImage(80, 60), ExifFields{{{"Exif.Image.Model", "X"}}, 1, {}})),
               std::nullopt);
     EXPECT_EQ(exifThumbnail(QByteArray("\xff\xd8\xff", 3)), std::nullopt);
+    // A head that ends right after "Exif" and its two zero bytes, before the TIFF header.
+    const QByteArray cutAfterExif("\xff\xd8\xff\xe1\x00\x10" "Exif\x00\x00", 12);
+    EXPECT_EQ(exifThumbnail(cutAfterExif), std::nullopt);
+    EXPECT_EQ(exifOrientation(cutAfterExif), std::nullopt);
 }
 
 } // namespace
