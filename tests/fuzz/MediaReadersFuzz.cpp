@@ -2,14 +2,15 @@
 // thumbnail and orientation), the TIFF first-directory preview, image metadata (exiv2, libheif),
 // embedded thumbnails (libheif, LibRaw) and container metadata (FFmpeg).
 //
-// Not part of the regular build. With clang and libclang-rt-14-dev installed, from the repository:
-//   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+// Not part of the regular build. With the compiler and runtimes that scripts/setup installs
+// (clang-16, libclang-rt-16-dev, libomp-16-dev), from the repository:
+//   CC=clang-16 CXX=clang++-16 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 //     -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" && ninja -C build-fuzz pellmar_media
-//   clang++ -std=c++20 -fPIC -g -O1 -fsanitize=fuzzer,address,undefined -I. tests/fuzz/MediaReadersFuzz.cpp \
+//   clang++-16 -std=c++20 -fPIC -g -O1 -fsanitize=fuzzer,address,undefined -I. tests/fuzz/MediaReadersFuzz.cpp \
 //     build-fuzz/Pellmar/media/libpellmar_media.a build-fuzz/Pellmar/platform/libpellmar_platform.a \
 //     build-fuzz/Pellmar/index/libpellmar_index.a \
 //     $(pkg-config --cflags --libs Qt6Core Qt6Gui Qt6DBus vips-cpp exiv2 libraw_r libavformat libavcodec \
-//       libavutil libheif sqlite3 libcrypto x11 xscrnsaver gio-2.0 mount libudev | sed 's/-fopenmp/-fopenmp=libgomp/') \
+//       libavutil libheif sqlite3 libcrypto x11 xscrnsaver gio-2.0 mount libudev) \
 //     -o build-fuzz/media-fuzz
 //   mkdir -p build-fuzz/corpus && build-fuzz/media-fuzz -max_total_time=60 -max_len=65536 build-fuzz/corpus
 // Seed the corpus with a few small JPEG, HEIC, TIFF and MP4 files to reach deeper paths sooner.
