@@ -156,12 +156,23 @@ PhotoLibraryError storeFailed(const QString& what)
 }
 
 // Moves one asset's staged folder to its place among the originals. A folder that cannot be moved
-// stays in staging, where the recovery finds it.
-void moveToOriginals(const QString& libraryPath, const QString& stagedAssetFolder)
+// stays in staging, where the recovery finds it. Returns whether it moved.
+bool moveToOriginals(const QString& libraryPath, const QString& stagedAssetFolder)
 {
     const QDir library(libraryPath);
     library.mkpath(originalsName);
-    QDir().rename(stagedAssetFolder, library.filePath(originalsFolder(QFileInfo(stagedAssetFolder).fileName())));
+    return QDir().rename(stagedAssetFolder, library.filePath(originalsFolder(QFileInfo(stagedAssetFolder).fileName())));
+}
+
+// Makes the names of a folder's entries durable, as fsync does for a file's data.
+void syncFolder(const QString& folder)
+{
+    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = descriptor >= 0 && ::fsync(descriptor) == 0;
+    if (descriptor >= 0)
+        ::close(descriptor);
+    if (!synced)
+        throw storeFailed(QStringLiteral("the files"));
 }
 
 void copyFile(const QString& from, const QString& to)
@@ -542,6 +553,7 @@ void PhotosFolderLibrary::apply(const PhotoLibraryChanges& changes)
         if (!QDir().mkpath(assetFolder))
             throw storeFailed(name);
         copyFile(create->filePath, QDir(assetFolder).filePath(name));
+        syncFolder(assetFolder);
 
         const QFileInfo source(create->filePath);
         StagedChange::Copy copy{create->localIdentifier, name,
@@ -555,6 +567,12 @@ void PhotosFolderLibrary::apply(const PhotoLibraryChanges& changes)
             copy.height = pixels.height();
         }
         staged.copies.append(copy);
+    }
+    if (staged.lock) {
+        // The copies' names are on the disk before the commit names the copies.
+        syncFolder(staged.folder);
+        syncFolder(QDir(path_).filePath(stagingName));
+        syncFolder(path_);
     }
     if (changeStageHook_)
         changeStageHook_(ChangeStage::copied);
@@ -620,12 +638,20 @@ void PhotosFolderLibrary::recoverInterruptedChanges(Database& db) const
         const FileLock lock(lockPath, false);
         if (!lock.held())
             continue;   // another process is applying this change
+        bool keptCommitted = false;
         for (const QFileInfo& assetFolder : QDir(change.filePath()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
             const QString prefix = originalsFolder(assetFolder.fileName()) + QLatin1Char('/');
             Statement row(db.db(), QStringLiteral("SELECT 1 FROM resources WHERE substr(file, 1, length(?1)) = ?1"));
             row.bind({prefix});
-            if (row.step())
-                moveToOriginals(path_, assetFolder.filePath());
+            if (row.step() && !moveToOriginals(path_, assetFolder.filePath()))
+                keptCommitted = true;
+        }
+        // A committed copy that cannot be moved now is the asset's only copy: it waits for the next recovery.
+        if (keptCommitted) {
+            qCWarning(logPhotos).noquote()
+                << QStringLiteral("The photo library could not move the files of %1 into place; they stay in %2")
+                       .arg(change.fileName(), change.filePath());
+            continue;
         }
         QDir(change.filePath()).removeRecursively();
         QFile::remove(lockPath);

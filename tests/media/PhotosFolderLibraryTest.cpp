@@ -147,6 +147,39 @@ TEST_F(PhotosFolderLibraryTest, ProcessKilledDuringAnImportLeavesTheWholeAssetOr
     }
 }
 
+// A committed import whose folder cannot be moved into place yet keeps its staged copy, the
+// asset's only one, until a later opening can move it.
+TEST_F(PhotosFolderLibraryTest, CommittedCopyThatCannotMoveIntoPlaceIsKept)
+{
+    {
+        PhotosFolderLibrary library(path);
+        library.setChangeStageHook([](PhotosFolderLibrary::ChangeStage stage) {
+            if (stage == PhotosFolderLibrary::ChangeStage::committed)
+                throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed, QStringLiteral("Stopped after the commit."));
+        });
+        EXPECT_THROW(waitFor(addFilesToPhotos(library, cardFiles(), std::nullopt)), PhotoLibraryError);
+    }
+    ASSERT_EQ(stagedChanges().size(), 1);
+    const QDir change(path + QStringLiteral("/staging/") + stagedChanges().first());
+    const QStringList assetFolders = change.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(assetFolders.size(), 1);
+    // Something already stands where the asset's folder goes.
+    const QString obstacle = path + QStringLiteral("/originals/") + assetFolders.first();
+    ASSERT_TRUE(QDir().mkpath(obstacle + QStringLiteral("/in the way")));
+
+    {
+        PhotosFolderLibrary blocked(path);
+        EXPECT_EQ(blocked.fetchAssets(PhotoAssetFetchOptions{}).size(), 1);
+        EXPECT_EQ(stagedChanges().size(), 1);
+    }
+    ASSERT_TRUE(QDir(obstacle).removeRecursively());
+    PhotosFolderLibrary reopened(path);
+    const QList<PhotoAsset> assets = reopened.fetchAssets(PhotoAssetFetchOptions{});
+    ASSERT_EQ(assets.size(), 1);
+    EXPECT_EQ(dataOf(reopened, assets[0].localIdentifier), bytes);
+    EXPECT_TRUE(stagedChanges().isEmpty());
+}
+
 // Two libraries on one folder stand for two processes: neither undoes the other's change.
 TEST_F(PhotosFolderLibraryTest, TwoWritersAtOnceKeepBothChanges)
 {
