@@ -14,6 +14,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -74,14 +75,15 @@ QImage pictureOf(const AVFrame* frame, AVRational sampleAspect, int maxPixelSize
     const double scale = std::min(1.0, maxPixelSize / std::max(shownWidth, double(frame->height)));
     const QSize size(std::max(1, int(std::lround(shownWidth * scale))), std::max(1, int(std::lround(frame->height * scale))));
     QImage picture(size, QImage::Format_RGB888);
-    SwsContext* scaler = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), size.width(),
-                                        size.height(), AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    const std::unique_ptr<SwsContext, decltype(&sws_freeContext)> scaler(
+        sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), size.width(), size.height(),
+                       AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr),
+        &sws_freeContext);
     if (!scaler || picture.isNull())
         throw DatabaseError(QStringLiteral("no video frame"));
     uint8_t* planes[4] = {picture.bits(), nullptr, nullptr, nullptr};
     int strides[4] = {int(picture.bytesPerLine()), 0, 0, 0};
-    sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
-    sws_freeContext(scaler);
+    sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
     return picture;
 }
 
