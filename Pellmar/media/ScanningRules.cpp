@@ -155,6 +155,13 @@ bool isPackageName(const QString& name)
     return packageExtensions().contains(pathExtension(name).toLower());
 }
 
+bool refusesFolderName(const QString& name, bool homeLevel)
+{
+    return isHiddenName(name) || skippedFolderNames().contains(name)
+        || libraryBundleExtensions().contains(pathExtension(name).toLower())
+        || (homeLevel && !homeSubfolderNames().contains(name));
+}
+
 VolumeIdentity volumeIdentity(const QString& path, const Volumes& volumes)
 {
     const std::optional<MountedVolume> volume = volumes.volumeOf(path);
@@ -192,8 +199,7 @@ bool shouldIndexPath(const QString& relativePath, const Source& source)
         return false;
     QString folder = source.rootPath;
     for (const QString& component : components) {
-        if (isHiddenName(component) || skippedFolderNames().contains(component)
-            || libraryBundleExtensions().contains(pathExtension(component).toLower()))
+        if (refusesFolderName(component))
             return false;
         folder += QLatin1Char('/') + component;
         if (isProjectFolder(folder))

@@ -39,6 +39,10 @@ std::optional<QString> diskFileName(QByteArrayView name, QByteArrayView folderPa
 bool isHiddenName(const QString& name);
 // A folder with this name is a package, listed as one file and never walked.
 bool isPackageName(const QString& name);
+// Whether a folder of this name is passed over without looking inside: a hidden name, one of
+// skippedFolderNames, a photo-library extension, or, directly in the home folder of a source rooted
+// there (`homeLevel`), any name but homeSubfolderNames.
+bool refusesFolderName(const QString& name, bool homeLevel = false);
 
 struct VolumeIdentity {
     QString uuid;

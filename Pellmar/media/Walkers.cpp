@@ -272,13 +272,6 @@ private:
         result_.gaps.unlistedFolders.append(relativePath);
     }
 
-    bool refusesFolder(const QString& name, bool homeLevel) const
-    {
-        return isHiddenName(name) || skippedFolderNames().contains(name)
-            || libraryBundleExtensions().contains(pathExtension(name).toLower())
-            || (homeLevel && !homeSubfolderNames().contains(name));
-    }
-
     static bool holdsProjectMarker(const FolderListing& listing)
     {
         static const QList<QByteArray> markers = [] {
@@ -332,7 +325,7 @@ private:
                     considerFile(entry, listing.nameOf(entry), *name, path, relativePath, homeLevel);
                 continue;
             }
-            if (refusesFolder(*name, homeLevel))
+            if (refusesFolderName(*name, homeLevel))
                 continue;
             const QByteArray folderPath = childPath(path, listing.nameOf(entry));
             const QString folderRelative = childRelativePath(relativePath, *name);

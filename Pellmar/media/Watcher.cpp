@@ -162,9 +162,7 @@ private:
     // Folders the scanning rules would never index are not watched.
     bool admits(const QString& name, int depth) const
     {
-        return !isHiddenName(name) && !skippedFolderNames().contains(name) && !isPackageName(name)
-            && !libraryBundleExtensions().contains(pathExtension(name).toLower())
-            && !(homeRoot_ && depth == 1 && !homeSubfolderNames().contains(name));
+        return !refusesFolderName(name, homeRoot_ && depth == 1) && !isPackageName(name);
     }
 
     QString childPath(const QString& folder, const QString& name) const
