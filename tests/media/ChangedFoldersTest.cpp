@@ -161,6 +161,11 @@ TEST_F(FolderRecordsTest, UnreadableFoldersAreGapsNotDeletions)
     const FolderRecords records = folderRecords(source, QStringLiteral("F"), knownFiles, knownFolders, false);
     EXPECT_EQ(records.gaps.unlistedFolders, QStringList{QStringLiteral("F")});
     EXPECT_TRUE(records.files.isEmpty() && records.knownFilePaths.isEmpty() && records.knownFolderPaths.isEmpty());
+
+    // An unplugged drive: the root is gone, and the records say so rather than that its files went.
+    const Source unplugged = cardSource(tree.path(QStringLiteral("unplugged")), QString(), QString());
+    for (const bool deep : {false, true})
+        EXPECT_TRUE(folderRecords(unplugged, QStringLiteral("F"), knownFiles, knownFolders, deep).gaps.rootVanished) << deep;
 }
 
 TEST(IsDevicePath, ComparesExactPaths)
