@@ -462,8 +462,9 @@ std::optional<QImage> PhotosFolderLibrary::requestImage(const QString& assetIden
         return std::nullopt;
     QImageReader reader(path);
     reader.setAutoTransform(true);
+    // Read at the size asked for, never larger than the photo itself.
     const QSize size = reader.size();
-    if (size.isValid())
+    if (size.isValid() && (size.width() > side || size.height() > side))
         reader.setScaledSize(size.scaled(side, side, Qt::KeepAspectRatio));
     QImage image = reader.read();
     if (image.isNull())
@@ -561,7 +562,11 @@ void PhotosFolderLibrary::apply(const PhotoLibraryChanges& changes)
                                 std::nullopt, 0, 0};
         if (source.lastModified().isValid())
             copy.created = source.lastModified().toMSecsSinceEpoch() / 1000.0;
-        const QSize pixels = QImageReader(create->filePath).size();
+        // The size as the photo is shown: a quarter turn by its orientation swaps the sides.
+        QImageReader reader(create->filePath);
+        QSize pixels = reader.size();
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+            pixels.transpose();
         if (pixels.isValid()) {
             copy.width = pixels.width();
             copy.height = pixels.height();

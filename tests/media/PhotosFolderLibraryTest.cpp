@@ -5,6 +5,7 @@
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/media/PhotosReading.h"
 #include "Pellmar/media/PhotosWriting.h"
+#include "tests/media/MediaFixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -106,6 +107,28 @@ TEST_F(PhotosFolderLibraryTest, RendersImportedImagesAndGivesImportedVideoFiles)
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), bytes);
     EXPECT_FALSE(library.requestImage(assets[1].localIdentifier, PhotoImageDeliveryMode::highQuality, 100));
+}
+
+TEST_F(PhotosFolderLibraryTest, ImportedPhotoHasItsShownSizeAndRendersNoLarger)
+{
+    const QString turned = dir.filePath(QStringLiteral("turned.jpg"));
+    writeBytes(turned, jpegWithExif(quarteredImage(400, 200), ExifFields{{}, 6, {}}));
+    PhotosFolderLibrary library(path);
+    waitFor(addFilesToPhotos(library, {CardFile{turned, 0, 0, MediaKind::photo}}, std::nullopt));
+    const QList<PhotoAsset> assets = library.fetchAssets(PhotoAssetFetchOptions{});
+    ASSERT_EQ(assets.size(), 1);
+    EXPECT_EQ(QSize(int(assets[0].pixelWidth), int(assets[0].pixelHeight)), QSize(200, 400));
+
+    const struct {
+        int side;
+        QSize size;
+    } cases[] = {{100, {50, 100}}, {400, {200, 400}}, {2048, {200, 400}}};
+    for (const auto& c : cases) {
+        const std::optional<QImage> rendered =
+            library.requestImage(assets[0].localIdentifier, PhotoImageDeliveryMode::highQuality, c.side);
+        ASSERT_TRUE(rendered) << c.side;
+        EXPECT_EQ(rendered->size(), c.size) << c.side;
+    }
 }
 
 // A child process imports one file and is killed at a stage of the change; the library, opened
