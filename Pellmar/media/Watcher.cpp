@@ -32,6 +32,10 @@ constexpr int stopCheckMilliseconds = 50;
 constexpr uint32_t folderEvents = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_MOVED_FROM
     | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
 
+// The loop whose thread this is, so that a stop() from its handler knows not to wait for itself
+// without reading the thread object that its owner may still be writing.
+thread_local const void* loopOfThisThread = nullptr;
+
 bool isWatchLimit(int error)
 {
     return error == ENOSPC || error == EMFILE || error == ENFILE || error == ENOMEM;
@@ -63,7 +67,7 @@ public:
         stopping_ = true;
         wake();
         // Called from the handler, the loop ends once the handler returns; waiting would never end.
-        if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id())
+        if (loopOfThisThread != this && thread_.joinable())
             thread_.join();
     }
 
@@ -85,6 +89,7 @@ private:
 
     void run()
     {
+        loopOfThisThread = this;
         // The kernel keeps 15 characters of a thread's name; Qt keeps the whole label.
         ::pthread_setname_np(::pthread_self(), watchThreadName.left(15).toUtf8().constData());
         QThread::currentThread()->setObjectName(watchThreadName);

@@ -221,6 +221,28 @@ TEST_F(WatcherTest, RefusedWatchesAreLoggedOnceAndReportedForRescan)
     EXPECT_GE(collector.waitForPath(tree.path(QStringLiteral("C")), first + 1), 0);
 }
 
+TEST_F(WatcherTest, HandlerMayStopItsOwnWatcher)
+{
+    tree.folder(QStringLiteral("A"));
+    std::atomic<int> deliveries = 0;
+    InotifyWatcher* self = nullptr;
+    InotifyWatcher watcher(dir.path(), [&](const QStringList&, const QList<quint32>&) {
+        ++deliveries;
+        self->stop();
+    }, 10);
+    self = &watcher;
+    waitUntilReady(watcher);
+
+    tree.file(QStringLiteral("A/x.jpg"));
+    const QDeadlineTimer deadline(5000);
+    while (deliveries < 1 && !deadline.hasExpired())
+        QThread::yieldCurrentThread();
+    ASSERT_EQ(deliveries, 1);
+    tree.file(QStringLiteral("A/y.jpg"));
+    watcher.stop();
+    EXPECT_EQ(deliveries, 1);
+}
+
 TEST_F(WatcherTest, NothingIsDeliveredOnceStopReturns)
 {
     tree.folder(QStringLiteral("Flood"));
