@@ -13,7 +13,8 @@ public:
     using QObject::QObject;
 
 Q_SIGNALS:
-    // Delivered on the thread the monitor lives in.
+    // MountTableMonitor emits it on its watching thread: connect with the default connection, which
+    // queues it to the receiver's thread.
     void mountsChanged();
 };
 
