@@ -287,6 +287,20 @@ void PhotosFolderLibrary::requestAuthorization(std::function<void(PhotoAuthoriza
     answered(PhotoAuthorizationStatus::authorized);
 }
 
+bool PhotosFolderLibrary::isReadable() const
+{
+    try {
+        QMutexLocker lock(&mutex_);
+        if (!QFileInfo::exists(QDir(path_).filePath(databaseName)))
+            return !database_ && QFileInfo(QFileInfo(path_).absolutePath()).isDir();
+        Statement row(database(false)->db(), QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM assets LIMIT 1)"));
+        return row.step();
+    } catch (const DatabaseError& error) {
+        logUnreadable(error);
+        return false;
+    }
+}
+
 QList<PhotoCollection> PhotosFolderLibrary::collections(const QString& where, const QStringList& values) const
 {
     QList<PhotoCollection> found;

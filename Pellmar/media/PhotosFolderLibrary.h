@@ -38,6 +38,9 @@ public:
 
     PhotoAuthorizationStatus authorizationStatus() const override;
     void requestAuthorization(std::function<void(PhotoAuthorizationStatus)> answered) override;
+    // A library that does not exist yet is readable (and empty) while the folder it would be made
+    // in is there; one whose database has gone or fails is not.
+    bool isReadable() const override;
     QList<PhotoCollection> fetchTopLevelUserCollections() const override;
     QList<PhotoCollection> fetchCollections(const QString& folderIdentifier) const override;
     QList<PhotoCollection> fetchAlbums(const QStringList& identifiers) const override;

@@ -170,8 +170,10 @@ VolumeIdentity volumeIdentity(const QString& path, const Volumes& volumes)
 
 bool isSourceAvailable(const Source& source, const Volumes& volumes)
 {
-    if (source.kind == SourceKind::photos)
-        return hasPhotosAccess(*sharedPhotoLibrary());
+    if (source.kind == SourceKind::photos) {
+        const std::shared_ptr<PhotoLibrary> library = sharedPhotoLibrary();
+        return hasPhotosAccess(*library) && library->isReadable();
+    }
     if (!isDirectory(source.rootPath))
         return false;
     if (source.volumeUUID.isEmpty())

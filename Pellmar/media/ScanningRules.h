@@ -55,7 +55,8 @@ struct VolumeIdentity {
 VolumeIdentity volumeIdentity(const QString& path, const Volumes& volumes = Volumes::system());
 
 // Whether a source can be read now: a folder source's root is a folder on the volume it was
-// added from (any volume when none was recorded); the photo library when access is granted.
+// added from (any volume when none was recorded); the photo library when access is granted and
+// it can be read.
 bool isSourceAvailable(const Source& source, const Volumes& volumes = Volumes::system());
 
 // Whether a project marker exists directly inside the folder.

@@ -401,8 +401,16 @@ private:
 
 ScanResult scanSource(const Source& source, const QString& relativePath, const ScanOptions& options)
 {
-    if (source.kind == SourceKind::photos)
-        return ScanResult{listPhotosAssets(*sharedPhotoLibrary(), options.progress), {}, {}};
+    if (source.kind == SourceKind::photos) {
+        // A library that cannot be read lists nothing, which is no sign that its assets went: the
+        // result names the source's root as missing then, as for an unplugged drive.
+        const std::shared_ptr<PhotoLibrary> library = sharedPhotoLibrary();
+        ScanResult result;
+        if (library->isReadable())
+            result.files = listPhotosAssets(*library, options.progress);
+        result.gaps.rootVanished = !library->isReadable();
+        return result;
+    }
     FolderWalk walk(source, relativePath, FolderWalk::Mode::files, options);
     if (!walk.begin())
         return walk.finish();

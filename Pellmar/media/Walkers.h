@@ -38,7 +38,8 @@ struct ScanResult {
 };
 
 // The files (and, on request, the folders) of a source or of one folder of it. For the photo
-// library source, its listing; the path, depth and folder request are not used then.
+// library source, its listing, or when the library cannot be read no records and the root named
+// as missing; the path, depth and folder request are not used then.
 ScanResult scanSource(const Source& source, const QString& relativePath, const ScanOptions& options = {});
 
 // The folders of a source or of one subtree of it, without files: the walked folder itself first

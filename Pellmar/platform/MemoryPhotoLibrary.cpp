@@ -66,6 +66,12 @@ void MemoryPhotoLibrary::setAnswerToRequest(PhotoAuthorizationStatus status)
     answerToRequest_ = status;
 }
 
+void MemoryPhotoLibrary::setReadable(bool readable)
+{
+    QMutexLocker lock(&mutex_);
+    readable_ = readable;
+}
+
 void MemoryPhotoLibrary::failNextChange(const PhotoLibraryError& error)
 {
     QMutexLocker lock(&mutex_);
@@ -107,6 +113,12 @@ void MemoryPhotoLibrary::requestAuthorization(std::function<void(PhotoAuthorizat
         status = status_;
     }
     answered(status);
+}
+
+bool MemoryPhotoLibrary::isReadable() const
+{
+    QMutexLocker lock(&mutex_);
+    return readable_;
 }
 
 QList<PhotoCollection> MemoryPhotoLibrary::collectionsIn(const QString& parent) const

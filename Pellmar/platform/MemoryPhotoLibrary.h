@@ -33,6 +33,8 @@ public:
     void setAuthorizationStatus(PhotoAuthorizationStatus status);
     // The status that a request turns an undecided status into (authorized unless set).
     void setAnswerToRequest(PhotoAuthorizationStatus status);
+    // Whether the library answers as readable (true unless set).
+    void setReadable(bool readable);
     // The next change fails with this error and changes nothing.
     void failNextChange(const PhotoLibraryError& error);
     // Data requests for the asset's resources fail with this error.
@@ -45,6 +47,7 @@ public:
 
     PhotoAuthorizationStatus authorizationStatus() const override;
     void requestAuthorization(std::function<void(PhotoAuthorizationStatus)> answered) override;
+    bool isReadable() const override;
     QList<PhotoCollection> fetchTopLevelUserCollections() const override;
     QList<PhotoCollection> fetchCollections(const QString& folderIdentifier) const override;
     QList<PhotoCollection> fetchAlbums(const QStringList& identifiers) const override;
@@ -83,6 +86,7 @@ private:
     mutable QMutex mutex_;
     PhotoAuthorizationStatus status_ = PhotoAuthorizationStatus::authorized;
     PhotoAuthorizationStatus answerToRequest_ = PhotoAuthorizationStatus::authorized;
+    bool readable_ = true;
     std::optional<PhotoLibraryError> nextChangeError_;
     QList<StoredCollection> collections_;   // in the order they were added
     QStringList assetOrder_;

@@ -168,6 +168,9 @@ public:
     virtual PhotoAuthorizationStatus authorizationStatus() const = 0;
     // Asks the user when they have not decided yet; `answered` runs once, on any thread.
     virtual void requestAuthorization(std::function<void(PhotoAuthorizationStatus)> answered) = 0;
+    // Whether what the library holds can be read now. When it cannot (its drive is not there, its
+    // store fails), the fetches answer empty, which says nothing about what it holds.
+    virtual bool isReadable() const = 0;
 
     // The folders and albums at the top of the user's tree, in the library's order.
     virtual QList<PhotoCollection> fetchTopLevelUserCollections() const = 0;

@@ -63,6 +63,30 @@ TEST_F(PhotosFolderLibraryTest, AbsentLibraryReadsAsEmptyAndIsNotCreated)
     EXPECT_FALSE(QFileInfo::exists(path));
 }
 
+// A library on a drive that is not there, or whose database fails, says it cannot be read: its
+// empty answers are no sign that its assets went.
+TEST_F(PhotosFolderLibraryTest, ReadableOnlyWhileItsFolderAndDatabaseAreThere)
+{
+    EXPECT_TRUE(PhotosFolderLibrary(path).isReadable());   // not made yet, in a folder that is there
+    EXPECT_FALSE(PhotosFolderLibrary(dir.filePath(QStringLiteral("unplugged/Photos Library.photoslibrary"))).isReadable());
+
+    PhotosFolderLibrary library(path);
+    waitFor(addFilesToPhotos(library, cardFiles(), std::nullopt));
+    EXPECT_TRUE(library.isReadable());
+    EXPECT_TRUE(PhotosFolderLibrary(path).isReadable());
+
+    const QString away = dir.filePath(QStringLiteral("away"));
+    ASSERT_TRUE(QDir().rename(path, away));
+    EXPECT_FALSE(library.isReadable());   // it was there: gone now
+    ASSERT_TRUE(QDir().rename(away, path));
+    EXPECT_TRUE(library.isReadable());
+
+    const QString damaged = dir.filePath(QStringLiteral("Damaged.photoslibrary"));
+    ASSERT_TRUE(QDir().mkpath(damaged));
+    writeBytes(damaged + QStringLiteral("/library.sqlite"), QByteArray(8192, 'x'));
+    EXPECT_FALSE(PhotosFolderLibrary(damaged).isReadable());
+}
+
 TEST_F(PhotosFolderLibraryTest, FailureBetweenCopyAndCommitLeavesNothing)
 {
     PhotosFolderLibrary library(path);

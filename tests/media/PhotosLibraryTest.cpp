@@ -501,7 +501,19 @@ TEST(PhotosSourceTest, AvailableWithAccessAndScannedAsTheListing)
                                           {false, true, [&](qint64 count) { calls.append(count); }});
     EXPECT_EQ(scanned.files, QList<FileRecord>{record(QStringLiteral("Album/X_1"), QStringLiteral("X/1"), 2)});
     EXPECT_TRUE(scanned.folders.isEmpty());
+    EXPECT_FALSE(scanned.gaps.rootVanished);
     EXPECT_EQ(calls, QList<qint64>{1});
+
+    // A library that cannot be read is offline, and its scan names the root as missing rather than
+    // listing no assets.
+    memory->setAuthorizationStatus(PhotoAuthorizationStatus::authorized);
+    memory->setReadable(false);
+    EXPECT_FALSE(isSourceAvailable(photos));
+    calls.clear();
+    const ScanResult unreadable = scanSource(photos, QString(), {true, false, [&](qint64 count) { calls.append(count); }});
+    EXPECT_TRUE(unreadable.files.isEmpty());
+    EXPECT_TRUE(unreadable.gaps.rootVanished);
+    EXPECT_TRUE(calls.isEmpty());
 }
 
 } // namespace
