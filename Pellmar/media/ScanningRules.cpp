@@ -26,6 +26,17 @@ bool isDirectory(const QString& path)
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+// Playlists name media files but hold no sound or picture; the MIME database files most of them
+// under audio/ or video/.
+bool isPlaylist(const QMimeType& type)
+{
+    static const QSet<QString> playlists{
+        QStringLiteral("audio/x-mpegurl"), QStringLiteral("application/vnd.apple.mpegurl"),
+        QStringLiteral("audio/x-scpls"), QStringLiteral("audio/x-ms-asx"), QStringLiteral("audio/x-iriver-pla"),
+        QStringLiteral("video/vnd.mpegurl")};
+    return playlists.contains(type.name());
+}
+
 std::optional<MediaKind> kindOfMimeType(const QMimeType& type)
 {
     const auto isOf = [&type](QLatin1String prefix) {
@@ -219,6 +230,8 @@ std::optional<MediaKind> mediaKindForExtension(const QString& path)
         return MediaKind::photo;
     static const QMimeDatabase mimeTypes;
     for (const QMimeType& type : mimeTypes.mimeTypesForFileName(QStringLiteral("file.") + extension)) {
+        if (isPlaylist(type))
+            return std::nullopt;
         if (const std::optional<MediaKind> kind = kindOfMimeType(type))
             return kind;
     }

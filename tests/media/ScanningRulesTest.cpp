@@ -135,6 +135,10 @@ TEST(MediaKindForExtension, ByLowerCasedExtension)
         {"/a/b.MTS", MediaKind::video},
         {"/a/b.m4a", MediaKind::audio},
         {"/a/b.mp3", MediaKind::audio},
+        {"/a/list.m3u8", std::nullopt},   // playlists name media and hold none
+        {"/a/LIST.M3U", std::nullopt},
+        {"/a/radio.pls", std::nullopt},
+        {"/a/b.asx", std::nullopt},
         {"/a/b.pdf", std::nullopt},
         {"/a/b.txt", std::nullopt},
         {"/a/README", std::nullopt},
