@@ -14,6 +14,7 @@
 
 #include <latch>
 #include <mutex>
+#include <ostream>
 
 namespace {
 
@@ -322,6 +323,12 @@ struct Breakage {
     const char* error;
     bool gridApplies;
 };
+
+// Names the case in test listings, which would otherwise show the bytes of its pointers.
+void PrintTo(const Breakage& breakage, std::ostream* out)
+{
+    *out << breakage.name;
+}
 
 class SearchFailureTest : public SearchTest, public ::testing::WithParamInterface<Breakage> {};
 
