@@ -35,8 +35,9 @@ public:
 
     static constexpr double idleAfterSeconds = 120.0;
 
-    // Takes the first readings at once and starts polling. `defaults`, `clock` and `pools` outlive
-    // the monitor.
+    // Asks for the first readings at once and starts polling. The readings arrive a moment later,
+    // from a utility thread; until then the three values are false. `defaults`, `clock` and `pools`
+    // outlive the monitor.
     IdleMonitor(Readings readings, Defaults& defaults, std::shared_ptr<Clock> clock, TaskPools& pools,
                 QObject* parent = nullptr);
     ~IdleMonitor() override;
