@@ -83,19 +83,28 @@ QString Item::weakKey() const
         + QString::number(qint64(seconds));
 }
 
+QString homePath()
+{
+    static const QString path = QDir::cleanPath(QDir::homePath());
+    return path;
+}
+
+QString iCloudDrivePath()
+{
+    static const QString path = homePath() + QStringLiteral("/Library/Mobile Documents/com~apple~CloudDocs");
+    return path;
+}
+
 int Source::placeRank() const
 {
-    // Dot and dot-dot components removed, symbolic links left as they are.
-    static const QString home = QDir::cleanPath(QDir::homePath());
-    static const QString iCloudDrive = home + QStringLiteral("/Library/Mobile Documents/com~apple~CloudDocs");
     static const std::array<QString, 3> mountRoots{
         QStringLiteral("/media/"), QStringLiteral("/run/media/"), QStringLiteral("/mnt/")};
 
     if (kind == SourceKind::photos)
         return 2;
-    if (rootPath == home)
+    if (rootPath == homePath())
         return 0;
-    if (rootPath == iCloudDrive)
+    if (rootPath == iCloudDrivePath())
         return 1;
     for (const QString& root : mountRoots) {
         if (rootPath.startsWith(root))

@@ -86,6 +86,11 @@ struct Location {
     bool operator==(const Location&) const = default;
 };
 
+// The user's home folder, "." and ".." removed and symbolic links kept; read once per process.
+QString homePath();
+// Where the cloud drive would live in the home folder.
+QString iCloudDrivePath();
+
 // One indexed root: a row of `sources`.
 struct Source {
     QString id;

@@ -121,18 +121,6 @@ const QSet<QString>& packageExtensions()
     return table;
 }
 
-QString homePath()
-{
-    static const QString path = QDir::cleanPath(QDir::homePath());
-    return path;
-}
-
-QString iCloudDrivePath()
-{
-    static const QString path = homePath() + QStringLiteral("/Library/Mobile Documents/com~apple~CloudDocs");
-    return path;
-}
-
 QString pathExtension(const QString& path)
 {
     const qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;

@@ -26,10 +26,6 @@ const QSet<QString>& libraryBundleExtensions();
 // Extensions of folders that are one document or application (packages), lower case.
 const QSet<QString>& packageExtensions();
 
-// The user's home folder, "." and ".." removed and symbolic links kept; read once per process.
-QString homePath();
-QString iCloudDrivePath();
-
 // The text after the last "." of a path's last component, as written; empty when the name has
 // none or only a leading one (".profile").
 QString pathExtension(const QString& path);

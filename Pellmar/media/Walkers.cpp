@@ -406,9 +406,10 @@ ScanResult scanSource(const Source& source, const QString& relativePath, const S
         // result names the source's root as missing then, as for an unplugged drive.
         const std::shared_ptr<PhotoLibrary> library = sharedPhotoLibrary();
         ScanResult result;
-        if (library->isReadable())
+        const bool readable = library->isReadable();
+        if (readable)
             result.files = listPhotosAssets(*library, options.progress);
-        result.gaps.rootVanished = !library->isReadable();
+        result.gaps.rootVanished = !readable;
         return result;
     }
     FolderWalk walk(source, relativePath, FolderWalk::Mode::files, options);

@@ -113,18 +113,16 @@ const ProbeCommand photosIndexCommand(
         Index& index = probe.index;
         const Source& source = probe.source;
 
-        // A library that cannot be read lists as empty; that must not read as every asset deleted.
-        const QList<FileRecord> records = listPhotosAssets(probe.library);
-        const qint64 known =
-            waitFor(index.run([id = source.id](Index& ix) { return qint64(ix.filePaths(id, {}).size()); }));
-        if (records.isEmpty() && known > 0) {
-            io.out << "the library lists no assets; the " << known << " indexed files are kept\n";
-        } else {
-            const qint64 written = waitFor(index.run([records, id = source.id](Index& ix) {
-                return ix.syncFiles(records, id, {});
-            }));
-            io.out << "listed " << records.size() << " records, rows written " << written << '\n';
-        }
+        // A library that cannot be read lists nothing; that must not read as every asset deleted.
+        Index::WalkGaps gaps;
+        gaps.rootVanished = !probe.library.isReadable();
+        const QList<FileRecord> records = gaps.rootVanished ? QList<FileRecord>() : listPhotosAssets(probe.library);
+        const qint64 written = waitFor(index.run([records, gaps, id = source.id](Index& ix) {
+            return ix.syncFiles(records, id, gaps);
+        }));
+        if (gaps.rootVanished)
+            io.out << "the library cannot be read; its indexed files are kept\n";
+        io.out << "listed " << records.size() << " records, rows written " << written << '\n';
 
         // A file that stays pending after its job (its failure could not be stored) is not taken again.
         QSet<qint64> indexed;
