@@ -4,7 +4,6 @@
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/media/PhotosReading.h"
 
-#include <QDir>
 #include <QFile>
 #include <QMimeDatabase>
 #include <QMimeType>
