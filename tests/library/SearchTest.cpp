@@ -14,6 +14,7 @@
 
 #include <latch>
 #include <mutex>
+#include <optional>
 #include <ostream>
 
 namespace {
@@ -101,7 +102,18 @@ protected:
                    QStringLiteral("S2"), QStringLiteral("dog.jpg"));
         addPicture({.id = QStringLiteral("A1"), .kind = MediaKind::audio, .filename = QStringLiteral("song.mp3")},
                    QStringLiteral("S1"), QStringLiteral("song.mp3"));
+        openLibrary();
+    }
 
+    ~SearchTest() override
+    {
+        library.reset();
+        EXPECT_TRUE(QTest::qWaitFor([] { return Tasks::allRunning() == 0; }, 5000));
+    }
+
+    // A Library on the fixture's index, started up and knowing its sources.
+    void openLibrary()
+    {
         Library::Services services;
         services.supportDirectory = dir.path();
         services.defaults = &defaults;
@@ -112,12 +124,6 @@ protected:
         QSignalSpy started(library.get(), &Library::startupFinished);
         EXPECT_TRUE(started.wait(10000));
         library->setSources(index.sources());
-    }
-
-    ~SearchTest() override
-    {
-        library.reset();
-        EXPECT_TRUE(QTest::qWaitFor([] { return Tasks::allRunning() == 0; }, 5000));
     }
 
     // An item with one file and its search text, as the quick-index worker leaves them.
@@ -313,6 +319,27 @@ TEST_F(SearchTest, ThePanelFollowsTheWorkspaceAndChangesOfTheIndexWhenOnlyTheTex
         EXPECT_EQ(idsOf(library->items()), row.items);
         EXPECT_EQ(library->allCount(), row.allCount);
         EXPECT_EQ(library->summary().photos, row.photos);
+    }
+}
+
+// The Library goes away while a search waits for its grid queries, or for its panel queries after
+// the grid was applied: the search ends without touching it (the address sanitizer build tells).
+TEST_F(SearchTest, ASearchWhoseLibraryIsGoneEndsWithoutTouchingIt)
+{
+    for (const bool gridApplied : {false, true}) {
+        SCOPED_TRACE(gridApplied ? "panel queued" : "grid queued");
+        std::optional<HeldIndex> heldPanel;
+        if (gridApplied)
+            heldPanel.emplace(library->panelIndex());
+        library->setQuery(QStringLiteral("beach"));
+        Tasks::start(library->search());
+        if (gridApplied)
+            ASSERT_TRUE(QTest::qWaitFor([&] { return library->items().size() == 2; }, 5000));
+        // The connections finish their jobs as they close; the search resumes afterwards.
+        heldPanel.reset();
+        library.reset();
+        waitForSearches();
+        openLibrary();
     }
 }
 
