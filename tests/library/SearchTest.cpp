@@ -1,11 +1,13 @@
 #include "FakeReadings.h"
 
 #include "Pellmar/Library.h"
+#include "Pellmar/index/Log.h"
 #include "Pellmar/library/Clock.h"
 #include "Pellmar/library/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
 #include "Pellmar/platform/MountMonitor.h"
 #include "tests/index/IndexFixture.h"
+#include "tests/support/LogCapture.h"
 
 #include <QCoroTask>
 #include <QRegularExpression>
@@ -13,43 +15,10 @@
 #include <QTest>
 
 #include <latch>
-#include <mutex>
 #include <optional>
 #include <ostream>
 
 namespace {
-
-// Collects the lines of the "search" log category while it lives.
-class SearchLog {
-public:
-    SearchLog() { previous = qInstallMessageHandler(&SearchLog::handle); }
-    ~SearchLog()
-    {
-        qInstallMessageHandler(previous);
-        take();
-    }
-
-    QStringList take()
-    {
-        std::lock_guard locker(lock);
-        return std::exchange(lines, {});
-    }
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
-    {
-        if (QLatin1String(context.category) != QLatin1String("com.davrenoskil.quorvin.search")) {
-            previous(type, context, message);
-            return;
-        }
-        std::lock_guard locker(lock);
-        lines.append(message);
-    }
-
-    static inline std::mutex lock;
-    static inline QStringList lines;
-    static inline QtMessageHandler previous = nullptr;
-};
 
 // Keeps an Index's executor busy with a job that waits until released, so that the jobs
 // submitted meanwhile queue behind it.
@@ -154,7 +123,7 @@ TEST_F(SearchTest, OneSearchFillsGridAndPanelAndLogsEachStep)
     library->setSourceFilter(QStringLiteral("S1"));
     library->setPathFilter(QStringLiteral("trip"));
     library->setQuery(QStringLiteral("beach"));
-    SearchLog log;
+    LogCapture log(logSearch());
     search();
     const qint64 gen = library->searchGeneration;
 
@@ -187,7 +156,7 @@ TEST_F(SearchTest, OneSearchFillsGridAndPanelAndLogsEachStep)
 TEST_F(SearchTest, AnOlderSearchThatReturnsLateAppliesNothing)
 {
     QSignalSpy changes(library.get(), &Library::changed);
-    SearchLog log;
+    LogCapture log(logSearch());
     {
         HeldIndex held(library->readIndex());
         library->setQuery(QStringLiteral("beach"));
@@ -214,7 +183,7 @@ TEST_F(SearchTest, TheGridDoesNotWaitForThePanelAndOnlyTheNewestPanelApplies)
 {
     search();
     const LocationSummary everything = library->summary();
-    SearchLog log;
+    LogCapture log(logSearch());
     HeldIndex heldPanel(library->panelIndex());
 
     library->setKindFilter(MediaKind::photo);
@@ -241,7 +210,7 @@ TEST_F(SearchTest, AFilterOnASourceThatIsGoneIsClearedAndAPresentOneKept)
     library->setSourceFilter(QStringLiteral("GONE"));
     library->setPathFilter(QStringLiteral("trip"));
     library->setSmartFilter(SmartFilter::albums);
-    SearchLog log;
+    LogCapture log(logSearch());
     search();
     EXPECT_EQ(library->sourceFilter(), std::nullopt);
     EXPECT_EQ(library->pathFilter(), QString());
@@ -313,7 +282,7 @@ TEST_F(SearchTest, ThePanelFollowsTheWorkspaceAndChangesOfTheIndexWhenOnlyTheTex
     for (const Case& row : cases) {
         SCOPED_TRACE(row.workspaceID.toStdString());
         library->setWorkspaceID(row.workspaceID);
-        SearchLog log;
+        LogCapture log(logSearch());
         search();
         EXPECT_TRUE(log.take().value(0).contains(QStringLiteral(" within ") + row.within + u' '));
         EXPECT_EQ(idsOf(library->items()), row.items);
@@ -367,7 +336,7 @@ TEST_P(SearchFailureTest, KeepsWhatWasAppliedAndShowsTheError)
 
     library->setQuery(QStringLiteral("dog"));
     library->setKindFilter(MediaKind::photo);
-    SearchLog log;
+    LogCapture log(logSearch());
     search();
     const QString error = QString::fromLatin1(GetParam().error);
     EXPECT_EQ(library->lastError(), error);
