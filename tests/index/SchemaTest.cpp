@@ -1,4 +1,6 @@
 #include "Pellmar/index/Index.h"
+#include "Pellmar/index/Log.h"
+#include "tests/support/LogCapture.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -8,40 +10,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <mutex>
 
 namespace {
-
-// Collects the lines logged in the "index" category while it lives.
-class IndexLogCapture {
-public:
-    IndexLogCapture()
-    {
-        std::lock_guard lock(mutex);
-        lines.clear();
-        previous = qInstallMessageHandler(&IndexLogCapture::handle);
-    }
-    ~IndexLogCapture() { qInstallMessageHandler(previous); }
-
-    QStringList take()
-    {
-        std::lock_guard lock(mutex);
-        return std::exchange(lines, {});
-    }
-
-private:
-    static void handle(QtMsgType, const QMessageLogContext& context, const QString& message)
-    {
-        if (QLatin1String(context.category) != QLatin1String("com.davrenoskil.quorvin.index"))
-            return;
-        std::lock_guard lock(mutex);
-        lines.append(message);
-    }
-
-    static inline std::mutex mutex;
-    static inline QStringList lines;
-    QtMessageHandler previous = nullptr;
-};
 
 QStringList schemaOf(Database& db)
 {
@@ -113,7 +83,7 @@ TEST_F(SchemaTest, NewFileGetsTheVersion8SchemaOfTheGoldenFile)
     QFile golden(QStringLiteral(QUORVIN_TEST_DATA "/data/schema.sql"));
     ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
 
-    IndexLogCapture log;
+    LogCapture log(logIndex());
     Index index(path);
     EXPECT_FALSE(migrate(index));
     const QStringList lines = log.take();
@@ -142,7 +112,7 @@ TEST_F(SchemaTest, SecondRunTakesTheFastPathAndWritesNothing)
     // A connection that refuses writes shows that the fast path writes nothing.
     Index reader(path, Index::Access::readOnly);
 
-    IndexLogCapture log;
+    LogCapture log(logIndex());
     EXPECT_FALSE(migrate(reader));
     const QStringList lines = log.take();
     ASSERT_EQ(lines.size(), 1);
@@ -160,7 +130,7 @@ TEST_F(SchemaTest, FastPathAddsASpeedIndexThatAFileAtTheCurrentVersionLacks)
     Database& db = index.database();
     db.exec(QStringLiteral("DROP INDEX search_item"));
 
-    IndexLogCapture log;
+    LogCapture log(logIndex());
     EXPECT_FALSE(migrate(index));
     EXPECT_TRUE(log.take().first().startsWith(QStringLiteral("migrate fast path")));
     EXPECT_EQ(layoutOf(db), newFileLayout());
@@ -172,7 +142,7 @@ TEST_F(SchemaTest, LayoutsOlderThanTheBaseStartEmptyButKeepWorkspacesFavoritesAn
         SCOPED_TRACE(version);
         QFile::remove(path);
         loadFixture(path, QStringLiteral("version1.sql"), version);
-        IndexLogCapture log;
+        LogCapture log(logIndex());
         Index index(path);
         EXPECT_TRUE(migrate(index));
         Database& db = index.database();
@@ -206,7 +176,7 @@ TEST_F(SchemaTest, BaseLayoutsUpgradeInPlaceAndRequeuePhotosPreviewsBelowVersion
         SCOPED_TRACE(test.version);
         QFile::remove(path);
         loadFixture(path, QStringLiteral("version3.sql"), test.version);
-        IndexLogCapture log;
+        LogCapture log(logIndex());
         Index index(path);
         EXPECT_FALSE(migrate(index));
         Database& db = index.database();
@@ -284,7 +254,7 @@ TEST_F(SchemaTest, FullPathRunsAgainOnAFileThatAlreadyHasItsSteps)
         db.exec(damage);
         const qint64 version = integer(db, QStringLiteral("PRAGMA user_version"));
 
-        IndexLogCapture log;
+        LogCapture log(logIndex());
         EXPECT_FALSE(migrate(index));
         EXPECT_TRUE(log.take().first().startsWith(QStringLiteral("migrate full path from version %1:").arg(version)));
         EXPECT_EQ(layoutOf(db), newFileLayout());

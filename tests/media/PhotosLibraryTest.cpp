@@ -10,6 +10,7 @@
 #include "Pellmar/media/PhotosWriting.h"
 #include "Pellmar/media/ScanningRules.h"
 #include "Pellmar/media/Walkers.h"
+#include "tests/support/LogCapture.h"
 #include "Pellmar/platform/MemoryPhotoLibrary.h"
 
 #include <QDir>
@@ -154,22 +155,6 @@ QString outline(const QList<PhotosNode>& nodes)
     }
     return parts.join(QStringLiteral(", "));
 }
-
-// Collects the log lines of one category while it lives.
-class LogCapture {
-public:
-    LogCapture() { previous_ = qInstallMessageHandler(&LogCapture::handle); }
-    ~LogCapture() { qInstallMessageHandler(previous_); }
-    static inline QStringList lines;
-
-private:
-    static void handle(QtMsgType, const QMessageLogContext& context, const QString& message)
-    {
-        if (QLatin1String(context.category) == QLatin1String("com.davrenoskil.quorvin.photos"))
-            lines.append(message);
-    }
-    QtMessageHandler previous_ = nullptr;
-};
 
 class CountingObserver : public PhotoLibraryChangeObserver {
 public:
@@ -320,14 +305,13 @@ TEST_P(PhotosLibraryTest, LogsFolderPathsThatOccurTwice)
     filler->folder(QStringLiteral("F/2"), QStringLiteral("Trips"));
     filler->folder(QStringLiteral("F/3"), QStringLiteral("Work"));
 
-    LogCapture::lines.clear();
-    const LogCapture capture;
+    LogCapture capture(logPhotos());
     const QList<PhotosNode> tree = logDuplicateFolderNames(library());
 
     ASSERT_EQ(tree.size(), 3);
     EXPECT_EQ(tree[0].id, QStringLiteral("F/1"));   // equal names keep the order of the library
     EXPECT_EQ(tree[1].id, QStringLiteral("F/2"));
-    EXPECT_EQ(LogCapture::lines,
+    EXPECT_EQ(capture.take(),
               QStringList{QStringLiteral("Photos has 2 folders named Trips: F/2 type 2 subtype 2 albums 0; "
                                          "F/1 type 2 subtype 2 albums 1")});
 }

@@ -1,6 +1,8 @@
 #include "Pellmar/media/Watcher.h"
 
+#include "Pellmar/index/Log.h"
 #include "tests/media/TestTree.h"
+#include "tests/support/LogCapture.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -184,27 +186,15 @@ TEST_F(WatcherTest, OverflowAndRootRemovalAreFlagged)
     EXPECT_TRUE(removal.flags.at(removal.paths.indexOf(root)) & WatchFlags::rootChanged);
 }
 
-std::mutex watchLogMutex;
-QStringList watchLog;
-
-void collectWatchLog(QtMsgType, const QMessageLogContext& context, const QString& message)
-{
-    if (QLatin1String(context.category) == QLatin1String("com.davrenoskil.quorvin.watch")) {
-        const std::lock_guard lock(watchLogMutex);
-        watchLog.append(message);
-    }
-}
-
 TEST_F(WatcherTest, RefusedWatchesAreLoggedOnceAndReportedForRescan)
 {
     tree.files({QStringLiteral("A/x.jpg"), QStringLiteral("B/y.jpg"), QStringLiteral("C/z.jpg")});
     const QString refusedA = tree.path(QStringLiteral("A"));
     const QString refusedB = tree.path(QStringLiteral("B"));
     const WatchFaultInjection limit([&](const QString& folder) { return folder == refusedA || folder == refusedB ? ENOSPC : 0; });
-    const QtMessageHandler previous = qInstallMessageHandler(collectWatchLog);
+    LogCapture watchLog(logWatch());
     InotifyWatcher watcher(dir.path(), collector.handler(), 100);
     waitUntilReady(watcher);
-    qInstallMessageHandler(previous);
 
     const qsizetype first = collector.waitForPath(refusedA);
     ASSERT_GE(first, 0);
@@ -212,10 +202,8 @@ TEST_F(WatcherTest, RefusedWatchesAreLoggedOnceAndReportedForRescan)
     ASSERT_TRUE(batch.paths.contains(refusedB));
     EXPECT_EQ(batch.flags.at(batch.paths.indexOf(refusedA)), WatchFlags::mustScanSubfolders);
     EXPECT_EQ(batch.flags.at(batch.paths.indexOf(refusedB)), WatchFlags::mustScanSubfolders);
-    {
-        const std::lock_guard lock(watchLogMutex);
-        EXPECT_EQ(watchLog.size(), 1) << watchLog.join(QLatin1Char('\n')).toStdString();
-    }
+    const QStringList watchLines = watchLog.take();
+    EXPECT_EQ(watchLines.size(), 1) << watchLines.join(QLatin1Char('\n')).toStdString();
 
     tree.file(QStringLiteral("C/w.jpg"));
     EXPECT_GE(collector.waitForPath(tree.path(QStringLiteral("C")), first + 1), 0);
