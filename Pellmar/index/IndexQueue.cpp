@@ -133,12 +133,12 @@ SizedJobs readyFilesBySize(Database& db, qint64 limit, const QStringList& source
     return result;
 }
 
-// Changes by any connection to the file, and by this one.
-std::pair<qint64, qint64> changeStamp(Database& db)
+// Changes made by this connection so far.
+qint64 totalChanges(Database& db)
 {
-    Statement version(db.db(), QStringLiteral("PRAGMA data_version"));
     Statement total(db.db(), QStringLiteral("SELECT total_changes()"));
-    return {version.step() ? version.int64(0) : 0, total.step() ? total.int64(0) : 0};
+    total.execute();
+    return total.int64(0);
 }
 
 } // namespace
@@ -162,7 +162,8 @@ QList<FullJob> Index::fullPreviewQueue(qint64 limit, const QStringList& sourceID
         fullQueue_ = FullQueueCursor();
     fullQueue_.sources = sourceIDs;
     constexpr qint64 smallest = std::numeric_limits<qint64>::min();
-    const std::pair<qint64, qint64> stamp = changeStamp(db_);
+    // Changes by any other connection to the file, and by this one.
+    const std::pair<qint64, qint64> stamp{dataVersion(), totalChanges(db_)};
     bool wholeWalk = fullQueue_.floor == smallest;
     SizedJobs found = readyFilesBySize(db_, limit, sourceIDs, fullQueue_.floor);
     // Writes this Index does not follow (of other connections, or clearing previews) may have put
