@@ -1,5 +1,6 @@
 #include "Pellmar/platform/MountMonitor.h"
 
+#include <QFile>
 #include <QtGlobal>
 
 #include <cerrno>
@@ -9,9 +10,9 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-MountTableMonitor::MountTableMonitor(QObject* parent)
+MountTableMonitor::MountTableMonitor(const QString& mountTable, QObject* parent)
     : MountMonitor(parent)
-    , mountInfo_(open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC))
+    , mountInfo_(open(QFile::encodeName(mountTable).constData(), O_RDONLY | O_CLOEXEC))
     , stop_(eventfd(0, EFD_CLOEXEC))
 {
     if (mountInfo_ < 0 || stop_ < 0) {

@@ -18,12 +18,13 @@ Q_SIGNALS:
     void mountsChanged();
 };
 
-// Watches the kernel's mount table of this process ("/proc/self/mountinfo") from a thread of its
-// own, which waits for the table's change events and stops when the monitor is destroyed.
+// Watches a kernel mount table (by default this process's, "/proc/self/mountinfo") from a thread
+// of its own, which waits for the table's change events and stops when the monitor is destroyed.
 class MountTableMonitor final : public MountMonitor {
     Q_OBJECT
 public:
-    explicit MountTableMonitor(QObject* parent = nullptr);
+    explicit MountTableMonitor(const QString& mountTable = QStringLiteral("/proc/self/mountinfo"),
+                               QObject* parent = nullptr);
     ~MountTableMonitor() override;
 
 private:
