@@ -135,6 +135,14 @@ public:
         return file;
     }
 
+    // A pending file whose content an item already has: a second copy.
+    NewFile secondCopy()
+    {
+        NewFile file = newFile();
+        file.item.quickHash = knownHash();
+        return file;
+    }
+
     static QString searchText(const Item& item) { return item.filename + QStringLiteral(" Canon EOS R5 2023 November 14 Tuesday"); }
 
     // Puts the file back to waiting and removes an item that no file names any more.
@@ -208,11 +216,7 @@ void addWritePath(Bench& bench)
     add(QStringLiteral("write/linkItem second copy"), [&](benchmark::State& state) {
         measure(
             state,
-            [&] {
-                NewFile file = bench.newFile();
-                file.item.quickHash = bench.knownHash();
-                return file;
-            },
+            [&] { return bench.secondCopy(); },
             [&](const NewFile& file) { ix.linkItem(file.fileID, file.item.quickHash, file.item); },
             [&](const NewFile& file) { bench.forget(file); });
     });
@@ -265,11 +269,7 @@ void addWritePath(Bench& bench)
     add(QStringLiteral("write/whole file, second copy"), [&, wholePath](benchmark::State& state) {
         measure(
             state,
-            [&] {
-                NewFile file = bench.newFile();
-                file.item.quickHash = bench.knownHash();
-                return file;
-            },
+            [&] { return bench.secondCopy(); },
             wholePath, [&](const NewFile& file) { bench.forget(file); });
     });
     add(
