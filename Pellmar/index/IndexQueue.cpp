@@ -2,7 +2,6 @@
 
 #include "Pellmar/index/IndexRows.h"
 
-#include <QDateTime>
 #include <QSet>
 
 #include <algorithm>
@@ -239,7 +238,7 @@ QString Index::linkItem(qint64 fileID, const QString& quickHash, const Item& ite
                            "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
             {item.id, item.quickHash, rawValue(item.kind), item.filename, item.capturedAt, item.width, item.height,
              item.duration, item.camera, item.lens, item.previewExtension, item.proxyExtension, item.posterExtension,
-             QDateTime::currentMSecsSinceEpoch() / 1000.0, item.weakKey(), item.uti});
+             currentDate(), item.weakKey(), item.uti});
 
     QString itemID = item.id;
     Statement existing(db_.db(), QStringLiteral("SELECT id FROM items WHERE quick_hash = ?"));

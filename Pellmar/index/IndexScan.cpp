@@ -2,7 +2,6 @@
 
 #include "Pellmar/index/IndexRows.h"
 
-#include <QDateTime>
 #include <QHash>
 
 #include <algorithm>
@@ -75,11 +74,6 @@ void deleteFileRows(Database& db, const QList<qint64>& rowIDs)
         deleteRow.bind({row}).execute();
 }
 
-double now()
-{
-    return QDateTime::currentMSecsSinceEpoch() / 1000.0;
-}
-
 const QString probeSql = QStringLiteral("SELECT size, mtime, local FROM files WHERE source_id = ? AND rel_path = ?");
 const QString insertFileSql = QStringLiteral(
     "INSERT INTO files (source_id, rel_path, size, mtime, state, asset_id, local, favorite, subtype, raw, added_at) "
@@ -124,7 +118,7 @@ qint64 Index::syncFiles(const QList<FileRecord>& records, const QString& sourceI
     Statement reset(db_.db(), QStringLiteral("UPDATE files SET size = ?, mtime = ?, quick_hash = NULL, state = 0, error "
                                              "= NULL, asset_id = ?, local = ? WHERE source_id = ? AND rel_path = ?"));
     Statement markNotLocal(db_.db(), markNotLocalSql);
-    const double callTime = now();
+    const double callTime = currentDate();
 
     qint64 count = 0;
     QSet<QString> listed;
@@ -292,7 +286,7 @@ qint64 Index::applyChanges(const QList<FileChanges>& changes)
         db_.db(), QStringLiteral("SELECT id, size, mtime, item_id, quick_hash FROM files WHERE source_id = ? AND rel_path = ?"));
     Statement carryOver(db_.db(), QStringLiteral("UPDATE files SET item_id = ?, quick_hash = ? WHERE id = ?"));
     Statement markNotLocal(db_.db(), markNotLocalSql);
-    const double callTime = now();
+    const double callTime = currentDate();
 
     // A path reported by any listing of the pass is not removed, even when another listing of an
     // overlapping folder missed it.

@@ -2,7 +2,6 @@
 
 #include "Pellmar/index/Log.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QSet>
 
@@ -258,7 +257,7 @@ bool Index::migrate()
     db_.exec(pinsTable);
     db_.run(QStringLiteral("INSERT OR IGNORE INTO workspaces (id, name, symbol, tint, position, created_at) VALUES (?, "
                            "'Everything', 'house', 'accent', 0, ?)"),
-            {everythingWorkspaceID, QDateTime::currentMSecsSinceEpoch() / 1000.0});
+            {everythingWorkspaceID, currentDate()});
     db_.exec(QStringLiteral("UPDATE sources SET name = 'Apple Photos' WHERE kind = 1 AND name = 'Photos'"));
     db_.exec(QStringLiteral(
         "UPDATE items SET weak_id = lower(filename) || '|' || width || 'x' || height || '|' || CAST(captured_at AS "

@@ -1,5 +1,6 @@
 #include "Pellmar/index/Model.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QJsonValue>
 
@@ -81,6 +82,11 @@ QString Item::weakKey() const
         return {};
     return filename.toLower() + u'|' + QString::number(width) + u'x' + QString::number(height) + u'|'
         + QString::number(qint64(seconds));
+}
+
+double currentDate()
+{
+    return QDateTime::currentMSecsSinceEpoch() / 1000.0;
 }
 
 QString homePath()

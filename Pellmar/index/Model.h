@@ -86,6 +86,9 @@ struct Location {
     bool operator==(const Location&) const = default;
 };
 
+// The current date as stored: seconds since 1970, fractions kept.
+double currentDate();
+
 // The user's home folder, "." and ".." removed and symbolic links kept; read once per process.
 QString homePath();
 // Where the cloud drive would live in the home folder.

@@ -2,8 +2,8 @@
 
 #include "Pellmar/index/Database.h"
 #include "Pellmar/index/Log.h"
+#include "Pellmar/index/Model.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -607,7 +607,7 @@ void PhotosFolderLibrary::apply(const PhotoLibraryChanges& changes)
 
 void PhotosFolderLibrary::commit(const PhotoLibraryChanges& changes, const StagedChange& staged)
 {
-    const double now = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    const double now = currentDate();
     try {
         QMutexLocker lock(&mutex_);
         Database& db = *database(true);

@@ -6,7 +6,6 @@
 #include "Pellmar/media/PhotosPreviews.h"
 #include "Pellmar/media/PhotosReading.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QSet>
 #include <QUuid>
@@ -24,7 +23,7 @@ Source photosSource(Index& index, const QString& libraryPath)
     source.id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     source.name = QStringLiteral("Apple Photos");
     source.rootPath = libraryPath;
-    source.addedAt = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    source.addedAt = currentDate();
     source.kind = SourceKind::photos;
     index.saveSource(source);
     return source;

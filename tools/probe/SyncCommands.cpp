@@ -4,7 +4,6 @@
 #include "Pellmar/media/ScanningRules.h"
 #include "Pellmar/media/Walkers.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QUuid>
 
@@ -24,7 +23,7 @@ Source sourceFor(Index& index, const QString& rootPath)
     source.rootPath = rootPath;
     source.volumeUUID = volume.uuid;
     source.volumeName = volume.name;
-    source.addedAt = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    source.addedAt = currentDate();
     index.saveSource(source);
     return source;
 }
