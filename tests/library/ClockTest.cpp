@@ -1,5 +1,5 @@
-#include "Pellmar/library/Clock.h"
-#include "Pellmar/library/Tasks.h"
+#include "Pellmar/library/frame/Clock.h"
+#include "Pellmar/library/frame/Tasks.h"
 
 #include <QCoreApplication>
 #include <QTest>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Pellmar/library/IdleMonitor.h"
+#include "Pellmar/library/engine/IdleMonitor.h"
 
 #include <mutex>
 #include <optional>

@@ -1,9 +1,9 @@
 #include "FakeReadings.h"
 
-#include "Pellmar/Library.h"
+#include "Pellmar/library/Library.h"
 #include "Pellmar/index/Log.h"
-#include "Pellmar/library/Clock.h"
-#include "Pellmar/library/Tasks.h"
+#include "Pellmar/library/frame/Clock.h"
+#include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
 #include "Pellmar/platform/MountMonitor.h"
 #include "tests/index/IndexFixture.h"

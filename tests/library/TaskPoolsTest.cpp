@@ -1,5 +1,5 @@
 #include "Pellmar/index/Database.h"
-#include "Pellmar/library/TaskPools.h"
+#include "Pellmar/library/frame/TaskPools.h"
 
 #include <QCoroFuture>
 #include <QCoroTask>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Pellmar/library/Cancellation.h"
+#include "Pellmar/library/frame/Cancellation.h"
 #include "Pellmar/platform/PowerSource.h"
 #include "Pellmar/platform/ThermalState.h"
 #include "Pellmar/platform/UserIdle.h"

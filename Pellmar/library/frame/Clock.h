@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Pellmar/library/Cancellation.h"
+#include "Pellmar/library/frame/Cancellation.h"
 
 #include <QCoroTask>
 

@@ -2,10 +2,10 @@
 
 #include "Pellmar/index/Index.h"
 #include "Pellmar/index/Model.h"
-#include "Pellmar/library/Cancellation.h"
-#include "Pellmar/library/IdleMonitor.h"
-#include "Pellmar/library/QuickLookSource.h"
-#include "Pellmar/library/TaskPools.h"
+#include "Pellmar/library/frame/Cancellation.h"
+#include "Pellmar/library/engine/IdleMonitor.h"
+#include "Pellmar/library/core/QuickLookSource.h"
+#include "Pellmar/library/frame/TaskPools.h"
 
 #include <QCoroTask>
 #include <QHash>
@@ -90,7 +90,7 @@ struct AppChoices {
 
 // The one object through which every view reads and changes the system. Lives on the GUI thread;
 // every observed property changes there and announces itself with changed(). Its operations
-// live by topic in Pellmar/library/.
+// live by topic in Pellmar/library/core (the user's actions) and Pellmar/library/engine (background work).
 //
 // Coroutines of Library check after every co_await that the Library still exists (a QPointer);
 // the destructor cancels the long-lived tasks, which then end at the next turn of the event loop.

@@ -1,4 +1,4 @@
-#include "Pellmar/Library.h"
+#include "Pellmar/library/Library.h"
 
 QCoro::Task<> Library::statusTicker(CancelToken)
 {

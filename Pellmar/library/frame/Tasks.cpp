@@ -1,4 +1,4 @@
-#include "Pellmar/library/Tasks.h"
+#include "Pellmar/library/frame/Tasks.h"
 
 #include <QtGlobal>
 

@@ -1,8 +1,8 @@
-#include "Pellmar/library/IdleMonitor.h"
+#include "Pellmar/library/engine/IdleMonitor.h"
 
-#include "Pellmar/library/Clock.h"
-#include "Pellmar/library/TaskPools.h"
-#include "Pellmar/library/Tasks.h"
+#include "Pellmar/library/frame/Clock.h"
+#include "Pellmar/library/frame/TaskPools.h"
+#include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
 
 #include <QCoroFuture>

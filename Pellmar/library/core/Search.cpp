@@ -1,8 +1,8 @@
-#include "Pellmar/Library.h"
+#include "Pellmar/library/Library.h"
 
 #include "Pellmar/index/Log.h"
-#include "Pellmar/library/Clock.h"
-#include "Pellmar/library/SearchPanel.h"
+#include "Pellmar/library/frame/Clock.h"
+#include "Pellmar/library/core/SearchPanel.h"
 
 #include <QCoroFuture>
 

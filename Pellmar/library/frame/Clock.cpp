@@ -1,4 +1,4 @@
-#include "Pellmar/library/Clock.h"
+#include "Pellmar/library/frame/Clock.h"
 
 #include <QDateTime>
 #include <QTimer>

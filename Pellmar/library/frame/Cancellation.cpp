@@ -1,4 +1,4 @@
-#include "Pellmar/library/Cancellation.h"
+#include "Pellmar/library/frame/Cancellation.h"
 
 #include <QMetaObject>
 

@@ -1,4 +1,4 @@
-#include "Pellmar/library/TaskPools.h"
+#include "Pellmar/library/frame/TaskPools.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>

@@ -1,4 +1,4 @@
-#include "Pellmar/library/SearchPanel.h"
+#include "Pellmar/library/core/SearchPanel.h"
 
 #include <QElapsedTimer>
 

@@ -1,7 +1,7 @@
-#include "Pellmar/Library.h"
+#include "Pellmar/library/Library.h"
 
 #include "Pellmar/index/Log.h"
-#include "Pellmar/library/Clock.h"
+#include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/platform/Defaults.h"
 
 #include <QCoroFuture>

@@ -1,0 +1,11 @@
+#include "Pellmar/library/Library.h"
+
+QCoro::Task<> Library::walkNewSources()
+{
+    co_return;
+}
+
+QCoro::Task<> Library::rescanAllFiles()
+{
+    co_return;
+}

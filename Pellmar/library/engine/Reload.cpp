@@ -1,0 +1,6 @@
+#include "Pellmar/library/Library.h"
+
+QCoro::Task<> Library::reload()
+{
+    co_return;
+}
