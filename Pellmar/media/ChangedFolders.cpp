@@ -67,7 +67,7 @@ std::optional<RelinkTarget> relinkCandidates(const Source& source, const QList<M
 }
 
 FolderRecords folderRecords(const Source& source, const QString& folder, const QStringList& knownFiles,
-                            const QStringList& knownFolders, bool deep)
+                            const QStringList& knownFolders, bool deep, const StopRequest& stopRequested)
 {
     FolderRecords result;
     const QString prefix = folder.isEmpty() ? QString() : folder + QLatin1Char('/');
@@ -101,13 +101,16 @@ FolderRecords folderRecords(const Source& source, const QString& folder, const Q
 
     ScanOptions oneLevel;
     oneLevel.deep = false;
+    oneLevel.stopRequested = stopRequested;
     ScanResult scan = scanSource(source, folder, oneLevel);
     result.files = std::move(scan.files);
     addGaps(result.gaps, scan.gaps);
     for (const QString& name : *listed) {
         if (!rescan.contains(name))
             continue;
-        ScanResult below = scanSource(source, prefix + name);
+        ScanOptions deepWalk;
+        deepWalk.stopRequested = stopRequested;
+        ScanResult below = scanSource(source, prefix + name, deepWalk);
         result.files += below.files;
         addGaps(result.gaps, below.gaps);
     }
@@ -131,7 +134,7 @@ FolderRecords folderRecords(const Source& source, const QString& folder, const Q
             result.folders.append(FolderRecord{path, contentModificationDate(pathBelow(source.rootPath, path))});
             continue;
         }
-        ScanResult subtree = scanSubtree(source, path);
+        ScanResult subtree = scanSubtree(source, path, stopRequested);
         result.folders += subtree.folders;
         addGaps(result.gaps, subtree.gaps);
     }

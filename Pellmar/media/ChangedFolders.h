@@ -6,6 +6,7 @@
 
 #include "Pellmar/index/Index.h"
 #include "Pellmar/index/Model.h"
+#include "Pellmar/media/Walkers.h"
 #include "Pellmar/platform/Volumes.h"
 
 #include <QList>
@@ -44,8 +45,9 @@ struct FolderRecords {
 // Walks one changed folder ("" for the root) again. `knownFiles` and `knownFolders` are the
 // index's paths under it. Not deep: the folder's own files, and new subfolders in depth; the
 // known files of subfolders that are still there are left alone. Deep: everything below it.
+// A stop request ends the walks at their next folder; what they did not reach is a gap.
 FolderRecords folderRecords(const Source& source, const QString& folder, const QStringList& knownFiles,
-                            const QStringList& knownFolders, bool deep);
+                            const QStringList& knownFolders, bool deep, const StopRequest& stopRequested = {});
 
 // Whether the path is exactly the path of one of the devices.
 bool isDevicePath(const QString& path, const QList<Device>& devices);

@@ -230,6 +230,8 @@ public:
 
     void walkOneLevel()
     {
+        if (stopRequested())
+            return;
         const FolderListing listing = listTarget();
         const bool homeLevel = homeSource_ && baseDepth_ == 0;
         for (const FolderListing::Entry& entry : listing.entries) {
@@ -290,9 +292,21 @@ private:
         return false;
     }
 
+    // Once asked to stop, the walk lists no further folder, and the whole target counts as unseen.
+    bool stopRequested()
+    {
+        if (!result_.stopped && options_.stopRequested && options_.stopRequested()) {
+            result_.stopped = true;
+            noteUnreadable(targetRelative_);
+        }
+        return result_.stopped;
+    }
+
     // Returns whether the folder could be opened.
     bool walkFolder(const QByteArray& path, const QString& relativePath, int depth, bool isTarget)
     {
+        if (stopRequested())
+            return false;
         FolderListing listing;
         if (isTarget) {
             listing = listTarget();
@@ -406,6 +420,11 @@ ScanResult scanSource(const Source& source, const QString& relativePath, const S
         // result names the source's root as missing then, as for an unplugged drive.
         const std::shared_ptr<PhotoLibrary> library = sharedPhotoLibrary();
         ScanResult result;
+        if (options.stopRequested && options.stopRequested()) {
+            result.stopped = true;
+            result.gaps.unlistedFolders.append(QString());
+            return result;
+        }
         const bool readable = library->isReadable();
         if (readable)
             result.files = listPhotosAssets(*library, options.progress);
@@ -422,11 +441,12 @@ ScanResult scanSource(const Source& source, const QString& relativePath, const S
     return walk.finish();
 }
 
-ScanResult scanSubtree(const Source& source, const QString& relativePath)
+ScanResult scanSubtree(const Source& source, const QString& relativePath, const StopRequest& stopRequested)
 {
     if (source.kind == SourceKind::photos)
         return {};
-    const ScanOptions options;
+    ScanOptions options;
+    options.stopRequested = stopRequested;
     FolderWalk walk(source, relativePath, FolderWalk::Mode::foldersOnly, options);
     if (!walk.begin())
         return walk.finish();

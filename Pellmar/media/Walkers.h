@@ -18,6 +18,9 @@
 
 // Takes the number of files found so far. Called on the walking thread; must return at once.
 using ScanProgress = std::function<void(qint64 filesFound)>;
+// Asked on the walking thread before each folder is listed; true stops the walk there. Must return
+// at once (a cancellation token's isCancelled()).
+using StopRequest = std::function<bool()>;
 
 // The date of a file whose modification date cannot be read: 1 January of year 1, UTC.
 inline constexpr double distantPast = -62135769600.0;
@@ -26,15 +29,19 @@ struct ScanOptions {
     bool deep = true;               // the whole subtree; otherwise the folder's direct entries
     bool collectFolders = false;    // also list the folders below the walked one (deep walks)
     ScanProgress progress;          // called every 500 files and once at the end; may be empty
+    StopRequest stopRequested;      // may be empty: the walk then runs to its end
 };
 
 // What one walk saw, and what it could not see: folders it could not list in full (or that hold an
 // entry it could not read), and whether the source's root was gone at the start or at the end of
-// the walk (a drive unplugged or unmounted). The index keeps its rows below those gaps.
+// the walk (a drive unplugged or unmounted). The index keeps its rows below those gaps. A walk
+// that was stopped names the folder it walked as unlisted, so nothing it did not reach is taken
+// for deleted.
 struct ScanResult {
     QList<FileRecord> files;        // in walking order
     QList<FolderRecord> folders;    // in walking order
     Index::WalkGaps gaps;
+    bool stopped = false;           // stopRequested answered true before the walk's end
 };
 
 // The files (and, on request, the folders) of a source or of one folder of it. For the photo
@@ -44,7 +51,7 @@ ScanResult scanSource(const Source& source, const QString& relativePath, const S
 
 // The folders of a source or of one subtree of it, without files: the walked folder itself first
 // (when the relative path is not empty and names a folder), then the admitted folders below it.
-ScanResult scanSubtree(const Source& source, const QString& relativePath);
+ScanResult scanSubtree(const Source& source, const QString& relativePath, const StopRequest& stopRequested = {});
 
 // The names of the folders directly inside a folder that the scanning rules admit, in listing order;
 // empty when the folder is not there, nothing when it is there and cannot be listed in full.

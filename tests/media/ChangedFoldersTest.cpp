@@ -168,6 +168,18 @@ TEST_F(FolderRecordsTest, UnreadableFoldersAreGapsNotDeletions)
         EXPECT_TRUE(folderRecords(unplugged, QStringLiteral("F"), knownFiles, knownFolders, deep).gaps.rootVanished) << deep;
 }
 
+TEST_F(FolderRecordsTest, StoppedRecordsKeepWhatTheyDidNotReach)
+{
+    const FolderRecords records =
+        folderRecords(source, QStringLiteral("F"), knownFiles, knownFolders, true, [] { return true; });
+
+    EXPECT_TRUE(records.files.isEmpty());
+    for (const QString& known : knownFiles)
+        EXPECT_TRUE(records.gaps.covers(known)) << known.toStdString();
+    for (const QString& known : knownFolders)
+        EXPECT_TRUE(records.gaps.covers(known)) << known.toStdString();
+}
+
 TEST(IsDevicePath, ComparesExactPaths)
 {
     const QList<Device> devices{Device{QStringLiteral("/media/anna/CARD"), QStringLiteral("CARD"), 0, 0}};

@@ -482,7 +482,7 @@ TEST(PhotosSourceTest, AvailableWithAccessAndScannedAsTheListing)
     memory->addToAlbum(QStringLiteral("A/1"), {QStringLiteral("X/1")});
     QList<qint64> calls;
     const ScanResult scanned = scanSource(photos, QStringLiteral("Album"),
-                                          {false, true, [&](qint64 count) { calls.append(count); }});
+                                          {.deep = false, .collectFolders = true, .progress = [&](qint64 count) { calls.append(count); }});
     EXPECT_EQ(scanned.files, QList<FileRecord>{record(QStringLiteral("Album/X_1"), QStringLiteral("X/1"), 2)});
     EXPECT_TRUE(scanned.folders.isEmpty());
     EXPECT_FALSE(scanned.gaps.rootVanished);
@@ -494,7 +494,7 @@ TEST(PhotosSourceTest, AvailableWithAccessAndScannedAsTheListing)
     memory->setReadable(false);
     EXPECT_FALSE(isSourceAvailable(photos));
     calls.clear();
-    const ScanResult unreadable = scanSource(photos, QString(), {true, false, [&](qint64 count) { calls.append(count); }});
+    const ScanResult unreadable = scanSource(photos, QString(), {.progress = [&](qint64 count) { calls.append(count); }});
     EXPECT_TRUE(unreadable.files.isEmpty());
     EXPECT_TRUE(unreadable.gaps.rootVanished);
     EXPECT_TRUE(calls.isEmpty());

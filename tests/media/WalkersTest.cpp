@@ -286,6 +286,28 @@ TEST_F(WalkersTest, FoldersThatFailMidWalkAreReportedNotDropped)
     EXPECT_FALSE(result.gaps.rootVanished);
 }
 
+TEST_F(WalkersTest, StoppedWalkEndsAtTheNextFolderAndCountsItsTargetAsUnseen)
+{
+    tree.files({QStringLiteral("a.jpg"), QStringLiteral("one/b.jpg"), QStringLiteral("one/deep/c.jpg"),
+                QStringLiteral("two/d.jpg")});
+    int folderChecks = 0;
+    ScanOptions options = walk(true, true);
+    options.stopRequested = [&] { return ++folderChecks > 2; };   // the root and one folder are listed
+
+    const ScanResult result = scanSource(source, QString(), options);
+
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.gaps.unlistedFolders, QStringList{QString()});
+    EXPECT_EQ(result.files.size(), 2);
+    EXPECT_EQ(folderChecks, 3);   // asked once more, then never again
+
+    // Stopped before it starts: nothing is listed, and a folder's walk covers only that folder.
+    const ScanResult sub = scanSource(source, QStringLiteral("one"), ScanOptions{.stopRequested = [] { return true; }});
+    EXPECT_TRUE(sub.files.isEmpty());
+    EXPECT_EQ(sub.gaps.unlistedFolders, QStringList{QStringLiteral("one")});
+    EXPECT_EQ(scanSubtree(source, QString(), [] { return true; }).gaps.unlistedFolders, QStringList{QString()});
+}
+
 TEST_F(WalkersTest, RootThatGoesAwayMidWalkIsReportedMissing)
 {
     tree.files({QStringLiteral("one/a.jpg"), QStringLiteral("two/b.jpg")});
