@@ -1,0 +1,92 @@
+#include "Pellmar/views/grid/GridCell.h"
+
+#include "Pellmar/views/kit/Formatters.h"
+
+#include <QLocale>
+#include <QMimeDatabase>
+#include <QMimeType>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace grid {
+
+QString durationText(double seconds)
+{
+    if (!std::isfinite(seconds) || seconds < 0)
+        return QStringLiteral("0:00");
+    constexpr double largest = double(std::numeric_limits<qint64>::max());
+    const double rounded = std::round(seconds);
+    const qint64 total = rounded >= largest ? std::numeric_limits<qint64>::max() : qint64(rounded);
+    return QString::asprintf("%lld:%02lld", total / 60, total % 60);
+}
+
+QString typeDescription(const QString& mimeType)
+{
+    const QMimeType type = QMimeDatabase().mimeTypeForName(mimeType);
+    if (!type.isValid() || type.comment().isEmpty())
+        return QStringLiteral("Document");
+    return type.comment();
+}
+
+QString cellCaption(const Item& item, const QList<Location>& locations)
+{
+    switch (item.kind) {
+    case MediaKind::document: {
+        QStringList parts{typeDescription(item.uti)};
+        if (!locations.isEmpty()) {
+            const auto largest = std::max_element(locations.begin(), locations.end(),
+                                                  [](const Location& a, const Location& b) { return a.size < b.size; });
+            parts.append(byteCountText(largest->size));
+        }
+        parts.removeAll(QString());
+        return parts.join(QStringLiteral(", "));
+    }
+    case MediaKind::photo:
+    case MediaKind::video:
+    case MediaKind::audio:
+        break;
+    }
+    if (item.capturedAt)
+        return abbreviatedDateText(*item.capturedAt);
+    switch (item.kind) {
+    case MediaKind::photo:
+        return QStringLiteral("Photo");
+    case MediaKind::video:
+        return QStringLiteral("Video");
+    default:
+        return QStringLiteral("Audio");
+    }
+}
+
+Cell makeCell(const Item& item, const CellInputs& in)
+{
+    static const QList<Location> noLocations;
+    const QList<Location>& locations = in.locations ? *in.locations : noLocations;
+
+    Cell cell;
+    cell.id = item.id;
+    cell.name = item.filename;
+    cell.caption = cellCaption(item, locations);
+    cell.selected = in.selected;
+    if (in.fullscreen && in.selected)
+        cell.content = TileContent::placeholder;
+    else if (item.kind == MediaKind::document && !in.previewPath)
+        cell.content = TileContent::typeIcon;
+    else
+        cell.content = TileContent::picture;
+    if (cell.content == TileContent::picture)
+        cell.picturePath = in.previewPath;
+    if (cell.content == TileContent::typeIcon)
+        cell.mimeType = item.uti;
+    if (in.copies > 1)
+        cell.copiesBadge = QLocale().toString(in.copies) + QStringLiteral(" copies");
+    cell.cloudBadge = !locations.isEmpty()
+        && std::none_of(locations.begin(), locations.end(), [](const Location& l) { return l.local; });
+    if (item.kind == MediaKind::video)
+        cell.durationBadge = durationText(item.duration);
+    return cell;
+}
+
+} // namespace grid
