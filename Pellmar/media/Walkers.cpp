@@ -10,24 +10,15 @@
 #include <plist/plist.h>
 
 #include <cerrno>
-#include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
-#include <fts.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
 constexpr qint64 progressInterval = 500;
 // A placeholder is a small property list; anything larger is not one.
 constexpr qint64 placeholderSizeLimit = 1 << 20;
-
-double secondsOf(const struct timespec& time)
-{
-    return double(time.tv_sec) + double(time.tv_nsec) / 1e9;
-}
 
 QByteArray childPath(const QByteArray& folder, QByteArrayView name)
 {
@@ -45,13 +36,31 @@ QString childRelativePath(const QString& folder, const QString& name)
     return folder.isEmpty() ? name : folder + QLatin1Char('/') + name;
 }
 
-// Size recorded in a cloud placeholder (a binary or XML property list); 0 when it cannot be read.
-qint64 placeholderSize(const QByteArray& path)
+// The contents of a small regular file inside an open folder; nothing when it is not one.
+std::optional<QByteArray> readSmallFileAt(int folder, const char* name, qint64 limit)
 {
-    QFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > placeholderSizeLimit)
+    const int descriptor = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0)
+        return std::nullopt;
+    QFile file;
+    struct stat status {};
+    std::optional<QByteArray> data;
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= limit
+        && file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        data = file.read(limit);
+        return data;
+    }
+    ::close(descriptor);
+    return data;
+}
+
+// Size recorded in a cloud placeholder (a binary or XML property list); 0 when it cannot be read.
+qint64 placeholderSize(int folder, const char* name)
+{
+    const std::optional<QByteArray> contents = readSmallFileAt(folder, name, placeholderSizeLimit);
+    if (!contents)
         return 0;
-    const QByteArray data = file.readAll();
+    const QByteArray& data = *contents;
     plist_t root = nullptr;
     plist_from_memory(data.constData(), uint32_t(data.size()), &root);
     if (!root)
@@ -98,89 +107,48 @@ QString representedName(const QString& placeholderName)
     return placeholderName.mid(1, placeholderName.size() - 1 - int(sizeof(".icloud") - 1));
 }
 
-// One folder opened for listing; its entries are read at once and the folder is closed before the
-// walk goes below it, so a deep tree holds one descriptor at a time.
-struct FolderListing {
-    enum class Kind { regularFile, folder, other };
-    struct Entry {
-        qsizetype nameOffset = 0;   // in names
-        qsizetype nameLength = 0;
-        Kind kind = Kind::other;
-        qint64 size = 0;
-        double modified = distantPast;
-    };
-
-    QByteArrayView nameOf(const Entry& entry) const { return QByteArrayView(names).sliced(entry.nameOffset, entry.nameLength); }
-
-    std::vector<Entry> entries;
-    QByteArray names;    // every entry's name, one after the other, so that a listing costs few allocations
-    double modified = distantPast;   // the folder's own modification date
-    int openError = 0;    // the folder could not be opened
-    bool complete = true; // false when reading it, or an entry's values, failed part way
-};
-
-FolderListing listFolder(const QByteArray& path, bool statFiles, bool followLink)
+// The errno a test injects for opening a folder, or 0.
+int injectedListingError(const QByteArray& path)
 {
-    FolderListing listing;
-    if (ListingFaultInjection::active()) {
-        if (const int error = ListingFaultInjection::errorFor(QFile::decodeName(path))) {
-            listing.openError = error;
-            return listing;
-        }
-    }
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
-    if (fd < 0) {
-        listing.openError = errno;
-        return listing;
-    }
-    DIR* folder = ::fdopendir(fd);
-    if (!folder) {
-        listing.openError = errno;
-        ::close(fd);
-        return listing;
-    }
-    struct stat self {};
-    if (::fstat(fd, &self) == 0)
-        listing.modified = secondsOf(self.st_mtim);
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(folder);
-        if (!entry) {
-            if (errno != 0)
-                listing.complete = false;
-            break;
-        }
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-            continue;
-        FolderListing::Entry item;
-        item.nameOffset = listing.names.size();
-        item.nameLength = qsizetype(std::strlen(name));
-        listing.names.append(name, item.nameLength);
-        const bool needsStat = entry->d_type == DT_UNKNOWN || (statFiles && entry->d_type == DT_REG);
-        if (!needsStat) {
-            item.kind = entry->d_type == DT_DIR ? FolderListing::Kind::folder : FolderListing::Kind::other;
-        } else {
-            struct stat status {};
-            if (::fstatat(fd, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-                // Gone since the listing: nothing to record. Any other failure leaves the folder incomplete.
-                if (errno != ENOENT)
-                    listing.complete = false;
-                continue;
-            }
-            item.kind = S_ISREG(status.st_mode) ? FolderListing::Kind::regularFile
-                : S_ISDIR(status.st_mode)       ? FolderListing::Kind::folder
-                                                : FolderListing::Kind::other;
-            item.size = qint64(status.st_size);
-            item.modified = secondsOf(status.st_mtim);
-        }
-        listing.entries.push_back(std::move(item));
-    }
-    ::closedir(folder);
-    return listing;
+    return ListingFaultInjection::active() ? ListingFaultInjection::errorFor(QFile::decodeName(path)) : 0;
 }
 
-// One walk of a folder source.
+// Opens a folder below a source's root, one component at a time, each relative to the one before, so
+// that the path's length does not matter. Links in the relative path are followed, as a path's are.
+int openBelowRoot(FolderChain& chain, const QString& root, const QStringList& components)
+{
+    if (const int error = chain.start(AT_FDCWD, QFile::encodeName(root).constData(), true))
+        return error;
+    for (const QString& component : components) {
+        if (const int error = chain.descend(QFile::encodeName(component).constData(), true))
+            return error;
+    }
+    return 0;
+}
+
+QStringList soundComponents(const QString& relativePath, bool& sound)
+{
+    const QStringList components = relativePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    sound = true;
+    for (const QString& component : components)
+        sound = sound && component != QLatin1String(".") && component != QLatin1String("..");
+    return components;
+}
+
+// Whether a folder inside an open folder holds one of the files that mark a software project.
+bool holdsProjectMarkerAt(int folder, QByteArrayView name)
+{
+    for (const QString& marker : projectMarkers()) {
+        const QByteArray path = name.toByteArray() + '/' + marker.toUtf8();
+        struct stat status {};
+        if (::fstatat(folder, path.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0)
+            return true;
+    }
+    return false;
+}
+
+// One walk of a folder source. Every folder is opened relative to its parent's descriptor, so that
+// the depth of a tree and the length of its paths are limited only by the scanning rules.
 class FolderWalk {
 public:
     enum class Mode { files, foldersOnly };
@@ -191,11 +159,9 @@ public:
     {
         root_ = QDir::cleanPath(source.rootPath);
         homeSource_ = root_ == homePath();
-        const QStringList components = relativePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-        for (const QString& component : components)
-            pathIsSound_ = pathIsSound_ && component != QLatin1String(".") && component != QLatin1String("..");
-        targetRelative_ = components.join(QLatin1Char('/'));
-        baseDepth_ = int(components.size());
+        components_ = soundComponents(relativePath, pathIsSound_);
+        targetRelative_ = components_.join(QLatin1Char('/'));
+        baseDepth_ = int(components_.size());
         const QString target = targetRelative_.isEmpty() ? root_ : childRelativePath(root_, targetRelative_);
         target_ = QFile::encodeName(target == QLatin1String("//") ? QStringLiteral("/") : target);
     }
@@ -217,32 +183,40 @@ public:
         return std::move(result_);
     }
 
-    const QString& targetRelative() const { return targetRelative_; }
-    const QByteArray& target() const { return target_; }
-    ScanResult& result() { return result_; }
-
-    void walkDeep()
+    // Walks the whole subtree; recordTarget lists the target folder itself first among the folders.
+    void walkDeep(bool recordTarget = false)
     {
-        // A target that cannot be opened at all gives no records and no progress.
-        if (walkFolder(target_, targetRelative_, baseDepth_, true))
-            reportProgressAtEnd();
+        if (stopRequested())
+            return;
+        FolderChain chain;
+        FolderListing listing;
+        if (!openTarget(chain, listing))
+            return;   // a target that cannot be opened at all gives no records and no progress
+        if (recordTarget && !targetRelative_.isEmpty())
+            result_.folders.append(FolderRecord{targetRelative_, secondsOf(chain.status().st_mtim)});
+        walkEntries(chain, listing, target_, targetRelative_, baseDepth_);
+        reportProgressAtEnd();
     }
 
     void walkOneLevel()
     {
         if (stopRequested())
             return;
-        const FolderListing listing = listTarget();
-        const bool homeLevel = homeSource_ && baseDepth_ == 0;
-        for (const FolderListing::Entry& entry : listing.entries) {
-            const std::optional<QString> name = diskFileName(listing.nameOf(entry), target_);
-            if (!name)
-                continue;
-            if (entry.kind != FolderListing::Kind::folder) {
-                considerFile(entry, listing.nameOf(entry), *name, target_, targetRelative_, homeLevel);
-            } else if (isPackageName(*name) && !isHiddenName(*name) && !homeLevel
-                       && !libraryBundleExtensions().contains(pathExtension(*name).toLower())) {
-                addPackage(childPath(target_, listing.nameOf(entry)), childRelativePath(targetRelative_, *name));
+        FolderChain chain;
+        FolderListing listing;
+        if (openTarget(chain, listing)) {
+            const bool homeLevel = homeSource_ && baseDepth_ == 0;
+            for (const FolderListing::Entry& entry : listing.entries) {
+                const QByteArrayView nativeName = listing.nameOf(entry);
+                const std::optional<QString> name = diskFileName(nativeName, target_);
+                if (!name)
+                    continue;
+                if (entry.kind != FolderListing::Kind::folder) {
+                    considerFile(chain.descriptor(), entry, nativeName, *name, targetRelative_, homeLevel);
+                } else if (isPackageName(*name) && !isHiddenName(*name) && !homeLevel
+                           && !libraryBundleExtensions().contains(pathExtension(*name).toLower())) {
+                    addPackage(chain.descriptor(), nativeName, childRelativePath(targetRelative_, *name));
+                }
             }
         }
         reportProgressAtEnd();
@@ -258,15 +232,22 @@ private:
         return true;
     }
 
-    FolderListing listTarget()
+    // Opens and lists the walk's target. A target that is gone while its root is there was deleted;
+    // anything else that keeps it from being listed in full is a gap.
+    bool openTarget(FolderChain& chain, FolderListing& listing)
     {
-        FolderListing listing = listFolder(target_, mode_ == Mode::files, true);
-        // A target that is gone while its root is there was deleted; anything else is a failure.
-        if (listing.openError != 0 && listing.openError != ENOENT && listing.openError != ENOTDIR)
+        int error = injectedListingError(target_);
+        if (error == 0)
+            error = openBelowRoot(chain, root_, components_);
+        if (error != 0) {
+            if (error != ENOENT && error != ENOTDIR)
+                noteUnreadable(targetRelative_);
+            return false;
+        }
+        listing = listFolder(chain.descriptor(), mode_ == Mode::files);
+        if (!listing.complete)
             noteUnreadable(targetRelative_);
-        else if (!listing.complete)
-            noteUnreadable(targetRelative_);
-        return listing;
+        return true;
     }
 
     void noteUnreadable(const QString& relativePath)
@@ -302,59 +283,65 @@ private:
         return result_.stopped;
     }
 
-    // Returns whether the folder could be opened.
-    bool walkFolder(const QByteArray& path, const QString& relativePath, int depth, bool isTarget)
+    // Walks the folder the chain has just descended into (never the target). Returns false when the
+    // walk cannot go back to the parent, which leaves the rest of the parent unlisted.
+    bool walkFolder(FolderChain& chain, const QByteArray& path, const QString& relativePath, int depth)
     {
-        if (stopRequested())
-            return false;
-        FolderListing listing;
-        if (isTarget) {
-            listing = listTarget();
-            if (listing.openError != 0)
-                return false;
-        } else {
-            listing = listFolder(path, mode_ == Mode::files, false);
-            // A folder listed by its parent that cannot be opened now: unplugged, failing or
-            // removed meanwhile. Its rows are kept until a walk sees it gone from its parent.
-            if (listing.openError != 0) {
-                noteUnreadable(relativePath);
-                return false;
-            }
-            if (holdsProjectMarker(listing))
-                return true;
+        const FolderListing listing = listFolder(chain.descriptor(), mode_ == Mode::files);
+        if (!holdsProjectMarker(listing)) {
             if (!listing.complete)
                 noteUnreadable(relativePath);
             if (options_.collectFolders || mode_ == Mode::foldersOnly)
                 result_.folders.append(FolderRecord{relativePath, listing.modified});
+            walkEntries(chain, listing, path, relativePath, depth);
         }
+        return chain.ascend();
+    }
 
+    void walkEntries(FolderChain& chain, const FolderListing& listing, const QByteArray& path, const QString& relativePath, int depth)
+    {
         const int childDepth = depth + 1;
         const bool homeLevel = homeSource_ && childDepth == 1;
         for (const FolderListing::Entry& entry : listing.entries) {
-            const std::optional<QString> name = diskFileName(listing.nameOf(entry), path);
+            const QByteArrayView nativeName = listing.nameOf(entry);
+            const std::optional<QString> name = diskFileName(nativeName, path);
             if (!name)
                 continue;
             if (entry.kind != FolderListing::Kind::folder) {
                 if (mode_ == Mode::files)
-                    considerFile(entry, listing.nameOf(entry), *name, path, relativePath, homeLevel);
+                    considerFile(chain.descriptor(), entry, nativeName, *name, relativePath, homeLevel);
                 continue;
             }
             if (refusesFolderName(*name, homeLevel))
                 continue;
-            const QByteArray folderPath = childPath(path, listing.nameOf(entry));
             const QString folderRelative = childRelativePath(relativePath, *name);
             if (isPackageName(*name)) {
-                if (mode_ == Mode::files && !homeLevel && !isProjectFolder(QFile::decodeName(folderPath)))
-                    addPackage(folderPath, folderRelative);
+                if (mode_ == Mode::files && !homeLevel && !holdsProjectMarkerAt(chain.descriptor(), nativeName))
+                    addPackage(chain.descriptor(), nativeName, folderRelative);
                 continue;
             }
-            walkFolder(folderPath, folderRelative, childDepth, false);
+            // A folder listed by its parent that cannot be opened now: unplugged, failing or removed
+            // meanwhile. Its rows are kept until a walk sees it gone from its parent.
+            if (stopRequested())
+                continue;   // the files of a folder already listed are still recorded
+            const QByteArray folderPath = childPath(path, nativeName);
+            int error = injectedListingError(folderPath);
+            if (error == 0)
+                error = chain.descend(nativeName.toByteArray().constData(), false);
+            if (error != 0) {
+                noteUnreadable(folderRelative);
+                continue;
+            }
+            if (!walkFolder(chain, folderPath, folderRelative, childDepth)) {
+                // This folder was moved away while the walk was below it: the rest of it is unlisted.
+                noteUnreadable(relativePath);
+                return;
+            }
         }
-        return true;
     }
 
-    void considerFile(const FolderListing::Entry& entry, QByteArrayView nativeName, const QString& name, const QByteArray& folderPath,
-                      const QString& folder, bool homeLevel)
+    void considerFile(int folder, const FolderListing::Entry& entry, QByteArrayView nativeName, const QString& name,
+                      const QString& folderRelative, bool homeLevel)
     {
         if (homeLevel || entry.kind != FolderListing::Kind::regularFile)
             return;
@@ -365,23 +352,25 @@ private:
         if (isHiddenName(name)) {
             if (!isPlaceholderName(name))
                 return;
-            record.relativePath = childRelativePath(folder, representedName(name));
-            record.size = placeholderSize(childPath(folderPath, nativeName));
+            record.relativePath = childRelativePath(folderRelative, representedName(name));
+            record.size = placeholderSize(folder, nativeName.toByteArray().constData());
             record.local = false;
         } else {
             if (name == QLatin1String("Icon\r"))
                 return;
-            record.relativePath = childRelativePath(folder, name);
+            record.relativePath = childRelativePath(folderRelative, name);
         }
         addFile(std::move(record));
     }
 
-    void addPackage(const QByteArray& path, const QString& relativePath)
+    void addPackage(int folder, QByteArrayView nativeName, const QString& relativePath)
     {
+        const QByteArray name = nativeName.toByteArray();
         FileRecord record;
         record.relativePath = relativePath;
-        record.size = packageSize(QFile::decodeName(path));
-        record.modified = contentModificationDate(QFile::decodeName(path));
+        record.size = packageSizeAt(folder, name.constData());
+        struct stat status {};
+        record.modified = ::fstatat(folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 ? secondsOf(status.st_mtim) : distantPast;
         record.local = true;
         addFile(std::move(record));
     }
@@ -402,6 +391,7 @@ private:
     Mode mode_;
     const ScanOptions& options_;
     QString root_;
+    QStringList components_;
     QString targetRelative_;
     QByteArray target_;
     int baseDepth_ = 0;
@@ -450,12 +440,7 @@ ScanResult scanSubtree(const Source& source, const QString& relativePath, const 
     FolderWalk walk(source, relativePath, FolderWalk::Mode::foldersOnly, options);
     if (!walk.begin())
         return walk.finish();
-    if (!walk.targetRelative().isEmpty()) {
-        struct stat status {};
-        if (::stat(walk.target().constData(), &status) == 0 && S_ISDIR(status.st_mode))
-            walk.result().folders.append(FolderRecord{relativePath, secondsOf(status.st_mtim)});
-    }
-    walk.walkDeep();
+    walk.walkDeep(true);
     return walk.finish();
 }
 
@@ -463,12 +448,20 @@ std::optional<QStringList> listSubfolders(const QString& relativePath, const Sou
 {
     if (source.kind == SourceKind::photos)
         return QStringList();
+    bool sound = true;
+    const QStringList components = soundComponents(relativePath, sound);
     const QString folder = relativePath.isEmpty() ? source.rootPath : source.rootPath + QLatin1Char('/') + relativePath;
     const QByteArray folderPath = QFile::encodeName(folder);
-    const FolderListing listing = listFolder(folderPath, false, true);
-    if (listing.openError == ENOENT || listing.openError == ENOTDIR)
+    FolderChain chain;
+    int error = sound ? injectedListingError(folderPath) : ENOENT;
+    if (error == 0)
+        error = openBelowRoot(chain, source.rootPath, components);
+    if (error == ENOENT || error == ENOTDIR)
         return QStringList();
-    if (listing.openError != 0 || !listing.complete)
+    if (error != 0)
+        return std::nullopt;
+    const FolderListing listing = listFolder(chain.descriptor(), false);
+    if (!listing.complete)
         return std::nullopt;
     QStringList subfolders;
     for (const FolderListing::Entry& entry : listing.entries) {
@@ -492,16 +485,5 @@ double contentModificationDate(const QString& path)
 
 qint64 packageSize(const QString& path)
 {
-    const QByteArray nativePath = QFile::encodeName(path);
-    char* roots[] = {const_cast<char*>(nativePath.constData()), nullptr};
-    qint64 total = 0;
-    // FTS_PHYSICAL: symbolic links are reported as links, never followed.
-    if (FTS* tree = ::fts_open(roots, FTS_PHYSICAL | FTS_NOCHDIR, nullptr)) {
-        while (FTSENT* entry = ::fts_read(tree)) {
-            if (entry->fts_info == FTS_F)
-                total += qint64(entry->fts_statp->st_size);
-        }
-        ::fts_close(tree);
-    }
-    return total;
+    return packageSizeAt(AT_FDCWD, QFile::encodeName(path).constData());
 }

@@ -8,6 +8,7 @@
 #include "Pellmar/index/Index.h"
 #include "Pellmar/index/Model.h"
 #include "Pellmar/media/FaultInjection.h"
+#include "Pellmar/media/FolderDescriptors.h"
 
 #include <QList>
 #include <QString>
@@ -21,9 +22,6 @@ using ScanProgress = std::function<void(qint64 filesFound)>;
 // Asked on the walking thread before each folder is listed; true stops the walk there. Must return
 // at once (a cancellation token's isCancelled()).
 using StopRequest = std::function<bool()>;
-
-// The date of a file whose modification date cannot be read: 1 January of year 1, UTC.
-inline constexpr double distantPast = -62135769600.0;
 
 struct ScanOptions {
     bool deep = true;               // the whole subtree; otherwise the folder's direct entries

@@ -7,6 +7,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "Pellmar/media/FolderDescriptors.h"
+
+#include <unistd.h>
+
 // Builds trees of folders and files in a test's temporary folder; paths are relative to root.
 class TestTree {
 public:
@@ -34,3 +38,22 @@ public:
 private:
     QString root_;
 };
+
+// Removes a folder and everything in it through descriptors, so that names that are not UTF-8 and
+// paths longer than PATH_MAX, which QDir cannot remove, go too.
+inline void removeTreeAt(int parent, const char* name)
+{
+    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder >= 0) {
+        const FolderListing listing = listFolder(folder, false);
+        for (const FolderListing::Entry& entry : listing.entries) {
+            const QByteArray child = listing.nameOf(entry).toByteArray();
+            if (entry.kind == FolderListing::Kind::folder)
+                removeTreeAt(folder, child.constData());
+            else
+                ::unlinkat(folder, child.constData(), 0);
+        }
+        ::close(folder);
+    }
+    ::unlinkat(parent, name, AT_REMOVEDIR);
+}

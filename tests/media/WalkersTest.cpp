@@ -82,8 +82,31 @@ ScanOptions walk(bool deep, bool collectFolders = false, ScanProgress progress =
     return options;
 }
 
+// Nests folders of long names below a folder, each made relative to the one before (a path longer
+// than PATH_MAX cannot be made by its name), with one photo in each. Returns the photos' relative paths.
+QStringList nestFolders(const QString& root, const QString& first, int levels)
+{
+    QStringList photos;
+    int folder = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QString relative;
+    for (int level = 0; level < levels && folder >= 0; ++level) {
+        const QString name = level == 0 ? first : QString(200, QLatin1Char('d')) + QString::number(level);
+        relative = relative.isEmpty() ? name : relative + QLatin1Char('/') + name;
+        ::mkdirat(folder, QFile::encodeName(name).constData(), 0755);
+        const int child = ::openat(folder, QFile::encodeName(name).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(folder);
+        folder = child;
+        ::close(::openat(folder, "p.jpg", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        photos.append(relative + QStringLiteral("/p.jpg"));
+    }
+    ::close(folder);
+    return photos;
+}
+
 class WalkersTest : public ::testing::Test {
 protected:
+    ~WalkersTest() override { removeTreeAt(AT_FDCWD, QFile::encodeName(dir.path()).constData()); }
+
     QTemporaryDir dir;
     TestTree tree{dir.path()};
     Source source = folderSource(dir.path());
@@ -324,11 +347,60 @@ TEST_F(WalkersTest, RootThatGoesAwayMidWalkIsReportedMissing)
 
     EXPECT_TRUE(unplugged);
     EXPECT_TRUE(result.gaps.rootVanished);
-    EXPECT_FALSE(result.gaps.unlistedFolders.isEmpty());
     QDir().rename(moved, dir.path());
 
     EXPECT_TRUE(scanSource(folderSource(dir.path() + QStringLiteral("/nothing")), QString(), {}).gaps.rootVanished);
     EXPECT_TRUE(scanSubtree(folderSource(tree.path(QStringLiteral("one/a.jpg"))), QString()).gaps.rootVanished);
+}
+
+TEST_F(WalkersTest, TreesDeeperThanPathMaxAreWalkedInFull)
+{
+    // Two chains of 22 folders, each path past 4,096 bytes and deeper than the descriptors a walk
+    // keeps open, so that the walk returns to folders it had to close.
+    QStringList photos = nestFolders(dir.path(), QStringLiteral("A"), 22) + nestFolders(dir.path(), QStringLiteral("B"), 22);
+    ASSERT_EQ(photos.size(), 44);
+    ASSERT_GT(QFile::encodeName(dir.path() + QLatin1Char('/') + photos.last()).size(), 4096);
+    photos.sort();
+
+    const ScanResult result = scanSource(source, QString(), walk(true, true));
+    EXPECT_EQ(pathsOf(result.files), photos);
+    EXPECT_EQ(result.folders.size(), 44);
+    EXPECT_TRUE(result.gaps.unlistedFolders.isEmpty());
+
+    // The next-to-deepest folder, reached by its relative path.
+    const QString deepest = *std::max_element(photos.begin(), photos.end(), [](const QString& a, const QString& b) { return a.size() < b.size(); });
+    const QString deepFolder = deepest.section(QLatin1Char('/'), 0, -3);
+    EXPECT_EQ(pathsOf(scanSource(source, deepFolder, walk(false)).files), QStringList{deepFolder + QStringLiteral("/p.jpg")});
+    EXPECT_EQ(pathsOf(scanSubtree(source, deepFolder).folders), (QStringList{deepFolder, deepest.section(QLatin1Char('/'), 0, -2)}));
+    EXPECT_EQ(listSubfolders(deepFolder, source), QStringList{deepest.section(QLatin1Char('/'), -2, -2)});
+}
+
+TEST_F(WalkersTest, FolderMovedOutOfItsParentDuringADeepWalkLeavesTheParentAsAGap)
+{
+    const QStringList photos = nestFolders(dir.path(), QStringLiteral("A"), 22);
+    tree.file(QStringLiteral("A/later/q.jpg"));
+    const QString second = photos[1].section(QLatin1Char('/'), 0, 1);
+    bool moved = false;
+    const ListingFaultInjection faults([&](const QString& folder) {
+        if (!moved && folder.count(QLatin1Char('/')) > dir.path().count(QLatin1Char('/')) + 20)
+            moved = QDir().rename(tree.path(second), tree.path(QStringLiteral("moved")));
+        return 0;
+    });
+
+    const ScanResult result = scanSource(source, QString(), walk(true));
+
+    ASSERT_TRUE(moved);
+    // Whatever the walk did not see again is below a gap, so its rows are kept.
+    const auto coveredByGap = [&](const QString& path) {
+        for (const QString& gap : result.gaps.unlistedFolders) {
+            if (gap.isEmpty() || path.startsWith(gap + QLatin1Char('/')))
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(result.gaps.unlistedFolders.contains(QStringLiteral("A")));
+    for (const QString& photo : {photos.first(), QStringLiteral("A/later/q.jpg")})
+        EXPECT_TRUE(recordAt(result, photo) || coveredByGap(photo)) << photo.toStdString();
 }
 
 } // namespace
