@@ -68,11 +68,6 @@ Statement& Statement::bind(const SqlValues& values)
 
 bool Statement::step()
 {
-    return sqlite3_step(handle_) == SQLITE_ROW;
-}
-
-bool Statement::execute()
-{
     const int result = sqlite3_step(handle_);
     if (result != SQLITE_ROW && result != SQLITE_DONE)
         throw DatabaseError(QString::fromUtf8(sqlite3_errstr(result)));
@@ -153,7 +148,7 @@ void Database::run(const QString& sql, const SqlValues& values)
 {
     Statement statement(db_, sql);
     statement.bind(values);
-    statement.execute();
+    statement.step();
 }
 
 qint64 Database::lastInsertRowId() const

@@ -71,7 +71,9 @@ private:
 using SqlValues = std::vector<SqlValue>;
 
 // One prepared statement. Every bind resets it first, so it can be run many times.
-// Rows are read by stepping until `step()` returns false; a failing step ends the read quietly.
+// Rows are read by stepping until `step()` returns false. A failing step throws: a read that
+// fails part way (a damaged page, an interrupt) is never taken for "no more rows". A caller that
+// may ignore a failure catches the DatabaseError itself.
 class Statement {
 public:
     Statement(sqlite3* db, const QString& sql);
@@ -81,11 +83,9 @@ public:
 
     Statement& bind(const SqlValues& values);
 
-    // Steps once; true while a row is available. Errors end the read without throwing.
+    // Steps once: true on a row, false when the statement is done; throws DatabaseError with
+    // SQLite's generic text for any other result.
     bool step();
-    // Steps once for a write, or for a read whose failure must not pass for "no row": true when it
-    // stopped on a row; throws DatabaseError with SQLite's generic text on failure.
-    bool execute();
 
     QString text(int column) const;
     qint64 int64(int column) const;

@@ -136,7 +136,7 @@ SizedJobs readyFilesBySize(Database& db, qint64 limit, const QStringList& source
 qint64 totalChanges(Database& db)
 {
     Statement total(db.db(), QStringLiteral("SELECT total_changes()"));
-    total.execute();
+    total.step();
     return total.int64(0);
 }
 

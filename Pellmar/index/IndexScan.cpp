@@ -71,7 +71,7 @@ void deleteFileRows(Database& db, const QList<qint64>& rowIDs)
         return;
     Statement deleteRow(db.db(), QStringLiteral("DELETE FROM files WHERE id = ?"));
     for (const qint64 row : rowIDs)
-        deleteRow.bind({row}).execute();
+        deleteRow.bind({row}).step();
 }
 
 const QString probeSql = QStringLiteral("SELECT size, mtime, local FROM files WHERE source_id = ? AND rel_path = ?");
@@ -128,17 +128,17 @@ qint64 Index::syncFiles(const QList<FileRecord>& records, const QString& sourceI
         const std::optional<StoredStamp> stored = storedStamp(probe, sourceID, record.relativePath);
         bool needsReset = false;
         if (!stored) {
-            insert.bind(newFileValues(sourceID, record, callTime)).execute();
+            insert.bind(newFileValues(sourceID, record, callTime)).step();
             ++count;
         } else if (!record.assetID.isEmpty()) {
             // A photo library asset: its flags follow the library on every sync, and only its time
             // tells a change (its size and locality come and go with the library's own storage).
-            updateFlags.bind({record.favorite, record.subtype, record.raw, sourceID, record.relativePath}).execute();
+            updateFlags.bind({record.favorite, record.subtype, record.raw, sourceID, record.relativePath}).step();
             needsReset = !sameTime(stored->modified, record.modified);
         } else {
             switch (compareStamp(*stored, record)) {
             case StampOutcome::noLongerLocal:
-                markNotLocal.bind({sourceID, record.relativePath}).execute();
+                markNotLocal.bind({sourceID, record.relativePath}).step();
                 break;
             case StampOutcome::reset: needsReset = true; break;
             case StampOutcome::unchanged: break;
@@ -146,7 +146,7 @@ qint64 Index::syncFiles(const QList<FileRecord>& records, const QString& sourceI
         }
         if (needsReset) {
             reset.bind({record.size, record.modified, record.assetID, record.local, sourceID, record.relativePath})
-                .execute();
+                .step();
             ++count;
         }
     }
@@ -161,7 +161,7 @@ qint64 Index::syncFiles(const QList<FileRecord>& records, const QString& sourceI
         db_.exec(QStringLiteral("DELETE FROM seen"));
         Statement see(db_.db(), QStringLiteral("INSERT OR IGNORE INTO seen (rel_path) VALUES (?)"));
         for (const FileRecord& record : records)
-            see.bind({record.relativePath}).execute();
+            see.bind({record.relativePath}).step();
         // What lies below a folder the walk could not list counts as seen as it is.
         for (const QString& folder : gaps.unlistedFolders)
             db_.run(QStringLiteral("INSERT OR IGNORE INTO seen (rel_path) SELECT rel_path FROM files WHERE source_id = "
@@ -199,7 +199,7 @@ void Index::replaceSourceFolderRows(const QList<FolderRecord>& folders, const QS
     }
     Statement insert(db_.db(), insertFolderSql);
     for (const FolderRecord& folder : folders)
-        insert.bind(folderValues(sourceID, folder)).execute();
+        insert.bind(folderValues(sourceID, folder)).step();
     transaction.commit();
 }
 
@@ -223,7 +223,7 @@ qint64 Index::replaceFolderRows(const QList<FolderChanges>& changes)
             ++count;
         }
         for (const FolderRecord& folder : change.folders) {
-            insert.bind(folderValues(change.sourceID, folder)).execute();
+            insert.bind(folderValues(change.sourceID, folder)).step();
             ++count;
         }
     }
@@ -330,19 +330,19 @@ qint64 Index::applyChanges(const QList<FileChanges>& changes)
             if (const std::optional<StoredStamp> stored = storedStamp(probe, change.sourceID, record.relativePath)) {
                 switch (compareStamp(*stored, record)) {
                 case StampOutcome::noLongerLocal:
-                    markNotLocal.bind({change.sourceID, record.relativePath}).execute();
+                    markNotLocal.bind({change.sourceID, record.relativePath}).step();
                     ++count;
                     break;
                 case StampOutcome::reset:
                     reset.bind({record.size, record.modified, record.local, change.sourceID, record.relativePath})
-                        .execute();
+                        .step();
                     ++count;
                     break;
                 case StampOutcome::unchanged: break;
                 }
                 continue;
             }
-            insert.bind(newFileValues(change.sourceID, record, callTime)).execute();
+            insert.bind(newFileValues(change.sourceID, record, callTime)).step();
             ++count;
             const qint64 newRow = db_.lastInsertRowId();
 
@@ -360,7 +360,7 @@ qint64 Index::applyChanges(const QList<FileChanges>& changes)
             if (!chosen)
                 continue;
             taken.insert(chosen->rowID);
-            carryOver.bind({chosen->itemID, chosen->quickHash, newRow}).execute();
+            carryOver.bind({chosen->itemID, chosen->quickHash, newRow}).step();
             if (chosen->name != name)
                 renameItem(db_, name, QStringLiteral("?"), chosen->itemID);
         }

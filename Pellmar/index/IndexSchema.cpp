@@ -147,7 +147,7 @@ std::optional<qint64> firstInteger(Database& db, const QString& sql, const SqlVa
 {
     Statement statement(db.db(), sql);
     statement.bind(values);
-    if (!statement.execute())
+    if (!statement.step())
         return std::nullopt;
     return statement.int64(0);
 }

@@ -171,6 +171,6 @@ qint64 Index::dataVersion()
 {
     // A failed reading throws: a made-up version could pass for an unchanged index.
     Statement version(db_.db(), QStringLiteral("PRAGMA data_version"));
-    version.execute();
+    version.step();
     return version.int64(0);
 }

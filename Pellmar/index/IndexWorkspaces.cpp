@@ -66,7 +66,7 @@ void Index::saveWorkspace(const Workspace& workspace)
             QStringLiteral("INSERT OR IGNORE INTO workspace_sources (workspace_id, source_id, path) VALUES (?, ?, ?)"));
         for (const QString& key : workspace.members) {
             const ScopeKey member = ScopeKey::parse(key);
-            insert.bind({workspace.id, member.sourceID, member.path}).execute();
+            insert.bind({workspace.id, member.sourceID, member.path}).step();
         }
     }
     transaction.commit();
@@ -80,7 +80,7 @@ void Index::deleteWorkspace(const QString& workspaceID)
     static constexpr std::array tables{"workspace_sources", "pins", "favorites"};
     for (const char* table : tables) {
         Statement remove(db_.db(), QStringLiteral("DELETE FROM %1 WHERE workspace_id = ?").arg(QLatin1String(table)));
-        remove.bind({workspaceID}).execute();
+        remove.bind({workspaceID}).step();
     }
     db_.run(QStringLiteral("DELETE FROM workspaces WHERE id = ?"), {workspaceID});
     transaction.commit();
@@ -106,7 +106,7 @@ void Index::savePins(const QStringList& keys, const QString& workspaceID)
         if (!keys[position].contains(QLatin1Char('|')))
             continue;
         const ScopeKey pin = ScopeKey::parse(keys[position]);
-        insert.bind({workspaceID, pin.sourceID, pin.path, qint64(position)}).execute();
+        insert.bind({workspaceID, pin.sourceID, pin.path, qint64(position)}).step();
     }
     transaction.commit();
 }

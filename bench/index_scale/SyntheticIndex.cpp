@@ -114,9 +114,9 @@ void SyntheticIndex::generate(const QString& path, qint64 fileCount)
     const QString photos = QString::fromLatin1(photosSourceID);
     Statement source(db.db(), QStringLiteral("INSERT INTO sources (id, name, root_path, volume_uuid, volume_name, "
                                              "added_at, kind) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-    source.bind({home, "Home", "/home/user", "", "", now - 3000, qint64(0)}).execute();
-    source.bind({drive, "Archive", "/media/user/Archive", "5F1E-22AB", "Archive", now - 2000, qint64(0)}).execute();
-    source.bind({photos, "Apple Photos", "", "", "", now - 1000, qint64(1)}).execute();
+    source.bind({home, "Home", "/home/user", "", "", now - 3000, qint64(0)}).step();
+    source.bind({drive, "Archive", "/media/user/Archive", "5F1E-22AB", "Archive", now - 2000, qint64(0)}).step();
+    source.bind({photos, "Apple Photos", "", "", "", now - 1000, qint64(1)}).step();
 
     // Folders of the two folder sources, with every intermediate folder.
     std::vector<QString> leaves;
@@ -130,7 +130,7 @@ void SyntheticIndex::generate(const QString& path, qint64 fileCount)
         for (const QString& leaf : leaves) {
             for (QString p = leaf; !p.isEmpty() && !written.contains(p); p = parentOf(p)) {
                 written.insert(p);
-                folder.bind({sourceID, p, parentOf(p), now - 5000}).execute();
+                folder.bind({sourceID, p, parentOf(p), now - 5000}).step();
             }
         }
     }
@@ -230,11 +230,11 @@ void SyntheticIndex::generate(const QString& path, qint64 fileCount)
                    kind == 1 || kind == 2 ? 12.5 : 0.0, camera, kind <= 1 ? "jpg" : "",
                    hasProxy ? (kind == 1 ? "mp4" : "heic") : "", kind == 1 ? "jpg" : "", now - 100.0 * double(item % 9000),
                    weak, modified, modified + 60.0, kind == 1 ? "video/mp4" : "image/jpeg"})
-            .execute();
+            .step();
         const QString text = filename + QLatin1Char(' ') + camera
             + (hasCapture ? QLatin1Char(' ') + searchDate(captured) : QString()) + QLatin1Char(' ')
             + QString::fromLatin1(eventWords[size_t(item % eventWords.size())]);
-        searchInsert.bind({itemIDs[size_t(item)], text}).execute();
+        searchInsert.bind({itemIDs[size_t(item)], text}).step();
     }
 
     Statement fileInsert(db.db(), QStringLiteral(
@@ -256,28 +256,28 @@ void SyntheticIndex::generate(const QString& path, qint64 fileCount)
                    assetID, isAsset && flagSeed % 20 == 0 ? qint64(0) : qint64(1), isAsset && flagSeed % 25 == 0,
                    isAsset && flagSeed % 30 == 0 ? qint64(screenshotSubtype) : qint64(0), flagSeed % 40 == 0,
                    now - 50.0 * double(seed % 9000)})
-            .execute();
+            .step();
     }
 
     // Favorites in two workspaces, members and pins.
     Statement workspace(db.db(), QStringLiteral("INSERT INTO workspaces (id, name, symbol, tint, position, created_at) "
                                                 "VALUES (?, ?, ?, ?, ?, ?)"));
     const QString custom = QString::fromLatin1(workspaceID);
-    workspace.bind({custom, "Family", "person.2", "orange", qint64(1), now}).execute();
+    workspace.bind({custom, "Family", "person.2", "orange", qint64(1), now}).step();
     Statement member(db.db(), QStringLiteral("INSERT INTO workspace_sources (workspace_id, source_id, path) VALUES (?, ?, ?)"));
     for (const QString& key : workspaceMembers()) {
         const ScopeKey split = ScopeKey::parse(key);
-        member.bind({custom, split.sourceID, split.path}).execute();
+        member.bind({custom, split.sourceID, split.path}).step();
     }
     Statement favorite(db.db(), QStringLiteral("INSERT OR IGNORE INTO favorites (workspace_id, item_id, added_at) VALUES (?, ?, ?)"));
     const qint64 favoritesPerWorkspace = std::max<qint64>(layout.items / 170, 10);
     for (qint64 f = 0; f < favoritesPerWorkspace; ++f) {
-        favorite.bind({Index::everythingWorkspaceID, itemIDs[size_t(f * 157 % layout.items)], now - double(f)}).execute();
-        favorite.bind({custom, itemIDs[size_t(f * 131 % layout.items)], now - double(f)}).execute();
+        favorite.bind({Index::everythingWorkspaceID, itemIDs[size_t(f * 157 % layout.items)], now - double(f)}).step();
+        favorite.bind({custom, itemIDs[size_t(f * 131 % layout.items)], now - double(f)}).step();
     }
     Statement pin(db.db(), QStringLiteral("INSERT INTO pins (workspace_id, source_id, path, position) VALUES (?, ?, ?, ?)"));
     for (qint64 p = 0; p < 5; ++p)
-        pin.bind({Index::everythingWorkspaceID, home, leafFolder(p), p}).execute();
+        pin.bind({Index::everythingWorkspaceID, home, leafFolder(p), p}).step();
 
     transaction.commit();
     db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));

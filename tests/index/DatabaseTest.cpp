@@ -8,6 +8,17 @@
 
 namespace {
 
+template <typename Call>
+QString descriptionOf(Call&& call)
+{
+    try {
+        call();
+    } catch (const DatabaseError& error) {
+        return error.description();
+    }
+    return QStringLiteral("<no error>");
+}
+
 class DatabaseTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
@@ -72,8 +83,8 @@ TEST_F(DatabaseTest, MissingBindsAreNullAndExtraBindsAreIgnored)
 {
     db.exec(QStringLiteral("CREATE TABLE t (a, b)"));
     Statement insert(db.db(), QStringLiteral("INSERT INTO t VALUES (?, ?)"));
-    insert.bind({1, 2}).execute();
-    insert.bind({qint64(3)}).execute(); // rebinding after a step needs no explicit reset
+    insert.bind({1, 2}).step();
+    insert.bind({qint64(3)}).step(); // rebinding after a step needs no explicit reset
     db.run(QStringLiteral("INSERT INTO t VALUES (?, ?)"), {qint64(5), qint64(6), qint64(7)});
 
     Statement rows(db.db(), QStringLiteral("SELECT quote(a) || ',' || quote(b) FROM t ORDER BY rowid"));
@@ -88,14 +99,6 @@ TEST_F(DatabaseTest, ErrorTexts)
     db.exec(QStringLiteral("CREATE TABLE u (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE)"));
     db.run(QStringLiteral("INSERT INTO u (name) VALUES ('a')"));
 
-    const auto descriptionOf = [](auto&& call) -> QString {
-        try {
-            call();
-        } catch (const DatabaseError& error) {
-            return error.description();
-        }
-        return QStringLiteral("<no error>");
-    };
     // A failed step reports SQLite's generic text, not the detailed message.
     EXPECT_EQ(descriptionOf([&] { db.run(QStringLiteral("INSERT INTO u (name) VALUES ('a')")); }),
               QString::fromUtf8(sqlite3_errstr(SQLITE_CONSTRAINT)));
@@ -115,15 +118,18 @@ TEST_F(DatabaseTest, ExecStopsAtTheFirstFailingStatementKeepingEarlierOnes)
     EXPECT_EQ(typeAndValue(QStringLiteral("SELECT group_concat(name) FROM sqlite_master")), QStringLiteral("a"));
 }
 
-TEST_F(DatabaseTest, ReadThatFailsMidwayReturnsRowsSoFar)
+TEST_F(DatabaseTest, ReadThatFailsMidwayThrowsInsteadOfEndingEarly)
 {
     db.exec(QStringLiteral("CREATE TABLE n (v); INSERT INTO n VALUES (1), (2), ('boom'), (4);"));
-    // abs() of a non-numeric text fails at run time, after two rows were read.
+    // abs() of the smallest integer overflows at run time, after two rows were read.
     Statement rows(db.db(), QStringLiteral("SELECT CASE WHEN v = 'boom' THEN abs(-9223372036854775807 - 1) ELSE v END "
                                            "FROM n ORDER BY rowid"));
     QList<qint64> seen;
-    while (rows.step())
-        seen << rows.int64(0);
+    EXPECT_EQ(descriptionOf([&] {
+                  while (rows.step())
+                      seen << rows.int64(0);
+              }),
+              QString::fromUtf8(sqlite3_errstr(SQLITE_ERROR)));
     EXPECT_EQ(seen, (QList<qint64>{1, 2}));
 
     Statement none(db.db(), QStringLiteral("SELECT v FROM n WHERE 0"));

@@ -1,6 +1,7 @@
 #include "tests/index/IndexFixture.h"
 
 #include <QDateTime>
+#include <QFile>
 
 #include <sqlite3.h>
 
@@ -275,6 +276,45 @@ TEST_F(GridQueryTest, KnownHashesBatchesLongListsOfHashes)
     sqlite3_limit(db.db(), SQLITE_LIMIT_VARIABLE_NUMBER, 500);
     EXPECT_EQ(index.knownHashes(asked), expected);
     EXPECT_EQ(index.knownHashes({}), QSet<QString>());
+}
+
+// A page of the items table that reads back as garbage must fail the grid and the search, not
+// shorten them: a short grid looks like items that were lost.
+TEST(DamagedIndex, GridAndSearchFailInsteadOfShowingWhatWasReadSoFar)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("index.sqlite"));
+    qint64 pageSize = 0;
+    qint64 damagedPage = 0;
+    {
+        Index index(path);
+        index.migrate();
+        Database& db = index.database();
+        Transaction transaction(db);
+        for (int i = 0; i < 301; ++i) {
+            const QString id = QStringLiteral("item%1").arg(i);
+            db.run("INSERT INTO items (id, quick_hash, kind, filename, captured_at, created_at, camera) VALUES (?, ?, 0, "
+                   "?, ?, 0, ?)",
+                   {id, QStringLiteral("hash-") + id, id + QStringLiteral(".jpg"), now - i, QString(200, QLatin1Char('c'))});
+            db.run("INSERT INTO search (item_id, text) VALUES (?, 'wedding')", {id});
+        }
+        transaction.commit();
+        db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+        Statement page(db.db(), "SELECT pageno, (SELECT page_size FROM pragma_page_size) FROM dbstat "
+                                "WHERE name = 'items' AND pagetype = 'leaf' ORDER BY pageno LIMIT 1 OFFSET 3");
+        ASSERT_TRUE(page.step());
+        damagedPage = page.int64(0);
+        pageSize = page.int64(1);
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek((damagedPage - 1) * pageSize));
+    file.write(QByteArray(pageSize, char(0x5a)));
+    file.close();
+
+    Index index(path, Index::Access::readOnly);
+    EXPECT_THROW(index.items({}, {}, SortField::captured, false, 500), DatabaseError);
+    EXPECT_THROW(index.items(QStringLiteral("wedding"), {}, SortField::captured, false, 500), DatabaseError);
 }
 
 } // namespace
