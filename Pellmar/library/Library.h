@@ -92,8 +92,9 @@ struct AppChoices {
 // every observed property changes there and announces itself with changed(). Its operations
 // live by topic in Pellmar/library/core (the user's actions) and Pellmar/library/engine (background work).
 //
-// Coroutines of Library check after every co_await that the Library still exists (a QPointer);
-// the destructor cancels the long-lived tasks, which then end at the next turn of the event loop.
+// Coroutines of Library wrap every co_await in an AliveGuard (frame/AliveGuard.h), which ends them
+// there once the Library is gone; the destructor cancels the long-lived tasks, which then end at the
+// next turn of the event loop.
 class Library : public QObject {
     Q_OBJECT
 public:

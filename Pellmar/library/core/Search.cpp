@@ -1,6 +1,7 @@
 #include "Pellmar/library/Library.h"
 
 #include "Pellmar/index/Log.h"
+#include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/core/SearchPanel.h"
 
@@ -67,7 +68,7 @@ std::optional<QStringList> Library::workspaceMembers() const
 
 QCoro::Task<> Library::search()
 {
-    const QPointer<Library> self(this);
+    const AliveGuard alive(this);
 
     if (sourceFilter_ && std::none_of(sources_.cbegin(), sources_.cend(),
                                       [this](const Source& source) { return source.id == *sourceFilter_; })) {
@@ -105,29 +106,21 @@ QCoro::Task<> Library::search()
     const double started = clock_->uptime();
 
     try {
-        QFuture<QList<Item>> found = readIndex_->run([snapshot](Index& index) {
+        const QList<Item> items = co_await alive(readIndex_->run([snapshot](Index& index) {
             return index.items(snapshot.query, snapshot.filter, snapshot.sort, snapshot.ascending, gridLimit);
-        });
-        const QList<Item> items = co_await found;
-        if (!self)
-            co_return;
+        }));
         const double itemsDone = clock_->uptime();
 
         QStringList ids;
         ids.reserve(items.size());
         for (const Item& item : items)
             ids.append(item.id);
-        QFuture<QHash<QString, QList<Location>>> located =
-            readIndex_->run([ids](Index& index) { return index.locations(ids); });
-        const QHash<QString, QList<Location>> locations = co_await located;
-        if (!self)
-            co_return;
+        const QHash<QString, QList<Location>> locations =
+            co_await alive(readIndex_->run([ids](Index& index) { return index.locations(ids); }));
         const double locationsDone = clock_->uptime();
 
-        QFuture<QHash<QString, qint64>> counted = readIndex_->run([ids](Index& index) { return index.copyCounts(ids); });
-        const QHash<QString, qint64> copyCounts = co_await counted;
-        if (!self)
-            co_return;
+        const QHash<QString, qint64> copyCounts =
+            co_await alive(readIndex_->run([ids](Index& index) { return index.copyCounts(ids); }));
         const double gridDone = clock_->uptime();
 
         if (generation != searchGeneration) {
@@ -149,10 +142,7 @@ QCoro::Task<> Library::search()
                millisecondsBetween(itemsDone, locationsDone), millisecondsBetween(locationsDone, gridDone),
                long(items.size()), qUtf8Printable(kindNames(items)));
 
-        QFuture<SearchPanel::Result> computed = searchPanel_->compute(panelRequest);
-        const SearchPanel::Result panel = co_await computed;
-        if (!self)
-            co_return;
+        const SearchPanel::Result panel = co_await alive(searchPanel_->compute(panelRequest));
         if (generation != searchGeneration || !panel.figures) {
             qCInfo(logSearch, "search panel gen %ld discarded, latest %ld", long(generation), long(searchGeneration));
             co_return;
@@ -173,8 +163,6 @@ QCoro::Task<> Library::search()
                long(summary.photos), long(summary.videos),
                long(summary.photos + summary.videos + summary.audio + summary.documents));
     } catch (const DatabaseError& error) {
-        if (!self)
-            co_return;
         qCCritical(logSearch, "search failed: %s", qUtf8Printable(error.description()));
         setLastError(error.description());
     }

@@ -1,6 +1,7 @@
 #include "Pellmar/library/Library.h"
 
 #include "Pellmar/index/Log.h"
+#include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/platform/Defaults.h"
 
@@ -12,17 +13,14 @@
 
 QCoro::Task<> Library::startupTask()
 {
-    const QPointer<Library> self(this);
+    const AliveGuard alive(this);
     const double started = clock_->uptime();
     bool droppedOldSchema = false;
     try {
-        QFuture<bool> migration = index_->run([](Index& index) { return index.migrate(); });
-        droppedOldSchema = co_await migration;
+        droppedOldSchema = co_await alive(index_->run([](Index& index) { return index.migrate(); }));
     } catch (const DatabaseError& error) {
         qFatal("%s", qUtf8Printable(error.description()));
     }
-    if (!self)
-        co_return;
     qCInfo(logSearch,
            "index migration call returned to the main actor %ld ms after it was made; the migrate fast path or "
            "full path line in category index has the time spent inside",
@@ -30,13 +28,10 @@ QCoro::Task<> Library::startupTask()
 
     if (droppedOldSchema) {
         // The preview files belonged to the dropped items.
-        QFuture<void> emptied = pools_.run(Priority::userInitiated, [proxies = proxyDirectory_] {
+        co_await alive(pools_.run(Priority::userInitiated, [proxies = proxyDirectory_] {
             QDir(proxies).removeRecursively();
             QDir().mkpath(proxies);
-        });
-        co_await emptied;
-        if (!self)
-            co_return;
+        }));
     }
 
     static constexpr std::array steps{&Library::reload,           &Library::relinkSources,
@@ -46,12 +41,10 @@ QCoro::Task<> Library::startupTask()
     for (const auto step : steps) {
         // Each step reports its own failures; one that escapes does not keep the later steps from running.
         try {
-            co_await (this->*step)();
+            co_await alive((this->*step)());
         } catch (const std::exception& error) {
             qCWarning(logSearch, "a start-up step failed: %s", error.what());
         }
-        if (!self)
-            co_return;
     }
     Q_EMIT startupFinished();
 }
@@ -60,6 +53,7 @@ QCoro::Task<> Library::startupTask()
 // before the scan, so that a crash during the scan does not repeat it at the next start.
 QCoro::Task<> Library::scanPhotosOnce()
 {
+    const AliveGuard alive(this);
     if (defaults_->boolean(QStringLiteral("photosSmartGroups")))
         co_return;
     const auto photos = std::find_if(sources_.cbegin(), sources_.cend(),
@@ -69,5 +63,5 @@ QCoro::Task<> Library::scanPhotosOnce()
     defaults_->set(QStringLiteral("photosSmartGroups"), true);
     defaults_->sync();
     const Source source = *photos;
-    co_await scan(source);
+    co_await alive(scan(source));
 }

@@ -1,12 +1,12 @@
 #include "Pellmar/library/engine/IdleMonitor.h"
 
+#include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/TaskPools.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
 
 #include <QCoroFuture>
-#include <QPointer>
 
 using namespace std::chrono_literals;
 
@@ -55,13 +55,10 @@ void IdleMonitor::assign(bool& stored, bool value, Prop property)
 
 QCoro::Task<> IdleMonitor::poll()
 {
-    QPointer<IdleMonitor> self(this);
-    QFuture<Reading> future = pools_.run(Priority::utility, [readings = readings_] {
+    const AliveGuard alive(this);
+    const Reading reading = co_await alive(pools_.run(Priority::utility, [readings = readings_] {
         return Reading{readings.userIdle->secondsSinceInput(), readings.power->onBattery(), readings.thermal->level()};
-    });
-    const Reading reading = co_await future;
-    if (!self)
-        co_return;
+    }));
     if (reading.secondsSinceInput)
         setIsIdle(*reading.secondsSinceInput >= idleAfterSeconds);
     if (reading.onBattery)
@@ -72,14 +69,12 @@ QCoro::Task<> IdleMonitor::poll()
 
 QCoro::Task<> IdleMonitor::pollEvery15Seconds(CancelToken token)
 {
-    QPointer<IdleMonitor> self(this);
+    const AliveGuard alive(this);
     // The sleep may end after this monitor is gone, so the poller keeps the clock alive itself.
     const std::shared_ptr<Clock> clock = clock_;
     while (!token.isCancelled()) {
-        co_await clock->sleep(15s, token);
-        if (!self)
-            co_return;
-        co_await poll();
+        co_await alive(clock->sleep(15s, token));
+        co_await alive(poll());
     }
 }
 

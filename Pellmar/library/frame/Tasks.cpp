@@ -1,5 +1,7 @@
 #include "Pellmar/library/frame/Tasks.h"
 
+#include "Pellmar/library/frame/AliveGuard.h"
+
 #include <QtGlobal>
 
 #include <exception>
@@ -15,6 +17,8 @@ QCoro::Task<> counted(QCoro::Task<> task, bool longLived)
     oneShot += longLived ? 0 : 1;
     try {
         co_await std::move(task);
+    } catch (const ContextGone&) {
+        // The task's object was destroyed while it waited; the task ended as it should.
     } catch (const std::exception& error) {
         qWarning("a background task ended with an error: %s", error.what());
     }
