@@ -45,6 +45,7 @@ Library::Library(Services services, QObject* parent)
     QDir().mkpath(proxyDirectory_);
     registerDefaults();
     openIndex();
+    workers_ = std::make_unique<WorkerControl>(*this, std::move(services.workerBodies));
     if (!services.startUp)
         return;
 

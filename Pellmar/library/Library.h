@@ -4,6 +4,8 @@
 #include "Pellmar/index/Model.h"
 #include "Pellmar/library/frame/Cancellation.h"
 #include "Pellmar/library/engine/IdleMonitor.h"
+#include "Pellmar/library/engine/StatusCounters.h"
+#include "Pellmar/library/engine/WorkerControl.h"
 #include "Pellmar/library/core/QuickLookSource.h"
 #include "Pellmar/library/frame/TaskPools.h"
 
@@ -76,12 +78,6 @@ struct SourceVerification {
     Verification result;
 };
 
-// A count at a moment (seconds since 1970), from which the status derives rates.
-struct Sample {
-    double time = 0;
-    qint64 count = 0;
-};
-
 // The applications that open a kind of file: the preferred one and the others (desktop entry ids).
 struct AppChoices {
     std::optional<QString> main;
@@ -105,6 +101,8 @@ public:
         std::shared_ptr<Clock> clock;
         IdleMonitor::Readings idleReadings;
         std::unique_ptr<MountMonitor> mounts;
+        // The work of the two workers; tests pass stubs.
+        WorkerControl::Bodies workerBodies;
         // False for tools that drive a few operations by hand: the index is opened, but neither
         // the start-up task nor the status ticker runs, so nothing is migrated, scanned or added.
         bool startUp = true;
@@ -297,7 +295,24 @@ public:
     QCoro::Task<> scan(Source source);
 
     // Status
+    // Refreshes the status counters once a second until cancelled.
     QCoro::Task<> statusTicker(CancelToken token);
+    // Refreshes every status counter from the index, and searches again when quick indexing has
+    // added items; never throws (a failed query keeps its property's value). Other parts await it
+    // after their own writes; the ticker allows the slow counters' results within their interval.
+    QCoro::Task<> refreshStatus(Staleness allowed = Staleness::current);
+    // The sidebar trees of every source, from the index; a source whose tree cannot be read is left out.
+    QCoro::Task<> refreshTrees();
+    // The recent failures of quick indexing; empty when they cannot be read.
+    QCoro::Task<> loadFailures();
+    StatusCounters statusCounters;
+
+    // Worker control
+    WorkerControl& workers() { return *workers_; }
+
+    // Change watching
+    // Watches the roots of the online folder sources, in place of what was watched before.
+    void startWatching();
 
     // Search
     // The member keys of the current workspace, sorted; nothing for the built-in workspace, in
@@ -342,6 +357,7 @@ private:
     Defaults* defaults_;
     std::shared_ptr<Clock> clock_;
     std::unique_ptr<MountMonitor> mounts_;
+    std::unique_ptr<WorkerControl> workers_;
     // Declared last: destroyed first, waiting for the jobs that may still use the connections.
     TaskPools pools_;
 };

@@ -173,8 +173,8 @@ TEST_F(LibraryTest, SettersNotifyOnlyOnChangeButTupleValuesAndInPlaceEditsAlways
     library.setQuery(QStringLiteral("beach"));
     library.setTrees({root});
     library.setTrees({root});
-    library.setTicker(TaskHandle());
-    EXPECT_EQ(notified(), (QList{Library::Prop::query, Library::Prop::trees, Library::Prop::ticker}));
+    library.setFullWorker(TaskHandle());
+    EXPECT_EQ(notified(), (QList{Library::Prop::query, Library::Prop::trees, Library::Prop::fullWorker}));
 
     library.setFailures({});
     library.setFailures({});

@@ -1,6 +1,223 @@
 #include "Pellmar/library/Library.h"
 
-QCoro::Task<> Library::statusTicker(CancelToken)
+#include "Pellmar/index/Log.h"
+#include "Pellmar/library/frame/Clock.h"
+#include "Pellmar/library/frame/Tasks.h"
+#include "Pellmar/media/ScanningRules.h"
+
+#include <QCoroFuture>
+
+#include <chrono>
+#include <exception>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr double autoSearchInterval = 2.0;
+constexpr double quickRateWindow = 120.0;
+constexpr double fullRateWindow = 180.0;
+constexpr qint64 inFlightLimit = 4;
+constexpr qint64 failureLimit = 50;
+
+// The connection of the status counters and the sidebar trees.
+Index& countersConnection(const Library& library)
 {
-    co_return;
+    return library.readIndex();
+}
+
+template <typename T>
+struct CounterReading {
+    qint64 dataVersion = 0;
+    std::optional<T> value;   // nothing: the kept result still serves
+    double seconds = 0;
+};
+
+// Brings one slow counter up to date: reads it unless its kept result may serve, and stamps its
+// schedule. A failed reading leaves the schedule and the property as they were.
+template <typename T, typename Read, typename Apply>
+QCoro::Task<> refreshCounter(QPointer<Library> self, CounterSchedule StatusCounters::*counter, Staleness allowed,
+                             Read read, Apply apply)
+{
+    const CounterSchedule schedule = self->statusCounters.*counter;
+    const double uptime = self->clock().uptime();
+    CounterReading<T> reading;
+    try {
+        reading = co_await countersConnection(*self).run([=](Index& index) {
+            CounterReading<T> result;
+            result.dataVersion = index.dataVersion();
+            if (!schedule.due(result.dataVersion, uptime, allowed))
+                return result;
+            const auto started = std::chrono::steady_clock::now();
+            result.value = read(index);
+            result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            return result;
+        });
+    } catch (const std::exception&) {
+        co_return;
+    }
+    if (!self)
+        co_return;
+    CounterSchedule& kept = self->statusCounters.*counter;
+    if (reading.value) {
+        kept = {reading.dataVersion, uptime, reading.seconds, self->clock().now()};
+        apply(*self, *reading.value);
+    } else if (kept.dataVersion == reading.dataVersion) {
+        kept.currentAt = self->clock().now();
+    }
+}
+
+// The ids of the sources whose roots can be read now; touches the disk.
+QSet<QString> availableSources(const QList<Source>& sources)
+{
+    QSet<QString> ids;
+    for (const Source& source : sources) {
+        if (isSourceAvailable(source))
+            ids.insert(source.id);
+    }
+    return ids;
+}
+
+} // namespace
+
+std::optional<double> windowRate(QList<Sample>& samples, Sample sample, double now, double window)
+{
+    if (samples.isEmpty() || sample.time > samples.last().time)
+        samples.append(sample);
+    samples.removeIf([&](const Sample& kept) { return now - kept.time > window; });
+    if (samples.isEmpty())
+        return std::nullopt;
+    const Sample& oldest = samples.first();
+    const Sample& newest = samples.last();
+    if (now - oldest.time <= 5.0 || newest.time <= oldest.time)
+        return std::nullopt;
+    return double(newest.count - oldest.count) / (newest.time - oldest.time);
+}
+
+QCoro::Task<> Library::statusTicker(CancelToken token)
+{
+    const QPointer<Library> self(this);
+    // The sleep may end after this Library is gone, so the ticker keeps the clock alive itself.
+    const std::shared_ptr<Clock> clock = clock_;
+    while (!token.isCancelled()) {
+        co_await clock->sleep(1s, token);
+        if (self)
+            co_await self->refreshStatus(Staleness::withinInterval);
+    }
+}
+
+QCoro::Task<> Library::refreshStatus(Staleness allowed)
+{
+    const QPointer<Library> self(this);
+    co_await refreshCounter<QueueStatus>(
+        self, &StatusCounters::states, allowed, [](Index& index) { return index.stateCounts(); },
+        [](Library& library, const QueueStatus& value) { library.setStatus(value); });
+    if (!self)
+        co_return;
+    co_await refreshCounter<FullStatus>(
+        self, &StatusCounters::fullPreviews, allowed, [](Index& index) { return index.fullPreviewProgress(); },
+        [](Library& library, const FullStatus& value) { library.setFullStatus(value); });
+    if (!self)
+        co_return;
+
+    qint64 count = itemCount_;
+    try {
+        count = co_await countersConnection(*this).run([](Index& index) { return index.countItems(); });
+    } catch (const std::exception&) {
+    }
+    if (!self)
+        co_return;
+    // New items appear in the grid while quick indexing runs, but never under the user's pointer
+    // or beside an item the inspector shows.
+    if (count != itemCount_ && processing_ && !selection_ && !pointerInGrid
+        && clock_->now() - lastAutoRefresh >= autoSearchInterval) {
+        setItemCount(count);
+        lastAutoRefresh = clock_->now();
+        qCInfo(logSearch, "search called by indexing refresh");
+        co_await search();
+        if (!self)
+            co_return;
+    }
+    setItemCount(count);
+
+    const QSet<QString> wasOnline = online_;
+    const QSet<QString> nowOnline = co_await pools_.run(Priority::utility, [sources = sources_] {
+        return availableSources(sources);
+    });
+    if (!self)
+        co_return;
+    setOnline(nowOnline);
+    if (nowOnline != wasOnline) {
+        startWatching();
+        Tasks::start(rescanAllFiles());
+    }
+
+    co_await refreshCounter<QHash<QString, Index::SourceProgress>>(
+        self, &StatusCounters::bySource, allowed, [](Index& index) { return index.progressBySource(); },
+        [](Library& library, const QHash<QString, Index::SourceProgress>& value) { library.setSourceProgress(value); });
+    if (!self)
+        co_return;
+
+    const double now = clock_->now();
+    if (processing_) {
+        QStringList names;
+        try {
+            names = co_await countersConnection(*this).run([](Index& index) { return index.inFlightFiles(inFlightLimit); });
+        } catch (const std::exception&) {
+        }
+        if (!self)
+            co_return;
+        setInFlight(names);
+        // A sample carries the time at which its count was last known to be current.
+        QList<Sample> kept = samples_;
+        const qint64 done = status_.ready + status_.failed + status_.empty;
+        const std::optional<double> rate = windowRate(kept, {statusCounters.states.currentAt, done}, now, quickRateWindow);
+        setSamples(kept);
+        if (rate)
+            setRate(*rate);
+    } else {
+        setInFlight({});
+        setSamples({});
+        setRate(0);
+    }
+
+    if (fullProcessing_ && !fullWaiting_) {
+        QList<Sample> kept = fullSamples_;
+        const std::optional<double> rate =
+            windowRate(kept, {statusCounters.fullPreviews.currentAt, fullStatus_.done}, now, fullRateWindow);
+        setFullSamples(kept);
+        if (rate)
+            setFullRate(*rate);
+    } else if (!fullProcessing_) {
+        setFullSamples({});
+        setFullRate(0);
+    }
+}
+
+QCoro::Task<> Library::refreshTrees()
+{
+    const QPointer<Library> self(this);
+    const QList<Source> sources = sources_;
+    QList<FolderNode> trees;
+    for (const Source& source : sources) {
+        try {
+            trees.append(co_await countersConnection(*this).run([source](Index& index) { return index.sourceTree(source); }));
+        } catch (const std::exception&) {
+        }
+        if (!self)
+            co_return;
+    }
+    setTrees(trees);
+}
+
+QCoro::Task<> Library::loadFailures()
+{
+    const QPointer<Library> self(this);
+    QList<Index::FileFailure> failures;
+    try {
+        failures = co_await readIndex().run([](Index& index) { return index.recentFailures(failureLimit); });
+    } catch (const std::exception&) {
+    }
+    if (self)
+        setFailures(failures);
 }

@@ -1,0 +1,5 @@
+#include "Pellmar/library/Library.h"
+
+void Library::startWatching()
+{
+}

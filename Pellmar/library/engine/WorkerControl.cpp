@@ -1,0 +1,213 @@
+#include "Pellmar/library/engine/WorkerControl.h"
+
+#include "Pellmar/index/Log.h"
+#include "Pellmar/library/Library.h"
+#include "Pellmar/library/frame/Tasks.h"
+
+#include <QCoroFuture>
+#include <QPromise>
+
+#include <exception>
+
+// One run of a worker: its handle, and a future that finishes when the run's end sequence is over.
+struct WorkerControl::Run {
+    TaskHandle handle;
+    QPromise<void> end;
+    QFuture<void> ended;
+
+    Run()
+    {
+        end.start();
+        ended = end.future();
+    }
+};
+
+namespace {
+
+QCoro::Task<> runBody(const WorkerControl::Body& body, WorkerInputs inputs, CancelToken token)
+{
+    if (!body)
+        co_return;
+    try {
+        co_await body(std::move(inputs), token);
+    } catch (const std::exception& error) {
+        // A body reports its failures itself; one that escapes still lets the run end properly.
+        qWarning("a worker ended with an error: %s", error.what());
+    }
+}
+
+// The ends of the runs that are still under way; finished runs are dropped from the list.
+template <typename Runs>
+QList<QFuture<void>> unfinished(Runs& runs)
+{
+    runs.removeIf([](const auto& run) { return run->ended.isFinished(); });
+    QList<QFuture<void>> ends;
+    for (const auto& run : runs)
+        ends.append(run->ended);
+    return ends;
+}
+
+} // namespace
+
+WorkerControl::WorkerControl(Library& library, Bodies bodies)
+    : library_(library)
+    , bodies_(std::move(bodies))
+{
+}
+
+WorkerControl::~WorkerControl() = default;
+
+WorkerInputs WorkerControl::inputs() const
+{
+    WorkerInputs inputs{.index = &library_.index(), .idle = &library_.idle(),
+                        .proxyDirectory = library_.proxyDirectory(), .library = &library_};
+    for (const Source& source : library_.sources())
+        inputs.sources.insert(source.id, source);
+    return inputs;
+}
+
+void WorkerControl::startWorker()
+{
+    if (library_.worker()) {
+        library_.setRerun(true);
+        return;
+    }
+    cancelFull();
+    library_.setProcessing(true);
+    auto run = std::make_shared<Run>();
+    unfinished(quickRuns_);
+    quickRuns_.append(run);
+    // Set before the run starts: a body that ends at once finishes the run before startLongLived returns.
+    library_.setWorker(run->handle);
+    Tasks::startLongLived(runQuick(run, bodies_.quickIndex, inputs()));
+}
+
+QCoro::Task<> WorkerControl::stopWorker()
+{
+    return awaitAll(cancelQuick());
+}
+
+void WorkerControl::startFullWorker(bool userRequested)
+{
+    if (userRequested) {
+        library_.idle().setUserOverride(true);
+        if (library_.fullWorker() && library_.fullWaiting())
+            library_.setFullWaiting(false);
+    }
+    if (library_.fullWorker() || library_.worker())
+        return;
+    library_.setFullPaused(false);
+    library_.setFullProcessing(true);
+    auto run = std::make_shared<Run>();
+    unfinished(fullRuns_);
+    fullRuns_.append(run);
+    library_.setFullWorker(run->handle);
+    Tasks::startLongLived(runFull(run, bodies_.fullPreviews, inputs()));
+}
+
+QCoro::Task<> WorkerControl::stopFullWorker()
+{
+    return awaitAll(cancelFull());
+}
+
+void WorkerControl::pauseFullPreviews()
+{
+    library_.setFullPaused(true);
+    library_.idle().setUserOverride(false);
+    cancelFull();
+}
+
+QList<QFuture<void>> WorkerControl::cancelQuick()
+{
+    if (const std::optional<TaskHandle> worker = library_.worker()) {
+        worker->cancel();
+        library_.setWorker(std::nullopt);
+    }
+    library_.setProcessing(false);
+    // A run asked for while the stopped one ran would otherwise start as soon as it ends.
+    library_.setRerun(false);
+    return unfinished(quickRuns_);
+}
+
+QList<QFuture<void>> WorkerControl::cancelFull()
+{
+    if (const std::optional<TaskHandle> fullWorker = library_.fullWorker()) {
+        fullWorker->cancel();
+        library_.setFullWorker(std::nullopt);
+    }
+    library_.setFullProcessing(false);
+    library_.setFullWaiting(false);
+    library_.setFullInFlight({});
+    return unfinished(fullRuns_);
+}
+
+void WorkerControl::finishQuick(const Run& run)
+{
+    if (library_.worker() != run.handle)
+        return;
+    library_.setWorker(std::nullopt);
+    library_.setProcessing(false);
+}
+
+void WorkerControl::finishFull(const Run& run)
+{
+    if (library_.fullWorker() != run.handle)
+        return;
+    library_.setFullWorker(std::nullopt);
+    library_.setFullProcessing(false);
+    library_.setFullWaiting(false);
+    library_.setFullInFlight({});
+    library_.idle().setUserOverride(false);
+}
+
+void WorkerControl::afterQuickIndex()
+{
+    // A newer run owns the state; its own end decides what follows.
+    if (library_.worker())
+        return;
+    if (library_.rerun()) {
+        library_.setRerun(false);
+        startWorker();
+    } else if (!library_.fullPaused()) {
+        startFullWorker(false);
+    }
+}
+
+QCoro::Task<> WorkerControl::awaitAll(QList<QFuture<void>> ends)
+{
+    for (const QFuture<void>& end : ends)
+        co_await end;
+}
+
+QCoro::Task<> WorkerControl::runQuick(std::shared_ptr<Run> run, Body body, WorkerInputs inputs)
+{
+    const QPointer<Library> library = inputs.library;
+    co_await runBody(body, std::move(inputs), run->handle.token());
+    // Each step is skipped once the Library is gone.
+    if (library)
+        library->workers().finishQuick(*run);
+    if (library)
+        co_await library->refreshStatus();
+    if (library)
+        co_await library->refreshTrees();
+    if (library) {
+        qCInfo(logSearch, "search called by quick index finish");
+        co_await library->search();
+    }
+    if (library)
+        co_await library->loadFailures();
+    if (library)
+        library->workers().afterQuickIndex();
+    run->end.finish();
+}
+
+QCoro::Task<> WorkerControl::runFull(std::shared_ptr<Run> run, Body body, WorkerInputs inputs)
+{
+    const QPointer<Library> library = inputs.library;
+    co_await runBody(body, std::move(inputs), run->handle.token());
+    if (library)
+        library->workers().finishFull(*run);
+    if (library)
+        co_await library->refreshStatus();
+    run->end.finish();
+}
