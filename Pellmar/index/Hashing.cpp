@@ -50,44 +50,11 @@ private:
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context_;
 };
 
-QByteArray readHead(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw FileError(path, errno);
-    QByteArray head(quickHashPrefixLength, Qt::Uninitialized);
-    qsizetype filled = 0;
-    while (filled < head.size()) {
-        const ssize_t count = ::read(fd, head.data() + filled, size_t(head.size() - filled));
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            ::close(fd);
-            throw FileError(path, error);
-        }
-        if (count == 0)
-            break;
-        filled += count;
-    }
-    ::close(fd);
-    head.resize(filled);
-    return head;
-}
-
 } // namespace
-
-FileError::FileError(const QString& path, int errorNumber)
-    : std::runtime_error((path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errorNumber))).toStdString())
-    , path_(path)
-    , errorNumber_(errorNumber)
-{
-}
 
 QString quickHash(const QString& path, qint64 size, const std::optional<QByteArray>& prefix)
 {
-    const QByteArray data = prefix ? prefix->left(quickHashPrefixLength) : readHead(path);
+    const QByteArray data = prefix ? prefix->left(quickHashPrefixLength) : RegularFile(path).readHead(quickHashPrefixLength);
     Sha256 sha;
     sha.feedLittleEndian(size);
     sha.feed(data.constData(), size_t(data.size()));

@@ -1,30 +1,19 @@
 #pragma once
 
+#include "Pellmar/index/RegularFiles.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
-#include <stdexcept>
-
-// Thrown by quickHash when the file cannot be opened or read; carries the path and the system's reason.
-class FileError : public std::runtime_error {
-public:
-    FileError(const QString& path, int errorNumber);
-
-    const QString& path() const { return path_; }
-    int errorNumber() const { return errorNumber_; }
-
-private:
-    QString path_;
-    int errorNumber_;
-};
 
 // Bytes of the start of a file that the quick hash covers.
 inline constexpr qint64 quickHashPrefixLength = 65536;
 
 // The content identity of a file: SHA-256 over `size` as 8 little-endian bytes, then the file's
 // first 64 KiB. A caller that already holds the head of the file passes it as `prefix` (at least
-// the first 64 KiB, or the whole file when shorter) and the file is not touched.
+// the first 64 KiB, or the whole file when shorter) and the file is not touched. Throws FileError
+// when the file cannot be read or is not a regular file.
 QString quickHash(const QString& path, qint64 size, const std::optional<QByteArray>& prefix = std::nullopt);
 
 // The identity of a package: SHA-256 over `seed`, then every regular file below `path` as

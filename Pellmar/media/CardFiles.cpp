@@ -2,6 +2,7 @@
 
 #include "Pellmar/index/Hashing.h"
 #include "Pellmar/index/Log.h"
+#include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/media/ScanningRules.h"
 
 #include <QByteArray>
@@ -57,43 +58,9 @@ void appendCardFiles(const QString& root, QList<CardFile>& files)
     fts_close(tree);
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool isOpen() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
-
-FileDescriptor openForReading(const QString& path, int extraFlags = 0)
+FileDescriptor openFolder(const QString& path)
 {
-    return FileDescriptor(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | extraFlags));
-}
-
-// Fills `buffer` from the file; fewer bytes only at the end of the file; -1 on an error.
-qint64 readFully(int fd, QByteArray& buffer)
-{
-    qint64 filled = 0;
-    while (filled < buffer.size()) {
-        const ssize_t count = ::read(fd, buffer.data() + filled, size_t(buffer.size() - filled));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return -1;
-        if (count == 0)
-            break;
-        filled += count;
-    }
-    return filled;
+    return FileDescriptor(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 bool sameContents(int copy, int original, qint64 size)
@@ -150,22 +117,19 @@ QHash<QString, QString> cardQuickHashes(const QList<CardFile>& files)
 
 bool verifyCopy(const QString& copyPath, const CardFile& original)
 {
-    const FileDescriptor copy = openForReading(copyPath);
-    const FileDescriptor folder = openForReading(QFileInfo(copyPath).absolutePath(), O_DIRECTORY);
-    const FileDescriptor card = openForReading(original.url);
+    const RegularFile copy(copyPath);
+    const FileDescriptor folder = openFolder(QFileInfo(copyPath).absolutePath());
+    const RegularFile card(original.url);
     if (!copy.isOpen() || !folder.isOpen() || !card.isOpen())
         return false;
-    struct stat copyStatus {};
-    struct stat cardStatus {};
-    if (::fstat(copy.get(), &copyStatus) != 0 || ::fstat(card.get(), &cardStatus) != 0
-        || copyStatus.st_size != original.size || cardStatus.st_size != original.size)
+    if (copy.status().st_size != original.size || card.status().st_size != original.size)
         return false;
     // On the disk for good, then read back from it rather than from the pages just written.
-    if (::fsync(copy.get()) != 0 || ::fsync(folder.get()) != 0)
+    if (::fsync(copy.descriptor()) != 0 || ::fsync(folder.get()) != 0)
         return false;
-    ::posix_fadvise(copy.get(), 0, 0, POSIX_FADV_DONTNEED);
-    ::posix_fadvise(card.get(), 0, 0, POSIX_FADV_DONTNEED);
-    return sameContents(copy.get(), card.get(), original.size);
+    ::posix_fadvise(copy.descriptor(), 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(card.descriptor(), 0, 0, POSIX_FADV_DONTNEED);
+    return sameContents(copy.descriptor(), card.descriptor(), original.size);
 }
 
 bool deleteWithCompanion(const QString& path)

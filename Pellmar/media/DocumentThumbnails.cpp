@@ -1,5 +1,7 @@
 #include "Pellmar/media/DocumentThumbnails.h"
 
+#include "Pellmar/index/RegularFiles.h"
+
 #include <QMimeDatabase>
 #include <QMimeType>
 
@@ -13,6 +15,8 @@ constexpr double pointsPerInch = 72.0;
 
 QImage pdfFirstPage(const QString& path, double side)
 {
+    if (isSpecialFile(path))
+        return {};
     const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
     if (!document || document->isLocked() || document->numPages() < 1)
         return {};

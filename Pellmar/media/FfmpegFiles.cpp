@@ -1,5 +1,7 @@
 #include "Pellmar/media/FfmpegFiles.h"
 
+#include "Pellmar/index/RegularFiles.h"
+
 #include <QFile>
 
 extern "C" {
@@ -10,6 +12,12 @@ extern "C" {
 
 FormatContext openMediaFile(const QString& path, int* error)
 {
+    // FFmpeg opens the file without O_NONBLOCK: a FIFO would hold it for good.
+    if (isSpecialFile(path)) {
+        if (error)
+            *error = AVERROR(EINVAL);
+        return nullptr;
+    }
     AVFormatContext* opened = nullptr;
     const int result = avformat_open_input(&opened, QFile::encodeName(path).constData(), nullptr, nullptr);
     if (error)

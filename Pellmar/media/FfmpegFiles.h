@@ -29,8 +29,8 @@ using CodecContext = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using Frame = std::unique_ptr<AVFrame, FrameDeleter>;
 using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
 
-// The media file opened for reading its streams (headers only); null when FFmpeg cannot open it,
-// with the reason in `error` when given.
+// The media file opened for reading its streams (headers only); null when it is not a regular file
+// or FFmpeg cannot open it, with the reason in `error` when given.
 FormatContext openMediaFile(const QString& path, int* error = nullptr);
 
 // The first video track, passing over cover art (a one-picture "video" stream); null when none.

@@ -1,5 +1,7 @@
 #include "Pellmar/media/HeifFiles.h"
 
+#include "Pellmar/index/RegularFiles.h"
+
 #include <QFile>
 
 bool isHeif(const QByteArray& firstBytes)
@@ -17,7 +19,7 @@ HeifContext openHeif(const QString& path, const std::optional<QByteArray>& head)
                    .code
             == heif_error_Ok)
         return context;
-    if (head && !QFile::exists(path))
+    if ((head && !QFile::exists(path)) || isSpecialFile(path))
         return nullptr;
     context.reset(heif_context_alloc());
     if (heif_context_read_from_file(context.get(), QFile::encodeName(path).constData(), nullptr).code != heif_error_Ok)

@@ -1,6 +1,7 @@
 #include "Pellmar/media/ImageDecoding.h"
 
 #include "Pellmar/index/Database.h"
+#include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/media/MediaLibraries.h"
 #include "Pellmar/media/ScanningRules.h"
 #include "Pellmar/media/Thumbnails.h"
@@ -127,6 +128,7 @@ QImage redraw(const QImage& image, int maxPixelSize)
 void makePhotoPreview(const QString& path, const QString& output, int maxPixelSize)
 {
     initMediaLibraries();
+    refuseSpecialFile(path);
     const bool raw = rawExtensions().contains(pathExtension(path).toLower());
     const vips::VImage image = raw ? decodeRawOrThrow(path, maxPixelSize) : decodeImageOrThrow(path, maxPixelSize);
     saveImageFile(image, output, ImageFileType::heic, previewQuality);

@@ -1,5 +1,6 @@
 #include "Pellmar/media/MediaInfo.h"
 
+#include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/media/FfmpegFiles.h"
 #include "Pellmar/media/HeifFiles.h"
 #include "Pellmar/media/MediaLibraries.h"
@@ -77,8 +78,8 @@ std::optional<HeifFacts> readHeifFacts(const QString& path, const std::optional<
 
 QByteArray fileStart(const QString& path, qint64 count)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.read(count) : QByteArray();
+    const RegularFile file(path);
+    return file.isOpen() ? file.readHead(count) : QByteArray();
 }
 
 void fillFromExif(const Exiv2::ExifData& exif, MediaInfo& info)
@@ -104,7 +105,7 @@ std::unique_ptr<Exiv2::Image> openExiv2(const QString& path, const std::optional
     std::unique_ptr<Exiv2::Image> image(
         head ? Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(head->constData()), long(head->size()))
                    .release()
-             : Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), false).release());
+             : (refuseSpecialFile(path), Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), false).release()));
     image->readMetadata();
     return image;
 }

@@ -3,6 +3,7 @@
 #include "Pellmar/index/Database.h"
 #include "Pellmar/index/Log.h"
 #include "Pellmar/index/Model.h"
+#include "Pellmar/index/RegularFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -177,8 +178,9 @@ void syncFolder(const QString& folder)
 
 void copyFile(const QString& from, const QString& to)
 {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
+    const RegularFile original(from);
+    QFile source;
+    if (!original.isOpen() || !source.open(original.descriptor(), QIODevice::ReadOnly))
         throw PhotoLibraryError(PhotoLibraryError::Code::fileUnreadable,
                                 QStringLiteral("The file %1 could not be read.").arg(from));
     QFile copy(to);
@@ -454,8 +456,9 @@ void PhotosFolderLibrary::requestData(const PhotoAssetResource& resource,
     if (path.isEmpty())
         throw PhotoLibraryError(PhotoLibraryError::Code::networkAccessRequired,
                                 QStringLiteral("The data is not on this computer."));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const RegularFile stored(path);
+    QFile file;
+    if (!stored.isOpen() || !file.open(stored.descriptor(), QIODevice::ReadOnly))
         throw PhotoLibraryError(PhotoLibraryError::Code::notFound,
                                 QStringLiteral("The file of %1 is missing from the library.").arg(resource.originalFilename));
     while (!file.atEnd()) {

@@ -1,6 +1,7 @@
 #include "Pellmar/media/Posters.h"
 
 #include "Pellmar/index/Database.h"
+#include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/media/FfmpegFiles.h"
 #include "Pellmar/media/MediaLibraries.h"
 #include "Pellmar/media/Thumbnails.h"
@@ -102,6 +103,7 @@ int exifOrientationOfQuarterTurns(int turns)
 void makePoster(const QString& path, const QString& output, int maxPixelSize)
 {
     initMediaLibraries();
+    refuseSpecialFile(path);
     int error = 0;
     const FormatContext format = openMediaFile(path, &error);
     if (!format)

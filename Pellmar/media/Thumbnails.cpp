@@ -1,5 +1,6 @@
 #include "Pellmar/media/Thumbnails.h"
 
+#include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/media/HeifFiles.h"
 #include "Pellmar/media/MediaInfo.h"
 #include "Pellmar/media/MediaLibraries.h"
@@ -182,8 +183,9 @@ std::optional<int> exifOrientation(const QByteArray& head)
 std::optional<QImage> tiffPreview(const QString& path, int maxPixelSize)
 {
     initMediaLibraries();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const RegularFile regular(path);
+    QFile file;
+    if (!regular.isOpen() || !file.open(regular.descriptor(), QIODevice::ReadOnly))
         return std::nullopt;
     const auto header = readFileBytes(0, 8, file);
     if (!header || (*header)[0] != (*header)[1] || ((*header)[0] != 'I' && (*header)[0] != 'M'))
@@ -251,7 +253,7 @@ QImage applyOrientation(const QImage& image, int orientation)
 std::optional<QImage> rawEmbeddedPreview(const QString& path, int maxPixelSize)
 {
     const auto processor = std::make_unique<LibRaw>();
-    if (processor->open_file(QFile::encodeName(path).constData()) != LIBRAW_SUCCESS
+    if (isSpecialFile(path) || processor->open_file(QFile::encodeName(path).constData()) != LIBRAW_SUCCESS
         || processor->unpack_thumb() != LIBRAW_SUCCESS)
         return std::nullopt;
     int error = 0;

@@ -1,6 +1,7 @@
 #include "Pellmar/media/VideoProxy.h"
 
 #include "Pellmar/index/Database.h"
+#include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/media/FfmpegFiles.h"
 #include "Pellmar/media/MediaLibraries.h"
 
@@ -409,6 +410,7 @@ void makeVideoProxy(const QString& path, const QString& output, const std::funct
                     const Defaults& defaults)
 {
     initMediaLibraries();
+    requireRegularFile(path);
     const bool fullHD = defaults.integer(QStringLiteral("videoProxy")) == 1080;
     ProxyExport session(path, fullHD ? 1920 : 1280, fullHD ? 1080 : 720, isCancelled);
 

@@ -1,5 +1,6 @@
 #include "tools/probe/Probe.h"
 
+#include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/platform/Defaults.h"
 
 #include "Pellmar/media/ImageDecoding.h"
@@ -58,12 +59,12 @@ const ProbeCommand thumbCommand(
     QStringLiteral("thumb"), QStringLiteral("FILE OUT.jpg"), [](const QStringList& args, ProbeIo& io) {
         if (args.size() != 2)
             return probeUsage(thumbCommand, io);
-        QFile file(args[0]);
-        if (!file.open(QIODevice::ReadOnly)) {
-            io.err << "cannot read " << args[0] << ": " << file.errorString() << Qt::endl;
+        const RegularFile file(args[0]);
+        if (!file.isOpen()) {
+            io.err << "cannot read " << args[0] << ": " << file.errorText() << Qt::endl;
             return 1;
         }
-        const QByteArray head = file.read(headByteBudget(args[0]));
+        const QByteArray head = file.readHead(headByteBudget(args[0]));
         if (!makeThumbnail(args[0], head, args[1])) {
             io.err << "no small preview: the file carries no usable embedded thumbnail" << Qt::endl;
             return 1;
