@@ -4,11 +4,9 @@
 #include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/media/FfmpegFiles.h"
 #include "Pellmar/media/MediaLibraries.h"
+#include "Pellmar/media/PartialOutput.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
 
 extern "C" {
 #include <libavutil/audio_fifo.h>
@@ -19,9 +17,6 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -410,18 +405,11 @@ void makeVideoProxy(const QString& path, const QString& output, const std::funct
                     const Defaults& defaults)
 {
     initMediaLibraries();
-    requireRegularFile(path);
+    refuseSpecialFile(path);
     const bool fullHD = defaults.integer(QStringLiteral("videoProxy")) == 1080;
     ProxyExport session(path, fullHD ? 1920 : 1280, fullHD ? 1080 : 720, isCancelled);
 
-    QFile::remove(output);
-    const QFileInfo target(output);
-    QTemporaryFile partial(target.dir().filePath(QStringLiteral(".") + target.fileName() + QStringLiteral(".XXXXXX")));
-    if (!partial.open())
-        throw DatabaseError(partial.errorString());
-    partial.close();
-    session.run(partial.fileName());
-    if (std::rename(QFile::encodeName(partial.fileName()).constData(), QFile::encodeName(output).constData()) != 0)
-        throw DatabaseError(QString::fromLocal8Bit(std::strerror(errno)));
-    partial.setAutoRemove(false);
+    PartialOutput partial(output);
+    session.run(partial.path());
+    partial.commit();
 }

@@ -12,10 +12,12 @@
 // Exports `path` to `output` at the height of the "videoProxy" setting (1080, else 720), fitted
 // upright into 1920 x 1080 or 1280 x 720 (turned for portrait) and never enlarged, with the index
 // ("moov") before the media data so that playing can start at once. An audio-only file becomes an
-// AAC-only proxy. The export is written under a temporary name in the output's folder and renamed
-// into place; any file at `output` is removed first. Throws DatabaseError "no export session" when
-// the file cannot be read as a video or audio file, "export status 5" when `isCancelled` answers
-// true (checked between packets), and FFmpeg's reason when the export fails; after a throw no file
-// is left at `output` or under the temporary name. Blocks for the whole export.
+// AAC-only proxy. The export is written under a temporary name in the output's folder, flushed to
+// the disk and renamed over `output`, so that an older proxy stays until the new one is complete;
+// temporaries that a run which died left in that folder are removed first. Throws DatabaseError "not
+// a regular file" for a FIFO, a device or a folder, "no export session" when the file cannot be read
+// as a video or audio file, "export status 5" when `isCancelled` answers true (checked between packets),
+// and FFmpeg's reason when the export fails; after a throw `output` is as it was and no temporary is
+// left. Blocks for the whole export.
 void makeVideoProxy(const QString& path, const QString& output, const std::function<bool()>& isCancelled = {},
                     const Defaults& defaults = Defaults::standard());

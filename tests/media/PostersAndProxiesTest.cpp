@@ -6,12 +6,18 @@
 #include "Pellmar/media/FfmpegFiles.h"
 #include "tests/media/MediaFixtures.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -127,32 +133,76 @@ TEST_F(VideoProxyTest, H264AndAacFittedToTheSettingWithTheIndexFirst)
               (QStringList{QStringLiteral("ITEM.mp4"), QStringLiteral("settings.conf")}));
 }
 
-TEST_F(VideoProxyTest, CancelledExportLeavesNothing)
+TEST_F(VideoProxyTest, StoppedOrFailedExportKeepsTheOlderProxyAndNoTemporary)
 {
-    writeBytes(output, "an older proxy");
-    int asked = 0;
-    try {
-        exportAt(720, QStringLiteral("hd.mp4"), [&asked] { return ++asked > 3; });
-        FAIL() << "expected the export to stop";
-    } catch (const DatabaseError& error) {
-        EXPECT_EQ(error.description(), QStringLiteral("export status 5"));
-    }
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("settings.conf")});
-}
-
-TEST_F(VideoProxyTest, UnreadableSourceKeepsTheOlderProxy)
-{
-    writeBytes(output, "an older proxy");
     const QString noise = dir.filePath(QStringLiteral("noise.mov"));
     writeBytes(noise, QByteArray(3000, '\x17'));
-    try {
-        Defaults settings(dir.filePath(QStringLiteral("settings.conf")));
-        makeVideoProxy(noise, output, {}, settings);
-        FAIL() << "expected no export session";
-    } catch (const DatabaseError& error) {
-        EXPECT_EQ(error.description(), QStringLiteral("no export session"));
+    writeBytes(output, "an older proxy");
+    const struct {
+        QString clip;
+        int stopAfter;
+        QString error;
+    } cases[] = {{mediaFixture(QStringLiteral("hd.mp4")), 3, QStringLiteral("export status 5")},
+                 {noise, 0, QStringLiteral("no export session")}};
+    for (const auto& c : cases) {
+        int asked = 0;
+        try {
+            Defaults settings(dir.filePath(QStringLiteral("settings.conf")));
+            makeVideoProxy(c.clip, output, [&] { return c.stopAfter > 0 && ++asked > c.stopAfter; }, settings);
+            ADD_FAILURE() << "expected " << c.error.toStdString();
+        } catch (const DatabaseError& error) {
+            EXPECT_EQ(error.description(), c.error);
+        }
+        EXPECT_EQ(readBytes(output), QByteArray("an older proxy"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  (QStringList{QStringLiteral("ITEM.mp4"), QStringLiteral("noise.mov")}));
     }
+}
+
+// A child process is killed in the middle of an export: the older proxy is intact, and the partial
+// file it left goes when a later run next writes a proxy into the folder. Proxies are made with the
+// usual permissions.
+TEST_F(VideoProxyTest, ExportKilledMidwayLeavesTheOlderProxyAndALaterRunClearsItsTemporary)
+{
+    writeBytes(output, "an older proxy");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Defaults settings(dir.filePath(QStringLiteral("settings.conf")));
+        int asked = 0;
+        makeVideoProxy(mediaFixture(QStringLiteral("hd.mp4")), output, [&] {
+            if (++asked > 3)
+                ::kill(::getpid(), SIGKILL);
+            return false;
+        }, settings);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(readBytes(output), QByteArray("an older proxy"));
+    const QStringList left = QDir(dir.path()).entryList(QStringList{QStringLiteral(".ITEM.mp4.*.partial")}, QDir::Files | QDir::Hidden);
+    ASSERT_EQ(left.size(), 1);
+
+    // A temporary of this run is not touched; one from before this run started is.
+    const QString stale = dir.filePath(left.first());
+    const QString current = dir.filePath(QStringLiteral(".OTHER.mp4.0123abcd.partial"));
+    writeBytes(current, "being written");
+    QFile file(stale);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    file.close();
+
+    const mode_t oldMask = ::umask(022);
+    exportAt(720, QStringLiteral("portrait.mov"));
+    ::umask(oldMask);
+    const ProxyFacts facts = factsOf(output);
+    EXPECT_EQ(QSize(facts.width, facts.height), QSize(36, 64));
+    EXPECT_FALSE(QFile::exists(stale));
+    EXPECT_TRUE(QFile::exists(current));
+    struct stat written {};
+    ASSERT_EQ(::stat(QFile::encodeName(output).constData(), &written), 0);
+    EXPECT_EQ(written.st_mode & 07777, 0644u);
 }
 
 TEST(DocumentThumbnail, FirstPageOfAPdfAndNothingForOtherTypes)
