@@ -49,6 +49,27 @@ int quarterTurnsToUpright(const AVStream* stream)
     return int(std::lround(clockwise / 90.0) % 4 + 4) % 4;
 }
 
+int uprightOrientation(const AVStream* stream)
+{
+    size_t size = 0;
+    const auto* matrix = reinterpret_cast<const int32_t*>(
+        av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size));
+    if (!matrix || size < 9 * sizeof(int32_t))
+        return 1;
+    const double a = matrix[0];
+    const double b = matrix[1];
+    // A negative determinant: the matrix mirrors the picture left to right after turning it, which
+    // negates its first column.
+    const bool mirrored = a * matrix[4] - b * matrix[3] < 0;
+    const double clockwise = std::atan2(b, mirrored ? -a : a) * 180.0 / M_PI;
+    if (!std::isfinite(clockwise))
+        return 1;
+    const int turns = int(std::lround(clockwise / 90.0) % 4 + 4) % 4;
+    static const int turned[4] = {1, 6, 3, 8};
+    static const int turnedThenMirrored[4] = {2, 5, 4, 7};
+    return mirrored ? turnedThenMirrored[turns] : turned[turns];
+}
+
 CodecContext openDecoder(const AVStream* stream)
 {
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);

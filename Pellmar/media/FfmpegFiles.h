@@ -39,6 +39,10 @@ AVStream* firstVideoTrack(const AVFormatContext* format);
 // How many quarter turns clockwise (0 to 3) show the track upright, by its display matrix.
 int quarterTurnsToUpright(const AVStream* stream);
 
+// The EXIF orientation (1 to 8) that shows the track's pictures upright, by its display matrix:
+// its quarter turns, and a mirroring when the matrix flips the picture.
+int uprightOrientation(const AVStream* stream);
+
 // An opened decoder for the stream; null when FFmpeg has none for its codec.
 CodecContext openDecoder(const AVStream* stream);
 

@@ -103,6 +103,14 @@ vips::VImage decodeImageOrThrow(const QString& path, int maxPixelSize)
     }
 }
 
+vips::VImage decodePhotoOrThrow(const QString& path, int maxPixelSize)
+{
+    initMediaLibraries();
+    refuseSpecialFile(path);
+    const bool raw = rawExtensions().contains(pathExtension(path).toLower());
+    return raw ? decodeRawOrThrow(path, maxPixelSize) : decodeImageOrThrow(path, maxPixelSize);
+}
+
 } // namespace
 
 QImage redraw(const QImage& image, int maxPixelSize)
@@ -125,11 +133,15 @@ QImage redraw(const QImage& image, int maxPixelSize)
     return result;
 }
 
+QImage decodePhoto(const QString& path, int maxPixelSize)
+{
+    const QImage image = toQImage(decodePhotoOrThrow(path, maxPixelSize));
+    if (image.isNull())
+        throw DatabaseError(QStringLiteral("no decodable image"));
+    return image;
+}
+
 void makePhotoPreview(const QString& path, const QString& output, int maxPixelSize)
 {
-    initMediaLibraries();
-    refuseSpecialFile(path);
-    const bool raw = rawExtensions().contains(pathExtension(path).toLower());
-    const vips::VImage image = raw ? decodeRawOrThrow(path, maxPixelSize) : decodeImageOrThrow(path, maxPixelSize);
-    saveImageFile(image, output, ImageFileType::heic, previewQuality);
+    saveImageFile(decodePhotoOrThrow(path, maxPixelSize), output, ImageFileType::heic, previewQuality);
 }

@@ -11,6 +11,10 @@
 // sRGB without alpha (transparent parts over black); null when a side would truncate to 0.
 QImage redraw(const QImage& image, int maxPixelSize);
 
+// The photo at `path` decoded upright in 8-bit sRGB without alpha, at most `maxPixelSize` on its
+// longer side and never enlarged. Throws as makePhotoPreview does, without the writer's errors.
+QImage decodePhoto(const QString& path, int maxPixelSize);
+
 // Writes the photo at `path` as a HEIC of at most `maxPixelSize` on its longer side to `output`.
 // Throws DatabaseError "unreadable image" when the file opens as no image, "no decodable image"
 // when it cannot be decoded, and the writer's "cannot create proxy" or "proxy write failed".

@@ -4,13 +4,13 @@
 #include "Pellmar/index/Log.h"
 #include "Pellmar/index/Model.h"
 #include "Pellmar/index/RegularFiles.h"
+#include "Pellmar/media/PhotosFolderMedia.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QImageReader>
 #include <QMimeDatabase>
 #include <QMutexLocker>
 #include <QPromise>
@@ -207,9 +207,7 @@ struct PhotosFolderLibrary::StagedChange {
         QString fileName;
         QString uniformTypeIdentifier;
         qint64 size = 0;
-        std::optional<double> created;
-        qint64 width = 0;
-        qint64 height = 0;
+        ImportedAssetFacts facts;
     };
 
     QString folder;
@@ -474,21 +472,12 @@ void PhotosFolderLibrary::requestData(const PhotoAssetResource& resource,
 std::optional<QImage> PhotosFolderLibrary::requestImage(const QString& assetIdentifier, PhotoImageDeliveryMode,
                                                         int side) const
 {
-    const QString path = localFile(assetIdentifier, PhotoResourceType::photo);
-    if (path.isEmpty())
-        return std::nullopt;
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    // Read at the size asked for, never larger than the photo itself.
-    const QSize size = reader.size();
-    if (size.isValid() && (size.width() > side || size.height() > side))
-        reader.setScaledSize(size.scaled(side, side, Qt::KeepAspectRatio));
-    QImage image = reader.read();
-    if (image.isNull())
-        return std::nullopt;
-    if (image.width() > side || image.height() > side)
-        image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::FastTransformation);
-    return image;
+    for (const PhotoResourceType type : {PhotoResourceType::photo, PhotoResourceType::video}) {
+        const QString path = localFile(assetIdentifier, type);
+        if (!path.isEmpty())
+            return renderedAssetFile(path, type, side);
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> PhotosFolderLibrary::requestVideoFile(const QString& assetIdentifier) const
@@ -568,27 +557,14 @@ void PhotosFolderLibrary::apply(const PhotoLibraryChanges& changes)
             staged.begin(QDir(path_).filePath(stagingName));
         const QString name = safeFileName(create->originalFilename);
         const QString assetFolder = QDir(staged.folder).filePath(assetFolderName(create->localIdentifier));
+        const ImportedAssetFacts facts = importedAssetFacts(create->filePath, create->resourceType);
         if (!QDir().mkpath(assetFolder))
             throw storeFailed(name);
         copyFile(create->filePath, QDir(assetFolder).filePath(name));
         syncFolder(assetFolder);
-
-        const QFileInfo source(create->filePath);
-        StagedChange::Copy copy{create->localIdentifier, name,
-                                mimeTypes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name(), source.size(),
-                                std::nullopt, 0, 0};
-        if (source.lastModified().isValid())
-            copy.created = source.lastModified().toMSecsSinceEpoch() / 1000.0;
-        // The size as the photo is shown: a quarter turn by its orientation swaps the sides.
-        QImageReader reader(create->filePath);
-        QSize pixels = reader.size();
-        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-            pixels.transpose();
-        if (pixels.isValid()) {
-            copy.width = pixels.width();
-            copy.height = pixels.height();
-        }
-        staged.copies.append(copy);
+        staged.copies.append(StagedChange::Copy{create->localIdentifier, name,
+                                                mimeTypes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name(),
+                                                QFileInfo(create->filePath).size(), facts});
     }
     if (staged.lock) {
         // The copies' names are on the disk before the commit names the copies.
@@ -626,10 +602,10 @@ void PhotosFolderLibrary::commit(const PhotoLibraryChanges& changes, const Stage
             } else if (const auto* create = std::get_if<PhotoLibraryChanges::CreateAsset>(&request)) {
                 const StagedChange::Copy& copy = staged.copies[copyIndex++];
                 const bool isVideo = create->resourceType == PhotoResourceType::video;
-                db.run(QStringLiteral("INSERT INTO assets (id, media_type, created, modified, width, height) "
-                                      "VALUES (?, ?, ?, ?, ?, ?)"),
+                db.run(QStringLiteral("INSERT INTO assets (id, media_type, created, modified, width, height, duration) "
+                                      "VALUES (?, ?, ?, ?, ?, ?, ?)"),
                        {create->localIdentifier, qint64(isVideo ? PhotoMediaType::video : PhotoMediaType::image),
-                        copy.created, now, copy.width, copy.height});
+                        copy.facts.created, now, copy.facts.width, copy.facts.height, copy.facts.duration});
                 db.run(QStringLiteral("INSERT INTO resources (asset_id, idx, type, uti, original_filename, file, size) "
                                       "VALUES (?, 0, ?, ?, ?, ?, ?)"),
                        {create->localIdentifier, qint64(create->resourceType), copy.uniformTypeIdentifier, copy.fileName,

@@ -88,19 +88,9 @@ QImage pictureOf(const AVFrame* frame, AVRational sampleAspect, int maxPixelSize
     return picture;
 }
 
-int exifOrientationOfQuarterTurns(int turns)
-{
-    switch (turns) {
-    case 1: return 6;
-    case 2: return 3;
-    case 3: return 8;
-    default: return 1;
-    }
-}
-
 } // namespace
 
-void makePoster(const QString& path, const QString& output, int maxPixelSize)
+QImage posterImage(const QString& path, int maxPixelSize)
 {
     initMediaLibraries();
     refuseSpecialFile(path);
@@ -126,6 +116,10 @@ void makePoster(const QString& path, const QString& output, int maxPixelSize)
 
     const Frame frame = frameAtOrAfter(format.get(), stream, decoder.get(), target);
     const QImage picture = pictureOf(frame.get(), av_guess_sample_aspect_ratio(format.get(), stream, frame.get()), maxPixelSize);
-    writeImageFile(applyOrientation(picture, exifOrientationOfQuarterTurns(quarterTurnsToUpright(stream))), output,
-                   ImageFileType::jpeg, posterQuality);
+    return applyOrientation(picture, uprightOrientation(stream));
+}
+
+void makePoster(const QString& path, const QString& output, int maxPixelSize)
+{
+    writeImageFile(posterImage(path, maxPixelSize), output, ImageFileType::jpeg, posterQuality);
 }

@@ -2,6 +2,7 @@
 
 // Poster frames of videos: one upright frame as a JPEG.
 
+#include <QImage>
 #include <QString>
 
 // Writes the frame at half the clip's length, but at most 1 s in (the first frame at or after that
@@ -9,3 +10,6 @@
 // DatabaseError with FFmpeg's reason when the file cannot be read or no frame decodes, and the
 // image writer's "cannot create proxy" or "proxy write failed". Blocks for the decode.
 void makePoster(const QString& path, const QString& output, int maxPixelSize);
+
+// The same frame as makePoster writes, upright (turns and mirroring of the track applied).
+QImage posterImage(const QString& path, int maxPixelSize);

@@ -105,14 +105,15 @@ TEST_F(PhotosFolderLibraryTest, FailureBetweenCopyAndCommitLeavesNothing)
     EXPECT_TRUE(QDir(path + QStringLiteral("/originals")).isEmpty());
 }
 
-TEST_F(PhotosFolderLibraryTest, RendersImportedImagesAndGivesImportedVideoFiles)
+TEST_F(PhotosFolderLibraryTest, RendersImportedImagesAndVideoPostersAndGivesVideoFiles)
 {
     const QString png = dir.filePath(QStringLiteral("wide.png"));
     QImage picture(400, 200, QImage::Format_RGB32);
     picture.fill(Qt::red);
     ASSERT_TRUE(picture.save(png));
+    const QString clip = mediaFixture(QStringLiteral("portrait.mov"));
     PhotosFolderLibrary library(path);
-    waitFor(addFilesToPhotos(library, {CardFile{png, 0, 0, MediaKind::photo}, CardFile{photo, 0, 0, MediaKind::video}},
+    waitFor(addFilesToPhotos(library, {CardFile{png, 0, 0, MediaKind::photo}, CardFile{clip, 0, 0, MediaKind::video}},
                              std::nullopt));
     const QList<PhotoAsset> assets = library.fetchAssets(PhotoAssetFetchOptions{});
     ASSERT_EQ(assets.size(), 2);
@@ -126,11 +127,21 @@ TEST_F(PhotosFolderLibraryTest, RendersImportedImagesAndGivesImportedVideoFiles)
 
     const std::optional<QString> video = library.requestVideoFile(assets[1].localIdentifier);
     ASSERT_TRUE(video);
-    EXPECT_NE(*video, photo);   // the library's own copy
-    QFile copy(*video);
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), bytes);
-    EXPECT_FALSE(library.requestImage(assets[1].localIdentifier, PhotoImageDeliveryMode::highQuality, 100));
+    EXPECT_NE(*video, clip);   // the library's own copy
+    EXPECT_EQ(readBytes(*video), readBytes(clip));
+    // A video renders as its upright poster frame, never enlarged.
+    const std::optional<QImage> poster = library.requestImage(assets[1].localIdentifier, PhotoImageDeliveryMode::highQuality, 100);
+    ASSERT_TRUE(poster);
+    EXPECT_EQ(poster->size(), QSize(36, 64));
+}
+
+TEST_F(PhotosFolderLibraryTest, AudioFileIsRefusedAsAPhoto)
+{
+    PhotosFolderLibrary library(path);
+    const QString audio = mediaFixture(QStringLiteral("audio.m4a"));
+    EXPECT_THROW(waitFor(addFilesToPhotos(library, {CardFile{audio, 0, 0, MediaKind::audio}}, std::nullopt)), PhotoLibraryError);
+    EXPECT_TRUE(library.fetchAssets(PhotoAssetFetchOptions{}).isEmpty());
+    EXPECT_TRUE(stagedChanges().isEmpty());
 }
 
 TEST_F(PhotosFolderLibraryTest, ImportedPhotoHasItsShownSizeAndRendersNoLarger)

@@ -1,17 +1,23 @@
 #include "Pellmar/media/PhotosIndexing.h"
 
 #include "Pellmar/index/Hashing.h"
+#include "Pellmar/media/PhotosFolderLibrary.h"
+#include "Pellmar/media/PhotosReading.h"
+#include "Pellmar/media/PhotosWriting.h"
 #include "Pellmar/media/SearchDate.h"
 #include "Pellmar/platform/MemoryPhotoLibrary.h"
 #include "tests/index/IndexFixture.h"
 #include "tests/media/MediaFixtures.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -154,6 +160,50 @@ TEST_F(PhotosIndexingTest, LocalVideoIsKeyedByItsFirst64KiBAndGetsAPoster)
     EXPECT_FALSE(QFile::exists(previewFile(item.id + QStringLiteral(".preview.jpg"))));
     EXPECT_EQ(searchTextOf(item.id), QStringLiteral("clip.mov Photos Video ") + searchDateFormatter().string(march14th2021))
         << "an asset in no album adds no album words";
+}
+
+// A HEIC and a short clip imported into the folder-backed library are indexed to a preview and a
+// poster, with the displayed size, duration and capture date that the files carry.
+TEST_F(PhotosIndexingTest, FolderLibraryImportsAreIndexedWithTheirTrueSizeAndDate)
+{
+    ExifFields exif;
+    exif.texts = {{"Exif.Photo.DateTimeOriginal", "2001:01:01 00:00:00"}};
+    const QString heic = dir.filePath(QStringLiteral("IMG_0002.HEIC"));
+    writeBytes(heic, heicFile(quarteredImage(800, 600), std::nullopt, exif));
+    PhotosFolderLibrary folderLibrary(dir.filePath(QStringLiteral("Photos Library.photoslibrary")));
+    waitFor(addFilesToPhotos(folderLibrary, {CardFile{heic, 0, 0, MediaKind::photo},
+                                             CardFile{mediaFixture(QStringLiteral("portrait.mov")), 0, 0, MediaKind::video}},
+                             std::nullopt));
+    const QList<PhotoAsset> assets = folderLibrary.fetchAssets(PhotoAssetFetchOptions{});
+    ASSERT_EQ(assets.size(), 2);
+
+    const struct {
+        PhotoMediaType type;
+        QSize size;
+        double duration;
+        double capturedAt;
+        QString picture;
+        QSize pictureSize;
+    } cases[] = {{PhotoMediaType::image, {800, 600}, 0, double(QDateTime(QDate(2001, 1, 1), QTime(0, 0)).toSecsSinceEpoch()),
+                  QStringLiteral(".preview.jpg"), {640, 480}},
+                 {PhotoMediaType::video, {36, 64}, 2, 1625405400.0, QStringLiteral(".poster.jpg"), {36, 64}}};
+    for (const auto& c : cases) {
+        const auto asset = std::find_if(assets.begin(), assets.end(), [&](const PhotoAsset& a) { return a.mediaType == c.type; });
+        ASSERT_NE(asset, assets.end());
+        SCOPED_TRACE(asset->localIdentifier.toStdString());
+        const Job job = photosFile(asset->localIdentifier, asset->localIdentifier);
+        identifyPhotosFile(job, source, index, previews, folderLibrary);
+
+        EXPECT_EQ(fileColumn(QStringLiteral("state"), job), QStringLiteral("2")) << fileColumn(QStringLiteral("error"), job).toStdString();
+        const Item item = itemOf(job);
+        EXPECT_EQ(QSize(int(item.width), int(item.height)), c.size);
+        EXPECT_NEAR(item.duration, c.duration, 0.1);
+        EXPECT_EQ(item.capturedAt, c.capturedAt);
+        const QImage picture(previewFile(item.id + c.picture));
+        EXPECT_EQ(picture.size(), c.pictureSize);
+        if (c.type == PhotoMediaType::image)
+            EXPECT_EQ(quarterColourAt(picture, 10, 10), QStringLiteral("red"));
+    }
 }
 
 TEST_F(PhotosIndexingTest, AssetNotOnThisDeviceKeepsAPlaceholderUntilItsFileIsLocal)

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QtEndian>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -50,6 +51,47 @@ TEST(Poster, IsTheFrameAtOneSecondOrHalfTheLength)
     // A turned track gives an upright poster.
     makePoster(mediaFixture(QStringLiteral("portrait.mov")), output, 2048);
     EXPECT_EQ(QImage(output).size(), QSize(36, 64));
+}
+
+// The clip with its track's display matrix set to a, b, c, d (the turn-and-mirror part).
+QByteArray withDisplayMatrix(const QByteArray& clip, qint32 a, qint32 b, qint32 c, qint32 d)
+{
+    QByteArray bytes = clip;
+    // In a version 0 track header the matrix starts 40 bytes after the box type.
+    const qsizetype matrix = bytes.indexOf("tkhd") + 4 + 40;
+    const auto put = [&](int slot, qint32 value) { qToBigEndian(value, bytes.data() + matrix + 4 * slot); };
+    put(0, a);
+    put(1, b);
+    put(3, c);
+    put(4, d);
+    return bytes;
+}
+
+TEST(Poster, TrackThatIsMirroredOrTurnedAndMirroredIsShownUpright)
+{
+    QTemporaryDir dir;
+    const QString output = dir.filePath(QStringLiteral("poster.jpg"));
+    const QByteArray clip = readBytes(mediaFixture(QStringLiteral("corner.mp4")));   // red top left, blue elsewhere
+    constexpr qint32 one = 0x10000;
+    const struct {
+        const char* name;
+        qint32 a, b, c, d;
+        QSize size;
+        QPoint red;   // where the red corner lands
+    } cases[] = {{"plain", one, 0, 0, one, {64, 36}, {5, 5}},
+                 {"mirrored", -one, 0, 0, one, {64, 36}, {58, 5}},
+                 {"turned and mirrored", 0, one, one, 0, {36, 64}, {5, 5}},
+                 {"turned", 0, one, -one, 0, {36, 64}, {30, 5}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QStringLiteral("clip.mp4"));
+        writeBytes(path, withDisplayMatrix(clip, c.a, c.b, c.c, c.d));
+        makePoster(path, output, 2048);
+        const QImage poster(output);
+        ASSERT_EQ(poster.size(), c.size);
+        EXPECT_GT(qRed(poster.pixel(c.red)), 200);
+        EXPECT_LT(qBlue(poster.pixel(c.red)), 60);
+    }
 }
 
 TEST(Poster, FailsClearlyWithoutAPicture)
