@@ -94,10 +94,16 @@ private:
         ::pthread_setname_np(::pthread_self(), watchThreadName.left(15).toUtf8().constData());
         QThread::currentThread()->setObjectName(watchThreadName);
         inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (inotify_ < 0)
+        if (inotify_ < 0) {
             noteWatchLimit(root_, errno);
-        else
+        } else {
             watchTree(root_, 0);
+            // A change made in a folder after the watcher started but before that folder's watch
+            // was in place has no event: the tree set up meanwhile is reported for a rescan, at once.
+            note(root_, WatchFlags::mustScanSubfolders);
+            if (!stopping_)
+                deliver();
+        }
         ready_ = true;
         while (!stopping_) {
             pollfd descriptors[] = {{wake_, POLLIN, 0}, {inotify_, POLLIN, 0}};
@@ -289,8 +295,11 @@ private:
         const QString child = childPath(folder, *name);
         if (event.mask & (IN_DELETE | IN_MOVED_FROM))
             forgetTree(child);
-        if ((event.mask & (IN_CREATE | IN_MOVED_TO)) && admits(*name, depthOf(folder) + 1))
+        if ((event.mask & (IN_CREATE | IN_MOVED_TO)) && admits(*name, depthOf(folder) + 1)) {
+            // What was put into the new folder before its watches were in place has no event of its own.
             watchTree(child, depthOf(folder) + 1);
+            note(child, WatchFlags::mustScanSubfolders);
+        }
     }
 
     const QString root_;

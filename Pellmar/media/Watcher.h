@@ -41,7 +41,10 @@ inline constexpr int watchLatencyMilliseconds = 1000;
 // A recursive inotify watcher: one watch per folder the scanning rules admit, new folders watched
 // as they appear, renamed and deleted ones dropped. Its thread is named after the queue label
 // "com.davrenoskil.pellmar.watch"; the watches are set up there, never on the caller's thread.
-// Events from before construction are never delivered. A watcher that cannot start stays inert.
+// Changes made while the watches are set up have no events of their own, so once they are in place
+// the root is delivered at once with mustScanSubfolders (and a folder that appears later is
+// reported with that flag once its own watches are in place). Events from before construction are
+// never delivered. A watcher that cannot start stays inert.
 // Its handler may call stop(), but must not destroy the watcher.
 class InotifyWatcher : public Watcher {
 public:

@@ -70,6 +70,10 @@ private:
     QElapsedTimer clock_ = [] { QElapsedTimer timer; timer.start(); return timer; }();
 };
 
+// Once ready, the watcher has delivered its first batch: the root, to be rescanned for what changed
+// while the watches were set up. Later changes come from batch 1 on.
+constexpr qsizetype afterSetup = 1;
+
 void waitUntilReady(const InotifyWatcher& watcher)
 {
     const QDeadlineTimer deadline(5000);
@@ -107,7 +111,7 @@ TEST_F(WatcherTest, BurstOfWritesInOneFolderArrivesAsOneBatch)
     for (int i = 0; i < 20; ++i)
         tree.file(QStringLiteral("Album/%1.jpg").arg(i));
     const qsizetype first = collector.waitForPath(tree.path(QStringLiteral("Album")));
-    ASSERT_EQ(first, 0);
+    ASSERT_EQ(first, afterSetup);
     const Batch batch = collector.batches().at(first);
     EXPECT_LE(batch.elapsed - start, watchLatencyMilliseconds + 600);
     EXPECT_EQ(batch.paths, QStringList{tree.path(QStringLiteral("Album"))});
@@ -116,8 +120,8 @@ TEST_F(WatcherTest, BurstOfWritesInOneFolderArrivesAsOneBatch)
 
     // A later change elsewhere comes in the next batch: nothing of the burst was left for a second one.
     tree.file(QStringLiteral("Other/x.jpg"));
-    EXPECT_EQ(collector.waitForPath(tree.path(QStringLiteral("Other"))), 1);
-    EXPECT_FALSE(mentions(collector.batches(), 2, tree.path(QStringLiteral("Album/"))));
+    EXPECT_EQ(collector.waitForPath(tree.path(QStringLiteral("Other"))), afterSetup + 1);
+    EXPECT_FALSE(mentions(collector.batches(), afterSetup + 2, tree.path(QStringLiteral("Album/"))));
 }
 
 TEST_F(WatcherTest, NewRenamedAndPrunedFoldersAreFollowed)
@@ -129,7 +133,7 @@ TEST_F(WatcherTest, NewRenamedAndPrunedFoldersAreFollowed)
 
     // A new nested tree is watched, also below folders made before their parent was watched.
     ASSERT_TRUE(QDir().mkpath(tree.path(QStringLiteral("New/a/b/c"))));
-    qsizetype seen = collector.waitForPath(dir.path());
+    qsizetype seen = collector.waitForPath(dir.path(), afterSetup);
     ASSERT_GE(seen, 0);
     tree.file(QStringLiteral("New/a/b/c/photo.jpg"));
     seen = collector.waitForPath(tree.path(QStringLiteral("New/a/b/c")), seen + 1);
@@ -153,6 +157,26 @@ TEST_F(WatcherTest, NewRenamedAndPrunedFoldersAreFollowed)
         EXPECT_FALSE(mentions(batches, seen + 1, tree.path(QString::fromUtf8(pruned)))) << pruned;
 }
 
+TEST_F(WatcherTest, ChangesMadeWhileTheWatchesAreSetUpAreReportedForARescan)
+{
+    tree.files({QStringLiteral("A/a.jpg"), QStringLiteral("B/b.jpg")});
+    // A photo arrives in B after the watcher started, just before B's watch is in place.
+    const QString late = tree.path(QStringLiteral("B"));
+    const WatchFaultInjection arrival([&](const QString& folder) {
+        if (folder == late)
+            tree.file(QStringLiteral("B/new.jpg"));
+        return 0;
+    });
+    InotifyWatcher watcher(dir.path(), collector.handler(), 100);
+    waitUntilReady(watcher);
+
+    ASSERT_EQ(collector.batches().size(), afterSetup);
+    const Batch setup = collector.batches().first();
+    EXPECT_EQ(setup.paths, QStringList{dir.path()});
+    EXPECT_EQ(setup.flags, QList<quint32>{WatchFlags::mustScanSubfolders});
+    EXPECT_TRUE(QFile::exists(tree.path(QStringLiteral("B/new.jpg"))));
+}
+
 TEST_F(WatcherTest, RootGivenThroughASymbolicLinkIsWatched)
 {
     tree.folder(QStringLiteral("Real/Sub"));
@@ -162,7 +186,7 @@ TEST_F(WatcherTest, RootGivenThroughASymbolicLinkIsWatched)
     waitUntilReady(watcher);
 
     tree.file(QStringLiteral("Real/a.jpg"));
-    EXPECT_GE(collector.waitForPath(link), 0);
+    EXPECT_GE(collector.waitForPath(link, afterSetup), 0);
     tree.file(QStringLiteral("Real/Sub/b.jpg"));
     EXPECT_GE(collector.waitForPath(link + QStringLiteral("/Sub")), 0);
 }
@@ -175,7 +199,7 @@ TEST_F(WatcherTest, OverflowAndRootRemovalAreFlagged)
     waitUntilReady(watcher);
 
     watcher.injectQueueOverflow();
-    qsizetype seen = collector.waitForPath(root);
+    qsizetype seen = collector.waitForPath(root, afterSetup);
     ASSERT_GE(seen, 0);
     EXPECT_EQ(collector.batches().at(seen).flags, QList<quint32>{WatchFlags::mustScanSubfolders});
 
@@ -214,7 +238,9 @@ TEST_F(WatcherTest, HandlerMayStopItsOwnWatcher)
     tree.folder(QStringLiteral("A"));
     std::atomic<int> deliveries = 0;
     InotifyWatcher* self = nullptr;
-    InotifyWatcher watcher(dir.path(), [&](const QStringList&, const QList<quint32>&) {
+    InotifyWatcher watcher(dir.path(), [&](const QStringList&, const QList<quint32>& flags) {
+        if (flags == QList<quint32>{WatchFlags::mustScanSubfolders})
+            return;   // the report of the set-up
         ++deliveries;
         self->stop();
     }, 10);
