@@ -2,8 +2,12 @@
 
 #include "Pellmar/index/Log.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSet>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -59,6 +63,16 @@ CREATE INDEX IF NOT EXISTS items_proxy ON items(proxy_ext);
 CREATE VIRTUAL TABLE IF NOT EXISTS search USING fts5(item_id UNINDEXED, text, tokenize = 'unicode61 remove_diacritics 2');
 PRAGMA user_version = 2;)");
 
+// The columns the base script gives its three content tables. A file whose tables have them all
+// has the base layout or a later one, whatever its version number says.
+const QString baseColumnsProbe = QStringLiteral(
+    "SELECT (SELECT COUNT(*) FROM pragma_table_info('sources') WHERE name IN ('id', 'name', 'root_path', "
+    "'volume_uuid', 'volume_name', 'added_at')) = 6 AND (SELECT COUNT(*) FROM pragma_table_info('files') WHERE name "
+    "IN ('id', 'source_id', 'rel_path', 'size', 'mtime', 'quick_hash', 'item_id', 'state', 'error')) = 9 AND (SELECT "
+    "COUNT(*) FROM pragma_table_info('items') WHERE name IN ('id', 'quick_hash', 'kind', 'filename', 'captured_at', "
+    "'width', 'height', 'duration', 'camera', 'lens', 'preview_ext', 'proxy_ext', 'poster_ext', 'full_error', "
+    "'created_at')) = 15");
+
 struct AddedColumn {
     const char* table;
     const char* column;
@@ -94,34 +108,39 @@ const QString queryIndexScript = QStringLiteral(
 // Indexes added for speed after the file format was fixed. Unlike the rest of the schema they are
 // made sure of on every start, the fast path included, so a file already at the current version
 // gets an index added here on its next start. Add new ones at the end of this list.
-const QStringList speedIndexes = {
+struct SpeedIndex {
+    const char* table;
+    QString statement;
+};
+
+const SpeedIndex speedIndexes[] = {
     // Lets an item's search row be found through the full-text table's content store by item id
     // ("DELETE FROM search WHERE rowid IN (SELECT id FROM search_content WHERE c0 = ?)") instead
     // of a scan of every search row.
-    QStringLiteral("CREATE INDEX IF NOT EXISTS search_item ON search_content(c0)"),
+    {"search_content", QStringLiteral("CREATE INDEX IF NOT EXISTS search_item ON search_content(c0)")},
     // Lets the status line's per-source progress, read every second, count files by state from
     // this index alone instead of reading every file row.
-    QStringLiteral("CREATE INDEX IF NOT EXISTS files_source_state ON files(source_id, state)"),
+    {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_source_state ON files(source_id, state)")},
     // Let the larger-preview queue find the items still waiting without reading the finished ones,
     // and walk the ready files that can be rendered from in size order.
-    QStringLiteral("CREATE INDEX IF NOT EXISTS items_waiting ON items(kind) WHERE proxy_ext = '' AND full_error IS NULL"),
-    QStringLiteral("CREATE INDEX IF NOT EXISTS files_ready_size ON files(size, item_id, source_id) WHERE state = 2 AND "
-                   "(local = 1 OR asset_id != '')"),
+    {"items", QStringLiteral("CREATE INDEX IF NOT EXISTS items_waiting ON items(kind) WHERE proxy_ext = '' AND full_error IS NULL")},
+    {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_ready_size ON files(size, item_id, source_id) WHERE state = 2 AND "
+                   "(local = 1 OR asset_id != '')")},
     // Lets the grid sorted by kind, ascending, read the items in its order: newest first within
     // each kind.
-    QStringLiteral("CREATE INDEX IF NOT EXISTS items_kind_newest ON items(kind, captured_at DESC, modified_at DESC)"),
+    {"items", QStringLiteral("CREATE INDEX IF NOT EXISTS items_kind_newest ON items(kind, captured_at DESC, modified_at DESC)")},
     // Lets the grid of a large place look at each item's files in that place from this index alone.
-    QStringLiteral("CREATE INDEX IF NOT EXISTS files_item_place ON files(item_id, source_id, rel_path)"),
+    {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_item_place ON files(item_id, source_id, rel_path)")},
     // Lets the grid find the few photo library files of the Favorites, RAW and Screenshots groups
     // without reading every file of the source.
-    QStringLiteral("CREATE INDEX IF NOT EXISTS files_photo_flags ON files(source_id, item_id) WHERE favorite = 1 OR "
+    {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_photo_flags ON files(source_id, item_id) WHERE favorite = 1 OR "
                    "raw = 1 OR (subtype & %1) != 0")
-        .arg(screenshotSubtype),
+        .arg(screenshotSubtype)},
     // Lets the larger-preview progress probe an item's files for a copy that can be rendered from
     // without reading the files that cannot.
-    QStringLiteral("CREATE INDEX IF NOT EXISTS files_renderable ON files(item_id) WHERE local = 1 OR asset_id != ''"),
+    {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_renderable ON files(item_id) WHERE local = 1 OR asset_id != ''")},
     // Lets the favorites view find the photo library's favorites without reading every asset row.
-    QStringLiteral("CREATE INDEX IF NOT EXISTS files_photo_favorite ON files(item_id) WHERE asset_id != '' AND favorite = 1"),
+    {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_photo_favorite ON files(item_id) WHERE asset_id != '' AND favorite = 1")},
 };
 
 const QString favoritesTable = QStringLiteral(
@@ -157,18 +176,61 @@ QByteArray milliseconds(qint64 nanoseconds)
     return QByteArray::number(double(nanoseconds) / 1e6, 'f', 2);
 }
 
-// Runs the statements of `rebuild` in one transaction when the probe finds `column` missing from
-// `table`; a probe without a row leaves the table alone.
+bool hasColumn(Database& db, const QString& table, const QString& column)
+{
+    return firstInteger(db, QStringLiteral("SELECT COUNT(*) FROM pragma_table_info(?) WHERE name = ?"), {table, column})
+               .value_or(1)
+        != 0;
+}
+
+bool hasTable(Database& db, const QString& name)
+{
+    return firstInteger(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ?"), {name})
+               .value_or(0)
+        > 0;
+}
+
+// Runs the statements of `rebuild` when `column` is missing from `table`.
 void rebuildWithoutColumn(Database& db, const QString& table, const QString& column, const QStringList& rebuild)
 {
-    const QString probe =
-        QStringLiteral("SELECT COUNT(*) FROM pragma_table_info('%1') WHERE name = '%2'").arg(table, column);
-    if (firstInteger(db, probe).value_or(1) != 0)
+    if (hasColumn(db, table, column))
         return;
-    Transaction transaction(db);
     for (const QString& statement : rebuild)
         db.exec(statement);
-    transaction.commit();
+}
+
+// Makes sure of the speed indexes on a file at the current version. A damaged file that lacks a
+// table gets no index on it, and one that cannot be made is passed over: either is logged, and the
+// program starts, so the user sees the failing reads instead of a program that never opens.
+void ensureSpeedIndexes(Database& db)
+{
+    for (const SpeedIndex& index : speedIndexes) {
+        const QString table = QString::fromLatin1(index.table);
+        try {
+            if (!hasTable(db, table)) {
+                qCWarning(logIndex, "migrate fast path: table %s is missing; its index is not made: %s",
+                          index.table, qUtf8Printable(index.statement));
+                continue;
+            }
+            db.exec(index.statement);
+        } catch (const DatabaseError& error) {
+            qCWarning(logIndex, "migrate fast path: %s failed: %s", qUtf8Printable(index.statement),
+                      qUtf8Printable(error.description()));
+        }
+    }
+}
+
+// Copies the index file, with what its write-ahead log holds, to a new file beside it named after
+// the version it had ("index-version1.sqlite"), before an upgrade step drops tables. Returns the copy's path.
+QString copyAside(Database& db, qint64 version)
+{
+    const QFileInfo original(QString::fromUtf8(sqlite3_db_filename(db.db(), "main")));
+    const QString stem = original.dir().filePath(original.completeBaseName() + QStringLiteral("-version%1").arg(version));
+    QString target = stem + QLatin1Char('.') + original.suffix();
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = stem + QStringLiteral("-%1.").arg(n) + original.suffix();
+    db.run(QStringLiteral("VACUUM INTO ?"), {target});
+    return target;
 }
 
 } // namespace
@@ -180,15 +242,11 @@ bool Index::migrate()
 
     const qint64 version = firstInteger(db_, QStringLiteral("PRAGMA user_version")).value_or(0);
     const qint64 versionTime = clock.nsecsElapsed();
-    const bool hadItems =
-        firstInteger(db_, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'items'"))
-            .value_or(0)
-        > 0;
+    const bool hadItems = hasTable(db_, QStringLiteral("items"));
     const qint64 probeTime = clock.nsecsElapsed() - versionTime;
 
     if (hadItems && version >= currentVersion) {
-        for (const QString& statement : speedIndexes)
-            db_.exec(statement);
+        ensureSpeedIndexes(db_);
         qCInfo(logIndex, "migrate fast path at version %lld: user_version %s ms, table probe %s ms, total %s ms",
                version, milliseconds(versionTime).constData(), milliseconds(probeTime).constData(),
                milliseconds(clock.nsecsElapsed()).constData());
@@ -197,16 +255,35 @@ bool Index::migrate()
     qCInfo(logIndex, "migrate full path from version %lld: user_version %s ms, table probe %s ms", version,
            milliseconds(versionTime).constData(), milliseconds(probeTime).constData());
 
+    // The tables' own shape decides what the upgrade may do: a version number read wrong (a damaged
+    // header) must not have the tables of a file of the base layout or later dropped as too old.
+    const bool baseLayout = hadItems && firstInteger(db_, baseColumnsProbe).value_or(0) == 1;
+    if (hadItems && !baseLayout && version >= firstKeptVersion)
+        throw DatabaseError(QStringLiteral("The index at %1 says it is version %2 but its tables match no known "
+                                           "layout; it was left as it is.")
+                                .arg(QString::fromUtf8(sqlite3_db_filename(db_.db(), "main")))
+                                .arg(version));
     // A layout older than the base script is not upgraded: its content tables start again empty.
     // With foreign keys on, dropping `sources` also deletes the `folders` rows of those sources;
-    // workspaces, their members, favorites and pins have no foreign keys and stay.
-    const bool dropped = hadItems && version < firstKeptVersion;
+    // workspaces, their members, favorites and pins have no foreign keys and stay. The file is
+    // copied aside first.
+    const bool dropped = hadItems && !baseLayout;
     if (dropped) {
-        Transaction transaction(db_);
+        const QString copy = copyAside(db_, version);
+        qCInfo(logIndex, "migrate copied the index at version %lld to %s before dropping its tables", version,
+               qUtf8Printable(copy));
+    }
+    const bool misreadVersion = baseLayout && version < firstKeptVersion;
+    if (misreadVersion)
+        qCWarning(logIndex, "migrate: the tables have the base layout or a later one but the version reads %lld; "
+                            "upgrading without dropping anything", version);
+
+    // Every step below runs in one transaction: an upgrade that stops part way (a kill, a full disk)
+    // leaves the file as it was, and the next start runs it again from the beginning, backfills included.
+    Transaction transaction(db_);
+    if (dropped)
         db_.exec(QStringLiteral("DROP TABLE IF EXISTS search; DROP TABLE IF EXISTS files; DROP TABLE IF EXISTS "
                                 "items; DROP TABLE IF EXISTS sources;"));
-        transaction.commit();
-    }
 
     db_.exec(baseScript);
 
@@ -214,9 +291,7 @@ bool Index::migrate()
     for (const AddedColumn& column : addedColumns) {
         const QString table = QString::fromLatin1(column.table);
         const QString name = QString::fromLatin1(column.column);
-        const auto count = firstInteger(
-            db_, QStringLiteral("SELECT COUNT(*) FROM pragma_table_info('%1') WHERE name = ?").arg(table), {name});
-        if (count != 0)
+        if (hasColumn(db_, table, name))
             continue;
         db_.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(table, name, QLatin1String(column.declaration)));
         added.insert(table + QLatin1Char('.') + name);
@@ -266,12 +341,15 @@ bool Index::migrate()
     db_.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS folders_parent ON folders(source_id, parent_path)"));
     db_.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS files_item_source ON files(item_id, source_id)"));
     db_.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS items_id_weak ON items(id, weak_id)"));
-    for (const QString& statement : speedIndexes)
-        db_.exec(statement);
+    for (const SpeedIndex& index : speedIndexes)
+        db_.exec(index.statement);
 
     // Apple Photos items whose larger preview failed only because the original was not on this
     // computer go back into the larger-preview queue.
-    if (hadItems && version < firstVersionWithPhotosPreviews) {
+    // A misread version tells nothing of the file's age; one that needed no added column is recent.
+    const bool olderThanPhotosPreviews =
+        hadItems && version < firstVersionWithPhotosPreviews && !(misreadVersion && added.isEmpty());
+    if (olderThanPhotosPreviews) {
         db_.exec(QStringLiteral(
             "UPDATE items SET full_error = NULL WHERE full_error IS NOT NULL AND proxy_ext = '' AND (kind = 1 OR (kind "
             "= 0 AND full_error LIKE '%original is not on this Mac%')) AND id IN (SELECT item_id FROM files WHERE "
@@ -282,6 +360,7 @@ bool Index::migrate()
     }
 
     db_.exec(QStringLiteral("PRAGMA user_version = %1").arg(currentVersion));
+    transaction.commit();
     qCInfo(logIndex, "migrate full path finished in %s ms", milliseconds(clock.nsecsElapsed()).constData());
     return dropped;
 }

@@ -2,6 +2,7 @@
 #include "Pellmar/index/Log.h"
 #include "tests/support/LogCapture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
@@ -162,6 +163,11 @@ TEST_F(SchemaTest, LayoutsOlderThanTheBaseStartEmptyButKeepWorkspacesFavoritesAn
         EXPECT_EQ(rows(db, QStringLiteral("SELECT * FROM workspace_sources")), QStringList{"W1|S1|"});
         EXPECT_EQ(rows(db, QStringLiteral("SELECT * FROM pins")), QStringList{"W1|S1|trips|0"});
         EXPECT_TRUE(log.take().contains(QStringLiteral("migrate requeued 0 Apple Photos items for full previews")));
+
+        // What was dropped is kept in a copy beside the index, named after the version it had.
+        Database copy(dir.filePath(QStringLiteral("index-version%1.sqlite").arg(version)));
+        EXPECT_EQ(rows(copy, QStringLiteral("SELECT id, filename FROM items")), QStringList{"I1|a.jpg"});
+        EXPECT_EQ(integer(copy, QStringLiteral("PRAGMA user_version")), version);
     }
 }
 
@@ -292,7 +298,7 @@ TEST_F(SchemaTest, VersionThatCannotBeReadStopsTheMigrationAndDropsNothing)
     EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 8);
 }
 
-TEST_F(SchemaTest, FailingStatementThrowsAndLeavesTheUpgradeToBeResumed)
+TEST_F(SchemaTest, FailingStatementThrowsAndLeavesTheFileAsItWas)
 {
     {
         Database db(path);
@@ -305,7 +311,97 @@ TEST_F(SchemaTest, FailingStatementThrowsAndLeavesTheUpgradeToBeResumed)
     } catch (const DatabaseError& error) {
         EXPECT_EQ(error.description(), QStringLiteral("no such column: symbol"));
     }
-    EXPECT_EQ(integer(index.database(), QStringLiteral("PRAGMA user_version")), 2);
+    EXPECT_EQ(integer(index.database(), QStringLiteral("PRAGMA user_version")), 0);
+    EXPECT_EQ(rows(index.database(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")), QStringList{"workspaces"});
+}
+
+// An upgrade killed during the date backfill must not leave the new date columns at 0 for good.
+TEST_F(SchemaTest, UpgradeInterruptedDuringTheBackfillIsRunAgainInFull)
+{
+    loadFixture(path, QStringLiteral("version3.sql"));
+    Index index(path);
+    Database& db = index.database();
+    sqlite3_trace_v2(
+        db.db(), SQLITE_TRACE_STMT,
+        [](unsigned, void*, void* statement, void*) {
+            if (QByteArray(sqlite3_sql(static_cast<sqlite3_stmt*>(statement))).startsWith("UPDATE items SET modified_at"))
+                sqlite3_interrupt(sqlite3_db_handle(static_cast<sqlite3_stmt*>(statement)));
+            return 0;
+        },
+        nullptr);
+    EXPECT_THROW(migrate(index), DatabaseError);
+    sqlite3_trace_v2(db.db(), 0, nullptr, nullptr);
+    EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 3);
+    EXPECT_EQ(integer(db, QStringLiteral("SELECT COUNT(*) FROM pragma_table_info('items') WHERE name = 'modified_at'")), 0);
+
+    EXPECT_FALSE(migrate(index));
+    EXPECT_EQ(rows(db, QStringLiteral("SELECT modified_at FROM items WHERE id = 'WEAK'")), QStringList{"45.0"});
+    EXPECT_EQ(layoutOf(db), newFileLayout());
+}
+
+// The tables' shape, not the version number alone, decides whether tables are dropped.
+TEST_F(SchemaTest, DamagedVersionNumberNeverDropsTablesOfANewerLayout)
+{
+    for (const qint64 misread : {0, 1}) {
+        SCOPED_TRACE(misread);
+        QFile::remove(path);
+        {
+            Index index(path);
+            migrate(index);
+            index.database().exec(QStringLiteral(
+                "INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0); INSERT INTO items (id, quick_hash, kind, "
+                "filename, created_at) VALUES ('I', 'h', 0, 'f', 1); INSERT INTO favorites VALUES ('everything', 'I', 2);"
+                "PRAGMA user_version = %1").arg(misread));
+        }
+        Index index(path);
+        LogCapture log(logIndex());
+        EXPECT_FALSE(migrate(index));
+        Database& db = index.database();
+        EXPECT_EQ(rows(db, QStringLiteral("SELECT id FROM items")), QStringList{"I"});
+        EXPECT_EQ(rows(db, QStringLiteral("SELECT item_id FROM favorites")), QStringList{"I"});
+        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 8);
+        EXPECT_TRUE(log.take().filter(QStringLiteral("requeued")).isEmpty());
+        EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("index-version*")}), QStringList());
+    }
+}
+
+TEST_F(SchemaTest, LayoutThatMatchesNoVersionIsRefusedAndLeftAsItIs)
+{
+    loadFixture(path, QStringLiteral("version1.sql"), 5);
+    QFile file(path);
+    const auto bytes = [&file] {
+        file.open(QIODevice::ReadOnly);
+        const QByteArray content = file.readAll();
+        file.close();
+        return content;
+    };
+    const QByteArray before = bytes();
+    {
+        Index index(path);
+        try {
+            migrate(index);
+            FAIL() << "no error";
+        } catch (const DatabaseError& error) {
+            EXPECT_EQ(error.description(), QStringLiteral("The index at %1 says it is version 5 but its tables match no "
+                                                          "known layout; it was left as it is.")
+                                               .arg(path));
+        }
+    }
+    EXPECT_EQ(bytes(), before);
+}
+
+TEST_F(SchemaTest, FastPathOnAFileMissingATableLogsAndGoesOn)
+{
+    Index index(path);
+    migrate(index);
+    index.database().exec(QStringLiteral("DROP TABLE search; DROP TABLE files"));
+
+    LogCapture log(logIndex());
+    EXPECT_FALSE(migrate(index));
+    const QStringList lines = log.take();
+    EXPECT_EQ(lines.filter(QStringLiteral("table search_content is missing")).size(), 1);
+    EXPECT_GE(lines.filter(QStringLiteral("table files is missing")).size(), 1);
+    EXPECT_TRUE(lines.last().startsWith(QStringLiteral("migrate fast path at version 8")));
 }
 
 } // namespace
