@@ -1,7 +1,9 @@
 #include "Pellmar/library/Library.h"
+#include "Pellmar/platform/MountMonitor.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QTextStream>
 
 #include <cstring>
@@ -18,6 +20,19 @@ bool hasArgument(int argc, char** argv, const char* wanted)
     return false;
 }
 
+// An error the program cannot go on after, shown in a dialog as well as on standard error; the
+// program ends with exit code 1 once the dialog is closed.
+void showFatalStop(const QString& message)
+{
+    QTextStream(stderr) << "quorvin: " << message << Qt::endl;
+    auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Quorvin"),
+                                QStringLiteral("Quorvin cannot open its index.\n\n") + message, QMessageBox::Ok);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, [] { QCoreApplication::exit(1); });
+    box->open();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -29,7 +44,10 @@ int main(int argc, char** argv)
                                                              : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
 
-    Library library;
+    Library::Services services = Library::Services::system();
+    if (!exitAfterStartup)
+        services.fatalStop = showFatalStop;
+    Library library(std::move(services));
     QTextStream out(stdout);
     out << "support folder: " << library.supportDirectory() << Qt::endl
         << "index: " << library.supportDirectory() << "/index.sqlite" << Qt::endl

@@ -7,9 +7,11 @@
 #include "Pellmar/platform/Defaults.h"
 #include "Pellmar/platform/MountMonitor.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QMetaObject>
 #include <QStandardPaths>
+#include <QTextStream>
 
 Library::Services Library::Services::system()
 {
@@ -25,6 +27,12 @@ Library::Services Library::Services::system()
     return services;
 }
 
+void Library::Services::reportFatalStop(const QString& message)
+{
+    QTextStream(stderr) << "quorvin: " << message << Qt::endl;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+}
+
 Library::Library(QObject* parent)
     : Library(Services::system(), parent)
 {
@@ -37,6 +45,7 @@ Library::Library(Services services, QObject* parent)
     , defaults_(services.defaults)
     , clock_(std::move(services.clock))
     , mounts_(std::move(services.mounts))
+    , fatalStop_(std::move(services.fatalStop))
 {
     readViewSettings();
     idle_ = std::make_unique<IdleMonitor>(std::move(services.idleReadings), *defaults_, clock_, pools_);
@@ -44,9 +53,9 @@ Library::Library(Services services, QObject* parent)
     // Creates "Quorvin" too on a first run; an existing folder is no error.
     QDir().mkpath(proxyDirectory_);
     registerDefaults();
-    openIndex();
+    const bool indexOpen = openIndex();
     workers_ = std::make_unique<WorkerControl>(*this, std::move(services.workerBodies));
-    if (!services.startUp)
+    if (!indexOpen || !services.startUp)
         return;
 
     // Start-up begins once construction has returned, whether or not the migration would finish at once.
@@ -92,7 +101,7 @@ void Library::registerDefaults()
     });
 }
 
-void Library::openIndex()
+bool Library::openIndex()
 {
     const QString path = supportDirectory_ + QStringLiteral("/index.sqlite");
     try {
@@ -100,11 +109,13 @@ void Library::openIndex()
         readIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
         searchPanel_ = std::make_unique<SearchPanel>(std::make_unique<Index>(path, Index::Access::readOnly));
     } catch (const DatabaseError& error) {
-        qFatal("%s", qUtf8Printable(error.description()));
+        fatalStop_(error.description());
+        return false;
     }
     try {
         reader_ = std::make_unique<Database>(path);
     } catch (const DatabaseError&) {
         // The selection's locations are then read without it.
     }
+    return true;
 }

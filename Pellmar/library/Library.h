@@ -20,6 +20,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -106,8 +107,13 @@ public:
         // False for tools that drive a few operations by hand: the index is opened, but neither
         // the start-up task nor the status ticker runs, so nothing is migrated, scanned or added.
         bool startUp = true;
+        // Told of an error the program cannot go on after (an index that cannot be opened or
+        // upgraded); the Library stops its start-up, and the index file is left as it is. The
+        // default writes the text to standard error and ends the event loop with exit code 1.
+        std::function<void(const QString& message)> fatalStop = reportFatalStop;
 
         static Services system();
+        static void reportFatalStop(const QString& message);
     };
 
     // The observed properties, in declaration order.
@@ -350,13 +356,15 @@ private:
 
     void readViewSettings();
     void registerDefaults();
-    void openIndex();
+    // False, after a fatal stop, when the index cannot be opened.
+    bool openIndex();
     QCoro::Task<> startupTask();
     QCoro::Task<> scanPhotosOnce();
 
     Defaults* defaults_;
     std::shared_ptr<Clock> clock_;
     std::unique_ptr<MountMonitor> mounts_;
+    std::function<void(const QString&)> fatalStop_;
     std::unique_ptr<WorkerControl> workers_;
     // Declared last: destroyed first, waiting for the jobs that may still use the connections.
     TaskPools pools_;

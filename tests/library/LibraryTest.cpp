@@ -33,6 +33,7 @@ protected:
         services.clock = clock;
         services.idleReadings = fakes.readings();
         services.mounts = std::make_unique<MountMonitor>();
+        services.fatalStop = [this](const QString& message) { fatalStops.append(message); };
         mounts = services.mounts.get();
         library = std::make_unique<Library>(std::move(services));
         return *library;
@@ -59,6 +60,7 @@ protected:
     FakeReadings fakes;
     std::unique_ptr<Library> library;
     MountMonitor* mounts = nullptr;   // owned by the library
+    QStringList fatalStops;
 };
 
 void writeFile(const QString& path)
@@ -147,6 +149,46 @@ TEST_F(LibraryTest, DroppingAnOldSchemaEmptiesTheProxiesFolder)
     startUp();
     EXPECT_TRUE(QDir(proxies).exists());
     EXPECT_TRUE(QDir(proxies).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+// An index that cannot be opened or upgraded stops the program with the error's text and is left
+// as it is, so the user can still save it; start-up never goes on to scan or add sources.
+TEST_F(LibraryTest, FatalStopReportsTheErrorAndLeavesTheIndexFileAlone)
+{
+    const QString index = support + QStringLiteral("/index.sqlite");
+    ASSERT_TRUE(QDir().mkpath(proxies));
+    {
+        QFile fixture(QStringLiteral(QUORVIN_FIXTURES "/index/version1.sql"));
+        ASSERT_TRUE(fixture.open(QIODevice::ReadOnly));
+        Database damaged(index);
+        damaged.exec(QString::fromUtf8(fixture.readAll()));
+        damaged.exec(QStringLiteral("PRAGMA user_version = 5"));
+    }
+    QFile file(index);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    writeFile(proxies + QStringLiteral("/I1.jpg"));
+
+    Library& refused = construct();
+    QSignalSpy finished(&refused, &Library::startupFinished);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !fatalStops.isEmpty(); }, 10000));
+    EXPECT_EQ(fatalStops, QStringList{QStringLiteral("The index at %1 says it is version 5 but its tables match no "
+                                                     "known layout; it was left as it is.")
+                                          .arg(index)});
+    library.reset();
+    EXPECT_TRUE(finished.isEmpty());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    file.close();
+    EXPECT_TRUE(QFile::exists(proxies + QStringLiteral("/I1.jpg")));
+
+    // An index that cannot be opened at all: the constructor reports it and starts nothing.
+    fatalStops.clear();
+    ASSERT_TRUE(QFile::remove(index));
+    ASSERT_TRUE(QDir().mkpath(index));
+    construct();
+    EXPECT_EQ(fatalStops, QStringList{QStringLiteral("cannot open ") + index});
 }
 
 TEST_F(LibraryTest, SettersNotifyOnlyOnChangeButTupleValuesAndInPlaceEditsAlways)

@@ -19,7 +19,8 @@ QCoro::Task<> Library::startupTask()
     try {
         droppedOldSchema = co_await alive(index_->run([](Index& index) { return index.migrate(); }));
     } catch (const DatabaseError& error) {
-        qFatal("%s", qUtf8Printable(error.description()));
+        fatalStop_(error.description());
+        co_return;
     }
     qCInfo(logSearch,
            "index migration call returned to the main actor %ld ms after it was made; the migrate fast path or "
