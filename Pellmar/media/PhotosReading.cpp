@@ -1,10 +1,10 @@
 #include "Pellmar/media/PhotosReading.h"
 
+#include "Pellmar/index/IndexScope.h"
 #include "Pellmar/index/Log.h"
 #include "Pellmar/media/ScanningRules.h"
 #include "Pellmar/media/Walkers.h"
 
-#include <QCollator>
 #include <QHash>
 #include <QMimeDatabase>
 #include <QMimeType>
@@ -112,13 +112,8 @@ QList<PhotosNode> photosAlbumTree(const PhotoLibrary& library, const QList<Photo
             nodes.append({collection.localIdentifier, name, path, std::nullopt});
         }
     }
-    // Sorted as a person would read the names: ignoring case, numbers by their value.
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::ranges::stable_sort(nodes, [&](const PhotosNode& a, const PhotosNode& b) {
-        return collator.compare(a.name, b.name) < 0;
-    });
+    // Sorted as the index's trees are: ignoring case, numbers by their value, whatever the locale.
+    std::ranges::stable_sort(nodes, [](const PhotosNode& a, const PhotosNode& b) { return treeNameLess(a.name, b.name); });
     return nodes;
 }
 

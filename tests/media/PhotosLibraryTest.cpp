@@ -316,6 +316,18 @@ TEST_P(PhotosLibraryTest, LogsFolderPathsThatOccurTwice)
                                          "F/1 type 2 subtype 2 albums 1")});
 }
 
+TEST_P(PhotosLibraryTest, AlbumTreeSortsNamesIgnoringCaseAndNumbersByValueWhateverTheLocale)
+{
+    filler->album(QStringLiteral("A/1"), QStringLiteral("Album 10"));
+    filler->album(QStringLiteral("A/2"), QStringLiteral("album 9"));
+    filler->album(QStringLiteral("A/3"), QStringLiteral("album 1"));
+
+    QStringList names;
+    for (const PhotosNode& node : logDuplicateFolderNames(library()))
+        names.append(node.name);
+    EXPECT_EQ(names, (QStringList{QStringLiteral("album 1"), QStringLiteral("album 9"), QStringLiteral("Album 10")}));
+}
+
 TEST_P(PhotosLibraryTest, CreatesAnAlbumImportsCopiesIntoItAndSetsFavorites)
 {
     const QString albumID = waitFor(createPhotosAlbum(library(), QStringLiteral("Card/2024")));
