@@ -213,7 +213,8 @@ std::optional<MediaKind> mediaKindForExtension(const QString& path)
     const QString extension = pathExtension(path).toLower();
     if (extension.isEmpty())
         return std::nullopt;
-    if (rawExtensions().contains(extension))
+    // RAW files, and JPEG's extension that the MIME database leaves out.
+    if (rawExtensions().contains(extension) || extension == QLatin1String("jfif"))
         return MediaKind::photo;
     static const QMimeDatabase mimeTypes;
     for (const QMimeType& type : mimeTypes.mimeTypesForFileName(QStringLiteral("file.") + extension)) {

@@ -289,9 +289,12 @@ bool makeThumbnail(const QString& path, const QByteArray& head, const QString& o
     const QString extension = pathExtension(path).toLower();
     if (flatImageExtensions().contains(extension))
         return false;
+    // JPEG and HEIF are told by their content, whatever the file is named (.jpe, .jfif, a HEIC named .jpg).
+    const bool heif = isHeif(head.left(64));
+    const bool jpeg = !heif && hasBytePrefix(jpegStart, head);
 
     std::optional<QImage> thumbnail;
-    if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg")) {
+    if (jpeg) {
         const auto bytes = exifThumbnail(head);
         thumbnail = bytes ? decodeShrunk(*bytes, smallPreviewSize) : std::nullopt;
         if (!thumbnail)
@@ -300,7 +303,7 @@ bool makeThumbnail(const QString& path, const QByteArray& head, const QString& o
         thumbnail = applyOrientation(*thumbnail, exifOrientation(head).value_or(1));
     } else {
         const bool raw = rawExtensions().contains(extension);
-        if (isHeif(head.left(64)))
+        if (heif)
             thumbnail = heifThumbnail(path, head, smallPreviewSize);
         else if (raw)
             thumbnail = rawEmbeddedPreview(path, smallPreviewSize);

@@ -129,6 +129,8 @@ TEST(MediaKindForExtension, ByLowerCasedExtension)
         {"/a/b.nef", MediaKind::photo},
         {"/a/b.heic", MediaKind::photo},
         {"/a/b.JPG", MediaKind::photo},
+        {"/a/b.jpe", MediaKind::photo},
+        {"/a/b.JFIF", MediaKind::photo},
         {"/a/b.png", MediaKind::photo},
         {"/a/b.mov", MediaKind::video},
         {"/a/b.mp4", MediaKind::video},

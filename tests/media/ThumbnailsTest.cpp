@@ -87,6 +87,13 @@ TEST_F(ThumbnailTest, HeicThumbnailUpTo640Pixels)
     EXPECT_TRUE(thumbnailOf(QStringLiteral("IMG_3.heic"), heicFile(quarteredImage(640, 480), std::nullopt)).isNull());
 }
 
+TEST_F(ThumbnailTest, JpegAndHeicAreKnownByTheirContentWhateverTheirName)
+{
+    for (const char* name : {"IMG_1.jpe", "IMG_1.JFIF", "IMG_1"})
+        EXPECT_EQ(thumbnailOf(QString::fromLatin1(name), photoWithThumbnail(1)).size(), QSize(160, 120)) << name;
+    EXPECT_EQ(thumbnailOf(QStringLiteral("IMG_2.JPG"), heicFile(quarteredImage(1600, 1200), 320)).size(), QSize(320, 240));
+}
+
 TEST_F(ThumbnailTest, CanonRawPreview)
 {
     const QImage preview = thumbnailOf(QStringLiteral("IMG_5952.CR2"), readBytes(canonRawFixture()));
