@@ -226,16 +226,22 @@ MediaInfo readVideoMetadata(const QString& path)
         }
     }
 
+    // Make and model in the order the file lists them. A file may carry each under both the QuickTime
+    // and the user-data key: one of each is taken, so equal texts of make and model both stay.
     QStringList cameraParts;
+    bool haveMake = false;
+    bool haveModel = false;
     const AVDictionaryEntry* entry = nullptr;
     while ((entry = av_dict_get(format->metadata, "", entry, AV_DICT_IGNORE_SUFFIX))) {
         const QByteArray key(entry->key);
-        if (key != "make" && key != "model" && key != "com.apple.quicktime.make" && key != "com.apple.quicktime.model")
-            continue;
+        const bool make = key == "make" || key == "com.apple.quicktime.make";
+        const bool model = key == "model" || key == "com.apple.quicktime.model";
+        bool& taken = make ? haveMake : haveModel;
         const QString text = QString::fromUtf8(entry->value);
-        // A file may carry the same name under both the QuickTime and the user-data key.
-        if (!text.isEmpty() && !cameraParts.contains(text))
-            cameraParts.append(text);
+        if ((!make && !model) || taken || text.isEmpty())
+            continue;
+        taken = true;
+        cameraParts.append(text);
     }
     info.camera = cameraParts.join(QLatin1Char(' '));
     return info;

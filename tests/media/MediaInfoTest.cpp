@@ -173,6 +173,8 @@ TEST(VideoMetadata, RotatedTrackCreationDateAndCameraInListOrder)
     EXPECT_EQ(info.capturedAt, independenceDayAfternoon - 6 * 3600);   // 15:30 at UTC+2
     EXPECT_EQ(info.camera, QStringLiteral("iPhone 15 Pro Apple"));
     EXPECT_TRUE(info.lens.isEmpty());
+    // A model that repeats the make is kept as it stands.
+    EXPECT_EQ(readVideoMetadata(mediaFixture(QStringLiteral("same-make-model.mov"))).camera, QStringLiteral("Apple Apple"));
 }
 
 TEST(VideoMetadata, AudioOnlyKeepsNoSizeButReadsDateAndDuration)
