@@ -230,6 +230,13 @@ private:
         return ::inotify_add_watch(inotify_, nativeFolder.constData(), isRoot ? folderEvents & ~IN_DONT_FOLLOW : folderEvents);
     }
 
+    void giveUpRoot()
+    {
+        note(root_, WatchFlags::rootChanged);
+        rootGone_ = true;
+        forgetTree(root_);
+    }
+
     // Drops the watches of a folder that was renamed or removed, and of everything below it.
     void forgetTree(const QString& top)
     {
@@ -271,7 +278,7 @@ private:
             return;
         }
         const auto found = pathOfWatch_.constFind(event.wd);
-        if (found == pathOfWatch_.cend())
+        if (rootGone_ || found == pathOfWatch_.cend())
             return;
         const QString folder = *found;
         if (event.mask & IN_IGNORED) {
@@ -279,9 +286,10 @@ private:
             return;
         }
         if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
-            // A folder below the root that goes away is reported through its parent's event.
+            // A folder below the root that goes away is reported through its parent's event. Once
+            // the root is gone, its old paths name nothing: it is reported once, and nothing after.
             if (folder == root_)
-                note(root_, WatchFlags::rootChanged);
+                giveUpRoot();
             else if (event.mask & IN_UNMOUNT)
                 note(folder, WatchFlags::mustScanSubfolders);
             return;
@@ -312,6 +320,7 @@ private:
     std::atomic<bool> overflowInjected_{false};
     std::atomic<bool> ready_{false};
     bool limitLogged_ = false;
+    bool rootGone_ = false;
 
     // Owned by the loop's thread.
     QHash<int, QString> pathOfWatch_;

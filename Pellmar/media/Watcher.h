@@ -19,6 +19,7 @@ namespace WatchFlags {
 // not be watched): rescan all of it.
 inline constexpr quint32 mustScanSubfolders = 0x01;
 // The watched root itself was removed, renamed or unmounted.
+// Reported once; the watcher then delivers nothing more.
 inline constexpr quint32 rootChanged = 0x20;
 } // namespace WatchFlags
 

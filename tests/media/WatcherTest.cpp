@@ -210,6 +210,22 @@ TEST_F(WatcherTest, OverflowAndRootRemovalAreFlagged)
     EXPECT_TRUE(removal.flags.at(removal.paths.indexOf(root)) & WatchFlags::rootChanged);
 }
 
+TEST_F(WatcherTest, RenamedRootIsReportedOnceAndNothingUnderItsOldPathFollows)
+{
+    const QString root = tree.path(QStringLiteral("Root"));
+    tree.file(QStringLiteral("Root/Sub/a.jpg"));
+    InotifyWatcher watcher(root, collector.handler(), 300);
+    waitUntilReady(watcher);
+
+    ASSERT_TRUE(QDir().rename(root, tree.path(QStringLiteral("Moved"))));
+    tree.file(QStringLiteral("Moved/Sub/b.jpg"));
+    const qsizetype seen = collector.waitForPath(root, afterSetup);
+    ASSERT_GE(seen, 0);
+    const Batch moved = collector.batches().at(seen);
+    EXPECT_EQ(moved.paths, QStringList{root});
+    EXPECT_EQ(moved.flags, QList<quint32>{WatchFlags::rootChanged});
+}
+
 TEST_F(WatcherTest, RefusedWatchesAreLoggedOnceAndReportedForRescan)
 {
     tree.files({QStringLiteral("A/x.jpg"), QStringLiteral("B/y.jpg"), QStringLiteral("C/z.jpg")});
