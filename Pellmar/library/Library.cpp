@@ -13,11 +13,18 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
+#include <cstdlib>
+
 Library::Services Library::Services::system()
 {
+    // Without HOME (and no absolute XDG_DATA_HOME) Qt takes "/" for the home folder, which would put
+    // the index at the root of the file system: refuse to start instead.
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (dataHome.isEmpty())
-        qFatal("no folder for the application's data: neither XDG_DATA_HOME nor HOME is set");
+    if (dataHome.isEmpty()
+        || (qEnvironmentVariableIsEmpty("HOME") && !QDir::isAbsolutePath(qEnvironmentVariable("XDG_DATA_HOME")))) {
+        qCritical("Quorvin cannot start: HOME is not set, so there is no folder for its data. Set HOME (or XDG_DATA_HOME).");
+        std::exit(EXIT_FAILURE);
+    }
     Services services;
     services.supportDirectory = dataHome + QStringLiteral("/Quorvin");
     services.defaults = &Defaults::standard();
