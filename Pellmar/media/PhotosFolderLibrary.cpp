@@ -291,8 +291,10 @@ bool PhotosFolderLibrary::isReadable() const
 {
     try {
         QMutexLocker lock(&mutex_);
+        // Without its database the library is not there to read (moved, deleted, on a drive that
+        // is away, or never made): an empty answer would pass for every asset deleted.
         if (!QFileInfo::exists(QDir(path_).filePath(databaseName)))
-            return !database_ && QFileInfo(QFileInfo(path_).absolutePath()).isDir();
+            return false;
         Statement row(database(false)->db(), QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM assets LIMIT 1)"));
         return row.step();
     } catch (const DatabaseError& error) {

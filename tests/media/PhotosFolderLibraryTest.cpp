@@ -67,7 +67,8 @@ TEST_F(PhotosFolderLibraryTest, AbsentLibraryReadsAsEmptyAndIsNotCreated)
 // empty answers are no sign that its assets went.
 TEST_F(PhotosFolderLibraryTest, ReadableOnlyWhileItsFolderAndDatabaseAreThere)
 {
-    EXPECT_TRUE(PhotosFolderLibrary(path).isReadable());   // not made yet, in a folder that is there
+    // Not there (never made, or moved away while its parent folder stays) or on a drive that is away.
+    EXPECT_FALSE(PhotosFolderLibrary(path).isReadable());
     EXPECT_FALSE(PhotosFolderLibrary(dir.filePath(QStringLiteral("unplugged/Photos Library.photoslibrary"))).isReadable());
 
     PhotosFolderLibrary library(path);
@@ -80,6 +81,12 @@ TEST_F(PhotosFolderLibraryTest, ReadableOnlyWhileItsFolderAndDatabaseAreThere)
     EXPECT_FALSE(library.isReadable());   // it was there: gone now
     ASSERT_TRUE(QDir().rename(away, path));
     EXPECT_TRUE(library.isReadable());
+
+    // A folder that lost its database: its originals say nothing of which assets are left.
+    const QString database = path + QStringLiteral("/library.sqlite");
+    ASSERT_TRUE(QFile::rename(database, database + QStringLiteral(".moved")));
+    EXPECT_FALSE(PhotosFolderLibrary(path).isReadable());
+    ASSERT_TRUE(QFile::rename(database + QStringLiteral(".moved"), database));
 
     const QString damaged = dir.filePath(QStringLiteral("Damaged.photoslibrary"));
     ASSERT_TRUE(QDir().mkpath(damaged));
