@@ -7,6 +7,7 @@
 #include "Pellmar/media/Thumbnails.h"
 #include "Pellmar/media/VipsImages.h"
 
+#include <QByteArrayView>
 #include <QColorSpace>
 #include <QFile>
 #include <QPainter>
@@ -88,15 +89,21 @@ vips::VImage decodeRawOrThrow(const QString& path, int maxPixelSize)
 // Any other photo: libvips' shrink-on-load thumbnail, turned upright by its orientation.
 vips::VImage decodeImageOrThrow(const QString& path, int maxPixelSize)
 {
-    if (!vips_foreign_find_load(QFile::encodeName(path).constData())) {
+    const QByteArray file = QFile::encodeName(path);
+    const char* loader = vips_foreign_find_load(file.constData());
+    if (!loader) {
         vips_error_clear();
         throw DatabaseError(QStringLiteral("unreadable image"));
     }
+    // An embedded colour profile is applied on the way to sRGB; strip drops it from the output.
+    const auto shrink = [] { return vips::VImage::option()->set("size", VIPS_SIZE_DOWN)->set("export_profile", "srgb"); };
     try {
-        // An embedded colour profile is applied on the way to sRGB; strip drops it from the output.
-        return opaqueSrgb8(vips::VImage::thumbnail(
-            QFile::encodeName(path).constData(), maxPixelSize,
-            vips::VImage::option()->set("size", VIPS_SIZE_DOWN)->set("export_profile", "srgb")));
+        // libvips' thumbnail of a HEIF file takes the small picture the file carries whenever that
+        // is large enough; the picture must come from the image itself.
+        if (QByteArrayView(loader).startsWith("VipsForeignLoadHeif"))
+            return opaqueSrgb8(vips::VImage::new_from_file(file.constData(), vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL))
+                                   .thumbnail_image(maxPixelSize, shrink()));
+        return opaqueSrgb8(vips::VImage::thumbnail(file.constData(), maxPixelSize, shrink()));
     } catch (const vips::VError&) {
         vips_error_clear();
         throw DatabaseError(QStringLiteral("no decodable image"));

@@ -12,7 +12,9 @@
 QImage redraw(const QImage& image, int maxPixelSize);
 
 // The photo at `path` decoded upright in 8-bit sRGB without alpha, at most `maxPixelSize` on its
-// longer side and never enlarged. Throws as makePhotoPreview does, without the writer's errors.
+// longer side and never enlarged; from the image itself, never from a smaller picture the file
+// carries (a RAW file's embedded preview only when it is large enough). Throws as makePhotoPreview
+// does, without the writer's errors.
 QImage decodePhoto(const QString& path, int maxPixelSize);
 
 // Writes the photo at `path` as a HEIC of at most `maxPixelSize` on its longer side to `output`.

@@ -147,3 +147,50 @@ TEST(Redraw, ScalesDownOnlyAndDropsAlpha)
 }
 
 } // namespace
+
+class DecodePhotoTest : public ::testing::Test {
+protected:
+    QImage decoded(const QString& name, const QByteArray& bytes, int maxPixelSize)
+    {
+        const QString path = dir.filePath(name);
+        writeBytes(path, bytes);
+        return decodePhoto(path, maxPixelSize);
+    }
+
+    static QImage filled(int width, int height, Qt::GlobalColor colour)
+    {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(colour);
+        return image;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(DecodePhotoTest, ComesFromTheFullImageNeverFromTheThumbnailItCarries)
+{
+    // A blue photo whose embedded thumbnails are red: the picture shows blue.
+    ExifFields redThumbnail;
+    redThumbnail.thumbnailJpeg = encodedJpeg(filled(160, 120, Qt::red));
+    const QImage jpeg = decoded(QStringLiteral("blue.jpg"), jpegWithExif(filled(1600, 1200, Qt::blue), redThumbnail), 440);
+    EXPECT_EQ(jpeg.size(), QSize(440, 330));
+    EXPECT_EQ(quarterColourAt(jpeg, 220, 165), QStringLiteral("blue"));
+
+    // A HEIF thumbnail larger than the size asked for would be taken by libvips' own thumbnail.
+    const QImage heic = decoded(QStringLiteral("blue.heic"), heicFile(filled(1280, 960, Qt::blue), 640, {}, filled(1280, 960, Qt::red)), 440);
+    EXPECT_EQ(heic.size(), QSize(440, 330));
+    EXPECT_EQ(quarterColourAt(heic, 220, 165), QStringLiteral("blue"));
+}
+
+TEST_F(DecodePhotoTest, UprightAndNeverEnlarged)
+{
+    ExifFields turned;
+    turned.orientation = 6;
+    const QImage portrait = decoded(QStringLiteral("turned.jpg"), jpegWithExif(quarteredImage(600, 400), turned), 300);
+    EXPECT_EQ(portrait.size(), QSize(200, 300));
+    // A quarter turn clockwise brings the bottom-left quarter to the top left.
+    EXPECT_EQ(quarterColourAt(portrait, 10, 10), QStringLiteral("blue"));
+    EXPECT_EQ(quarterColourAt(portrait, 190, 10), QStringLiteral("red"));
+
+    EXPECT_EQ(decoded(QStringLiteral("small.jpg"), encodedJpeg(quarteredImage(120, 90)), 440).size(), QSize(120, 90));
+}

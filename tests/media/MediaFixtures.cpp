@@ -89,7 +89,8 @@ QByteArray jpegWithExif(const QImage& image, const ExifFields& fields)
     return QByteArray(reinterpret_cast<const char*>(written.pData_), qsizetype(written.size_));
 }
 
-QByteArray heicFile(const QImage& image, std::optional<int> thumbnailSize, const std::optional<ExifFields>& exif)
+QByteArray heicFile(const QImage& image, std::optional<int> thumbnailSize, const std::optional<ExifFields>& exif,
+                    const std::optional<QImage>& thumbnailImage)
 {
     initMediaLibraries();
     const std::unique_ptr<heif_context, decltype(&heif_context_free)> context(heif_context_alloc(), &heif_context_free);
@@ -103,9 +104,11 @@ QByteArray heicFile(const QImage& image, std::optional<int> thumbnailSize, const
     check(heif_context_encode_image(context.get(), picture.get(), encoder.get(), nullptr, &handle));
     const std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> primary(handle, &heif_image_handle_release);
     if (thumbnailSize) {
+        const std::unique_ptr<heif_image, decltype(&heif_image_release)> small(
+            thumbnailImage ? heifImage(*thumbnailImage) : nullptr, &heif_image_release);
         heif_image_handle* thumbnail = nullptr;
-        check(heif_context_encode_thumbnail(context.get(), picture.get(), primary.get(), encoder.get(), nullptr,
-                                            *thumbnailSize, &thumbnail));
+        check(heif_context_encode_thumbnail(context.get(), small ? small.get() : picture.get(), primary.get(),
+                                            encoder.get(), nullptr, *thumbnailSize, &thumbnail));
         heif_image_handle_release(thumbnail);
     }
     if (exif) {

@@ -27,9 +27,10 @@ struct ExifFields {
 
 QByteArray jpegWithExif(const QImage& image, const ExifFields& fields);
 
-// A HEIC of `image`, with a thumbnail at `thumbnailSize` on its longer side when given and the
-// EXIF fields when given.
-QByteArray heicFile(const QImage& image, std::optional<int> thumbnailSize, const std::optional<ExifFields>& exif = {});
+// A HEIC of `image`, with a thumbnail at `thumbnailSize` on its longer side when given (of
+// `thumbnailImage` when given, else of the image) and the EXIF fields when given.
+QByteArray heicFile(const QImage& image, std::optional<int> thumbnailSize, const std::optional<ExifFields>& exif = {},
+                    const std::optional<QImage>& thumbnailImage = {});
 
 // The nearest of the four quarter colours to the pixel, as a name: "red", "green", "blue", "white".
 QString quarterColourAt(const QImage& image, int x, int y);
