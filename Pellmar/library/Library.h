@@ -31,6 +31,7 @@ class Defaults;
 class MountMonitor;
 class PhotosObserver;
 class SearchPanel;
+class ShareAnchor;
 class Watcher;
 
 // An observed property: a getter, and a setter that emits changed() only when the value differs.
@@ -190,7 +191,7 @@ public:
     // Item actions and watching
     QHash<QString, AppChoices> appCache;
     QPointer<QObject> picker;
-    QHash<QString, QPointer<QObject>> anchors;
+    QHash<QString, QPointer<ShareAnchor>> anchors;   // written by ShareAnchor only
     bool pointerInGrid = false;
     QHash<QString, std::shared_ptr<Watcher>> watchers;   // by source id
     QHash<QString, QSet<QString>> changedDirectories;
