@@ -22,7 +22,8 @@ Library::Services Library::Services::system()
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (dataHome.isEmpty()
         || (qEnvironmentVariableIsEmpty("HOME") && !QDir::isAbsolutePath(qEnvironmentVariable("XDG_DATA_HOME")))) {
-        qCritical("Quorvin cannot start: HOME is not set, so there is no folder for its data. Set HOME (or XDG_DATA_HOME).");
+        QTextStream(stderr) << "quorvin: cannot start: HOME is not set, so there is no folder for its data; "
+                               "set HOME (or XDG_DATA_HOME)" << Qt::endl;
         std::exit(EXIT_FAILURE);
     }
     Services services;
