@@ -4,10 +4,6 @@
 
 #include <QFile>
 
-extern "C" {
-#include <libavutil/display.h>
-}
-
 #include <cmath>
 
 FormatContext openMediaFile(const QString& path, int* error)
@@ -35,39 +31,52 @@ AVStream* firstVideoTrack(const AVFormatContext* format)
     return nullptr;
 }
 
-int quarterTurnsToUpright(const AVStream* stream)
+const int32_t* displayMatrixOf(const AVStream* stream)
 {
     size_t size = 0;
     const auto* matrix = reinterpret_cast<const int32_t*>(
         av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size));
-    if (!matrix || size < 9 * sizeof(int32_t))
-        return 0;
-    // The matrix's angle is counter-clockwise; players turn the picture the other way.
-    const double clockwise = -av_display_rotation_get(matrix);
+    return matrix && size >= 9 * sizeof(int32_t) ? matrix : nullptr;
+}
+
+namespace {
+
+// How the track's display matrix turns its pictures (quarter turns clockwise, 0 to 3) and whether
+// it then mirrors them left to right.
+struct DisplayTurn {
+    int quarterTurns = 0;
+    bool mirrored = false;
+};
+
+DisplayTurn displayTurnOf(const AVStream* stream)
+{
+    const int32_t* matrix = displayMatrixOf(stream);
+    if (!matrix)
+        return {};
+    const double a = matrix[0];
+    const double b = matrix[1];
+    // A negative determinant: the matrix mirrors the picture after turning it, which negates its
+    // first column. The angle of the turn is measured clockwise, as players turn the picture.
+    const bool mirrored = a * matrix[4] - b * matrix[3] < 0;
+    const double clockwise = std::atan2(b, mirrored ? -a : a) * 180.0 / M_PI;
     if (!std::isfinite(clockwise))
-        return 0;
-    return int(std::lround(clockwise / 90.0) % 4 + 4) % 4;
+        return {};
+    return {int(std::lround(clockwise / 90.0) % 4 + 4) % 4, mirrored};
+}
+
+} // namespace
+
+int quarterTurnsToUpright(const AVStream* stream)
+{
+    return displayTurnOf(stream).quarterTurns;
 }
 
 int uprightOrientation(const AVStream* stream)
 {
-    size_t size = 0;
-    const auto* matrix = reinterpret_cast<const int32_t*>(
-        av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size));
-    if (!matrix || size < 9 * sizeof(int32_t))
-        return 1;
-    const double a = matrix[0];
-    const double b = matrix[1];
-    // A negative determinant: the matrix mirrors the picture left to right after turning it, which
-    // negates its first column.
-    const bool mirrored = a * matrix[4] - b * matrix[3] < 0;
-    const double clockwise = std::atan2(b, mirrored ? -a : a) * 180.0 / M_PI;
-    if (!std::isfinite(clockwise))
-        return 1;
-    const int turns = int(std::lround(clockwise / 90.0) % 4 + 4) % 4;
     static const int turned[4] = {1, 6, 3, 8};
     static const int turnedThenMirrored[4] = {2, 5, 4, 7};
-    return mirrored ? turnedThenMirrored[turns] : turned[turns];
+    const DisplayTurn turn = displayTurnOf(stream);
+    return turn.mirrored ? turnedThenMirrored[turn.quarterTurns] : turned[turn.quarterTurns];
 }
 
 CodecContext openDecoder(const AVStream* stream)

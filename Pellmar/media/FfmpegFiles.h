@@ -36,6 +36,9 @@ FormatContext openMediaFile(const QString& path, int* error = nullptr);
 // The first video track, passing over cover art (a one-picture "video" stream); null when none.
 AVStream* firstVideoTrack(const AVFormatContext* format);
 
+// The track's display matrix (3 x 3, 16.16 fixed point, row vectors), or null when it has none.
+const int32_t* displayMatrixOf(const AVStream* stream);
+
 // How many quarter turns clockwise (0 to 3) show the track upright, by its display matrix.
 int quarterTurnsToUpright(const AVStream* stream);
 

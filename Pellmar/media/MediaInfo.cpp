@@ -154,10 +154,7 @@ void setDisplayedSize(const AVStream* stream, MediaInfo& info)
 {
     double width = stream->codecpar->width;
     double height = stream->codecpar->height;
-    size_t sideDataSize = 0;
-    const auto* matrix = reinterpret_cast<const int32_t*>(
-        av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &sideDataSize));
-    if (matrix && sideDataSize >= 9 * sizeof(int32_t)) {
+    if (const int32_t* matrix = displayMatrixOf(stream)) {
         // Row vectors: x' = a·x + c·y, y' = b·x + d·y, in 16.16 fixed point.
         const double a = matrix[0] / 65536.0, b = matrix[1] / 65536.0;
         const double c = matrix[3] / 65536.0, d = matrix[4] / 65536.0;
