@@ -49,8 +49,19 @@ int FileDescriptor::release()
 RegularFile::RegularFile(const QString& path)
     : path_(path)
 {
+    open(AT_FDCWD, QFile::encodeName(path), 0);
+}
+
+RegularFile::RegularFile(int folder, const QByteArray& name)
+    : path_(QFile::decodeName(name))
+{
+    open(folder, name, O_NOFOLLOW);
+}
+
+void RegularFile::open(int folder, const QByteArray& path, int flags)
+{
     // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
-    FileDescriptor opened(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    FileDescriptor opened(::openat(folder, path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags));
     if (!opened.isOpen() || ::fstat(opened.get(), &status_) != 0) {
         errorNumber_ = errno;
         errorText_ = QString::fromLocal8Bit(std::strerror(errorNumber_));

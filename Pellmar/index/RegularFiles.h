@@ -46,10 +46,13 @@ private:
     int descriptor_;
 };
 
-// A regular file opened for reading (symbolic links followed).
+// A regular file opened for reading.
 class RegularFile {
 public:
+    // Symbolic links followed.
     explicit RegularFile(const QString& path);
+    // A file inside an open folder; a symbolic link is not followed and counts as no regular file.
+    RegularFile(int folder, const QByteArray& name);
 
     bool isOpen() const { return descriptor_.isOpen(); }
     int descriptor() const { return descriptor_.get(); }
@@ -62,6 +65,8 @@ public:
     QByteArray readHead(qint64 count) const;
 
 private:
+    void open(int folder, const QByteArray& path, int flags);
+
     QString path_;
     FileDescriptor descriptor_;
     struct stat status_ {};

@@ -1,5 +1,6 @@
 #include "Pellmar/media/Walkers.h"
 
+#include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/media/PhotosReading.h"
 #include "Pellmar/media/ScanningRules.h"
@@ -36,31 +37,18 @@ QString childRelativePath(const QString& folder, const QString& name)
     return folder.isEmpty() ? name : folder + QLatin1Char('/') + name;
 }
 
-// The contents of a small regular file inside an open folder; nothing when it is not one.
-std::optional<QByteArray> readSmallFileAt(int folder, const char* name, qint64 limit)
-{
-    const int descriptor = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (descriptor < 0)
-        return std::nullopt;
-    QFile file;
-    struct stat status {};
-    std::optional<QByteArray> data;
-    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= limit
-        && file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        data = file.read(limit);
-        return data;
-    }
-    ::close(descriptor);
-    return data;
-}
-
 // Size recorded in a cloud placeholder (a binary or XML property list); 0 when it cannot be read.
-qint64 placeholderSize(int folder, const char* name)
+qint64 placeholderSize(int folder, const QByteArray& name)
 {
-    const std::optional<QByteArray> contents = readSmallFileAt(folder, name, placeholderSizeLimit);
-    if (!contents)
+    const RegularFile file(folder, name);
+    if (!file.isOpen() || file.status().st_size > placeholderSizeLimit)
         return 0;
-    const QByteArray& data = *contents;
+    QByteArray data;
+    try {
+        data = file.readHead(placeholderSizeLimit);
+    } catch (const FileError&) {
+        return 0;
+    }
     plist_t root = nullptr;
     plist_from_memory(data.constData(), uint32_t(data.size()), &root);
     if (!root)
@@ -353,7 +341,7 @@ private:
             if (!isPlaceholderName(name))
                 return;
             record.relativePath = childRelativePath(folderRelative, representedName(name));
-            record.size = placeholderSize(folder, nativeName.toByteArray().constData());
+            record.size = placeholderSize(folder, nativeName.toByteArray());
             record.local = false;
         } else {
             if (name == QLatin1String("Icon\r"))

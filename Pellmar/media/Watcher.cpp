@@ -117,7 +117,7 @@ private:
             if (descriptors[0].revents & POLLIN) {
                 uint64_t count = 0;
                 (void)::read(wake_, &count, sizeof count);
-                if (overflowInjected_.exchange(false))
+                if (overflowInjected_.exchange(false) && !rootGone_)
                     note(root_, WatchFlags::mustScanSubfolders);
             }
             if (inotify_ >= 0 && (descriptors[1].revents & POLLIN))
@@ -273,12 +273,14 @@ private:
 
     void handle(const inotify_event& event)
     {
+        if (rootGone_)
+            return;
         if (event.mask & IN_Q_OVERFLOW) {
             note(root_, WatchFlags::mustScanSubfolders);
             return;
         }
         const auto found = pathOfWatch_.constFind(event.wd);
-        if (rootGone_ || found == pathOfWatch_.cend())
+        if (found == pathOfWatch_.cend())
             return;
         const QString folder = *found;
         if (event.mask & IN_IGNORED) {
