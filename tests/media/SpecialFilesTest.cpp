@@ -14,6 +14,7 @@
 #include "Pellmar/media/VideoProxy.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -64,6 +65,22 @@ TEST(SpecialFiles, EveryReaderRefusesWhatIsNotARegularFile)
     PhotosFolderLibrary library(dir.filePath(QStringLiteral("Library.photoslibrary")));
     EXPECT_THROW(waitFor(addFilesToPhotos(library, {CardFile{fifo, 0, 0, MediaKind::video}}, std::nullopt)), PhotoLibraryError);
     EXPECT_TRUE(library.fetchAssets(PhotoAssetFetchOptions{}).isEmpty());
+
+    // An original in the library that became a FIFO is neither read nor rendered.
+    const QString clip = dir.filePath(QStringLiteral("real.mov"));
+    QFile regular(clip);
+    ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
+    regular.write("not much of a video");
+    regular.close();
+    waitFor(addFilesToPhotos(library, {CardFile{clip, 0, 0, MediaKind::video}}, std::nullopt));
+    const QList<PhotoAsset> assets = library.fetchAssets(PhotoAssetFetchOptions{});
+    ASSERT_EQ(assets.size(), 1);
+    const QString stored = library.requestVideoFile(assets.first().localIdentifier).value_or(QString());
+    ASSERT_TRUE(QFile::remove(stored));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(stored).constData(), 0644), 0);
+    EXPECT_THROW(library.requestData(library.resources(assets.first().localIdentifier).first(), [](const QByteArray&) { return true; }),
+                 PhotoLibraryError);
+    EXPECT_FALSE(library.requestImage(assets.first().localIdentifier, PhotoImageDeliveryMode::highQuality, 100));
 }
 
 } // namespace
