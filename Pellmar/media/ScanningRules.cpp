@@ -174,9 +174,15 @@ bool isSourceAvailable(const Source& source, const Volumes& volumes)
     }
     if (!isDirectory(source.rootPath))
         return false;
-    if (source.volumeUUID.isEmpty())
-        return true;
-    return volumeIdentity(source.rootPath, volumes).uuid == source.volumeUUID;
+    if (source.volumeUUID.isEmpty() && source.volumeName.isEmpty())
+        return true;   // added where no volume could be read: any volume will do
+    const VolumeIdentity volume = volumeIdentity(source.rootPath, volumes);
+    if (!source.volumeUUID.isEmpty())
+        return volume.uuid == source.volumeUUID;
+    // A volume without a UUID (no udev database, a network share, a file system that has none) is
+    // known by its name, which for a volume without a label is its mount folder's name. Unmounted,
+    // it leaves its empty mount folder on the file system that held it, whose name differs.
+    return volume.name == source.volumeName;
 }
 
 bool isProjectFolder(const QString& folderPath)

@@ -51,8 +51,9 @@ struct VolumeIdentity {
 VolumeIdentity volumeIdentity(const QString& path, const Volumes& volumes = Volumes::system());
 
 // Whether a source can be read now: a folder source's root is a folder on the volume it was
-// added from (any volume when none was recorded); the photo library when access is granted and
-// it can be read.
+// added from, known by its UUID or, for a volume without one, by its name (any volume when none
+// was recorded); the photo library when access is granted and it can be read. Every scan asks
+// this first, so that an unmounted volume's empty mount folder never reads as its files deleted.
 bool isSourceAvailable(const Source& source, const Volumes& volumes = Volumes::system());
 
 // Whether a project marker exists directly inside the folder.

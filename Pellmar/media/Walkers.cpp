@@ -144,6 +144,7 @@ public:
     FolderWalk(const Source& source, const QString& relativePath, Mode mode, const ScanOptions& options)
         : mode_(mode)
         , options_(options)
+        , source_(source)
     {
         root_ = QDir::cleanPath(source.rootPath);
         homeSource_ = root_ == homePath();
@@ -154,10 +155,11 @@ public:
         target_ = QFile::encodeName(target == QLatin1String("//") ? QStringLiteral("/") : target);
     }
 
-    // Whether the walk can start: the root is a folder and the path stays inside it.
+    // Whether the walk can start: the source is available (its root a folder on the volume it was
+    // added from, not the empty mount folder an unmounted volume leaves) and the path stays inside it.
     bool begin()
     {
-        result_.gaps.rootVanished = !rootDevice(rootDevice_);
+        result_.gaps.rootVanished = !isSourceAvailable(source_) || !rootDevice(rootDevice_);
         return !result_.gaps.rootVanished && pathIsSound_;
     }
 
@@ -166,7 +168,8 @@ public:
     ScanResult finish()
     {
         dev_t device = 0;
-        if (!result_.gaps.rootVanished && (!rootDevice(device) || device != rootDevice_))
+        if (!result_.gaps.rootVanished
+            && (!rootDevice(device) || device != rootDevice_ || !isSourceAvailable(source_)))
             result_.gaps.rootVanished = true;
         return std::move(result_);
     }
@@ -378,6 +381,7 @@ private:
 
     Mode mode_;
     const ScanOptions& options_;
+    const Source& source_;
     QString root_;
     QStringList components_;
     QString targetRelative_;

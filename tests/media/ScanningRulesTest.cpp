@@ -9,12 +9,13 @@
 
 namespace {
 
-Source folderSource(const QString& root, const QString& volumeUUID = {})
+Source folderSource(const QString& root, const QString& volumeUUID = {}, const QString& volumeName = {})
 {
     Source source;
     source.id = QStringLiteral("S");
     source.rootPath = root;
     source.volumeUUID = volumeUUID;
+    source.volumeName = volumeName;
     return source;
 }
 
@@ -109,6 +110,21 @@ TEST(IsSourceAvailable, NeedsAFolderOnTheVolumeItWasAddedFrom)
 
     const FakeVolumes unreadable({});
     EXPECT_FALSE(isSourceAvailable(folderSource(dir.path(), QStringLiteral("CARD-UUID")), unreadable));
+}
+
+// A volume whose UUID cannot be read (no udev database, a network share, tmpfs) is known by its
+// name: unmounted, its empty mount folder lies on the volume that held it and must not count.
+TEST(IsSourceAvailable, VolumeWithoutUuidMustStillBeMountedUnderTheRoot)
+{
+    QTemporaryDir dir;
+    const MountedVolume system{QStringLiteral("/"), QStringLiteral("/dev/sda1"), {}, QStringLiteral("/"), false};
+    const MountedVolume share{dir.path(), QStringLiteral("nas:/photos"), {}, QStringLiteral("share"), false};
+    const Source onShare = folderSource(dir.path(), {}, QStringLiteral("share"));
+
+    EXPECT_TRUE(isSourceAvailable(onShare, FakeVolumes({system, share})));
+    EXPECT_FALSE(isSourceAvailable(onShare, FakeVolumes({system})));   // unmounted: the empty mount folder
+    EXPECT_TRUE(isSourceAvailable(folderSource(dir.path(), {}, QStringLiteral("/")), FakeVolumes({system})));
+    EXPECT_TRUE(isSourceAvailable(folderSource(dir.path()), FakeVolumes({system})));   // nothing recorded
 }
 
 TEST(VolumeIdentity, IsEmptyWhenTheVolumeCannotBeRead)

@@ -38,6 +38,14 @@ const ProbeCommand syncCommand(
         Index index(args[0]);
         waitFor(index.run([](Index& ix) { return ix.migrate(); }));
         const Source source = waitFor(index.run([rootPath](Index& ix) { return sourceFor(ix, rootPath); }));
+        // The one test every scan goes through: an unmounted volume's empty mount folder is no sign
+        // that its files were deleted.
+        if (!isSourceAvailable(source)) {
+            io.out << "source " << source.id << " is unavailable: its volume \"" << source.volumeName
+                   << "\" is not mounted there; nothing deleted\n";
+            io.out.flush();
+            return 1;
+        }
 
         ScanOptions options;
         options.collectFolders = true;
