@@ -19,9 +19,12 @@
 
 // The one place where the system's SQL lives. An Index owns one connection to "index.sqlite" and
 // one serial executor; every operation is a synchronous unit of SQL that runs to its end on that
-// executor. Callers submit operations with run():
+// executor. Callers submit operations with run(), which queues the job at the call:
 //   from a GUI-thread coroutine:  co_await index.run([=](Index& ix) { return ix.pins(id); });
 //   from a worker thread:         waitFor(index.run(...));
+// The waited form returns the job's result or rethrows its exception (a DatabaseError as itself).
+// It blocks its thread, so it belongs to threads that may wait: a worker's loop (TaskPools::runLoop)
+// and the jobs of its fan-out, never the GUI thread and never a job of this Index.
 // The operations themselves are synchronous and must only be called from inside a job.
 class Index {
 public:

@@ -3,9 +3,13 @@
 
 #include <QCoroFuture>
 #include <QCoroTask>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <latch>
+#include <utility>
 
 #include <sched.h>
 #include <sys/resource.h>
@@ -44,8 +48,13 @@ TEST(TaskPools, EachPriorityRunsOffTheCallingThreadWithItsScheduling)
                     syscall(SYS_ioprio_get, 1, 0)};
     };
     const Seen caller = look();
-    for (const Priority priority : {Priority::userInitiated, Priority::utility, Priority::background}) {
-        const Seen seen = QCoro::waitFor([&]() -> QCoro::Task<Seen> { co_return co_await pools.run(priority, look); }());
+    for (const auto& [priority, loop] : {std::pair{Priority::userInitiated, false}, std::pair{Priority::utility, false},
+                                         std::pair{Priority::background, false}, std::pair{Priority::userInitiated, true},
+                                         std::pair{Priority::utility, true}, std::pair{Priority::background, true}}) {
+        SCOPED_TRACE(testing::Message() << int(priority) << (loop ? " loop" : " job"));
+        const Seen seen = QCoro::waitFor([&]() -> QCoro::Task<Seen> {
+            co_return co_await (loop ? pools.runLoop(priority, look) : pools.run(priority, look));
+        }());
         EXPECT_NE(seen.thread, QThread::currentThread());
         EXPECT_EQ(seen.policy, priority == Priority::background ? SCHED_IDLE : SCHED_OTHER);
         if (priority == Priority::utility) {
@@ -58,6 +67,21 @@ TEST(TaskPools, EachPriorityRunsOffTheCallingThreadWithItsScheduling)
     const Seen after = look();
     EXPECT_EQ(after.nice, caller.nice);
     EXPECT_EQ(after.ioPriority, caller.ioPriority);
+}
+
+// A loop gets a thread of its own even while every thread of its priority's pool waits.
+TEST(TaskPools, ALoopRunsWhileThePoolOfItsPriorityIsFull)
+{
+    TaskPools pools;
+    std::latch held(1);
+    QList<QFuture<void>> waiting;
+    for (int i = 0; i < 64; ++i)
+        waiting.append(pools.run(Priority::utility, [&held] { held.wait(); }));
+    const QFuture<int> loop = pools.runLoop(Priority::utility, [] { return 7; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return loop.isFinished(); }, 5000));
+    held.count_down();
+    for (const QFuture<void>& job : waiting)
+        waitFor(job);
 }
 
 } // namespace

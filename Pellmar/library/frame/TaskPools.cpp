@@ -1,5 +1,8 @@
 #include "Pellmar/library/frame/TaskPools.h"
 
+#include <algorithm>
+#include <limits>
+
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -18,6 +21,10 @@ void setIOPriority(int ioClass, int level)
     syscall(SYS_ioprio_set, ioprioWhoProcess, 0, (ioClass << ioprioClassShift) | level);
 }
 
+// The widest fan-out of the engine (quick indexing, 8 files at a time) gets its width on a machine
+// with fewer cores too: its jobs mostly wait for the disk.
+constexpr int minimumPoolThreads = 8;
+
 } // namespace
 
 TaskPools::TaskPools()
@@ -25,15 +32,24 @@ TaskPools::TaskPools()
     userInitiated_.setObjectName(QStringLiteral("user-initiated"));
     utility_.setObjectName(QStringLiteral("utility"));
     background_.setObjectName(QStringLiteral("background"));
+    userInitiatedLoops_.setObjectName(QStringLiteral("user-initiated loops"));
+    utilityLoops_.setObjectName(QStringLiteral("utility loops"));
+    backgroundLoops_.setObjectName(QStringLiteral("background loops"));
+    for (QThreadPool* pool : {&userInitiated_, &utility_, &background_})
+        pool->setMaxThreadCount(std::max(pool->maxThreadCount(), minimumPoolThreads));
+    // A loop never waits for a free thread.
+    for (QThreadPool* pool : {&userInitiatedLoops_, &utilityLoops_, &backgroundLoops_})
+        pool->setMaxThreadCount(std::numeric_limits<int>::max());
     // Qt maps the idle priority to SCHED_IDLE on Linux.
     background_.setThreadPriority(QThread::IdlePriority);
+    backgroundLoops_.setThreadPriority(QThread::IdlePriority);
 }
 
 TaskPools::~TaskPools()
 {
-    userInitiated_.waitForDone();
-    utility_.waitForDone();
-    background_.waitForDone();
+    // The loops first: they may still be starting jobs on the other pools.
+    for (QThreadPool* pool : {&userInitiatedLoops_, &utilityLoops_, &backgroundLoops_, &userInitiated_, &utility_, &background_})
+        pool->waitForDone();
 }
 
 QThreadPool& TaskPools::pool(Priority priority)
@@ -47,6 +63,19 @@ QThreadPool& TaskPools::pool(Priority priority)
         break;
     }
     return background_;
+}
+
+QThreadPool& TaskPools::loopPool(Priority priority)
+{
+    switch (priority) {
+    case Priority::userInitiated:
+        return userInitiatedLoops_;
+    case Priority::utility:
+        return utilityLoops_;
+    case Priority::background:
+        break;
+    }
+    return backgroundLoops_;
 }
 
 void TaskPools::applyPriorityToThisThread(Priority priority)
