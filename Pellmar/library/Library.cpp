@@ -116,6 +116,8 @@ bool Library::openIndex()
         index_ = std::make_unique<Index>(path, Index::Access::writer);
         readIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
         searchPanel_ = std::make_unique<SearchPanel>(std::make_unique<Index>(path, Index::Access::readOnly));
+        statusIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
+        treesIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
     } catch (const DatabaseError& error) {
         fatalStop_(error.description());
         return false;

@@ -265,6 +265,10 @@ public:
     Index& readIndex() const { return *readIndex_; }
     // The read-only connection of the search panel's queries.
     Index& panelIndex() const;
+    // The read-only connections of the status counters and of the sidebar's source trees: their
+    // counts over the whole index never hold up the grid's queries on readIndex, nor each other.
+    Index& statusIndex() const { return *statusIndex_; }
+    Index& treesIndex() const { return *treesIndex_; }
     // Null when the plain connection could not be opened.
     Database* reader() const { return reader_.get(); }
     IdleMonitor& idle() const { return *idle_; }
@@ -275,6 +279,8 @@ private:
     std::unique_ptr<Index> index_;
     std::unique_ptr<Index> readIndex_;
     std::unique_ptr<SearchPanel> searchPanel_;
+    std::unique_ptr<Index> statusIndex_;
+    std::unique_ptr<Index> treesIndex_;
     std::unique_ptr<Database> reader_;
     std::unique_ptr<IdleMonitor> idle_;
     QString supportDirectory_;

@@ -179,6 +179,36 @@ TEST_F(SearchTest, AnOlderSearchThatReturnsLateAppliesNothing)
     EXPECT_TRUE(anyStartsWith(lines, QStringLiteral("search panel gen %1 applied").arg(latest)));
 }
 
+// The panel, the status counters and the source trees read on read-only connections of their own:
+// a long query on any of them never holds up the grid.
+TEST_F(SearchTest, TheGridNeverQueuesBehindTheOtherReadConnections)
+{
+    struct Case {
+        const char* name;
+        Index& (Library::*connection)() const;
+        const char* query;
+        QStringList items;
+    };
+    const Case cases[] = {
+        {"panel", &Library::panelIndex, "beach", {"V1", "P1"}},
+        {"status", &Library::statusIndex, "dog", {"P2"}},
+        {"trees", &Library::treesIndex, "song", {"A1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Index& connection = (*library.*c.connection)();
+        EXPECT_NE(&connection, &library->readIndex());
+        EXPECT_THROW(waitFor(connection.run([](Index& ix) { ix.database().exec(QStringLiteral("DELETE FROM items")); })),
+                     DatabaseError);
+        HeldIndex held(connection);
+        library->setQuery(QString::fromLatin1(c.query));
+        Tasks::start(library->search());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return idsOf(library->items()) == c.items; }, 5000));
+        held.release();
+        waitForSearches();
+    }
+}
+
 TEST_F(SearchTest, TheGridDoesNotWaitForThePanelAndOnlyTheNewestPanelApplies)
 {
     search();

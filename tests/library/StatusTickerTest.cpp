@@ -117,7 +117,7 @@ TEST_F(StatusTickerTest, SlowCountersAreReusedWhileTheIndexIsUnchangedAndThrottl
 
     // How many grouped counts (file states, per-source progress) and reads of items (item count,
     // larger-preview progress) one refresh runs.
-    StatementSpy spy(library->readIndex());
+    StatementSpy spy(library->statusIndex());
     const auto countersRun = [&](Staleness allowed) {
         refresh(allowed);
         const QStringList statements = spy.take();

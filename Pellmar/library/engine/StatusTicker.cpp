@@ -20,12 +20,6 @@ constexpr double fullRateWindow = 180.0;
 constexpr qint64 inFlightLimit = 4;
 constexpr qint64 failureLimit = 50;
 
-// The connection of the status counters and the sidebar trees.
-Index& countersConnection(const Library& library)
-{
-    return library.readIndex();
-}
-
 template <typename T>
 struct CounterReading {
     qint64 dataVersion = 0;
@@ -43,7 +37,7 @@ QCoro::Task<> refreshCounter(QPointer<Library> self, CounterSchedule StatusCount
     const double uptime = self->clock().uptime();
     CounterReading<T> reading;
     try {
-        reading = co_await countersConnection(*self).run([=](Index& index) {
+        reading = co_await self->statusIndex().run([=](Index& index) {
             CounterReading<T> result;
             result.dataVersion = index.dataVersion();
             if (!schedule.due(result.dataVersion, uptime, allowed))
@@ -122,7 +116,7 @@ QCoro::Task<> Library::refreshStatus(Staleness allowed)
 
     qint64 count = itemCount_;
     try {
-        count = co_await countersConnection(*this).run([](Index& index) { return index.countItems(); });
+        count = co_await statusIndex().run([](Index& index) { return index.countItems(); });
     } catch (const std::exception&) {
     }
     if (!self)
@@ -162,7 +156,7 @@ QCoro::Task<> Library::refreshStatus(Staleness allowed)
     if (processing_) {
         QStringList names;
         try {
-            names = co_await countersConnection(*this).run([](Index& index) { return index.inFlightFiles(inFlightLimit); });
+            names = co_await statusIndex().run([](Index& index) { return index.inFlightFiles(inFlightLimit); });
         } catch (const std::exception&) {
         }
         if (!self)
@@ -201,7 +195,7 @@ QCoro::Task<> Library::refreshTrees()
     QList<FolderNode> trees;
     for (const Source& source : sources) {
         try {
-            trees.append(co_await countersConnection(*this).run([source](Index& index) { return index.sourceTree(source); }));
+            trees.append(co_await treesIndex().run([source](Index& index) { return index.sourceTree(source); }));
         } catch (const std::exception&) {
         }
         if (!self)
