@@ -1,6 +1,7 @@
 #include "Pellmar/library/Library.h"
 
 #include "Pellmar/index/Log.h"
+#include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/media/ScanningRules.h"
@@ -30,14 +31,15 @@ struct CounterReading {
 // Brings one slow counter up to date: reads it unless its kept result may serve, and stamps its
 // schedule. A failed reading leaves the schedule and the property as they were.
 template <typename T, typename Read, typename Apply>
-QCoro::Task<> refreshCounter(QPointer<Library> self, CounterSchedule StatusCounters::*counter, Staleness allowed,
-                             Read read, Apply apply)
+QCoro::Task<> refreshCounter(Library* library, CounterSchedule StatusCounters::*counter, Staleness allowed, Read read,
+                             Apply apply)
 {
-    const CounterSchedule schedule = self->statusCounters.*counter;
-    const double uptime = self->clock().uptime();
+    const AliveGuard alive(library);
+    const CounterSchedule schedule = library->statusCounters.*counter;
+    const double uptime = library->clock().uptime();
     CounterReading<T> reading;
     try {
-        reading = co_await self->statusIndex().run([=](Index& index) {
+        reading = co_await alive(library->statusIndex().run([=](Index& index) {
             CounterReading<T> result;
             result.dataVersion = index.dataVersion();
             if (!schedule.due(result.dataVersion, uptime, allowed))
@@ -46,18 +48,16 @@ QCoro::Task<> refreshCounter(QPointer<Library> self, CounterSchedule StatusCount
             result.value = read(index);
             result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             return result;
-        });
+        }));
     } catch (const std::exception&) {
         co_return;
     }
-    if (!self)
-        co_return;
-    CounterSchedule& kept = self->statusCounters.*counter;
+    CounterSchedule& kept = library->statusCounters.*counter;
     if (reading.value) {
-        kept = {reading.dataVersion, uptime, reading.seconds, self->clock().now()};
-        apply(*self, *reading.value);
+        kept = {reading.dataVersion, uptime, reading.seconds, library->clock().now()};
+        apply(*library, *reading.value);
     } else if (kept.dataVersion == reading.dataVersion) {
-        kept.currentAt = self->clock().now();
+        kept.currentAt = library->clock().now();
     }
 }
 
@@ -90,37 +90,30 @@ std::optional<double> windowRate(QList<Sample>& samples, Sample sample, double n
 
 QCoro::Task<> Library::statusTicker(CancelToken token)
 {
-    const QPointer<Library> self(this);
+    const AliveGuard alive(this);
     // The sleep may end after this Library is gone, so the ticker keeps the clock alive itself.
     const std::shared_ptr<Clock> clock = clock_;
     while (!token.isCancelled()) {
-        co_await clock->sleep(1s, token);
-        if (self)
-            co_await self->refreshStatus(Staleness::withinInterval);
+        co_await alive(clock->sleep(1s, token));
+        co_await alive(refreshStatus(Staleness::withinInterval));
     }
 }
 
 QCoro::Task<> Library::refreshStatus(Staleness allowed)
 {
-    const QPointer<Library> self(this);
-    co_await refreshCounter<QueueStatus>(
-        self, &StatusCounters::states, allowed, [](Index& index) { return index.stateCounts(); },
-        [](Library& library, const QueueStatus& value) { library.setStatus(value); });
-    if (!self)
-        co_return;
-    co_await refreshCounter<FullStatus>(
-        self, &StatusCounters::fullPreviews, allowed, [](Index& index) { return index.fullPreviewProgress(); },
-        [](Library& library, const FullStatus& value) { library.setFullStatus(value); });
-    if (!self)
-        co_return;
+    const AliveGuard alive(this);
+    co_await alive(refreshCounter<QueueStatus>(
+        this, &StatusCounters::states, allowed, [](Index& index) { return index.stateCounts(); },
+        [](Library& library, const QueueStatus& value) { library.setStatus(value); }));
+    co_await alive(refreshCounter<FullStatus>(
+        this, &StatusCounters::fullPreviews, allowed, [](Index& index) { return index.fullPreviewProgress(); },
+        [](Library& library, const FullStatus& value) { library.setFullStatus(value); }));
 
     qint64 count = itemCount_;
     try {
-        count = co_await statusIndex().run([](Index& index) { return index.countItems(); });
+        count = co_await alive(statusIndex().run([](Index& index) { return index.countItems(); }));
     } catch (const std::exception&) {
     }
-    if (!self)
-        co_return;
     // New items appear in the grid while quick indexing runs, but never under the user's pointer
     // or beside an item the inspector shows.
     if (count != itemCount_ && processing_ && !selection_ && !pointerInGrid
@@ -128,39 +121,32 @@ QCoro::Task<> Library::refreshStatus(Staleness allowed)
         setItemCount(count);
         lastAutoRefresh = clock_->now();
         qCInfo(logSearch, "search called by indexing refresh");
-        co_await search();
-        if (!self)
-            co_return;
+        co_await alive(search());
     }
     setItemCount(count);
 
     const QSet<QString> wasOnline = online_;
-    const QSet<QString> nowOnline = co_await pools_.run(Priority::utility, [sources = sources_] {
+    const QSet<QString> nowOnline = co_await alive(pools_.run(Priority::utility, [sources = sources_] {
         return availableSources(sources);
-    });
-    if (!self)
-        co_return;
+    }));
     setOnline(nowOnline);
     if (nowOnline != wasOnline) {
         startWatching();
         Tasks::start(rescanAllFiles());
     }
 
-    co_await refreshCounter<QHash<QString, Index::SourceProgress>>(
-        self, &StatusCounters::bySource, allowed, [](Index& index) { return index.progressBySource(); },
-        [](Library& library, const QHash<QString, Index::SourceProgress>& value) { library.setSourceProgress(value); });
-    if (!self)
-        co_return;
+    co_await alive(refreshCounter<QHash<QString, Index::SourceProgress>>(
+        this, &StatusCounters::bySource, allowed, [](Index& index) { return index.progressBySource(); },
+        [](Library& library, const QHash<QString, Index::SourceProgress>& value) { library.setSourceProgress(value); }));
 
     const double now = clock_->now();
     if (processing_) {
         QStringList names;
         try {
-            names = co_await statusIndex().run([](Index& index) { return index.inFlightFiles(inFlightLimit); });
+            names = co_await alive(
+                statusIndex().run([](Index& index) { return index.inFlightFiles(inFlightLimit); }));
         } catch (const std::exception&) {
         }
-        if (!self)
-            co_return;
         setInFlight(names);
         // A sample carries the time at which its count was last known to be current.
         QList<Sample> kept = samples_;
@@ -190,28 +176,25 @@ QCoro::Task<> Library::refreshStatus(Staleness allowed)
 
 QCoro::Task<> Library::refreshTrees()
 {
-    const QPointer<Library> self(this);
+    const AliveGuard alive(this);
     const QList<Source> sources = sources_;
     QList<FolderNode> trees;
     for (const Source& source : sources) {
         try {
-            trees.append(co_await treesIndex().run([source](Index& index) { return index.sourceTree(source); }));
+            trees.append(co_await alive(treesIndex().run([source](Index& index) { return index.sourceTree(source); })));
         } catch (const std::exception&) {
         }
-        if (!self)
-            co_return;
     }
     setTrees(trees);
 }
 
 QCoro::Task<> Library::loadFailures()
 {
-    const QPointer<Library> self(this);
+    const AliveGuard alive(this);
     QList<Index::FileFailure> failures;
     try {
-        failures = co_await readIndex().run([](Index& index) { return index.recentFailures(failureLimit); });
+        failures = co_await alive(statusIndex().run([](Index& index) { return index.recentFailures(failureLimit); }));
     } catch (const std::exception&) {
     }
-    if (self)
-        setFailures(failures);
+    setFailures(failures);
 }

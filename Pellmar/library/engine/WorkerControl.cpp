@@ -2,6 +2,7 @@
 
 #include "Pellmar/index/Log.h"
 #include "Pellmar/library/Library.h"
+#include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Tasks.h"
 
 #include <QCoroFuture>
@@ -33,6 +34,7 @@ QCoro::Task<> runBody(const WorkerControl::Body& body, WorkerInputs inputs, Canc
     } catch (const std::exception& error) {
         // A body reports its failures itself; one that escapes still lets the run end properly.
         qWarning("a worker ended with an error: %s", error.what());
+    } catch (const ContextGone&) {
     }
 }
 
@@ -179,25 +181,36 @@ QCoro::Task<> WorkerControl::awaitAll(QList<QFuture<void>> ends)
         co_await end;
 }
 
+QCoro::Task<> WorkerControl::endQuickRun(std::shared_ptr<Run> run)
+{
+    const AliveGuard alive(&library_);
+    finishQuick(*run);
+    co_await alive(library_.refreshStatus());
+    co_await alive(library_.refreshTrees());
+    qCInfo(logSearch, "search called by quick index finish");
+    co_await alive(library_.search());
+    co_await alive(library_.loadFailures());
+    afterQuickIndex();
+}
+
+QCoro::Task<> WorkerControl::endFullRun(std::shared_ptr<Run> run)
+{
+    const AliveGuard alive(&library_);
+    finishFull(*run);
+    co_await alive(library_.refreshStatus());
+}
+
 QCoro::Task<> WorkerControl::runQuick(std::shared_ptr<Run> run, Body body, WorkerInputs inputs)
 {
     const QPointer<Library> library = inputs.library;
     co_await runBody(body, std::move(inputs), run->handle.token());
-    // Each step is skipped once the Library is gone.
-    if (library)
-        library->workers().finishQuick(*run);
-    if (library)
-        co_await library->refreshStatus();
-    if (library)
-        co_await library->refreshTrees();
+    // The end sequence stops where the Library is gone; the run's end is announced in every case.
     if (library) {
-        qCInfo(logSearch, "search called by quick index finish");
-        co_await library->search();
+        try {
+            co_await library->workers().endQuickRun(run);
+        } catch (const ContextGone&) {
+        }
     }
-    if (library)
-        co_await library->loadFailures();
-    if (library)
-        library->workers().afterQuickIndex();
     run->end.finish();
 }
 
@@ -205,9 +218,11 @@ QCoro::Task<> WorkerControl::runFull(std::shared_ptr<Run> run, Body body, Worker
 {
     const QPointer<Library> library = inputs.library;
     co_await runBody(body, std::move(inputs), run->handle.token());
-    if (library)
-        library->workers().finishFull(*run);
-    if (library)
-        co_await library->refreshStatus();
+    if (library) {
+        try {
+            co_await library->workers().endFullRun(run);
+        } catch (const ContextGone&) {
+        }
+    }
     run->end.finish();
 }

@@ -74,6 +74,8 @@ private:
     void finishQuick(const Run& run);
     void finishFull(const Run& run);
     void afterQuickIndex();
+    QCoro::Task<> endQuickRun(std::shared_ptr<Run> run);
+    QCoro::Task<> endFullRun(std::shared_ptr<Run> run);
 
     static QCoro::Task<> awaitAll(QList<QFuture<void>> ends);
     static QCoro::Task<> runQuick(std::shared_ptr<Run> run, Body body, WorkerInputs inputs);
