@@ -5,6 +5,7 @@
 #include "Pellmar/library/frame/TaskPools.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/SessionUserIdle.h"
 
 #include <QCoroFuture>
 
@@ -22,7 +23,7 @@ struct Reading {
 
 IdleMonitor::Readings IdleMonitor::Readings::system()
 {
-    return {std::make_shared<X11UserIdle>(), std::make_shared<SysfsPowerSource>(), std::make_shared<SysfsThermalState>()};
+    return {std::make_shared<SessionUserIdle>(), std::make_shared<SysfsPowerSource>(), std::make_shared<SysfsThermalState>()};
 }
 
 IdleMonitor::IdleMonitor(Readings readings, Defaults& defaults, std::shared_ptr<Clock> clock, TaskPools& pools,

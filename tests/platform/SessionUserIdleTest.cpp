@@ -1,0 +1,116 @@
+#include "Pellmar/platform/SessionUserIdle.h"
+
+#include <QDBusServer>
+#include <QObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <limits>
+#include <memory>
+
+// The two idle services of a desktop session, as a fake session serves them.
+class MutterIdleMonitor : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.gnome.Mutter.IdleMonitor")
+public Q_SLOTS:
+    qulonglong GetIdletime() { return 150'000; }
+};
+
+class ScreenSaverService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public Q_SLOTS:
+    uint GetSessionIdleTime() { return 2'500; }
+};
+
+namespace {
+
+struct StubIdle final : UserIdle {
+    explicit StubIdle(std::optional<double> seconds) : seconds(seconds) {}
+    std::optional<double> secondsSinceInput() override { return seconds; }
+    std::optional<double> seconds;
+};
+
+// A private bus between this test and a fake session that serves the objects it is given.
+class FakeSession {
+public:
+    FakeSession(bool mutter, bool screenSaver)
+    {
+        QObject::connect(&server_, &QDBusServer::newConnection, [=, this](QDBusConnection connection) {
+            if (mutter)
+                connection.registerObject(QStringLiteral("/org/gnome/Mutter/IdleMonitor/Core"), &mutter_,
+                                          QDBusConnection::ExportAllSlots);
+            if (screenSaver)
+                connection.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &screenSaver_,
+                                          QDBusConnection::ExportAllSlots);
+            served_ = true;
+        });
+        client_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToPeer(server_.address(), name()));
+        EXPECT_TRUE(QTest::qWaitFor([this] { return served_; }, 5000));
+    }
+    ~FakeSession() { QDBusConnection::disconnectFromPeer(name()); }
+
+    const QDBusConnection& bus() const { return *client_; }
+
+    // Reads on another thread while this one serves the calls.
+    static SessionUserIdle::Reading read(SessionUserIdle& idle)
+    {
+        std::future<SessionUserIdle::Reading> reading = std::async(std::launch::async, [&] { return idle.read(); });
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return reading.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000));
+        return reading.get();
+    }
+
+private:
+    static QString name() { return QStringLiteral("fake-session"); }
+
+    QTemporaryDir dir_;
+    QDBusServer server_{QStringLiteral("unix:dir=") + dir_.path()};
+    MutterIdleMonitor mutter_;
+    ScreenSaverService screenSaver_;
+    bool served_ = false;
+    std::unique_ptr<QDBusConnection> client_;
+};
+
+TEST(SessionUserIdle, AsksMutterThenTheScreenSaverThenTheX11Fallback)
+{
+    constexpr double none = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* name;
+        bool mutter;
+        bool screenSaver;
+        std::optional<double> fallback;   // nothing: no fallback at all (a Wayland session)
+        double seconds;
+        const char* provider;
+    };
+    const Case cases[] = {
+        {"GNOME", true, true, 7.0, 150.0, "mutter"},
+        {"KDE", false, true, 7.0, 2.5, "screensaver"},
+        {"X11 without idle services", false, false, 7.0, 7.0, "x11"},
+        {"no display for the fallback", false, false, none, none, "none"},
+        {"Wayland without idle services", false, false, std::nullopt, none, "none"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeSession session(c.mutter, c.screenSaver);
+        SessionUserIdle idle(session.bus(), c.fallback ? std::make_shared<StubIdle>(*c.fallback) : nullptr);
+        const SessionUserIdle::Reading reading = FakeSession::read(idle);
+        EXPECT_EQ(reading.seconds, c.seconds);
+        EXPECT_EQ(reading.provider, QLatin1String(c.provider));
+    }
+}
+
+TEST(SessionUserIdle, WithoutABusTheFallbackAnswers)
+{
+    SessionUserIdle idle(QDBusConnection(QStringLiteral("never connected")), std::make_shared<StubIdle>(std::nullopt));
+    const SessionUserIdle::Reading reading = idle.read();
+    EXPECT_EQ(reading.seconds, std::nullopt);
+    EXPECT_EQ(reading.provider, QStringLiteral("x11"));
+}
+
+} // namespace
+
+#include "SessionUserIdleTest.moc"
