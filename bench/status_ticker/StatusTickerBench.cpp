@@ -129,7 +129,7 @@ int main(int argc, char** argv)
     Library library(std::move(services));
     library.setSources(waitFor(library.index().run([](Index& index) { return index.sources(); })));
 
-    StatementClock statements(library.readIndex());
+    StatementClock statements(library.statusIndex());
     QCoro::waitFor(library.refreshStatus());
     const double first = statements.takeMilliseconds();
 
