@@ -1,7 +1,8 @@
 #include "Pellmar/platform/SessionUserIdle.h"
 
+#include <QDBusMessage>
 #include <QDBusServer>
-#include <QObject>
+#include <QDBusVirtualObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -11,22 +12,26 @@
 #include <limits>
 #include <memory>
 
-// The two idle services of a desktop session, as a fake session serves them.
-class MutterIdleMonitor : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.gnome.Mutter.IdleMonitor")
-public Q_SLOTS:
-    qulonglong GetIdletime() { return 150'000; }
-};
-
-class ScreenSaverService : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
-public Q_SLOTS:
-    uint GetSessionIdleTime() { return 2'500; }
-};
-
 namespace {
+
+// One idle method of a desktop session, answering a fixed number of milliseconds.
+class IdleMethod final : public QDBusVirtualObject {
+public:
+    IdleMethod(QString method, QVariant milliseconds) : method_(std::move(method)), milliseconds_(std::move(milliseconds)) {}
+
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        if (message.member() != method_)
+            return false;
+        connection.send(message.createReply(milliseconds_));
+        return true;
+    }
+
+private:
+    QString method_;
+    QVariant milliseconds_;
+};
 
 struct StubIdle final : UserIdle {
     explicit StubIdle(std::optional<double> seconds) : seconds(seconds) {}
@@ -41,11 +46,9 @@ public:
     {
         QObject::connect(&server_, &QDBusServer::newConnection, [=, this](QDBusConnection connection) {
             if (mutter)
-                connection.registerObject(QStringLiteral("/org/gnome/Mutter/IdleMonitor/Core"), &mutter_,
-                                          QDBusConnection::ExportAllSlots);
+                connection.registerVirtualObject(QStringLiteral("/org/gnome/Mutter/IdleMonitor/Core"), &mutter_);
             if (screenSaver)
-                connection.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &screenSaver_,
-                                          QDBusConnection::ExportAllSlots);
+                connection.registerVirtualObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &screenSaver_);
             served_ = true;
         });
         client_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToPeer(server_.address(), name()));
@@ -69,8 +72,9 @@ private:
 
     QTemporaryDir dir_;
     QDBusServer server_{QStringLiteral("unix:dir=") + dir_.path()};
-    MutterIdleMonitor mutter_;
-    ScreenSaverService screenSaver_;
+    // GNOME answers in an unsigned 64-bit count, KDE in a 32-bit one.
+    IdleMethod mutter_{QStringLiteral("GetIdletime"), QVariant::fromValue(qulonglong(150'000))};
+    IdleMethod screenSaver_{QStringLiteral("GetSessionIdleTime"), QVariant::fromValue(uint(2'500))};
     bool served_ = false;
     std::unique_ptr<QDBusConnection> client_;
 };
@@ -112,5 +116,3 @@ TEST(SessionUserIdle, WithoutABusTheFallbackAnswers)
 }
 
 } // namespace
-
-#include "SessionUserIdleTest.moc"
