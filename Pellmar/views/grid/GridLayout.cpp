@@ -32,13 +32,6 @@ QRect Geometry::cellRect(int index) const
     return {left + column * (columnWidth + spacing), padding + row * (cellHeight + spacing), columnWidth, cellHeight};
 }
 
-QRect Geometry::tileRect(int index) const
-{
-    QRect rect = cellRect(index);
-    rect.setHeight(tileHeight);
-    return rect;
-}
-
 int Geometry::contentHeight(int count) const
 {
     const int rows = (count + columns - 1) / columns;

@@ -34,8 +34,6 @@ struct Geometry {
 
     // The cell of the item at `index` in grid coordinates (the top of the grid is 0).
     QRect cellRect(int index) const;
-    // The picture part of a cell.
-    QRect tileRect(int index) const;
     // Height of the whole grid for `count` items, paddings included.
     int contentHeight(int count) const;
     // The index of the tile under `point` (grid coordinates), if one is there.

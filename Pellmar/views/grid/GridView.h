@@ -1,0 +1,98 @@
+#pragma once
+
+#include "Pellmar/index/Model.h"
+#include "Pellmar/views/grid/GridLayout.h"
+
+#include <QAbstractItemView>
+#include <QHash>
+#include <QList>
+
+#include <memory>
+
+class GridActions;
+class GridCellDelegate;
+class ItemGridModel;
+class Library;
+class ShareAnchor;
+class TaskPools;
+class TilePictures;
+
+// The grid of the current search result (Library::items), in order, as tiles of equal columns
+// between 150 and 220 wide. A model keyed by item id feeds it and a delegate paints the cells;
+// only the rows on screen are drawn, and pictures are decoded for them first. Clicks, keys and
+// hovering become Library operations through GridActions; the grid keeps no selection of its
+// own. It scrolls only when a key moves the selection. While the result is empty, it shows the
+// message that says why.
+//
+// The layout is its own arithmetic (GridLayout), not QListView's: a QListView grid has no padding,
+// ignores spacing and chooses its own column count, which the Up and Down keys must match.
+class GridView : public QAbstractItemView {
+    Q_OBJECT
+public:
+    // `actions` and `pools` must outlive the view.
+    GridView(Library& library, GridActions& actions, TaskPools& pools, QWidget* parent = nullptr);
+    ~GridView() override;
+
+    // What the Edit menu offers while the grid has the focus.
+    GridCommands gridCommands() const;
+
+    int columnCount() const { return geometry_.columns; }
+    // The rows as the view shows them, and the tile of an item on screen in viewport coordinates.
+    const ItemGridModel& rows() const { return *model_; }
+    std::optional<QRect> tileOnScreen(const QString& id) const;
+    // The tile of an item in global screen coordinates, while the grid is shown and the tile is on
+    // screen: where a share picker for the item opens.
+    std::optional<QRect> tileOnDisplay(const QString& id) const;
+    const TilePictures& pictures() const { return *pictures_; }
+
+    // QAbstractItemView
+    QRect visualRect(const QModelIndex& index) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint& point) const override;
+
+Q_SIGNALS:
+    // A right click on a tile: the item menu, or the selection's menu when the tile is one of
+    // several selected. `anchor` is the key of the tile's share anchor.
+    void itemMenuRequested(const Item& item, const QString& anchor, const QPoint& globalPosition);
+    void groupMenuRequested(const QString& anchor, const QPoint& globalPosition);
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    int horizontalOffset() const override { return 0; }
+    int verticalOffset() const override;
+    bool isIndexHidden(const QModelIndex&) const override { return false; }
+    void setSelection(const QRect&, QItemSelectionModel::SelectionFlags) override {}
+    QRegion visualRegionForSelection(const QItemSelection&) const override { return {}; }
+    void updateGeometries() override;
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void rebuild();
+    void updateAnchors();
+    void relayout();
+    void updatePictures();
+    void clickAt(QMouseEvent* event, int clickCount);
+    void moveBy(int offset, bool extend);
+    bool openOrQuickLook(bool space);
+    void paintEmptyState(QPainter& painter);
+
+    Library& library_;
+    GridActions& actions_;
+    ItemGridModel* model_;
+    TilePictures* pictures_;
+    GridCellDelegate* delegate_;
+    QList<Item> items_;   // the items of the rows, in row order
+    QHash<QString, ShareAnchor*> anchors_;   // one per tile, keyed by its item's id
+    grid::Geometry geometry_;
+};

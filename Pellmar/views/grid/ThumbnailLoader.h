@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+#include <memory>
+
+class TaskPools;
+
+// Decodes pictures of image files on the user-initiated pool for a view, most urgent first.
+// Each request has a key (a tile's item id); a request for another file under a key replaces the
+// old one, a request for the same file only raises its urgency, and cancelling a key drops its
+// request if it has not started. A result is delivered only for the request that is still current
+// under its key: a decode that finished after its key was cancelled or asked for another file is
+// thrown away.
+//
+// Lives on the GUI thread; `pools` must outlive it.
+class ThumbnailLoader : public QObject {
+    Q_OBJECT
+public:
+    // Lower values are decoded first; among equals, the older request first.
+    enum Urgency { onScreen = 0, nearScreen = 1 };
+
+    ThumbnailLoader(TaskPools& pools, int maxPixels, QObject* parent = nullptr);
+    ~ThumbnailLoader() override;
+
+    void request(const QString& key, const QString& path, Urgency urgency = onScreen);
+    void cancel(const QString& key);
+    // Cancels every request whose key is not in `keys`.
+    void keepOnly(const QSet<QString>& keys);
+    bool isPending(const QString& key) const { return current_.contains(key); }
+
+Q_SIGNALS:
+    // On the GUI thread. `image` is null when the file could not be decoded.
+    void decoded(const QString& key, const QString& path, const QImage& image);
+
+private:
+    struct Queue;
+    void deliver(const QString& key, quint64 serial, const QString& path, const QImage& image);
+
+    TaskPools& pools_;
+    std::shared_ptr<Queue> queue_;
+    struct Current {
+        quint64 serial = 0;
+        QString path;
+    };
+    QHash<QString, Current> current_;
+    quint64 nextSerial_ = 1;
+};

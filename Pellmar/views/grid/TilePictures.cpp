@@ -1,0 +1,52 @@
+#include "Pellmar/views/grid/TilePictures.h"
+
+#include "Pellmar/views/grid/TilePainting.h"
+
+#include <QSet>
+
+TilePictures::TilePictures(TaskPools& pools, int maxPixels, QObject* parent)
+    : QObject(parent)
+    , loader_(pools, maxPixels)
+{
+    // The loader delivers only what is still asked for: a tile kept, showing that file.
+    connect(&loader_, &ThumbnailLoader::decoded, this, [this](const QString& id, const QString& path, const QImage& image) {
+        pictures_.insert(id, {path, image, {}});
+        Q_EMIT pictureReady(id);
+    });
+}
+
+void TilePictures::setTiles(const QList<Tile>& onScreen, const QList<Tile>& nearScreen)
+{
+    QSet<QString> kept;
+    kept.reserve(onScreen.size() + nearScreen.size());
+    for (const QList<Tile>* tiles : {&onScreen, &nearScreen}) {
+        for (const Tile& tile : *tiles)
+            kept.insert(tile.id);
+    }
+    loader_.keepOnly(kept);
+    for (auto it = pictures_.begin(); it != pictures_.end();)
+        it = kept.contains(it.key()) ? std::next(it) : pictures_.erase(it);
+
+    for (const Tile& tile : onScreen)
+        want(tile, ThumbnailLoader::onScreen);
+    for (const Tile& tile : nearScreen)
+        want(tile, ThumbnailLoader::nearScreen);
+}
+
+void TilePictures::want(const Tile& tile, ThumbnailLoader::Urgency urgency)
+{
+    const auto picture = pictures_.constFind(tile.id);
+    if (picture != pictures_.cend() && picture->path == tile.path)
+        return;
+    loader_.request(tile.id, tile.path, urgency);
+}
+
+QPixmap TilePictures::pixmap(const QString& id, const QString& path, QSize size)
+{
+    const auto it = pictures_.find(id);
+    if (it == pictures_.end() || it->path != path || it->image.isNull())
+        return {};
+    if (it->covering.size() != size)
+        it->covering = tiles::coverPixmap(it->image, size);
+    return it->covering;
+}

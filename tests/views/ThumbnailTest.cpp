@@ -1,0 +1,111 @@
+#include "Pellmar/library/frame/TaskPools.h"
+#include "Pellmar/views/grid/Thumbnail.h"
+#include "Pellmar/views/grid/TilePictures.h"
+
+#include <QFile>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ThumbnailTest : public ::testing::Test {
+protected:
+    // A JPEG of one colour.
+    QString picture(const QString& name, Qt::GlobalColor colour, QSize size = {800, 600})
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(image.save(path, "JPEG"));
+        return path;
+    }
+
+    static QColor centre(const QImage& image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
+
+    QTemporaryDir dir;
+    TaskPools pools;
+};
+
+TEST_F(ThumbnailTest, ANewPathShowsThePlaceholderThenTheNewPictureAndReportsEachOnce)
+{
+    Thumbnail view(pools, 440);
+    view.resize(200, 150);
+    view.show();
+    QSignalSpy loaded(&view, &Thumbnail::loaded);
+
+    view.setPath(picture(QStringLiteral("a.jpg"), Qt::red));
+    ASSERT_TRUE(loaded.wait(5000));
+    EXPECT_EQ(view.picture().size(), QSize(440, 330));
+    EXPECT_GT(centre(view.picture()).red(), 200);
+
+    view.setPath(picture(QStringLiteral("b.jpg"), Qt::blue));
+    EXPECT_FALSE(view.hasPicture());   // the placeholder at once
+    ASSERT_TRUE(loaded.wait(5000));
+    EXPECT_EQ(loaded.count(), 2);
+    EXPECT_GT(centre(view.picture()).blue(), 200);
+
+    view.setPath(view.path());        // the same path: nothing is decoded again
+    EXPECT_TRUE(view.hasPicture());
+}
+
+TEST_F(ThumbnailTest, APictureForAPathNoLongerShownIsDropped)
+{
+    Thumbnail view(pools, 440);
+    view.show();
+    QSignalSpy loaded(&view, &Thumbnail::loaded);
+    view.setPath(picture(QStringLiteral("a.jpg"), Qt::red));
+    view.setPath(picture(QStringLiteral("b.jpg"), Qt::blue));
+    ASSERT_TRUE(loaded.wait(5000));
+    EXPECT_EQ(loaded.count(), 1);
+    EXPECT_GT(centre(view.picture()).blue(), 200);
+}
+
+TEST_F(ThumbnailTest, NoPathOrNoImageLeavesThePlaceholderSilently)
+{
+    Thumbnail view(pools, 440);
+    view.show();
+    QSignalSpy loaded(&view, &Thumbnail::loaded);
+    view.setPath(std::nullopt);
+    view.setPath(dir.filePath(QStringLiteral("missing.jpg")));
+    view.setPath(std::nullopt);
+    // A picture shown after them proves that nothing of theirs arrived first.
+    view.setPath(picture(QStringLiteral("c.jpg"), Qt::green));
+    ASSERT_TRUE(loaded.wait(5000));
+    EXPECT_EQ(loaded.count(), 1);
+
+    QFile text(dir.filePath(QStringLiteral("notes.jpg")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a picture");
+    text.close();
+    view.setPath(text.fileName());
+    EXPECT_FALSE(view.hasPicture());
+}
+
+TEST_F(ThumbnailTest, TilePicturesKeepOnlyTheTilesOnAndNearTheScreen)
+{
+    TilePictures pictures(pools, 440);
+    QSignalSpy ready(&pictures, &TilePictures::pictureReady);
+    const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
+    const QString blue = picture(QStringLiteral("blue.jpg"), Qt::blue);
+
+    pictures.setTiles({{QStringLiteral("A"), red}}, {{QStringLiteral("B"), blue}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready.count() == 2; }, 5000));
+    const QPixmap covering = pictures.pixmap(QStringLiteral("A"), red, {100, 100});
+    EXPECT_EQ(covering.size(), QSize(100, 100));
+    EXPECT_TRUE(pictures.pixmap(QStringLiteral("A"), blue, {100, 100}).isNull());   // another file
+
+    // A scrolled away: its picture goes; B now shows the red file and is decoded again.
+    pictures.setTiles({{QStringLiteral("B"), red}}, {});
+    EXPECT_TRUE(pictures.pixmap(QStringLiteral("A"), red, {100, 100}).isNull());
+    EXPECT_TRUE(pictures.pixmap(QStringLiteral("B"), red, {100, 100}).isNull());
+    ASSERT_TRUE(ready.wait(5000));
+    EXPECT_EQ(ready.last().at(0).toString(), QStringLiteral("B"));
+    EXPECT_FALSE(pictures.pixmap(QStringLiteral("B"), red, {100, 100}).isNull());
+    EXPECT_EQ(pictures.decodedCount(), 1);
+}
+
+} // namespace
