@@ -74,7 +74,7 @@ TEST(GridCellTest, BadgesFollowCopiesLocationsAndKind)
         {"a cloud video", item(MediaKind::video), {.locations = &cloudOnly}, {}, true, QStringLiteral("0:00")},
     };
     for (const auto& c : cases) {
-        const Cell cell = grid::makeCell(c.item, c.inputs);
+        const Cell cell = grid::makeCell(c.item, c.inputs, {});
         EXPECT_EQ(cell.copiesBadge, c.copies) << c.what;
         EXPECT_EQ(cell.cloudBadge, c.cloud) << c.what;
         EXPECT_EQ(cell.durationBadge, c.duration) << c.what;
@@ -102,11 +102,11 @@ TEST(GridCellTest, TileShowsPictureTypeIconOrFullscreenPlaceholder)
          TileContent::picture, preview},
     };
     for (const auto& c : cases) {
-        const Cell cell = grid::makeCell(c.item, c.inputs);
+        const Cell cell = grid::makeCell(c.item, c.inputs, {});
         EXPECT_EQ(cell.content, c.content) << c.what;
         EXPECT_EQ(cell.picturePath, c.picture) << c.what;
     }
-    EXPECT_EQ(grid::makeCell(document, {}).mimeType, QStringLiteral("application/pdf"));
+    EXPECT_EQ(grid::makeCell(document, {}, {}).mimeType, QStringLiteral("application/pdf"));
 }
 
 TEST(GridCellTest, CaptionNamesTypeAndSizeDateOrKind)

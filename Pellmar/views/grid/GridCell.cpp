@@ -60,7 +60,7 @@ QString cellCaption(const Item& item, const QList<Location>& locations)
     }
 }
 
-Cell makeCell(const Item& item, const CellInputs& in)
+Cell makeCell(const Item& item, const CellInputs& in, const QString& caption)
 {
     static const QList<Location> noLocations;
     const QList<Location>& locations = in.locations ? *in.locations : noLocations;
@@ -68,7 +68,7 @@ Cell makeCell(const Item& item, const CellInputs& in)
     Cell cell;
     cell.id = item.id;
     cell.name = item.filename;
-    cell.caption = cellCaption(item, locations);
+    cell.caption = caption;
     cell.selected = in.selected;
     if (in.fullscreen && in.selected)
         cell.content = TileContent::placeholder;

@@ -51,7 +51,9 @@ struct Cell {
     bool operator==(const Cell&) const = default;
 };
 
-Cell makeCell(const Item& item, const CellInputs& inputs);
+// The cell of `item` with `caption` (cellCaption of the item and its locations, which the grid
+// keeps from one rebuild to the next while they are unchanged).
+Cell makeCell(const Item& item, const CellInputs& inputs, const QString& caption);
 
 // The caption under the name: a document's type and largest size; else the capture date; else
 // the kind.

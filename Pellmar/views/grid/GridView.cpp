@@ -74,18 +74,29 @@ void GridView::rebuild()
     const QSet<QString>& selected = library_.selectedIDs();
     const QHash<QString, qint64>& copies = library_.copies();
     const QHash<QString, QList<Location>>& locations = library_.itemLocations();
+    static const QList<Location> noLocations;
+    QHash<QString, Caption> captions;
+    captions.reserve(items_.size());
     QList<grid::Cell> cells;
     cells.reserve(items_.size());
     for (const Item& item : std::as_const(items_)) {
         const auto found = locations.constFind(item.id);
-        cells.append(grid::makeCell(item, {
-                                              .selected = selected.contains(item.id),
-                                              .fullscreen = library_.fullscreen(),
-                                              .copies = copies.value(item.id),
-                                              .locations = found == locations.cend() ? nullptr : &found.value(),
-                                              .previewPath = actions_.previewPath(item),
-                                          }));
+        const QList<Location>& itemLocations = found == locations.cend() ? noLocations : found.value();
+        Caption caption = captions_.take(item.id);
+        if (caption.item != item || caption.locations != itemLocations || caption.text.isNull())
+            caption = {item, itemLocations, grid::cellCaption(item, itemLocations)};
+        cells.append(grid::makeCell(item,
+                                    {
+                                        .selected = selected.contains(item.id),
+                                        .fullscreen = library_.fullscreen(),
+                                        .copies = copies.value(item.id),
+                                        .locations = found == locations.cend() ? nullptr : &found.value(),
+                                        .previewPath = actions_.previewPath(item),
+                                    },
+                                    caption.text));
+        captions.insert(item.id, std::move(caption));
     }
+    captions_.swap(captions);
     model_->apply(cells);
     updateAnchors();
     relayout();

@@ -93,6 +93,13 @@ private:
     TilePictures* pictures_;
     GridCellDelegate* delegate_;
     QList<Item> items_;   // the items of the rows, in row order
+    // Each row's caption with what it was written from, so that a rebuild formats only new ones.
+    struct Caption {
+        Item item;
+        QList<Location> locations;
+        QString text;
+    };
+    QHash<QString, Caption> captions_;
     QHash<QString, ShareAnchor*> anchors_;   // one per tile, keyed by its item's id
     grid::Geometry geometry_;
 };

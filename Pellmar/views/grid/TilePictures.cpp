@@ -50,3 +50,9 @@ QPixmap TilePictures::pixmap(const QString& id, const QString& path, QSize size)
         it->covering = tiles::coverPixmap(it->image, size);
     return it->covering;
 }
+
+bool TilePictures::hasPicture(const QString& id, const QString& path) const
+{
+    const auto it = pictures_.constFind(id);
+    return it != pictures_.cend() && it->path == path && !it->image.isNull();
+}

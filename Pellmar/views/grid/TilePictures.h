@@ -34,6 +34,8 @@ public:
     // being decoded or when the file has none.
     QPixmap pixmap(const QString& id, const QString& path, QSize size);
 
+    // Whether tile `id` has the picture of `path` to show.
+    bool hasPicture(const QString& id, const QString& path) const;
     int decodedCount() const { return int(pictures_.size()); }
 
 Q_SIGNALS:

@@ -1,6 +1,7 @@
 #include "Pellmar/views/kit/Formatters.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -44,9 +45,16 @@ QString abbreviatedDateText(double seconds)
     if (!std::isfinite(seconds) || std::abs(seconds) > 1e15)
         return {};
     const QDate date = QDateTime::fromMSecsSinceEpoch(qint64(std::floor(seconds * 1000))).date();
-    // The locale's long date without the weekday, with abbreviated month names.
-    QString format = QLocale().dateFormat(QLocale::LongFormat);
-    format.remove(QRegularExpression(QStringLiteral("d{4}[,.]?\\s*")));
-    format.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
-    return QLocale().toString(date, format.trimmed());
+    const QLocale locale;
+    // The locale's long date without the weekday, with abbreviated month names; worked out once
+    // per locale, since a grid writes hundreds of dates at a time.
+    thread_local QHash<QString, QString> formats;
+    auto format = formats.constFind(locale.name());
+    if (format == formats.cend()) {
+        QString pattern = locale.dateFormat(QLocale::LongFormat);
+        pattern.remove(QRegularExpression(QStringLiteral("d{4}[,.]?\\s*")));
+        pattern.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
+        format = formats.insert(locale.name(), pattern.trimmed());
+    }
+    return locale.toString(date, *format);
 }
