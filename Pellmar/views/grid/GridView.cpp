@@ -7,6 +7,7 @@
 #include "Pellmar/views/grid/GridCellDelegate.h"
 #include "Pellmar/views/grid/GridEmptyState.h"
 #include "Pellmar/views/grid/ItemGridModel.h"
+#include "Pellmar/views/grid/LibraryGridActions.h"
 #include "Pellmar/views/grid/TilePictures.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/kit/Icons.h"
@@ -27,6 +28,12 @@ constexpr int emptySymbolSize = 44;
 constexpr int emptySpacing = 8;
 
 } // namespace
+
+GridView::GridView(Library& library, QWidget* parent)
+    : GridView(library, *new LibraryGridActions(library), library.pools(), parent)
+{
+    ownActions_.reset(&actions_);
+}
 
 GridView::GridView(Library& library, GridActions& actions, TaskPools& pools, QWidget* parent)
     : QAbstractItemView(parent)

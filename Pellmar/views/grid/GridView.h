@@ -2,6 +2,7 @@
 
 #include "Pellmar/index/Model.h"
 #include "Pellmar/views/grid/GridLayout.h"
+#include "Pellmar/views/kit/GridCommands.h"
 
 #include <QAbstractItemView>
 #include <QHash>
@@ -26,15 +27,17 @@ class TilePictures;
 //
 // The layout is its own arithmetic (GridLayout), not QListView's: a QListView grid has no padding,
 // ignores spacing and chooses its own column count, which the Up and Down keys must match.
-class GridView : public QAbstractItemView {
+class GridView : public QAbstractItemView, public GridCommandSource {
     Q_OBJECT
 public:
+    // The grid of the window: acts through the Library's operations and decodes on its pools.
+    explicit GridView(Library& library, QWidget* parent = nullptr);
     // `actions` and `pools` must outlive the view.
     GridView(Library& library, GridActions& actions, TaskPools& pools, QWidget* parent = nullptr);
     ~GridView() override;
 
     // What the Edit menu offers while the grid has the focus.
-    GridCommands gridCommands() const;
+    GridCommands gridCommands() const override;
 
     int columnCount() const { return geometry_.columns; }
     // The rows as the view shows them, and the tile of an item on screen in viewport coordinates.
@@ -88,6 +91,7 @@ private:
     void paintEmptyState(QPainter& painter);
 
     Library& library_;
+    std::unique_ptr<GridActions> ownActions_;
     GridActions& actions_;
     ItemGridModel* model_;
     TilePictures* pictures_;
