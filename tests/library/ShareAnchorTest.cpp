@@ -1,33 +1,13 @@
-#include "FakeReadings.h"
+#include "OfflineLibrary.h"
 
-#include "Pellmar/library/Library.h"
 #include "Pellmar/library/core/ShareAnchor.h"
-#include "Pellmar/library/frame/Clock.h"
-#include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
-
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 namespace {
 
 class ShareAnchorTest : public ::testing::Test {
 protected:
-    ShareAnchorTest()
-    {
-        Library::Services services;
-        services.supportDirectory = dir.path();
-        services.defaults = &defaults;
-        services.clock = std::make_shared<ManualClock>();
-        services.idleReadings = fakes.readings();
-        services.mounts = std::make_unique<MountMonitor>();
-        services.startUp = false;
-        library = std::make_unique<Library>(std::move(services));
-    }
-
     std::unique_ptr<ShareAnchor> anchor(const QString& key)
     {
         return std::make_unique<ShareAnchor>(*library, key, [] { return std::optional<QRect>(); });
@@ -35,10 +15,8 @@ protected:
 
     ShareAnchor* registered(const QString& key) const { return library->anchors.value(key).data(); }
 
-    QTemporaryDir dir;
-    Defaults defaults{dir.filePath(QStringLiteral("Quorvin.conf"))};
-    FakeReadings fakes;
-    std::unique_ptr<Library> library;
+    OfflineLibrary offline;
+    std::unique_ptr<Library>& library = offline.library;
 };
 
 TEST_F(ShareAnchorTest, TheLastAnchorMadeOrUpdatedHoldsTheKey)

@@ -1,17 +1,12 @@
-#include "Pellmar/library/Library.h"
 #include "Pellmar/library/core/ShareAnchor.h"
-#include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/TaskPools.h"
-#include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
 #include "Pellmar/views/grid/GridActions.h"
 #include "Pellmar/views/grid/GridView.h"
 #include "Pellmar/views/grid/ItemGridModel.h"
-#include "tests/library/FakeReadings.h"
+#include "tests/library/OfflineLibrary.h"
 
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -85,14 +80,6 @@ class GridViewTest : public ::testing::Test {
 protected:
     GridViewTest()
     {
-        Library::Services services;
-        services.supportDirectory = dir.path();
-        services.defaults = &defaults;
-        services.clock = std::make_shared<ManualClock>();
-        services.idleReadings = fakes.readings();
-        services.mounts = std::make_unique<MountMonitor>();
-        services.startUp = false;
-        library = std::make_unique<Library>(std::move(services));
         actions = std::make_unique<SpyActions>(*library);
         view = std::make_unique<GridView>(*library, *actions, pools);
         view->resize(520, 400);
@@ -128,11 +115,9 @@ protected:
         return event.isAccepted();
     }
 
-    QTemporaryDir dir;
-    Defaults defaults{dir.filePath(QStringLiteral("Quorvin.conf"))};
-    FakeReadings fakes;
+    OfflineLibrary offline;
+    std::unique_ptr<Library>& library = offline.library;
     TaskPools pools;
-    std::unique_ptr<Library> library;
     std::unique_ptr<SpyActions> actions;
     std::unique_ptr<GridView> view;
 };

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "FakeReadings.h"
+
+#include "Pellmar/library/Library.h"
+#include "Pellmar/library/frame/Clock.h"
+#include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/MountMonitor.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A Library on a temporary support folder that runs no start-up, with a manual clock and fake
+// platform services: tests set its state by hand.
+struct OfflineLibrary {
+    OfflineLibrary()
+    {
+        Library::Services services;
+        services.supportDirectory = dir.path();
+        services.defaults = &defaults;
+        services.clock = std::make_shared<ManualClock>();
+        services.idleReadings = fakes.readings();
+        services.mounts = std::make_unique<MountMonitor>();
+        services.startUp = false;
+        library = std::make_unique<Library>(std::move(services));
+    }
+
+    QTemporaryDir dir;
+    Defaults defaults{dir.filePath(QStringLiteral("Quorvin.conf"))};
+    FakeReadings fakes;
+    std::unique_ptr<Library> library;
+};
