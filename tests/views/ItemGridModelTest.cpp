@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 QList<grid::Cell> cells(const QStringList& ids, const QString& caption = {})
@@ -53,7 +55,7 @@ TEST(ItemGridModelTest, NewResultsAreAppliedAsDiffsByIdNeverAsResets)
         EXPECT_EQ(e.row(), step.next.indexOf("E"));
     }
     EXPECT_EQ(resets.count(), 0);
-    EXPECT_EQ(layouts.count(), 0);
+    EXPECT_EQ(layouts.count(), 2);   // the steps that reorder kept rows
     EXPECT_EQ(changes.count(), 0);   // no row changed its contents
 
     model.apply(cells({"A", "E"}, QStringLiteral("Dec 10, 2026")));
@@ -61,6 +63,28 @@ TEST(ItemGridModelTest, NewResultsAreAppliedAsDiffsByIdNeverAsResets)
     model.apply({});
     EXPECT_EQ(model.rowCount(), 0);
     EXPECT_FALSE(a.isValid());
+}
+
+TEST(ItemGridModelTest, AReorderIsOneLayoutChangeHoweverFarRowsMove)
+{
+    ItemGridModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QStringList order;
+    for (int i = 0; i < 500; ++i)
+        order.append(QString::number(i));
+    model.apply(cells(order));
+    const QPersistentModelIndex ten = model.index(10);
+    QSignalSpy moves(&model, &QAbstractItemModel::rowsMoved);
+    QSignalSpy layouts(&model, &QAbstractItemModel::layoutChanged);
+
+    order.swapItemsAt(10, 400);
+    model.apply(cells(order));
+    std::reverse(order.begin(), order.end());
+    model.apply(cells(order));
+    EXPECT_EQ(ids(model), order);
+    EXPECT_EQ(ten.row(), 99);
+    EXPECT_EQ(moves.count(), 0);
+    EXPECT_EQ(layouts.count(), 2);
 }
 
 TEST(ItemGridModelTest, OnlyRowsWhoseCellChangedAreAnnounced)

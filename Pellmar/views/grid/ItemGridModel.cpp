@@ -1,41 +1,67 @@
 #include "Pellmar/views/grid/ItemGridModel.h"
 
+#include <QHash>
 #include <QSet>
+
+#include <algorithm>
 
 void ItemGridModel::apply(const QList<grid::Cell>& cells)
 {
     removeMissing(cells);
-    // What is left is a subset of `cells`; walk the new order and move or insert into place.
-    for (int target = 0; target < cells.size(); ++target) {
-        const grid::Cell& wanted = cells.at(target);
-        if (target < rows_.size() && rows_.at(target).id == wanted.id) {
-            if (rows_.at(target) != wanted) {
-                rows_[target] = wanted;
+    reorder(cells);
+    // The rows are now the kept items in the new order: insert the new ones, a run at a time.
+    QSet<QString> kept;
+    kept.reserve(rows_.size());
+    for (const grid::Cell& row : std::as_const(rows_))
+        kept.insert(row.id);
+    for (int target = 0; target < cells.size();) {
+        if (kept.contains(cells.at(target).id)) {
+            if (rows_.at(target) != cells.at(target)) {
+                rows_[target] = cells.at(target);
                 Q_EMIT dataChanged(index(target), index(target));
             }
+            ++target;
             continue;
         }
-        int from = -1;
-        for (int row = target + 1; row < rows_.size(); ++row) {
-            if (rows_.at(row).id == wanted.id) {
-                from = row;
-                break;
-            }
-        }
-        if (from < 0) {
-            beginInsertRows({}, target, target);
-            rows_.insert(target, wanted);
-            endInsertRows();
-            continue;
-        }
-        beginMoveRows({}, from, from, {}, target);
-        rows_.move(from, target);
-        endMoveRows();
-        if (rows_.at(target) != wanted) {
-            rows_[target] = wanted;
-            Q_EMIT dataChanged(index(target), index(target));
-        }
+        int end = target + 1;
+        while (end < cells.size() && !kept.contains(cells.at(end).id))
+            ++end;
+        beginInsertRows({}, target, end - 1);
+        rows_.insert(target, end - target, grid::Cell());
+        std::copy(cells.begin() + target, cells.begin() + end, rows_.begin() + target);
+        endInsertRows();
+        target = end;
     }
+}
+
+// Puts the rows in the order they have in `cells` (which holds each of them) in one layout
+// change, the view's indexes following their items; no change when the order is kept.
+void ItemGridModel::reorder(const QList<grid::Cell>& cells)
+{
+    QHash<QString, int> position;
+    position.reserve(cells.size());
+    for (int i = 0; i < cells.size(); ++i)
+        position.insert(cells.at(i).id, i);
+    const auto before = [&](const grid::Cell& a, const grid::Cell& b) { return position.value(a.id) < position.value(b.id); };
+    if (std::is_sorted(rows_.cbegin(), rows_.cend(), before))
+        return;
+
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    QHash<QString, int> oldRows;
+    oldRows.reserve(rows_.size());
+    for (int row = 0; row < rows_.size(); ++row)
+        oldRows.insert(rows_.at(row).id, row);
+    std::stable_sort(rows_.begin(), rows_.end(), before);
+    QList<int> newRows(rows_.size());
+    for (int row = 0; row < rows_.size(); ++row)
+        newRows[oldRows.value(rows_.at(row).id)] = row;
+    const QModelIndexList persistent = persistentIndexList();
+    QModelIndexList moved;
+    moved.reserve(persistent.size());
+    for (const QModelIndex& old : persistent)
+        moved.append(index(newRows.value(old.row())));
+    changePersistentIndexList(persistent, moved);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void ItemGridModel::removeMissing(const QList<grid::Cell>& cells)

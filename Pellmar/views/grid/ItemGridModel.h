@@ -6,9 +6,9 @@
 #include <QList>
 
 // The rows of the item grid: one Cell per item of the search result, in grid order, identified
-// by the item's id. A new result is applied as a diff by id (rows removed, moved, inserted, and
-// changed where their Cell differs), never as a reset, so the view keeps its scroll position,
-// its hover and its decoded pictures while searches repeat.
+// by the item's id. A new result is applied as a diff by id (rows removed, reordered in one
+// layout change, inserted, and changed where their Cell differs), never as a reset, so the view
+// keeps its scroll position, its hover and its decoded pictures while searches repeat.
 class ItemGridModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -27,6 +27,7 @@ public:
 
 private:
     void removeMissing(const QList<grid::Cell>& cells);
+    void reorder(const QList<grid::Cell>& cells);
 
     QList<grid::Cell> rows_;
 };
