@@ -305,7 +305,13 @@ public:
     QCoro::Task<> rescanAllFiles();
     QCoro::Task<> addDefaultSources();
     QCoro::Task<> addLaunchSources();
+    // Brings the index of the source in line with its files, then lets the quick-index worker index
+    // what is new; returns when the walk and its writes are done. Failures go to lastError.
     QCoro::Task<> scan(Source source);
+    // Compares a fresh walk of the source with the index without changing it; sets verification.
+    QCoro::Task<> rescan(Source source);
+    // Adds a folder source to the sources that have had their complete scan.
+    void rememberAllFilesSource(const Source& source);
 
     // Status
     // Refreshes the status counters once a second until cancelled.

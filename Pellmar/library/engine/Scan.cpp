@@ -1,6 +1,129 @@
 #include "Pellmar/library/Library.h"
 
-QCoro::Task<> Library::scan(Source)
+#include "Pellmar/library/frame/AliveGuard.h"
+#include "Pellmar/library/frame/Post.h"
+#include "Pellmar/media/PhotosFolderLibrary.h"
+#include "Pellmar/media/PhotosReading.h"
+#include "Pellmar/media/ScanningRules.h"
+#include "Pellmar/media/Walkers.h"
+#include "Pellmar/platform/Defaults.h"
+
+#include <QCoroFuture>
+
+namespace {
+
+const QString photosAccessMessage =
+    QStringLiteral("Photos access is off. Turn it on in System Settings, Privacy and Security, Photos.");
+
+QString notConnected(const Source& source)
 {
-    co_return;
+    return source.name + QStringLiteral(" is not connected");
+}
+
+// Shows the walk's running count; callable from the walking thread. `library` was made on the GUI thread.
+void reportScanProgress(const QPointer<Library>& library, qint64 count)
+{
+    postTo(library, [count](Library& target) { target.setScanFound(count); });
+}
+
+} // namespace
+
+void Library::rememberAllFilesSource(const Source& source)
+{
+    if (source.kind == SourceKind::photos)
+        return;
+    const QString key = QStringLiteral("allFilesSources");
+    QStringList ids = defaults_->stringList(key);
+    if (ids.contains(source.id))
+        return;
+    ids.append(source.id);
+    defaults_->set(key, ids);
+}
+
+QCoro::Task<> Library::scan(Source source)
+{
+    const AliveGuard alive(this);
+    const bool photos = source.kind == SourceKind::photos;
+    if (photos) {
+        // Asking waits for the user's answer when they have not decided yet.
+        if (!hasPhotosAccess(*sharedPhotoLibrary())) {
+            co_await alive(requestPhotosAuthorization(*sharedPhotoLibrary()));
+            setOnline(co_await alive(pools_.run(Priority::userInitiated, [sources = sources_] {
+                QSet<QString> ids;
+                for (const Source& known : sources) {
+                    if (isSourceAvailable(known))
+                        ids.insert(known.id);
+                }
+                return ids;
+            })));
+        }
+    }
+    const auto available = [this, source] {
+        return pools_.run(Priority::userInitiated, [source] { return isSourceAvailable(source); });
+    };
+    if (!co_await alive(available())) {
+        setLastError(photos ? photosAccessMessage : notConnected(source));
+        co_return;
+    }
+
+    setScanning(source.name);
+    setScanFound(0);
+    const QPointer<Library> self(this);
+    const ScanResult walked = co_await alive(pools_.run(Priority::userInitiated, [source, self] {
+        ScanOptions options;
+        options.collectFolders = true;
+        options.progress = [self](qint64 count) { reportScanProgress(self, count); };
+        return scanSource(source, QString(), options);
+    }));
+    // A drive unplugged during the walk: its rows stay as they are, and the user learns why.
+    if (walked.gaps.rootVanished || !co_await alive(available())) {
+        setLastError(photos ? photosAccessMessage : notConnected(source));
+        setScanning(std::nullopt);
+        co_return;
+    }
+
+    try {
+        co_await alive(index_->run([walked, id = source.id](Index& index) { index.syncFiles(walked.files, id, walked.gaps); }));
+        if (!photos) {
+            co_await alive(index_->run([walked, id = source.id](Index& index) {
+                index.replaceSourceFolderRows(walked.folders, id, walked.gaps);
+            }));
+        }
+    } catch (const DatabaseError& error) {
+        setLastError(error.description());
+        setScanning(std::nullopt);
+        co_return;
+    }
+    rememberAllFilesSource(source);
+    co_await alive(refreshStatus());
+    co_await alive(refreshTrees());
+    workers().startWorker();
+    setScanning(std::nullopt);
+}
+
+QCoro::Task<> Library::rescan(Source source)
+{
+    const AliveGuard alive(this);
+    const auto available = [this, source] {
+        return pools_.run(Priority::userInitiated, [source] { return isSourceAvailable(source); });
+    };
+    if (!co_await alive(available())) {
+        setLastError(notConnected(source));
+        co_return;
+    }
+    setScanning(source.name);
+    const ScanResult walked = co_await alive(
+        pools_.run(Priority::userInitiated, [source] { return scanSource(source, QString()); }));
+    if (walked.gaps.rootVanished) {
+        // Everything would count as missing.
+        setLastError(notConnected(source));
+    } else {
+        try {
+            const Verification result = co_await alive(index_->run(
+                [files = walked.files, id = source.id](Index& index) { return index.fileStamps(files, id); }));
+            setVerification(SourceVerification{source.name, result});
+        } catch (const DatabaseError&) {
+        }
+    }
+    setScanning(std::nullopt);
 }
