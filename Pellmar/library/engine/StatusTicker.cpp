@@ -109,11 +109,11 @@ QCoro::Task<> Library::refreshStatus(Staleness allowed)
         this, &StatusCounters::fullPreviews, allowed, [](Index& index) { return index.fullPreviewProgress(); },
         [](Library& library, const FullStatus& value) { library.setFullStatus(value); }));
 
+    // While the count is not read again it stays as it was, which starts no search.
     qint64 count = itemCount_;
-    try {
-        count = co_await alive(statusIndex().run([](Index& index) { return index.countItems(); }));
-    } catch (const std::exception&) {
-    }
+    co_await alive(refreshCounter<qint64>(
+        this, &StatusCounters::items, allowed, [](Index& index) { return index.countItems(); },
+        [&count](Library&, const qint64& value) { count = value; }));
     // New items appear in the grid while quick indexing runs, but never under the user's pointer
     // or beside an item the inspector shows.
     if (count != itemCount_ && processing_ && !selection_ && !pointerInGrid
