@@ -193,14 +193,16 @@ public:
     // What the view's place holds, whatever the search text and the only-here filter.
     LocationSummary summary(const ViewFilter& filter);
     std::optional<Item> itemByID(const QString& itemID);
+    // A file counts as a copy of its item only while it has a hash: one reset by a change keeps
+    // naming its item until it is hashed again, but is no copy of it in the meantime.
     // Copies per item: every plain file is one, all files of one photo library asset are one.
     // Items without files are absent.
     QHash<QString, qint64> copyCounts(const QStringList& itemIDs);
-    // Every file of the items, each item's list ordered by when its source was added.
+    // Every copy of the items, each item's list ordered by when its source was added.
     QHash<QString, QList<Location>> locations(const QStringList& itemIDs);
     // The files of other items with the same weak id (same name, pixel size and capture second).
     QList<Location> probableDuplicates(const QString& itemID);
-    // The files of one item, read on any connection to the index.
+    // The copies of one item, read on any connection to the index.
     static QList<Location> locationsOfItem(const QString& itemID, Database& database);
 
     // Sidebar trees and status counters

@@ -151,7 +151,7 @@ QHash<QString, qint64> Index::copyCounts(const QStringList& itemIDs)
     forEachBatch(itemIDs, [&](const QStringList& batch) {
         // All files of one photo library asset (one per album it is in) are a single copy.
         Statement statement(db_.db(), QStringLiteral("SELECT item_id, COUNT(DISTINCT CASE WHEN asset_id = '' THEN 'f' || id "
-                                                     "ELSE asset_id END) FROM files WHERE item_id IN (")
+                                                     "ELSE asset_id END) FROM files WHERE quick_hash IS NOT NULL AND item_id IN (")
                                           + placeholders(batch.size()) + QStringLiteral(") GROUP BY item_id"));
         statement.bind(SqlValues(batch.begin(), batch.end()));
         while (statement.step())
@@ -169,7 +169,7 @@ QHash<QString, QList<Location>> Index::locations(const QStringList& itemIDs)
     forEachBatch(ids, [&](const QStringList& batch) {
         Statement statement(db_.db(), QStringLiteral("SELECT ") + locationColumns
                                           + QStringLiteral(", f.item_id FROM files f JOIN sources s ON s.id = f.source_id "
-                                                           "WHERE f.item_id IN (")
+                                                           "WHERE f.quick_hash IS NOT NULL AND f.item_id IN (")
                                           + placeholders(batch.size()) + QStringLiteral(") ORDER BY s.added_at"));
         statement.bind(SqlValues(batch.begin(), batch.end()));
         while (statement.step())
@@ -192,6 +192,7 @@ QList<Location> Index::locationsOfItem(const QString& itemID, Database& database
 {
     return readLocations(database,
                          QStringLiteral("SELECT ") + locationColumns
-                             + QStringLiteral(" FROM files f JOIN sources s ON s.id = f.source_id WHERE f.item_id = ? ORDER BY s.added_at"),
+                             + QStringLiteral(" FROM files f JOIN sources s ON s.id = f.source_id WHERE f.item_id = ? AND f.quick_hash IS NOT NULL "
+                                              "ORDER BY s.added_at"),
                          {itemID});
 }

@@ -94,7 +94,9 @@ SqlClause itemsWithFileWhere(const SqlClause& filesCondition)
 
 SqlClause onlyHereClause(const QString& sourceID, const QString& path)
 {
-    SqlClause clause{QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM files AS other WHERE other.item_id = items.id AND NOT ("), {}};
+    SqlClause clause{QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM files AS other WHERE other.item_id = items.id AND "
+                                    "other.quick_hash IS NOT NULL AND NOT ("),
+                     {}};
     clause.append(folderCondition(sourceID, path));
     clause.text += QStringLiteral("))");
     return clause;
@@ -154,13 +156,15 @@ SqlClause filterClauses(const ViewFilter& filter, PlaceForm form, const QString&
 // copy elsewhere implies that its weak id is held by more than one item.
 QString loneCopyProbe()
 {
-    const QString loneSource = QStringLiteral("(SELECT MIN(source_id) FROM files WHERE item_id = items.id)");
+    const QString loneSource =
+        QStringLiteral("(SELECT MIN(source_id) FROM files WHERE item_id = items.id AND quick_hash IS NOT NULL)");
     return QStringLiteral(" AND ") + loneSource
-        + QStringLiteral(" = (SELECT MAX(source_id) FROM files WHERE item_id = items.id) AND NOT (") + loneSource
+        + QStringLiteral(" = (SELECT MAX(source_id) FROM files WHERE item_id = items.id AND quick_hash IS NOT NULL) AND NOT (")
+        + loneSource
         + QStringLiteral(" IN (SELECT id FROM sources WHERE kind = 1) AND EXISTS (SELECT 1 FROM files WHERE asset_id != '' "
                          "AND local = 0)) AND NOT (items.weak_id != '' AND EXISTS (SELECT 1 FROM items AS twin JOIN files "
                          "AS copy ON copy.item_id = twin.id WHERE twin.weak_id = items.weak_id AND twin.id != items.id AND "
-                         "copy.source_id != ")
+                         "copy.quick_hash IS NOT NULL AND copy.source_id != ")
         + loneSource + QStringLiteral("))");
 }
 
@@ -180,11 +184,13 @@ QString loneCopyClause()
 {
     return QStringLiteral(
         " AND id IN (SELECT lone.item_id FROM (SELECT item_id, MIN(source_id) AS source_id FROM files WHERE item_id IS NOT NULL "
-        "GROUP BY item_id HAVING MIN(source_id) = MAX(source_id)) AS lone JOIN items AS mine ON mine.id = lone.item_id "
+        "AND quick_hash IS NOT NULL GROUP BY item_id HAVING MIN(source_id) = MAX(source_id)) AS lone JOIN items AS mine ON "
+        "mine.id = lone.item_id "
         "WHERE NOT (lone.source_id IN (SELECT id FROM sources WHERE kind = 1) AND EXISTS (SELECT 1 FROM files WHERE "
         "asset_id != '' AND local = 0)) AND NOT (mine.weak_id IN (SELECT weak_id FROM items WHERE weak_id != '' GROUP BY "
         "weak_id HAVING COUNT(*) > 1) AND EXISTS (SELECT 1 FROM items AS twin JOIN files AS copy ON copy.item_id = twin.id "
-        "WHERE twin.weak_id = mine.weak_id AND twin.id != mine.id AND copy.source_id != lone.source_id)))");
+        "WHERE twin.weak_id = mine.weak_id AND twin.id != mine.id AND copy.quick_hash IS NOT NULL AND copy.source_id != "
+        "lone.source_id)))");
 }
 
 std::optional<QString> matchQuery(const QString& searchText)

@@ -139,6 +139,38 @@ TEST_F(PanelQueryTest, LocationsListEveryCopyOldestSourceFirst)
     EXPECT_TRUE(asset.first().local);
 }
 
+// A file changed on B is reset by the scan: it keeps naming a1 until it is hashed again, but until
+// then it is no copy of a1. Counting it would tell the user that a1 has a second copy to rely on.
+TEST_F(PanelQueryTest, FileResetByAChangeIsNoCopyUntilHashedAgain)
+{
+    const qint64 notBackedUp = index.countNotBackedUp(std::nullopt);
+    const QList<FileRecord> changedOnB{{.relativePath = "a1.jpg", .size = 21, .modified = 13, .local = true},
+                                       {.relativePath = "au.m4a", .size = 5, .modified = 0, .local = true}};
+    ASSERT_EQ(index.syncFiles(changedOnB, "B", {}), 1);
+    const qint64 fileOnB = integer("SELECT id FROM files WHERE source_id = 'B' AND rel_path = 'a1.jpg'");
+    ASSERT_EQ(text("SELECT item_id FROM files WHERE id = ?", {fileOnB}), "a1");
+
+    EXPECT_EQ(index.copyCounts({"a1"}), (QHash<QString, qint64>{{"a1", 1}}));
+    EXPECT_EQ(index.countNotBackedUp(std::nullopt), notBackedUp + 1);
+    EXPECT_EQ(index.countNotBackedUp(QStringList{"A"}), 3);
+    EXPECT_EQ(pathsOf(index.locations({"a1"}).value("a1")), QStringList{"A:x/a1.jpg"});
+    EXPECT_EQ(pathsOf(Index::locationsOfItem("a1", db)), QStringList{"A:x/a1.jpg"});
+    const auto listed = [&](const ViewFilter& filter) {
+        QStringList ids;
+        for (const Item& item : index.items({}, filter, SortField::captured, false, 500))
+            ids.append(item.id);
+        return ids.contains("a1");
+    };
+    EXPECT_TRUE(listed({.notBackedUp = true}));
+    EXPECT_TRUE(listed({.source = "A", .path = "x", .onlyHere = true}));
+
+    // Hashed again with the same content, it is a copy again.
+    index.linkItem(fileOnB, "hash-a1", Item{.id = "new", .quickHash = "hash-a1"});
+    EXPECT_EQ(index.copyCounts({"a1"}), (QHash<QString, qint64>{{"a1", 2}}));
+    EXPECT_EQ(index.countNotBackedUp(std::nullopt), notBackedUp);
+    EXPECT_FALSE(listed({.notBackedUp = true}));
+}
+
 TEST_F(PanelQueryTest, ProbableDuplicatesAreEveryFileOfOtherItemsWithTheSameWeakID)
 {
     addItem({.id = "t1", .weakID = "t.jpg|4x3|9"});

@@ -65,7 +65,7 @@ TEST(FilterClauses, PiecesAndValuesStandInOrder)
         + loneCopyClause()
         + " AND id IN (SELECT item_id FROM files WHERE source_id = ? AND rel_path >= ? AND rel_path < ? AND item_id IS "
           "NOT NULL) AND captured_at >= ? AND NOT EXISTS (SELECT 1 FROM files AS other WHERE other.item_id = items.id "
-          "AND NOT (source_id = ? AND rel_path >= ? AND rel_path < ?))";
+          "AND other.quick_hash IS NOT NULL AND NOT (source_id = ? AND rel_path >= ? AND rel_path < ?))";
     EXPECT_EQ(clause.text, expected);
     ASSERT_EQ(clause.values.size(), 8u);
     // The recents date stands after the folder values and before the only-here values.
