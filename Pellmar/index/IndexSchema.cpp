@@ -141,9 +141,10 @@ const SpeedIndex speedIndexes[] = {
     {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_renderable ON files(item_id) WHERE local = 1 OR asset_id != ''")},
     // Lets the favorites view find the photo library's favorites without reading every asset row.
     {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_photo_favorite ON files(item_id) WHERE asset_id != '' AND favorite = 1")},
-    // Lets the single-copy tests read each item's hashed files, the only ones that count as
-    // copies, from this index alone: a file reset by a change keeps its item but not its hash.
-    {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_hashed_item ON files(item_id, source_id) WHERE quick_hash IS NOT NULL")},
+    // Lets the single-copy and only-here tests read each item's hashed files, the only ones that
+    // count as copies, from this index alone: a file reset by a change keeps its item, not its hash.
+    {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_hashed_item ON files(item_id, source_id, rel_path) WHERE "
+                             "quick_hash IS NOT NULL")},
 };
 
 const QString favoritesTable = QStringLiteral(

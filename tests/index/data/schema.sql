@@ -13,7 +13,7 @@ CREATE TABLE files (
 );
 CREATE INDEX files_asset ON files(item_id) WHERE asset_id != '';
 CREATE INDEX files_favorite ON files(item_id) WHERE favorite = 1;
-CREATE INDEX files_hashed_item ON files(item_id, source_id) WHERE quick_hash IS NOT NULL;
+CREATE INDEX files_hashed_item ON files(item_id, source_id, rel_path) WHERE quick_hash IS NOT NULL;
 CREATE INDEX files_item ON files(item_id);
 CREATE INDEX files_item_place ON files(item_id, source_id, rel_path);
 CREATE INDEX files_item_source ON files(item_id, source_id);
