@@ -117,6 +117,10 @@ Database::Database(const QString& path)
         db_ = nullptr;
         throw DatabaseError(QStringLiteral("cannot open ") + path);
     }
+    // Asked every few thousand steps of the virtual machine: once interrupted, every statement fails,
+    // including those a job starts after the one that was running when interrupt() was called.
+    sqlite3_progress_handler(
+        db_, 4096, [](void* flag) { return static_cast<std::atomic<bool>*>(flag)->load() ? 1 : 0; }, &interrupted_);
     try {
         exec(QStringLiteral("PRAGMA journal_mode = WAL"));
         exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
@@ -159,6 +163,12 @@ qint64 Database::lastInsertRowId() const
 qint64 Database::changes() const
 {
     return sqlite3_changes64(db_);
+}
+
+void Database::interrupt()
+{
+    interrupted_ = true;
+    sqlite3_interrupt(db_);
 }
 
 Transaction::Transaction(Database& database)

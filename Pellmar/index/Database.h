@@ -4,6 +4,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <atomic>
 #include <concepts>
 #include <exception>
 #include <initializer_list>
@@ -116,10 +117,16 @@ public:
     qint64 lastInsertRowId() const;
     qint64 changes() const;
 
+    // Stops this connection's work for good, from any thread: the running statement fails with
+    // "interrupted" at once, and so does every statement stepped after it. For an owner that is
+    // going away and must not wait for a long query.
+    void interrupt();
+
     sqlite3* db() const { return db_; }
 
 private:
     sqlite3* db_ = nullptr;
+    std::atomic<bool> interrupted_ = false;
 };
 
 // A several-statement write: "BEGIN" on construction, "COMMIT" on commit(); leaving the scope

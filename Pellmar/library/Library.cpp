@@ -84,6 +84,14 @@ Library::~Library()
         if (task)
             task->cancel();
     }
+    // A query still running (a panel count over a large index takes seconds) would keep the GUI
+    // thread here while the connections close; interrupted, it and every queued job fail at once.
+    for (Index* connection : {index_.get(), readIndex_.get(), searchPanel_ ? &searchPanel_->connection() : nullptr}) {
+        if (connection)
+            connection->database().interrupt();
+    }
+    if (reader_)
+        reader_->interrupt();
 }
 
 void Library::readViewSettings()

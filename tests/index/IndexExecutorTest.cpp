@@ -108,6 +108,37 @@ TEST_F(IndexExecutorTest, JobsRunOneAtATimeInSubmissionOrderFromManyThreads)
     EXPECT_EQ(ran, submitted);
 }
 
+// A query that would run for ever, and the job queued behind it, both end at once when the
+// connection is interrupted from another thread; the executor can then be destroyed without waiting.
+TEST_F(IndexExecutorTest, InterruptEndsTheRunningQueryAndEveryLaterOne)
+{
+    const auto endless = [](Index& ix) -> qint64 {
+        Statement count(ix.database().db(), QStringLiteral("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 "
+                                                           "FROM n) SELECT COUNT(*) FROM n"));
+        return count.step() ? count.int64(0) : 0;
+    };
+    auto index = std::make_unique<Index>(path, Index::Access::readOnly);
+    std::atomic<bool> started = false;
+    QFuture<qint64> running = index->run([&started, endless](Index& ix) {
+        started = true;
+        return endless(ix);
+    });
+    QFuture<qint64> queued = index->run(endless);
+    while (!started)
+        QThread::yieldCurrentThread();
+
+    index->database().interrupt();
+    for (QFuture<qint64>* future : {&running, &queued}) {
+        try {
+            waitFor(*future);
+            ADD_FAILURE() << "no error";
+        } catch (const DatabaseError& error) {
+            EXPECT_EQ(error.description(), QStringLiteral("interrupted"));
+        }
+    }
+    index.reset();
+}
+
 TEST_F(IndexExecutorTest, ReadOnlyInstanceRefusesWrites)
 {
     Index writer(path);

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 namespace {
 
 class LibraryTest : public ::testing::Test {
@@ -247,6 +249,30 @@ TEST_F(LibraryTest, ThePhotoLibrarySourceIsScannedOnceAndOnlyWhenThereIsOne)
     construct().setSources({folder, photos});
     waitForStartup();
     EXPECT_TRUE(defaults.boolean(QStringLiteral("photosSmartGroups")));
+}
+
+// Quitting while a long query runs on each connection must not keep the GUI thread until they end.
+TEST_F(LibraryTest, DestroyingALibraryInterruptsTheQueriesStillRunning)
+{
+    Library& running = construct();
+    const auto endless = [](Index& ix) -> qint64 {
+        Statement count(ix.database().db(), QStringLiteral("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 "
+                                                           "FROM n) SELECT COUNT(*) FROM n"));
+        return count.step() ? count.int64(0) : 0;
+    };
+    std::atomic<int> started = 0;
+    QList<QFuture<qint64>> queries;
+    for (Index* connection : {&running.index(), &running.readIndex()}) {
+        queries.append(connection->run([&started, endless](Index& ix) {
+            ++started;
+            return endless(ix);
+        }));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started == 2; }, 10000));
+
+    library.reset();   // returns only once both jobs have ended
+    for (const QFuture<qint64>& query : queries)
+        EXPECT_TRUE(query.isFinished());
 }
 
 TEST_F(LibraryTest, DestroyingALibraryWithItsTasksInFlightLeavesNothingBehind)

@@ -1,0 +1,64 @@
+#include "tools/probe/Probe.h"
+
+#include "Pellmar/library/Library.h"
+#include "Pellmar/library/frame/Clock.h"
+#include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/MountMonitor.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <atomic>
+
+namespace {
+
+// quit-time SUPPORT_DIR: starts the count of items with a single copy (the slowest panel query) on
+// the library's read connection, lets it run for a moment, then times the library's destruction.
+const ProbeCommand quitTimeCommand(
+    QStringLiteral("quit-time"), QStringLiteral("SUPPORT_DIR"), [](const QStringList& args, ProbeIo& io) {
+        if (args.size() != 1)
+            return probeUsage(quitTimeCommand, io);
+        if (!QFileInfo(args[0] + QStringLiteral("/index.sqlite")).isFile()) {
+            io.err << "no index.sqlite in " << args[0] << Qt::endl;
+            return 1;
+        }
+        QTemporaryDir settings;
+        Defaults defaults(settings.filePath(QStringLiteral("Quorvin.conf")));
+        Library::Services services;
+        services.supportDirectory = args[0];
+        services.defaults = &defaults;
+        services.clock = std::make_shared<RealClock>();
+        services.idleReadings = IdleMonitor::Readings::system();
+        services.mounts = std::make_unique<MountMonitor>();
+        services.startUp = false;
+        auto library = std::make_unique<Library>(std::move(services));
+
+        std::atomic<bool> started = false;
+        QElapsedTimer queryTime;
+        QFuture<qint64> query = library->readIndex().run([&started](Index& index) {
+            started = true;
+            return index.countNotBackedUp(std::nullopt);
+        });
+        while (!started)
+            QThread::msleep(1);
+        queryTime.start();
+        QThread::msleep(300);
+
+        QElapsedTimer destruction;
+        destruction.start();
+        library.reset();
+        const double destroyed = double(destruction.nsecsElapsed()) / 1e6;
+        QString outcome = QStringLiteral("finished");
+        try {
+            waitFor(query);
+        } catch (const DatabaseError& error) {
+            outcome = error.description();
+        }
+        io.out << "query ran " << queryTime.elapsed() << " ms before it " << outcome << "; ~Library took "
+               << QString::number(destroyed, 'f', 1) << " ms" << Qt::endl;
+        return 0;
+    });
+
+} // namespace
