@@ -1,6 +1,7 @@
 #include "Pellmar/library/Library.h"
 
 #include "Pellmar/index/Database.h"
+#include "Pellmar/library/engine/CardImport.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/core/SearchPanel.h"
 #include "Pellmar/library/frame/Tasks.h"
@@ -63,6 +64,7 @@ Library::Library(Services services, QObject* parent)
     registerDefaults();
     const bool indexOpen = openIndex();
     workers_ = std::make_unique<WorkerControl>(*this, std::move(services.workerBodies));
+    cardImport_ = std::make_unique<CardImport>(*this);
     if (!indexOpen || !services.startUp)
         return;
 

@@ -25,6 +25,7 @@
 #include <memory>
 #include <optional>
 
+class CardImport;
 class Clock;
 class Database;
 class Defaults;
@@ -342,6 +343,30 @@ public:
     // ends the search with its text in lastError; what was applied stays.
     QCoro::Task<> search();
 
+    // Memory cards: import destinations, imports, the card grid and eject
+    // A stored destination decoded; nothing for a folder that is gone or on a device.
+    std::optional<ImportTarget> importTarget(const QString& stored) const;
+    // The stored default when it still decodes, else the home folder's "Downloads".
+    ImportTarget defaultImportTarget() const;
+    // The recent destinations that still decode, newest first.
+    QList<ImportTarget> recentImportTargets() const;
+    // The online folder sources that are not on a device.
+    QList<Source> importLocations() const;
+    QString destinationLabel(const ImportTarget& target) const;
+    // Puts the destination at the front of the recent ones (at most 5, no repeats).
+    void rememberDestination(const ImportTarget& target);
+    // The urls of the files whose content the index already has; none when the index cannot say.
+    QCoro::Task<QSet<QString>> knownCardFiles(QList<CardFile> files);
+    // Imports into a folder; ignored while an import runs or without files.
+    void startImport(QList<CardFile> files, Device device, QString destination, bool deleteAfter);
+    // Imports the photos and videos into an existing album or a new one; ignored as above.
+    void startPhotosImport(QList<CardFile> files, Device device, std::optional<PhotosAlbum> album,
+                           std::optional<QString> newAlbumName, bool deleteAfter);
+    // Scans the source that covers an import's destination folder, or adds the folder as a source.
+    QCoro::Task<> indexImportDestination(QString folder);
+    // Lists a card's media files again into deviceFiles.
+    QCoro::Task<> relistCardFiles(Device device);
+
 Q_SIGNALS:
     void changed(Library::Prop property);
     // The start-up task has run its last step.
@@ -379,6 +404,7 @@ private:
     std::unique_ptr<MountMonitor> mounts_;
     std::function<void(const QString&)> fatalStop_;
     std::unique_ptr<WorkerControl> workers_;
+    std::unique_ptr<CardImport> cardImport_;
     // Declared last: destroyed first, waiting for the jobs that may still use the connections.
     TaskPools pools_;
 };

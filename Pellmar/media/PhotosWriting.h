@@ -21,9 +21,14 @@ QFuture<QString> createPhotosAlbum(PhotoLibrary& library, const QString& title);
 
 // One new asset per file, in order (a video resource for a video, a photo resource otherwise,
 // named as the file is), added to the album when one is given and it can still take assets;
-// otherwise the assets are only added to the library.
-QFuture<void> addFilesToPhotos(PhotoLibrary& library, const QList<CardFile>& files,
-                               const std::optional<QString>& albumID);
+// otherwise the assets are only added to the library. The new assets' identifiers, in the order
+// of the files.
+QFuture<QStringList> addFilesToPhotos(PhotoLibrary& library, const QList<CardFile>& files,
+                                      const std::optional<QString>& albumID);
+
+// Whether the asset's original in the library holds exactly the card file's contents, the card
+// file read past the page cache. Any difference, missing asset or read error gives false. Blocks.
+bool photosOriginalMatches(const PhotoLibrary& library, const QString& assetID, const CardFile& file);
 
 // Sets the flag of the assets that are still in the library; "The photo is no longer in the
 // library." and no change when none is.

@@ -251,8 +251,8 @@ TEST_F(PhotosFolderLibraryTest, TwoWritersAtOnceKeepBothChanges)
     PhotosFolderLibrary first(path);
     PhotosFolderLibrary second(path);
     QFuture<QString> album = createPhotosAlbum(first, QStringLiteral("Album"));
-    QFuture<void> imported = addFilesToPhotos(second, cardFiles(), std::nullopt);
-    QFuture<void> importedAgain = addFilesToPhotos(first, cardFiles(), std::nullopt);
+    QFuture<QStringList> imported = addFilesToPhotos(second, cardFiles(), std::nullopt);
+    QFuture<QStringList> importedAgain = addFilesToPhotos(first, cardFiles(), std::nullopt);
     waitFor(album);
     waitFor(imported);
     waitFor(importedAgain);

@@ -1,0 +1,149 @@
+#include "Pellmar/library/engine/ImportDestinations.h"
+
+#include "Pellmar/index/Database.h"
+#include "Pellmar/library/Library.h"
+#include "Pellmar/library/frame/AliveGuard.h"
+#include "Pellmar/media/CardFiles.h"
+#include "Pellmar/platform/Defaults.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace {
+
+bool isAtOrBelow(const QString& path, const QString& root)
+{
+    return path == root || path.startsWith(root + u'/');
+}
+
+} // namespace
+
+bool isOnDevice(const QString& path, const QList<Device>& devices)
+{
+    for (const Device& device : devices)
+        if (isAtOrBelow(path, device.url))
+            return true;
+    return false;
+}
+
+std::optional<ImportTarget> decodeImportTarget(const QString& stored, const QList<Device>& devices)
+{
+    // At most two splits from the left, so an album's name keeps any "|" it holds.
+    QStringList parts;
+    qsizetype start = 0;
+    while (parts.size() < 2) {
+        const qsizetype bar = stored.indexOf(u'|', start);
+        if (bar < 0)
+            break;
+        parts.append(stored.mid(start, bar - start));
+        start = bar + 1;
+    }
+    parts.append(stored.mid(start));
+    parts.removeAll(QString());
+
+    if (parts.size() == 2 && parts[0] == u"folder") {
+        const QString path = QDir::cleanPath(QFileInfo(parts[1]).absoluteFilePath());
+        if (!QFileInfo::exists(path) || isOnDevice(path, devices))
+            return std::nullopt;
+        return ImportTarget::folder(path);
+    }
+    if (parts.size() == 3 && parts[0] == u"album")
+        return ImportTarget::album(PhotosAlbum{parts[1], parts[2]});
+    return std::nullopt;
+}
+
+std::optional<Source> coveringSource(const QString& path, const QList<Source>& sources)
+{
+    std::optional<Source> best;
+    for (const Source& source : sources) {
+        if (source.kind != SourceKind::folder || !isAtOrBelow(path, source.rootPath))
+            continue;
+        if (!best || source.rootPath.size() > best->rootPath.size())
+            best = source;
+    }
+    return best;
+}
+
+QString destinationLabel(const ImportTarget& target, const QList<Source>& sources)
+{
+    const QString library = QString::fromUtf16(photoLibraryLabel);
+    if (const auto* album = std::get_if<PhotosAlbum>(&target.destination))
+        return library + QStringLiteral(" > ") + album->name;
+    if (const auto* newAlbum = std::get_if<ImportTarget::NewAlbum>(&target.destination))
+        return library + QStringLiteral(" > ") + (newAlbum->name.isEmpty() ? QStringLiteral("New Album") : newAlbum->name);
+
+    const QString path = std::get<ImportTarget::Folder>(target.destination).url;
+    const std::optional<Source> source = coveringSource(path, sources);
+    if (!source)
+        return path;
+    QStringList pieces{source->name};
+    pieces += path.mid(source->rootPath.size()).split(u'/', Qt::SkipEmptyParts);
+    return pieces.join(QStringLiteral(" > "));
+}
+
+// Library's side: the same rules over its sources, devices and stored settings.
+
+std::optional<ImportTarget> Library::importTarget(const QString& stored) const
+{
+    return decodeImportTarget(stored, devices());
+}
+
+ImportTarget Library::defaultImportTarget() const
+{
+    if (importDefault())
+        if (std::optional<ImportTarget> target = importTarget(*importDefault()))
+            return *target;
+    return ImportTarget::folder(QDir::home().filePath(QStringLiteral("Downloads")));
+}
+
+QList<ImportTarget> Library::recentImportTargets() const
+{
+    QList<ImportTarget> targets;
+    for (const QString& stored : defaults().stringList(QStringLiteral("recentDestinations")))
+        if (std::optional<ImportTarget> target = importTarget(stored))
+            targets.append(*target);
+    return targets;
+}
+
+QList<Source> Library::importLocations() const
+{
+    QList<Source> locations;
+    for (const Source& source : sources())
+        if (source.kind == SourceKind::folder && online().contains(source.id) && !isOnDevice(source.rootPath, devices()))
+            locations.append(source);
+    return locations;
+}
+
+QString Library::destinationLabel(const ImportTarget& target) const
+{
+    return ::destinationLabel(target, sources());
+}
+
+void Library::rememberDestination(const ImportTarget& target)
+{
+    constexpr qsizetype kept = 5;
+    QStringList recent = defaults().stringList(QStringLiteral("recentDestinations"));
+    recent.removeAll(target.id());
+    recent.prepend(target.id());
+    defaults().set(QStringLiteral("recentDestinations"), QStringList(recent.mid(0, kept)));
+}
+
+QCoro::Task<QSet<QString>> Library::knownCardFiles(QList<CardFile> files)
+{
+    const AliveGuard alive(this);
+    const QHash<QString, QString> hashes =
+        co_await alive(pools().run(Priority::userInitiated, [files] { return cardQuickHashes(files); }));
+    QSet<QString> known;
+    try {
+        const QStringList wanted = hashes.values();
+        known = co_await alive(index().run([wanted](Index& ix) { return ix.knownHashes(wanted); }));
+    } catch (const DatabaseError&) {
+        // Every file then counts as not yet in the index.
+    }
+    QSet<QString> urls;
+    for (auto it = hashes.cbegin(); it != hashes.cend(); ++it)
+        if (known.contains(it.value()))
+            urls.insert(it.key());
+    co_return urls;
+}

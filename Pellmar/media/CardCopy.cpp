@@ -1,0 +1,150 @@
+#include "Pellmar/media/CardCopy.h"
+
+#include "Pellmar/index/RegularFiles.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 corruptionOffset = 64 * 1024 + 1;
+
+bool exists(const QString& path)
+{
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+}
+
+bool writeAll(int descriptor, const char* data, qint64 size, const QString& cardPath)
+{
+    while (size > 0) {
+        if (CopyWriteFaultInjection::active()) {
+            if (const int error = CopyWriteFaultInjection::errorFor(cardPath)) {
+                errno = error;
+                return false;
+            }
+        }
+        const ssize_t written = ::write(descriptor, data, size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool copyContents(int from, int to, const QString& cardPath)
+{
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    for (;;) {
+        const qint64 read = readFully(from, buffer);
+        if (read < 0)
+            return false;
+        if (read == 0)
+            return true;
+        if (!writeAll(to, buffer.constData(), read, cardPath))
+            return false;
+    }
+}
+
+void corruptForTests(int descriptor, const QString& cardPath)
+{
+    if (!CopyCorruptionInjection::active() || CopyCorruptionInjection::errorFor(cardPath) == 0)
+        return;
+    char byte = 0;
+    if (::pread(descriptor, &byte, 1, corruptionOffset) == 1) {
+        byte = char(byte ^ 0x5a);
+        [[maybe_unused]] const ssize_t written = ::pwrite(descriptor, &byte, 1, corruptionOffset);
+    }
+}
+
+// Moves the temporary file to the first free name; never replaces a file that appears meanwhile.
+std::optional<QString> moveIntoPlace(int folder, const QByteArray& temporary, const QString& folderPath,
+                                     const QString& name)
+{
+    for (;;) {
+        const QString target = uniqueDestination(folderPath, name);
+        const QByteArray targetName = QFile::encodeName(QFileInfo(target).fileName());
+        if (::renameat2(folder, temporary.constData(), folder, targetName.constData(), RENAME_NOREPLACE) == 0)
+            return target;
+        if (errno == EEXIST)
+            continue;
+        if (errno != EINVAL && errno != ENOSYS)
+            return std::nullopt;
+        // A file system without the no-replace move: a hard link never replaces either.
+        if (::linkat(folder, temporary.constData(), folder, targetName.constData(), 0) == 0) {
+            ::unlinkat(folder, temporary.constData(), 0);
+            return target;
+        }
+        if (errno != EEXIST)
+            return std::nullopt;
+    }
+}
+
+} // namespace
+
+QString uniqueDestination(const QString& folder, const QString& name)
+{
+    const QDir directory(folder);
+    const QString first = directory.filePath(name);
+    if (!exists(first))
+        return first;
+    // A leading dot starts a hidden name, not an extension.
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const bool hasExtension = dot > 0 && dot < name.size() - 1;
+    const QString base = hasExtension ? name.left(dot) : name;
+    const QString extension = hasExtension ? name.mid(dot) : QString();
+    for (qint64 n = 2;; ++n) {
+        const QString candidate = directory.filePath(base + u' ' + QString::number(n) + extension);
+        if (!exists(candidate))
+            return candidate;
+    }
+}
+
+std::optional<QString> copyIntoFolder(const CardFile& file, const QString& folderPath)
+{
+    if (!QDir().mkpath(folderPath))
+        return std::nullopt;
+    const RegularFile card(file.url);
+    const FileDescriptor folder(::open(QFile::encodeName(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!card.isOpen() || !folder.isOpen())
+        return std::nullopt;
+
+    const QString name = QFileInfo(file.url).fileName();
+    const QByteArray temporary =
+        QFile::encodeName(u'.' + name + QStringLiteral(".importing-") + QUuid::createUuid().toString(QUuid::Id128));
+    const FileDescriptor copy(::openat(folder.get(), temporary.constData(),
+                                       O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+    if (!copy.isOpen())
+        return std::nullopt;
+
+    const double seconds = std::floor(file.modified);
+    const timespec modified[2] = {{0, UTIME_OMIT}, {time_t(seconds), long((file.modified - seconds) * 1e9)}};
+    bool written = copyContents(card.descriptor(), copy.get(), file.url);
+    if (written) {
+        corruptForTests(copy.get(), file.url);
+        ::futimens(copy.get(), modified);   // a date that cannot be set is no reason to fail
+        written = ::fsync(copy.get()) == 0;
+    }
+    std::optional<QString> target;
+    if (written)
+        target = moveIntoPlace(folder.get(), temporary, folderPath, name);
+    if (!target) {
+        ::unlinkat(folder.get(), temporary.constData(), 0);
+        return std::nullopt;
+    }
+    ::fsync(folder.get());
+    return target;
+}

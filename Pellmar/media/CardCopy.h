@@ -1,0 +1,28 @@
+#pragma once
+
+// Copying a file into a folder without ever replacing a file there: the copy is written under a
+// hidden temporary name in the destination folder, flushed, and moved into place under the first
+// free name, so no partial file is ever visible under a real name. Blocks on the disk; callers run
+// it off the GUI thread.
+
+#include "Pellmar/index/Model.h"
+#include "Pellmar/media/FaultInjection.h"
+
+#include <QString>
+
+#include <optional>
+
+// A free path for `name` in `folder`: the name itself, else "base 2.ext", "base 3.ext", ... (or
+// "name 2" without an extension). Anything at a path, a dangling link too, makes it taken.
+QString uniqueDestination(const QString& folder, const QString& name);
+
+// Copies `file` into `folder` (created with its parents when missing) under a free form of its
+// name, with its modification date. The new file's path, or nothing when the copy failed, in
+// which case nothing is left behind.
+std::optional<QString> copyIntoFolder(const CardFile& file, const QString& folder);
+
+// Tests: a write of the copy fails with the returned errno (the card file's path is passed).
+using CopyWriteFaultInjection = FaultInjection<struct CopyWriteFault>;
+// Tests: while the function returns non-zero for the card file's path, the copy gets one byte
+// changed past its first 64 KiB after it is written, as a failing disk would.
+using CopyCorruptionInjection = FaultInjection<struct CopyCorruptionFault>;

@@ -1,0 +1,58 @@
+#include "Pellmar/media/CardCopy.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void touch(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+TEST(CardCopyTest, UniqueDestinationTakesTheFirstFreeName)
+{
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    for (const char* name : {"a.jpg", "a 2.jpg", "README", "IMG_0001.JPG", ".hidden", "archive.tar.gz"})
+        touch(folder.filePath(QString::fromUtf8(name)));
+    // A dangling link takes its name too.
+    ASSERT_TRUE(QFile::link(folder.filePath(QStringLiteral("gone")), folder.filePath(QStringLiteral("clip.mov"))));
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"a.jpg", "a 3.jpg"},         {"README", "README 2"},       {"IMG_0001.JPG", "IMG_0001 2.JPG"},
+        {".hidden", ".hidden 2"},     {"archive.tar.gz", "archive.tar 2.gz"},
+        {"clip.mov", "clip 2.mov"},   {"new.jpg", "new.jpg"},
+    };
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(uniqueDestination(dir.path(), QString::fromUtf8(name)), folder.filePath(QString::fromUtf8(expected)))
+            << name;
+}
+
+TEST(CardCopyTest, CopyIntoAMissingFolderKeepsDateAndContents)
+{
+    QTemporaryDir dir;
+    const QString original = dir.filePath(QStringLiteral("IMG_1.JPG"));
+    QFile file(original);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(100'000, 'x'));
+    file.close();
+    const QString folder = dir.filePath(QStringLiteral("new/below"));
+
+    const std::optional<QString> copy = copyIntoFolder(CardFile{original, 100'000, 1'500'000'000.5, MediaKind::photo}, folder);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(*copy, QDir(folder).filePath(QStringLiteral("IMG_1.JPG")));
+    QFile copied(*copy);
+    ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copied.readAll(), QByteArray(100'000, 'x'));
+    EXPECT_EQ(QFileInfo(*copy).lastModified().toMSecsSinceEpoch(), 1'500'000'000'500);
+
+    EXPECT_FALSE(copyIntoFolder(CardFile{dir.filePath(QStringLiteral("missing.jpg")), 1, 0, MediaKind::photo}, folder));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+} // namespace
