@@ -5,6 +5,7 @@
 #include "Pellmar/index/Model.h"
 #include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/media/PhotosFolderMedia.h"
+#include "Pellmar/media/PhotosFolderStaging.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -24,14 +25,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace photosfolder;
+
 namespace {
-
-constexpr qint64 dataChunkSize = 65536;
-
-const QString databaseName = QStringLiteral("library.sqlite");
-const QString originalsName = QStringLiteral("originals");
-const QString stagingName = QStringLiteral("staging");
-const QString stampName = QStringLiteral("changes");
 
 const QString schema = QStringLiteral(R"(
 CREATE TABLE IF NOT EXISTS collections (
@@ -106,96 +102,6 @@ PhotoAsset readAsset(const Statement& row)
     asset.pixelHeight = row.int64(7);
     asset.duration = row.real(8);
     return asset;
-}
-
-// The folder of one asset's files: the UUID part of its identifier, which never holds "/".
-QString assetFolderName(const QString& assetIdentifier)
-{
-    return assetIdentifier.section(QLatin1Char('/'), 0, 0);
-}
-
-// Where an asset folder of that name lies when it is in place, relative to the library.
-QString originalsFolder(const QString& folderName)
-{
-    return originalsName + QLatin1Char('/') + folderName;
-}
-
-QString safeFileName(const QString& name)
-{
-    return name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ? QStringLiteral("original") : name;
-}
-
-// An exclusive lock on a file, held until the object goes away; the other processes test it
-// without waiting.
-class FileLock {
-public:
-    FileLock(const QString& path, bool wait)
-    {
-        descriptor_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (descriptor_ >= 0 && ::flock(descriptor_, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
-            ::close(descriptor_);
-            descriptor_ = -1;
-        }
-    }
-    ~FileLock()
-    {
-        if (descriptor_ >= 0)
-            ::close(descriptor_);
-    }
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-
-    bool held() const { return descriptor_ >= 0; }
-
-private:
-    int descriptor_ = -1;
-};
-
-PhotoLibraryError storeFailed(const QString& what)
-{
-    return PhotoLibraryError(PhotoLibraryError::Code::writeFailed, QStringLiteral("The library could not store %1.").arg(what));
-}
-
-// Moves one asset's staged folder to its place among the originals. A folder that cannot be moved
-// stays in staging, where the recovery finds it. Returns whether it moved.
-bool moveToOriginals(const QString& libraryPath, const QString& stagedAssetFolder)
-{
-    const QDir library(libraryPath);
-    library.mkpath(originalsName);
-    return QDir().rename(stagedAssetFolder, library.filePath(originalsFolder(QFileInfo(stagedAssetFolder).fileName())));
-}
-
-// Makes the names of a folder's entries durable, as fsync does for a file's data.
-void syncFolder(const QString& folder)
-{
-    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool synced = descriptor >= 0 && ::fsync(descriptor) == 0;
-    if (descriptor >= 0)
-        ::close(descriptor);
-    if (!synced)
-        throw storeFailed(QStringLiteral("the files"));
-}
-
-void copyFile(const QString& from, const QString& to)
-{
-    const RegularFile original(from);
-    QFile source;
-    if (!original.isOpen() || !source.open(original.descriptor(), QIODevice::ReadOnly))
-        throw PhotoLibraryError(PhotoLibraryError::Code::fileUnreadable,
-                                QStringLiteral("The file %1 could not be read.").arg(from));
-    QFile copy(to);
-    if (!copy.open(QIODevice::WriteOnly))
-        throw storeFailed(QFileInfo(from).fileName());
-    while (!source.atEnd()) {
-        const QByteArray chunk = source.read(dataChunkSize);
-        if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
-            throw PhotoLibraryError(PhotoLibraryError::Code::fileUnreadable,
-                                    QStringLiteral("The file %1 could not be read.").arg(from));
-        if (copy.write(chunk) != chunk.size())
-            throw storeFailed(QFileInfo(from).fileName());
-    }
-    if (!copy.flush() || ::fsync(copy.handle()) != 0)
-        throw storeFailed(QFileInfo(from).fileName());
 }
 
 } // namespace
