@@ -1,3 +1,4 @@
+#include "Pellmar/app/Application.h"
 #include "Pellmar/library/Library.h"
 #include "Pellmar/platform/MountMonitor.h"
 
@@ -53,7 +54,15 @@ int main(int argc, char** argv)
         << "index: " << library.supportDirectory() << "/index.sqlite" << Qt::endl
         << "selection reader: " << (library.reader() ? "open" : "not open") << Qt::endl;
 
-    if (exitAfterStartup)
+    if (exitAfterStartup) {
         QObject::connect(&library, &Library::startupFinished, app.get(), &QCoreApplication::quit, Qt::QueuedConnection);
+        return QCoreApplication::exec();
+    }
+
+    // The program ends with its last main window, not with the last window of any kind.
+    QApplication::setQuitOnLastWindowClosed(false);
+    Application windows(library);
+    QObject::connect(&windows, &Application::lastWindowClosed, app.get(), &QCoreApplication::quit);
+    windows.openWindow();
     return QCoreApplication::exec();
 }

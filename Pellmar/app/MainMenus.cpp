@@ -1,0 +1,142 @@
+#include "Pellmar/app/MainMenus.h"
+
+#include "Pellmar/app/Application.h"
+#include "Pellmar/app/EditCommands.h"
+#include "Pellmar/library/Library.h"
+#include "Pellmar/views/kit/CoalescedRefresh.h"
+#include "Pellmar/views/kit/MenuText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+
+namespace {
+
+constexpr int workspaceShortcuts = 9;
+
+QAction* addAction(QMenu* menu, const QString& name, const QString& text, const QKeySequence& shortcut = {})
+{
+    QAction* action = menu->addAction(text);
+    action->setObjectName(name);
+    action->setShortcut(shortcut);
+    return action;
+}
+
+} // namespace
+
+QList<MainMenus::WorkspaceEntry> MainMenus::workspaceEntries(const QList<Workspace>& workspaces)
+{
+    QList<WorkspaceEntry> entries;
+    for (qsizetype i = 0; i < std::min<qsizetype>(workspaces.size(), workspaceShortcuts); ++i) {
+        const Workspace& workspace = workspaces[i];
+        entries.append({menuText(workspace.name), QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), workspace.id});
+    }
+    return entries;
+}
+
+MainMenus::MainMenus(QMainWindow& window, Application& application, Library& library)
+    : QObject(&window)
+    , window_(window)
+    , application_(application)
+    , library_(library)
+{
+    QMenuBar* bar = window.menuBar();
+    addFileMenu(bar->addMenu(tr("&File")));
+    addEditMenu(bar->addMenu(tr("&Edit")));
+    workspaceMenu_ = bar->addMenu(tr("&Workspace"));
+    workspaceMenu_->setObjectName(QStringLiteral("workspaceMenu"));
+    addHelpMenu(bar->addMenu(tr("&Help")));
+
+    using P = Library::Prop;
+    auto* workspaces = new CoalescedRefresh(library_, {P::workspaces}, [this](const auto&) { rebuildWorkspaceMenu(); }, this);
+    workspaces->requestAll();
+    // The edit commands' states follow the focus and the grid's selection, items and place, so that
+    // their shortcuts work or not as the menu shows.
+    auto* grid = new CoalescedRefresh(library_, {P::selectedIDs, P::items, P::sourceFilter, P::pathFilter},
+                                      [this](const auto&) { updateEditStates(); }, this);
+    grid->requestAll();
+    connect(qApp, &QApplication::focusChanged, this, &MainMenus::updateEditStates);
+}
+
+void MainMenus::addFileMenu(QMenu* menu)
+{
+    connect(addAction(menu, QStringLiteral("newWindow"), tr("New Window"), QKeySequence::New), &QAction::triggered,
+            &application_, &Application::openWindow);
+    // Adding a folder waits for the Library's folder chooser.
+    addAction(menu, QStringLiteral("addFolder"), tr("Add Folder…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O))
+        ->setEnabled(false);
+    menu->addSeparator();
+    // The Settings window is not part of the program yet.
+    addAction(menu, QStringLiteral("settings"), tr("Settings…"), QKeySequence(Qt::CTRL | Qt::Key_Comma))->setEnabled(false);
+    menu->addSeparator();
+    QAction* quit = addAction(menu, QStringLiteral("quit"), tr("Quit"), QKeySequence::Quit);
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, &application_, &Application::closeAllWindows);
+}
+
+void MainMenus::addEditMenu(QMenu* menu)
+{
+    using namespace EditCommands;
+    cut_ = addAction(menu, QStringLiteral("cut"), tr("Cut"), QKeySequence::Cut);
+    copy_ = addAction(menu, QStringLiteral("copy"), tr("Copy"), QKeySequence::Copy);
+    paste_ = addAction(menu, QStringLiteral("paste"), tr("Paste"), QKeySequence::Paste);
+    delete_ = addAction(menu, QStringLiteral("delete"), tr("Delete"));
+    selectAll_ = addAction(menu, QStringLiteral("selectAll"), tr("Select All"), QKeySequence::SelectAll);
+
+    // Cut never acts on a grid: with one focused it is off.
+    connect(cut_, &QAction::triggered, this, [] { sendToFocusedWidget(QKeySequence::Cut); });
+    const auto route = [this](QAction* action, std::function<void()> GridCommands::*gridAction,
+                              QKeySequence::StandardKey key) {
+        connect(action, &QAction::triggered, this, [gridAction, key] {
+            if (const std::optional<GridCommands> grid = focusedGrid())
+                (*grid.*gridAction)();
+            else
+                sendToFocusedWidget(key);
+        });
+    };
+    route(copy_, &GridCommands::copy, QKeySequence::Copy);
+    route(paste_, &GridCommands::paste, QKeySequence::Paste);
+    route(delete_, &GridCommands::deleteSelection, QKeySequence::Delete);
+    route(selectAll_, &GridCommands::selectAll, QKeySequence::SelectAll);
+    connect(menu, &QMenu::aboutToShow, this, &MainMenus::updateEditStates);
+}
+
+void MainMenus::addHelpMenu(QMenu* menu)
+{
+    QAction* about = addAction(menu, QStringLiteral("about"), tr("About Quorvin"));
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, [this] {
+        auto* box = new QMessageBox(QMessageBox::Information, tr("About Quorvin"),
+                                    tr("Quorvin %1\n\nOne index of your photos, videos, audio and documents, "
+                                       "wherever their copies are.")
+                                        .arg(QStringLiteral(QUORVIN_VERSION)),
+                                    QMessageBox::Ok, &window_);
+        box->setTextFormat(Qt::PlainText);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
+}
+
+void MainMenus::rebuildWorkspaceMenu()
+{
+    workspaceMenu_->clear();
+    int number = 1;
+    for (const WorkspaceEntry& entry : workspaceEntries(library_.workspaces())) {
+        QAction* action = addAction(workspaceMenu_, QStringLiteral("workspace%1").arg(number++), entry.title, entry.shortcut);
+        // Switching waits for the Library's workspace switch.
+        action->setEnabled(false);
+    }
+}
+
+void MainMenus::updateEditStates()
+{
+    const EditCommands::States states = EditCommands::states(EditCommands::focusedGrid());
+    cut_->setEnabled(states.cut);
+    copy_->setEnabled(states.copy);
+    paste_->setEnabled(states.paste);
+    delete_->setEnabled(states.deleteSelection);
+    selectAll_->setEnabled(states.selectAll);
+}

@@ -1,0 +1,188 @@
+#include "Pellmar/views/frame/RootView.h"
+
+#include "Pellmar/library/Library.h"
+#include "Pellmar/views/grid/GridView.h"
+#include "Pellmar/views/kit/CoalescedRefresh.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int sidebarMinimumWidth = 220;
+constexpr int sidebarWidth = 260;
+constexpr int inspectorMinimumWidth = 280;
+constexpr int inspectorWidth = 340;
+constexpr int inspectorMaximumWidth = 420;
+// The detail column's width before it is first laid out.
+constexpr int unmeasuredContentWidth = 600;
+
+// An empty pane that another view takes the place of.
+QWidget* pane(const QString& name, QWidget* parent)
+{
+    auto* widget = new QWidget(parent);
+    widget->setObjectName(name);
+    widget->setAutoFillBackground(true);
+    widget->setBackgroundRole(QPalette::Window);
+    return widget;
+}
+
+} // namespace
+
+RootView::RootView(Library& library, QWidget* parent)
+    : QWidget(parent)
+    , library_(library)
+    , toolbar_(new QToolBar(this))
+    , searchField_(new QLineEdit(toolbar_))
+    , detail_(new QWidget(this))
+    , contentStack_(new QStackedWidget(detail_))
+    , grid_(new GridView(library, contentStack_))
+    , cardGrid_(new QLabel(contentStack_))
+{
+    setMinimumSize(minimumWidth, minimumHeight);
+
+    toolbar_->setObjectName(QStringLiteral("toolbar"));
+    toolbar_->setMovable(false);
+    auto* spacer = new QWidget(toolbar_);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar_->addWidget(spacer);
+    searchField_->setObjectName(QStringLiteral("search"));
+    searchField_->setPlaceholderText(tr("Search"));
+    searchField_->setClearButtonEnabled(true);
+    searchField_->setFixedWidth(searchFieldWidth(unmeasuredContentWidth));
+    toolbar_->addWidget(searchField_);
+
+    grid_->setObjectName(QStringLiteral("grid"));
+    cardGrid_->setObjectName(QStringLiteral("cardGrid"));
+    cardGrid_->setTextFormat(Qt::PlainText);
+    cardGrid_->setAlignment(Qt::AlignCenter);
+    contentStack_->addWidget(grid_);
+    contentStack_->addWidget(cardGrid_);
+
+    auto* detailLayout = new QVBoxLayout(detail_);
+    detailLayout->setContentsMargins(0, 0, 0, 0);
+    detailLayout->setSpacing(0);
+    QWidget* strip = pane(QStringLiteral("activityStrip"), detail_);
+    strip->setFixedHeight(0);
+    detailLayout->addWidget(strip);
+    detailLayout->addWidget(contentStack_, 1);
+    detail_->installEventFilter(this);
+
+    QWidget* sidebar = pane(QStringLiteral("sidebar"), this);
+    sidebar->setMinimumWidth(sidebarMinimumWidth);
+    QWidget* inspector = pane(QStringLiteral("inspector"), this);
+    inspector->setMinimumWidth(inspectorMinimumWidth);
+    inspector->setMaximumWidth(inspectorMaximumWidth);
+
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setChildrenCollapsible(false);
+    split->addWidget(sidebar);
+    split->addWidget(detail_);
+    split->addWidget(inspector);
+    split->setStretchFactor(1, 1);
+    split->setSizes({sidebarWidth, minimumWidth - sidebarWidth - inspectorWidth, inspectorWidth});
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolbar_);
+    layout->addWidget(split, 1);
+
+    // The shortcut of the invisible "Find" button of the window.
+    auto* find = new QShortcut(QKeySequence::Find, this, [this] { setFocusField(Field::search); });
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+
+    using P = Library::Prop;
+    auto* refresh = new CoalescedRefresh(
+        library_, {P::devices, P::selectedDevice, P::fullscreen}, [this](const QSet<Library::Prop>&) {
+            showContent();
+            followFullscreen();
+        },
+        this);
+    refresh->requestAll();
+}
+
+int RootView::searchFieldWidth(int contentWidth)
+{
+    return std::max(contentWidth - 24, 260);
+}
+
+std::optional<Device> RootView::selectedDevice(const QList<Device>& devices, const std::optional<QString>& selected)
+{
+    if (!selected)
+        return std::nullopt;
+    const auto found = std::find_if(devices.begin(), devices.end(), [&](const Device& device) {
+        return device.id() == *selected;
+    });
+    if (found == devices.end())
+        return std::nullopt;
+    return *found;
+}
+
+void RootView::setFocusField(std::optional<Field> field)
+{
+    if (!field) {
+        if (QWidget* focused = QApplication::focusWidget(); focused && isAncestorOf(focused))
+            focused->clearFocus();
+        return;
+    }
+    if (*field == Field::search) {
+        searchField_->setFocus(Qt::ShortcutFocusReason);
+        searchField_->selectAll();
+    } else {
+        grid_->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+std::optional<RootView::Field> RootView::focusField() const
+{
+    const QWidget* focused = QApplication::focusWidget();
+    if (!focused)
+        return std::nullopt;
+    if (focused == searchField_)
+        return Field::search;
+    if (focused == grid_ || grid_->isAncestorOf(focused))
+        return Field::grid;
+    return std::nullopt;
+}
+
+QWidget* RootView::content() const
+{
+    return contentStack_->currentWidget();
+}
+
+bool RootView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == detail_ && event->type() == QEvent::Resize)
+        searchField_->setFixedWidth(searchFieldWidth(detail_->width()));
+    return QWidget::eventFilter(watched, event);
+}
+
+void RootView::showContent()
+{
+    const std::optional<Device> device = selectedDevice(library_.devices(), library_.selectedDevice());
+    if (device) {
+        cardGrid_->setText(device->name);
+        contentStack_->setCurrentWidget(cardGrid_);
+    } else {
+        contentStack_->setCurrentWidget(grid_);
+    }
+}
+
+void RootView::followFullscreen()
+{
+    const bool fullscreen = library_.fullscreen();
+    toolbar_->setVisible(!fullscreen);
+    if (fullscreen_ && !fullscreen)
+        setFocusField(Field::grid);
+    fullscreen_ = fullscreen;
+}
