@@ -9,20 +9,6 @@
 
 namespace {
 
-QString smartGroupLabel(SmartFilter filter)
-{
-    switch (filter) {
-    case SmartFilter::favorites: return QStringLiteral("Favorites");
-    case SmartFilter::recents: return QStringLiteral("Recents");
-    case SmartFilter::photos: return QStringLiteral("Images");
-    case SmartFilter::videos: return QStringLiteral("Videos");
-    case SmartFilter::raw: return QStringLiteral("RAW");
-    case SmartFilter::screenshots: return QStringLiteral("Screenshots");
-    case SmartFilter::albums: return QStringLiteral("Albums");
-    }
-    return {};
-}
-
 struct FolderTreeParts {
     const Source& source;
     const QHash<QString, QStringList>& children;

@@ -33,6 +33,20 @@ QString rawValue(SortField field)
     return {};
 }
 
+QString smartGroupLabel(SmartFilter filter)
+{
+    switch (filter) {
+    case SmartFilter::favorites: return QStringLiteral("Favorites");
+    case SmartFilter::recents: return QStringLiteral("Recents");
+    case SmartFilter::photos: return QStringLiteral("Images");
+    case SmartFilter::videos: return QStringLiteral("Videos");
+    case SmartFilter::raw: return QStringLiteral("RAW");
+    case SmartFilter::screenshots: return QStringLiteral("Screenshots");
+    case SmartFilter::albums: return QStringLiteral("Albums");
+    }
+    return {};
+}
+
 QString kindWord(MediaKind kind)
 {
     switch (kind) {

@@ -37,6 +37,8 @@ constexpr qint64 rawValue(FileState state) { return qint64(state); }
 constexpr qint64 rawValue(SourceKind kind) { return qint64(kind); }
 QString rawValue(SmartFilter filter);
 QString rawValue(SortField field);
+// The smart group's name in the sidebar and the place title: "Favorites", "Recents", "Images", ...
+QString smartGroupLabel(SmartFilter filter);
 // The kind's word in the search text and the log: "Photo", "Video", "Audio" or "Document".
 QString kindWord(MediaKind kind);
 

@@ -367,6 +367,28 @@ public:
     // Lists a card's media files again into deviceFiles.
     QCoro::Task<> relistCardFiles(Device device);
 
+    // Selection: the grid's clicks and commands, and the inspector's detail of the selected item
+    // `eventTime`: when the click happened, in seconds of the uptime clock; none without an event.
+    void click(const Item& item, int clickCount, std::optional<double> eventTime, bool command, bool shift);
+    // Makes the item the only selection (or clears it) and shows it in the inspector.
+    void select(const std::optional<Item>& item);
+    // Shows the item in the inspector and loads its detail; without one, closes the viewer too.
+    void showSelection(const std::optional<Item>& item);
+    // The selected item's copies, probable duplicates and current row; a load that a newer selection
+    // change overtook applies nothing.
+    QCoro::Task<> loadSelectionDetail(Item item);
+    // Selects the run of grid items from the inspected item to this one.
+    void extendSelection(const Item& item);
+    // The selected items in grid order.
+    QList<Item> selectedItems() const;
+    void selectAll();
+    QCoro::Task<> refreshSearch();
+    // Logs the time since the last click under `label`; `clear` ends the measurement.
+    void logClick(const QString& label, bool clear);
+    // "Favorites", "Not backed up", or the source's name and the folders below it joined by " > ".
+    QString locationTitle() const;
+    quint64 selectionToken = 0;   // advanced by every selection change
+
 Q_SIGNALS:
     void changed(Library::Prop property);
     // The start-up task has run its last step.

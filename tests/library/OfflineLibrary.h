@@ -14,10 +14,12 @@
 // A Library on a temporary support folder that runs no start-up, with a manual clock and fake
 // platform services: tests set its state by hand.
 struct OfflineLibrary {
-    OfflineLibrary()
+    OfflineLibrary() : OfflineLibrary(QString()) {}
+    // On the index in `supportDirectory` (a fixture's), or in its own folder when empty.
+    explicit OfflineLibrary(const QString& supportDirectory)
     {
         Library::Services services;
-        services.supportDirectory = dir.path();
+        services.supportDirectory = supportDirectory.isEmpty() ? dir.path() : supportDirectory;
         services.defaults = &defaults;
         services.clock = std::make_shared<ManualClock>();
         services.idleReadings = fakes.readings();
