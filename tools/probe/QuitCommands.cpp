@@ -1,13 +1,6 @@
-#include "tools/probe/Probe.h"
-
-#include "Pellmar/library/Library.h"
-#include "Pellmar/library/frame/Clock.h"
-#include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "tools/probe/ProbeLibrary.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
@@ -20,20 +13,10 @@ const ProbeCommand quitTimeCommand(
     QStringLiteral("quit-time"), QStringLiteral("SUPPORT_DIR"), [](const QStringList& args, ProbeIo& io) {
         if (args.size() != 1)
             return probeUsage(quitTimeCommand, io);
-        if (!QFileInfo(args[0] + QStringLiteral("/index.sqlite")).isFile()) {
-            io.err << "no index.sqlite in " << args[0] << Qt::endl;
+        const std::unique_ptr<ProbeLibrary> probe = ProbeLibrary::open(args[0], io);
+        if (!probe)
             return 1;
-        }
-        QTemporaryDir settings;
-        Defaults defaults(settings.filePath(QStringLiteral("Quorvin.conf")));
-        Library::Services services;
-        services.supportDirectory = args[0];
-        services.defaults = &defaults;
-        services.clock = std::make_shared<RealClock>();
-        services.idleReadings = IdleMonitor::Readings::system();
-        services.mounts = std::make_unique<MountMonitor>();
-        services.startUp = false;
-        auto library = std::make_unique<Library>(std::move(services));
+        std::unique_ptr<Library>& library = probe->library;
 
         std::atomic<bool> started = false;
         QElapsedTimer queryTime;

@@ -1,15 +1,8 @@
-#include "tools/probe/Probe.h"
-
-#include "Pellmar/library/Library.h"
-#include "Pellmar/library/frame/Clock.h"
-#include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "tools/probe/ProbeLibrary.h"
 
 #include <QCoroFuture>
 #include <QCoroTask>
 #include <QDateTime>
-#include <QFileInfo>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -51,23 +44,10 @@ const ProbeCommand searchCommand(
                 return probeUsage(searchCommand, io);
             }
         }
-        // Opening a missing file would create an empty index.
-        if (!QFileInfo(args[0] + QStringLiteral("/index.sqlite")).isFile()) {
-            io.err << "no index.sqlite in " << args[0] << Qt::endl;
+        const std::unique_ptr<ProbeLibrary> probe = ProbeLibrary::open(args[0], io);
+        if (!probe)
             return 1;
-        }
-
-        // The user's settings are left alone: a private set starts at the defaults.
-        QTemporaryDir settings;
-        Defaults defaults(settings.filePath(QStringLiteral("Quorvin.conf")));
-        Library::Services services;
-        services.supportDirectory = args[0];
-        services.defaults = &defaults;
-        services.clock = std::make_shared<RealClock>();
-        services.idleReadings = IdleMonitor::Readings::system();
-        services.mounts = std::make_unique<MountMonitor>();
-        services.startUp = false;
-        Library library(std::move(services));
+        Library& library = *probe->library;
         QCoro::waitFor(searchOnce(library, args[1], source, kind));
         if (library.lastError()) {
             io.err << "search failed: " << *library.lastError() << Qt::endl;

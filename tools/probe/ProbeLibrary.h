@@ -1,0 +1,28 @@
+#pragma once
+
+#include "tools/probe/Probe.h"
+
+#include "Pellmar/library/Library.h"
+#include "Pellmar/platform/Defaults.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A Library on the index of an existing support folder, for commands that drive a few of its
+// operations by hand: no start-up runs, so nothing is migrated, scanned or added, and the user's
+// settings are left alone, since a private settings file starts at the defaults.
+struct ProbeLibrary {
+    // Nothing, with the reason on io.err, when the folder holds no index: opening a missing file
+    // would create an empty one.
+    static std::unique_ptr<ProbeLibrary> open(const QString& supportDirectory, ProbeIo& io);
+
+    explicit ProbeLibrary(const QString& supportDirectory);
+
+    // Runs the event loop until every task the operations started and nobody awaits has ended.
+    static void finishTasks();
+
+    QTemporaryDir settings;
+    Defaults defaults{settings.filePath(QStringLiteral("Quorvin.conf"))};
+    std::unique_ptr<Library> library;
+};
