@@ -216,7 +216,7 @@ public:
     QUORVIN_OBSERVED(deviceFiles, setDeviceFiles, QHash<QString, QList<CardFile>>);
     QUORVIN_OBSERVED(selectedDevice, setSelectedDevice, std::optional<QString>);
     QUORVIN_OBSERVED(selectedCardFile, setSelectedCardFile, std::optional<CardFile>);
-    QUORVIN_OBSERVED(importDefault, setImportDefault, std::optional<QString>);
+    QUORVIN_OBSERVED(importDefault, storeImportDefault, std::optional<QString>);
     QUORVIN_OBSERVED(importDevice, setImportDevice, std::optional<Device>);
     QUORVIN_OBSERVED_EDITABLE(importJob, setImportJob, editImportJob, std::optional<ImportJob>);
     QUORVIN_OBSERVED(importResult, setImportResult, std::optional<ImportResult>);
@@ -226,7 +226,7 @@ public:
     QList<QMetaObject::Connection> mountObservers;
 
     // Scope, sidebar and selection detail
-    QUORVIN_OBSERVED(onlyHere, setOnlyHere, bool) = false;
+    QUORVIN_OBSERVED(onlyHere, storeOnlyHere, bool) = false;
     QUORVIN_OBSERVED(trees, setTrees, QList<FolderNode>);
     QUORVIN_OBSERVED_EDITABLE(expanded, setExpanded, editExpanded, QSet<QString>);
     QUORVIN_OBSERVED(copies, setCopies, QHash<QString, qint64>);
@@ -343,6 +343,46 @@ public:
     // ends the search with its text in lastError; what was applied stays.
     QCoro::Task<> search();
 
+    // Navigation and filters. Each way of leaving a sidebar position first remembers its search text
+    // and kind filter under queryKey(); arriving at a position brings back what it remembered.
+    QString queryKey() const;
+    void rememberQuery();
+    // A source, a folder or smart row of it, or (without a source) the whole workspace; then searches.
+    void setFilter(std::optional<QString> source, const QString& path, std::optional<SmartFilter> smart);
+    void showFavorites();
+    void showNotBackedUp();
+    void setOnlyHere(bool on);
+    void setSort(SortField field, bool ascending);
+    // Shows a note about relinked sources for 8 seconds.
+    void showRelinkNote(const QString& note);
+
+    // Sidebar tree state
+    std::optional<FolderNode> nodeForKey(const QString& key) const;
+    // The key of the highlighted sidebar row; nothing while a device or no source is shown.
+    std::optional<QString> selectedNodeID() const;
+    void toggleExpanded(const FolderNode& node);
+
+    // Workspaces, pins and sidebar visibility. Index writes are queued at the call, so they reach
+    // the index in the user's order; failures go to lastError.
+    void setWorkspace(const QString& id);
+    QCoro::Task<> loadWorkspace(QString id);
+    // A new, unsaved workspace holding every source, placed after the others.
+    Workspace newWorkspace() const;
+    void duplicateWorkspace(const Workspace& workspace);
+    QCoro::Task<> createWorkspace(Workspace copy, Workspace copied);
+    QCoro::Task<> saveWorkspace(Workspace workspace);
+    void removeWorkspace(const Workspace& workspace);
+    QCoro::Task<> deleteWorkspace(QString id);
+    void moveWorkspace(const Workspace& workspace, int offset);
+    QCoro::Task<> saveWorkspaceOrder(QList<Workspace> list);
+    // Pins the node in the current workspace, or unpins it when pinned.
+    void pin(const FolderNode& node);
+    QCoro::Task<> savePins(QStringList keys, QString workspaceID);
+    void setSourceHidden(const QString& sourceID, bool hidden);
+    void setSmartHidden(SmartFilter filter, bool hidden);
+    // Nothing for a new album; no target clears the default.
+    void setImportDefault(const std::optional<ImportTarget>& target);
+
     // Memory cards: import destinations, imports, the card grid and eject
     // A stored destination decoded; nothing for a folder that is gone or on a device.
     std::optional<ImportTarget> importTarget(const QString& stored) const;
@@ -414,6 +454,11 @@ private:
             return a == b;
     }
 
+    // Brings back the search text and kind filter remembered for the current position.
+    void restorePosition();
+    // setFilter after the old position was remembered: a workspace switch remembers under the
+    // old workspace, and must not store the blank text under the new one.
+    void showPosition(std::optional<QString> source, const QString& path, std::optional<SmartFilter> smart);
     void readViewSettings();
     void registerDefaults();
     // False, after a fatal stop, when the index cannot be opened.

@@ -21,7 +21,7 @@ struct OfflineLibrary {
         Library::Services services;
         services.supportDirectory = supportDirectory.isEmpty() ? dir.path() : supportDirectory;
         services.defaults = &defaults;
-        services.clock = std::make_shared<ManualClock>();
+        services.clock = clock;
         services.idleReadings = fakes.readings();
         services.mounts = std::make_unique<MountMonitor>();
         services.startUp = false;
@@ -31,5 +31,7 @@ struct OfflineLibrary {
     QTemporaryDir dir;
     Defaults defaults{dir.filePath(QStringLiteral("Quorvin.conf"))};
     FakeReadings fakes;
+    // Outlives the library: its sleeping tasks end after it.
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     std::unique_ptr<Library> library;
 };
