@@ -351,6 +351,8 @@ public:
     void setFilter(std::optional<QString> source, const QString& path, std::optional<SmartFilter> smart);
     void showFavorites();
     void showNotBackedUp();
+    // Shows the device's files in place of the grid, with the text and kind filter it remembered.
+    void selectDevice(const Device& device);
     void setOnlyHere(bool on);
     void setSort(SortField field, bool ascending);
     // Shows a note about relinked sources for 8 seconds.

@@ -120,6 +120,35 @@ TEST_F(NavigationTest, SearchTextAndKindComeBackPerPositionAndWorkspace)
     EXPECT_EQ(shown(), QStringList{"dog"});
 }
 
+TEST_F(NavigationTest, ADeviceCoversThePlaceWithItsOwnTextUntilASidebarRowIsClicked)
+{
+    const Device card{QStringLiteral("/media/card"), QStringLiteral("CARD"), 0, 0};
+    library.setFilter(QStringLiteral("home"), QStringLiteral("trips"), std::nullopt);
+    waitForTasks();
+    library.setQuery(QStringLiteral("surf"));
+    library.select(library.items().value(0));
+    library.setSelectedCards({QStringLiteral("/media/card/DCIM/1.jpg")});
+    const qint64 searches = library.searchGeneration;
+
+    library.selectDevice(card);
+    EXPECT_EQ(library.selectedDevice(), QStringLiteral("/media/card"));
+    EXPECT_TRUE(library.selectedIDs().isEmpty());
+    EXPECT_EQ(library.selection(), std::nullopt);
+    EXPECT_TRUE(library.selectedCards().isEmpty());
+    EXPECT_EQ(library.sourceFilter(), QStringLiteral("home"));
+    EXPECT_EQ(library.pathFilter(), QStringLiteral("trips"));
+    EXPECT_EQ(library.query(), QString());
+    library.setQuery(QStringLiteral("IMG"));
+    waitForTasks();
+    EXPECT_EQ(library.searchGeneration, searches);
+
+    library.setFilter(QStringLiteral("home"), QStringLiteral("trips"), std::nullopt);
+    EXPECT_EQ(library.selectedDevice(), std::nullopt);
+    EXPECT_EQ(library.query(), QStringLiteral("surf"));
+    library.selectDevice(card);
+    EXPECT_EQ(library.query(), QStringLiteral("IMG"));
+}
+
 TEST_F(NavigationTest, SortIsStoredAtOnceAndOrdersTheNextSearch)
 {
     library.setSort(SortField::name, true);

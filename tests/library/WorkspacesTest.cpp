@@ -110,9 +110,13 @@ TEST_F(WorkspacesTest, RemovingTheShownWorkspaceShowsEverythingBeforeItIsDeleted
 TEST_F(WorkspacesTest, SwitchingLoadsPinsAndFavoritesAndShowsTheWholeWorkspace)
 {
     library.setFilter(QStringLiteral("drive"), QStringLiteral("docs"), std::nullopt);
+    waitForTasks();
+    library.select(library.items().value(0));
     library.setKindFilter(MediaKind::document);
     library.setQuery(QStringLiteral("notes"));
     library.setWorkspace(trips);
+    EXPECT_TRUE(library.selectedIDs().isEmpty());
+    EXPECT_EQ(library.selection(), std::nullopt);
     EXPECT_EQ(library.query(), QString());
     EXPECT_EQ(library.kindFilter(), std::nullopt);
     waitForTasks();
@@ -125,6 +129,7 @@ TEST_F(WorkspacesTest, SwitchingLoadsPinsAndFavoritesAndShowsTheWholeWorkspace)
     EXPECT_EQ(offline.defaults.string(QStringLiteral("workspace")), trips);
 
     // The shown workspace or one that does not exist: nothing changes and nothing is searched.
+    library.select(library.items().value(0));
     library.setQuery(QStringLiteral("cat"));
     const qint64 searches = library.searchGeneration;
     library.setWorkspace(trips);
@@ -132,6 +137,7 @@ TEST_F(WorkspacesTest, SwitchingLoadsPinsAndFavoritesAndShowsTheWholeWorkspace)
     waitForTasks();
     EXPECT_EQ(library.searchGeneration, searches);
     EXPECT_EQ(library.query(), QStringLiteral("cat"));
+    EXPECT_EQ(library.selectedIDs(), QSet<QString>{"dog"});
 }
 
 TEST_F(WorkspacesTest, UnreadablePinsShowAsNoneWithoutAnError)

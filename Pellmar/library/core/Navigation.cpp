@@ -144,6 +144,17 @@ void Library::showNotBackedUp()
     Tasks::start(search());
 }
 
+void Library::selectDevice(const Device& device)
+{
+    // The device's files take the grid's place; the sidebar position underneath stays as it is.
+    rememberQuery();
+    select(std::nullopt);
+    setSelectedCardFile(std::nullopt);
+    setSelectedCards({});
+    setSelectedDevice(device.url);
+    restorePosition();
+}
+
 void Library::setOnlyHere(bool on)
 {
     storeOnlyHere(on);

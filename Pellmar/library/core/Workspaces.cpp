@@ -19,6 +19,7 @@ void Library::setWorkspace(const QString& id)
     setKindFilter(std::nullopt);
     setWorkspaceID(id);
     defaults_->set(QStringLiteral("workspace"), id);
+    select(std::nullopt);
     Tasks::start(loadWorkspace(id));
 }
 
