@@ -135,11 +135,15 @@ int main(int argc, char** argv)
 
     const auto nothing = [] {};
     // Quick indexing as the writer does it: about a hundred files a second, each its own commit.
-    const auto commit = [&] {
-        waitFor(library.index().run([](Index& index) {
+    // Every other second the same number goes back to waiting, so a run of any length keeps
+    // writing (the index has only some 50,000 waiting files, and a tick without a commit is free).
+    const auto commit = [&, second = 0]() mutable {
+        const QString sql = ++second % 2
+            ? QStringLiteral("UPDATE files SET state = 2 WHERE id = (SELECT id FROM files WHERE state = 0 LIMIT 1)")
+            : QStringLiteral("UPDATE files SET state = 0 WHERE id = (SELECT id FROM files WHERE state = 2 LIMIT 1)");
+        waitFor(library.index().run([sql](Index& index) {
             for (int i = 0; i < 100; ++i)
-                index.database().exec(QStringLiteral(
-                    "UPDATE files SET state = 2 WHERE id = (SELECT id FROM files WHERE state = 0 LIMIT 1)"));
+                index.database().exec(sql);
         }));
     };
 
