@@ -2,6 +2,8 @@
 
 #include "Pellmar/index/Database.h"
 #include "Pellmar/library/engine/CardImport.h"
+#include "Pellmar/library/engine/FullPreviewBuild.h"
+#include "Pellmar/library/engine/FullPreviewWorker.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/core/SearchPanel.h"
 #include "Pellmar/library/frame/Tasks.h"
@@ -33,6 +35,7 @@ Library::Services Library::Services::system()
     services.clock = std::make_shared<RealClock>();
     services.idleReadings = IdleMonitor::Readings::system();
     services.mounts = std::make_unique<MountTableMonitor>();
+    services.workerBodies.fullPreviews = fullPreviewWorker(FullRenderers::system(*services.defaults));
     return services;
 }
 

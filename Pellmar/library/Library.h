@@ -296,6 +296,8 @@ public:
     // Platform services and background threads.
     Defaults& defaults() const { return *defaults_; }
     Clock& clock() const { return *clock_; }
+    // For a task whose sleep may end after the Library is gone.
+    std::shared_ptr<Clock> sharedClock() const { return clock_; }
     TaskPools& pools() { return pools_; }
 
     // Sources
