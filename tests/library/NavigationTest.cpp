@@ -1,6 +1,8 @@
 #include "BrowsingFixture.h"
 
+#include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/MemoryPhotoLibrary.h"
 
 #include <chrono>
 #include <functional>
@@ -147,6 +149,37 @@ TEST_F(NavigationTest, ADeviceCoversThePlaceWithItsOwnTextUntilASidebarRowIsClic
     EXPECT_EQ(library.query(), QStringLiteral("surf"));
     library.selectDevice(card);
     EXPECT_EQ(library.query(), QStringLiteral("IMG"));
+}
+
+TEST_F(NavigationTest, TheFirstClickOnAPhotoLibraryWithoutFilesReadsIt)
+{
+    // The library refuses access, so a read that starts ends at once with its message in lastError.
+    auto photos = std::make_shared<MemoryPhotoLibrary>();
+    photos->setAuthorizationStatus(PhotoAuthorizationStatus::denied);
+    photos->setAnswerToRequest(PhotoAuthorizationStatus::denied);
+    setSharedPhotoLibrary(photos);
+    const struct {
+        const char* state;
+        const char* source;
+        QHash<QString, Index::SourceProgress> progress;
+        std::optional<QString> scanning;
+        bool reads;
+    } cases[] = {
+        {"never read", "photos", {}, std::nullopt, true},
+        {"read, nothing found", "photos", {{"photos", {0, 0}}}, std::nullopt, true},
+        {"has files", "photos", {{"photos", {1, 2}}}, std::nullopt, false},
+        {"another scan runs", "photos", {}, QStringLiteral("drive"), false},
+        {"a folder source", "drive", {}, std::nullopt, false},
+    };
+    for (const auto& test : cases) {
+        library.setLastError(std::nullopt);
+        library.setSourceProgress(test.progress);
+        library.setScanning(test.scanning);
+        library.setFilter(QString::fromLatin1(test.source), QString(), std::nullopt);
+        waitForTasks();
+        EXPECT_EQ(library.lastError().has_value(), test.reads) << test.state;
+    }
+    setSharedPhotoLibrary(nullptr);
 }
 
 TEST_F(NavigationTest, SortIsStoredAtOnceAndOrdersTheNextSearch)
