@@ -29,6 +29,13 @@ TEST_F(NavigationTest, EachPlaceShowsItsItemsInTheNextSearch)
          {"dog"}},
         {"favorites", [](Library& l) { l.showFavorites(); }, {"cat", "surf"}},
         {"not backed up", [](Library& l) { l.showNotBackedUp(); }, {"dog", "cat", "notes", "surf"}},
+        {"kind filter brought back", [](Library& l) {
+             l.setFilter(QStringLiteral("home"), QStringLiteral("trips"), std::nullopt);
+             l.setKindFilter(MediaKind::video);
+             l.showFavorites();
+             l.setFilter(QStringLiteral("home"), QStringLiteral("trips"), std::nullopt);
+         },
+         {"surf"}},
         {"only here", [](Library& l) {
              l.setFilter(QStringLiteral("home"), QString(), std::nullopt);
              l.setOnlyHere(true);
