@@ -11,10 +11,12 @@
 #include <QColorSpace>
 #include <QFile>
 #include <QPainter>
+#include <QScopeGuard>
 
 #include <libraw/libraw.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -22,8 +24,35 @@ namespace {
 
 constexpr double previewQuality = 0.8;
 
+// Asked while libvips computes an image, and by LibRaw between the steps of a develop.
+using IsCancelled = std::function<bool()>;
+
+void killWhenCancelled(VipsImage* image, VipsProgress*, void* isCancelled)
+{
+    if ((*static_cast<const IsCancelled*>(isCancelled))())
+        vips_image_set_kill(image, TRUE);
+}
+
+int stopDevelopWhenCancelled(void* isCancelled, LibRaw_progress, int, int)
+{
+    return (*static_cast<const IsCancelled*>(isCancelled))() ? 1 : 0;
+}
+
+// Evaluates the image into memory; a cancellation stops the computation, which then throws.
+vips::VImage copyToMemory(const vips::VImage& image, const IsCancelled& isCancelled)
+{
+    if (!isCancelled)
+        return image.copy_memory();
+    VipsImage* evaluated = image.get_image();
+    vips_image_set_progress(evaluated, TRUE);
+    const gulong handler = g_signal_connect(evaluated, "eval", G_CALLBACK(killWhenCancelled),
+                                            const_cast<IsCancelled*>(&isCancelled));
+    const auto disconnect = qScopeGuard([&] { g_signal_handler_disconnect(evaluated, handler); });
+    return image.copy_memory();
+}
+
 // 8-bit sRGB with three bands, evaluated into memory once, so that a decode error shows here.
-vips::VImage opaqueSrgb8(const vips::VImage& image)
+vips::VImage opaqueSrgb8(const vips::VImage& image, const IsCancelled& isCancelled)
 {
     vips::VImage result = image;
     if (result.interpretation() != VIPS_INTERPRETATION_sRGB)
@@ -34,7 +63,7 @@ vips::VImage opaqueSrgb8(const vips::VImage& image)
         result = result.cast(VIPS_FORMAT_UCHAR);
     if (result.bands() > 3)
         result = result.extract_band(0, vips::VImage::option()->set("n", 3));
-    return result.copy_memory();
+    return copyToMemory(result, isCancelled);
 }
 
 bool reaches(const QImage& image, int maxPixelSize)
@@ -72,14 +101,16 @@ std::optional<vips::VImage> decodeRaw(LibRaw& processor, const QString& path, in
     return full.thumbnail_image(maxPixelSize, vips::VImage::option()->set("size", VIPS_SIZE_DOWN));
 }
 
-vips::VImage decodeRawOrThrow(const QString& path, int maxPixelSize)
+vips::VImage decodeRawOrThrow(const QString& path, int maxPixelSize, const IsCancelled& isCancelled)
 {
     const auto processor = std::make_unique<LibRaw>();
+    if (isCancelled)
+        processor->set_progress_handler(stopDevelopWhenCancelled, const_cast<IsCancelled*>(&isCancelled));
     if (processor->open_file(QFile::encodeName(path).constData()) != LIBRAW_SUCCESS)
         throw DatabaseError(QStringLiteral("unreadable image"));
     try {
         if (auto image = decodeRaw(*processor, path, maxPixelSize))
-            return opaqueSrgb8(*image);
+            return opaqueSrgb8(*image, isCancelled);
     } catch (const vips::VError&) {
         vips_error_clear();
     }
@@ -87,7 +118,7 @@ vips::VImage decodeRawOrThrow(const QString& path, int maxPixelSize)
 }
 
 // Any other photo: libvips' shrink-on-load thumbnail, turned upright by its orientation.
-vips::VImage decodeImageOrThrow(const QString& path, int maxPixelSize)
+vips::VImage decodeImageOrThrow(const QString& path, int maxPixelSize, const IsCancelled& isCancelled)
 {
     const QByteArray file = QFile::encodeName(path);
     const char* loader = vips_foreign_find_load(file.constData());
@@ -102,20 +133,20 @@ vips::VImage decodeImageOrThrow(const QString& path, int maxPixelSize)
         // is large enough; the picture must come from the image itself.
         if (QByteArrayView(loader).startsWith("VipsForeignLoadHeif"))
             return opaqueSrgb8(vips::VImage::new_from_file(file.constData(), vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL))
-                                   .thumbnail_image(maxPixelSize, shrink()));
-        return opaqueSrgb8(vips::VImage::thumbnail(file.constData(), maxPixelSize, shrink()));
+                                   .thumbnail_image(maxPixelSize, shrink()), isCancelled);
+        return opaqueSrgb8(vips::VImage::thumbnail(file.constData(), maxPixelSize, shrink()), isCancelled);
     } catch (const vips::VError&) {
         vips_error_clear();
         throw DatabaseError(QStringLiteral("no decodable image"));
     }
 }
 
-vips::VImage decodePhotoOrThrow(const QString& path, int maxPixelSize)
+vips::VImage decodePhotoOrThrow(const QString& path, int maxPixelSize, const IsCancelled& isCancelled = {})
 {
     initMediaLibraries();
     refuseSpecialFile(path);
     const bool raw = rawExtensions().contains(pathExtension(path).toLower());
-    return raw ? decodeRawOrThrow(path, maxPixelSize) : decodeImageOrThrow(path, maxPixelSize);
+    return raw ? decodeRawOrThrow(path, maxPixelSize, isCancelled) : decodeImageOrThrow(path, maxPixelSize, isCancelled);
 }
 
 } // namespace
@@ -148,7 +179,7 @@ QImage decodePhoto(const QString& path, int maxPixelSize)
     return image;
 }
 
-void makePhotoPreview(const QString& path, const QString& output, int maxPixelSize)
+void makePhotoPreview(const QString& path, const QString& output, int maxPixelSize, const std::function<bool()>& isCancelled)
 {
-    saveImageFile(decodePhotoOrThrow(path, maxPixelSize), output, ImageFileType::heic, previewQuality);
+    saveImageFile(decodePhotoOrThrow(path, maxPixelSize, isCancelled), output, ImageFileType::heic, previewQuality);
 }

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
+
 // The image scaled to at most `maxPixelSize` on its longer side (never enlarged), drawn as 8-bit
 // sRGB without alpha (transparent parts over black); null when a side would truncate to 0.
 QImage redraw(const QImage& image, int maxPixelSize);
@@ -19,5 +21,7 @@ QImage decodePhoto(const QString& path, int maxPixelSize);
 
 // Writes the photo at `path` as a HEIC of at most `maxPixelSize` on its longer side to `output`.
 // Throws DatabaseError "unreadable image" when the file opens as no image, "no decodable image"
-// when it cannot be decoded, and the writer's "cannot create proxy" or "proxy write failed".
-void makePhotoPreview(const QString& path, const QString& output, int maxPixelSize);
+// when it cannot be decoded, and the writer's "cannot create proxy" or "proxy write failed". Once
+// `isCancelled` answers true the decode stops early and throws "no decodable image", writing nothing.
+void makePhotoPreview(const QString& path, const QString& output, int maxPixelSize,
+                      const std::function<bool()>& isCancelled = {});

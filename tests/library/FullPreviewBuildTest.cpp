@@ -114,7 +114,7 @@ TEST_F(FullPreviewBuildTest, OnlyFilesOver32MiBHoldTheReadGate)
 {
     auto renderers = std::make_shared<FullRenderers>(*fakes.renderers());
     std::optional<bool> heldWhileRendering;
-    renderers->photo = [&](const QString&, const QString&, int) { heldWhileRendering = ReadGate::shared().isHeld(); };
+    renderers->photo = [&](const QString&, const QString&, int, const FullRenderers::IsCancelled&) { heldWhileRendering = ReadGate::shared().isHeld(); };
     for (const auto& [size, gated] : {std::pair<qint64, bool>{33'554'432, false}, {33'554'433, true}}) {
         heldWhileRendering.reset();
         build(items.add(QString::number(size), MediaKind::photo, size), renderers);

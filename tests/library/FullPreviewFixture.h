@@ -94,7 +94,7 @@ class FakeRenderers {
 public:
     FakeRenderers()
     {
-        renderers_->photo = [this](const QString& file, const QString& output, int size) {
+        renderers_->photo = [this](const QString& file, const QString& output, int size, const FullRenderers::IsCancelled&) {
             enter(file, QStringLiteral("photo %1").arg(size));
             throwIf(photoError);
             write(output);

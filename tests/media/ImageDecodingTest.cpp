@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+
 namespace {
 
 QByteArray savedBy(const vips::VImage& image, const char* suffix)
@@ -131,6 +134,25 @@ TEST_F(PhotoPreviewTest, CorruptAndTruncatedFiles)
     EXPECT_TRUE(rawCut == QLatin1String("no error") || rawCut == QLatin1String("no decodable image")
                 || rawCut == QLatin1String("unreadable image"))
         << rawCut.toStdString();
+}
+
+// A stop asked for while the photo decodes ends the decode early and leaves no preview behind.
+TEST_F(PhotoPreviewTest, AStopEndsTheDecodeWithoutAPreview)
+{
+    const QString source = dir.filePath(QStringLiteral("large.png"));
+    writeBytes(source, savedBy(toVips(quarteredImage(3000, 2000)), ".png"));
+    const QString output = dir.filePath(QStringLiteral("out.heic"));
+    std::atomic<int> asked = 0;
+    const std::function<bool()> stopped = [&asked] {
+        ++asked;
+        return true;
+    };
+    EXPECT_THROW(makePhotoPreview(source, output, 2000, stopped), DatabaseError);
+    EXPECT_GT(asked.load(), 0);
+    EXPECT_FALSE(QFile::exists(output));
+
+    makePhotoPreview(source, output, 2000, [] { return false; });
+    EXPECT_TRUE(isHeif(readBytes(output).left(64)));
 }
 
 TEST(Redraw, ScalesDownOnlyAndDropsAlpha)

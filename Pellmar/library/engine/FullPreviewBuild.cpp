@@ -70,7 +70,8 @@ void renderAndRecord(const FullJob& job, const QString& file, const FullBuild& b
     const QString& id = job.itemID;
     switch (job.kind) {
     case MediaKind::photo:
-        render.photo(file, folder.filePath(id + QStringLiteral(".heic")), proxySizeNow(*build.defaults));
+        render.photo(file, folder.filePath(id + QStringLiteral(".heic")), proxySizeNow(*build.defaults),
+                     [token = build.token] { return token.isCancelled(); });
         recordProxy(build, id, QStringLiteral("heic"));
         return;
     case MediaKind::video: {

@@ -20,8 +20,10 @@ class Index;
 struct FullRenderers {
     using IsCancelled = std::function<bool()>;
 
-    // A photo as a HEIC of at most the given pixel size.
-    std::function<void(const QString& file, const QString& output, int maxPixelSize)> photo;
+    // A photo as a HEIC of at most the given pixel size; stops early, throwing, once `isCancelled`
+    // answers true.
+    std::function<void(const QString& file, const QString& output, int maxPixelSize, const IsCancelled& isCancelled)>
+        photo;
     // A video's poster frame as a JPEG of at most the given pixel size.
     std::function<void(const QString& file, const QString& output, int maxPixelSize)> poster;
     // A video's MPEG-4 proxy; stops early, throwing, once `isCancelled` answers true.
