@@ -1,5 +1,7 @@
 #include "Pellmar/views/frame/RootView.h"
 #include "Pellmar/views/grid/GridView.h"
+#include "Pellmar/views/toolbar/SearchBar.h"
+#include "Pellmar/views/toolbar/SearchToolbar.h"
 #include "tests/library/OfflineLibrary.h"
 
 #include <QLineEdit>
@@ -100,11 +102,12 @@ TEST_F(RootViewTest, FullscreenHidesTheToolbarAndLeavingItGivesTheGridTheKeyboar
     EXPECT_EQ(root.focusField(), RootView::Field::grid);
 }
 
-TEST_F(RootViewTest, SearchFieldFollowsTheDetailColumnsWidth)
+TEST_F(RootViewTest, SearchBarFollowsTheDetailColumnsWidth)
 {
     root.resize(1600, 800);
     settle();
     const QWidget* detail = root.grid().parentWidget()->parentWidget();
-    EXPECT_EQ(root.searchField().width(), RootView::searchFieldWidth(detail->width()));
-    EXPECT_GT(root.searchField().width(), 576);
+    const SearchBar& bar = root.searchToolbar().bar();
+    EXPECT_EQ(bar.width(), RootView::searchFieldWidth(detail->width()));
+    EXPECT_GT(bar.width(), 576);
 }

@@ -3,6 +3,8 @@
 #include "Pellmar/library/Library.h"
 #include "Pellmar/views/grid/GridView.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
+#include "Pellmar/views/toolbar/SearchBar.h"
+#include "Pellmar/views/toolbar/SearchToolbar.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -42,7 +44,8 @@ RootView::RootView(Library& library, QWidget* parent)
     : QWidget(parent)
     , library_(library)
     , toolbar_(new QToolBar(this))
-    , searchField_(new QLineEdit(toolbar_))
+    , searchToolbar_(new SearchToolbar(library, toolbar_))
+    , searchField_(&searchToolbar_->bar().field())
     , detail_(new QWidget(this))
     , contentStack_(new QStackedWidget(detail_))
     , grid_(new GridView(library, contentStack_))
@@ -52,14 +55,10 @@ RootView::RootView(Library& library, QWidget* parent)
 
     toolbar_->setObjectName(QStringLiteral("toolbar"));
     toolbar_->setMovable(false);
-    auto* spacer = new QWidget(toolbar_);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    toolbar_->addWidget(spacer);
     searchField_->setObjectName(QStringLiteral("search"));
-    searchField_->setPlaceholderText(tr("Search"));
-    searchField_->setClearButtonEnabled(true);
-    searchField_->setFixedWidth(searchFieldWidth(unmeasuredContentWidth));
-    toolbar_->addWidget(searchField_);
+    searchToolbar_->setBarWidth(searchFieldWidth(unmeasuredContentWidth));
+    toolbar_->addWidget(searchToolbar_);
+    connect(&searchToolbar_->bar(), &SearchBar::focusGridRequested, this, [this] { setFocusField(Field::grid); });
 
     grid_->setObjectName(QStringLiteral("grid"));
     cardGrid_->setObjectName(QStringLiteral("cardGrid"));
@@ -163,7 +162,7 @@ QWidget* RootView::content() const
 bool RootView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == detail_ && event->type() == QEvent::Resize)
-        searchField_->setFixedWidth(searchFieldWidth(detail_->width()));
+        searchToolbar_->setBarWidth(searchFieldWidth(detail_->width()));
     return QWidget::eventFilter(watched, event);
 }
 

@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QStackedWidget;
 class QToolBar;
+class SearchToolbar;
 
 // The content of a main window: the toolbar with the search field above a split of the sidebar,
 // the detail column (the activity strip over the item grid, or over a memory card's grid while a
@@ -40,11 +41,12 @@ public:
 
     GridView& grid() const { return *grid_; }
     QLineEdit& searchField() const { return *searchField_; }
+    SearchToolbar& searchToolbar() const { return *searchToolbar_; }
     QToolBar& toolbar() const { return *toolbar_; }
     // The pane the detail column shows under the activity strip: the grid or the card grid.
     QWidget* content() const;
 
-    // The search field's width for a detail column `contentWidth` wide: 24 less, at least 260.
+    // The search bar's width for a detail column `contentWidth` wide: 24 less, at least 260.
     static int searchFieldWidth(int contentWidth);
     // The device whose id is `selected`, if it is still among `devices`.
     static std::optional<Device> selectedDevice(const QList<Device>& devices, const std::optional<QString>& selected);
@@ -58,6 +60,7 @@ private:
 
     Library& library_;
     QToolBar* toolbar_;
+    SearchToolbar* searchToolbar_;
     QLineEdit* searchField_;
     QWidget* detail_;
     QStackedWidget* contentStack_;
