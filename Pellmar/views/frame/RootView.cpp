@@ -1,6 +1,7 @@
 #include "Pellmar/views/frame/RootView.h"
 
 #include "Pellmar/library/Library.h"
+#include "Pellmar/views/frame/DialogPresenter.h"
 #include "Pellmar/views/grid/GridView.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/toolbar/SearchBar.h"
@@ -50,6 +51,8 @@ RootView::RootView(Library& library, QWidget* parent)
     , contentStack_(new QStackedWidget(detail_))
     , grid_(new GridView(library, contentStack_))
     , cardGrid_(new QLabel(contentStack_))
+    // The confirmations' operations are not part of the Library yet: their buttons stay off.
+    , dialogs_(new DialogPresenter(library, *this, DialogActions{}))
 {
     setMinimumSize(minimumWidth, minimumHeight);
 

@@ -7,6 +7,7 @@
 
 #include <optional>
 
+class DialogPresenter;
 class GridView;
 class Library;
 class QLabel;
@@ -18,8 +19,9 @@ class SearchToolbar;
 // The content of a main window: the toolbar with the search field above a split of the sidebar,
 // the detail column (the activity strip over the item grid, or over a memory card's grid while a
 // device is selected) and the inspector, which is always shown. It owns the window's keyboard
-// focus between the search field and the grid. While the Library is in fullscreen the toolbar is
-// hidden; when it leaves fullscreen the grid takes the keyboard again.
+// focus between the search field and the grid, and presents the window's sheets and
+// confirmations. While the Library is in fullscreen the toolbar is hidden; when it leaves
+// fullscreen the grid takes the keyboard again.
 //
 // The sidebar, the activity strip, the inspector and the card grid are empty panes here, each
 // with an object name, until their views take their places.
@@ -43,6 +45,7 @@ public:
     QLineEdit& searchField() const { return *searchField_; }
     SearchToolbar& searchToolbar() const { return *searchToolbar_; }
     QToolBar& toolbar() const { return *toolbar_; }
+    DialogPresenter& dialogs() const { return *dialogs_; }
     // The pane the detail column shows under the activity strip: the grid or the card grid.
     QWidget* content() const;
 
@@ -66,5 +69,6 @@ private:
     QStackedWidget* contentStack_;
     GridView* grid_;
     QLabel* cardGrid_;
+    DialogPresenter* dialogs_;
     bool fullscreen_ = false;
 };
