@@ -4,6 +4,7 @@
 #include "Pellmar/views/frame/DialogPresenter.h"
 #include "Pellmar/views/grid/GridView.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
+#include "Pellmar/views/strip/ActivityStrip.h"
 #include "Pellmar/views/toolbar/SearchBar.h"
 #include "Pellmar/views/toolbar/SearchToolbar.h"
 
@@ -73,9 +74,7 @@ RootView::RootView(Library& library, QWidget* parent)
     auto* detailLayout = new QVBoxLayout(detail_);
     detailLayout->setContentsMargins(0, 0, 0, 0);
     detailLayout->setSpacing(0);
-    QWidget* strip = pane(QStringLiteral("activityStrip"), detail_);
-    strip->setFixedHeight(0);
-    detailLayout->addWidget(strip);
+    detailLayout->addWidget(new ActivityStrip(library_, detail_));
     detailLayout->addWidget(contentStack_, 1);
     detail_->installEventFilter(this);
 

@@ -23,7 +23,7 @@ class SearchToolbar;
 // confirmations. While the Library is in fullscreen the toolbar is hidden; when it leaves
 // fullscreen the grid takes the keyboard again.
 //
-// The sidebar, the activity strip, the inspector and the card grid are empty panes here, each
+// The sidebar, the inspector and the card grid are empty panes here, each
 // with an object name, until their views take their places.
 class RootView : public QWidget {
     Q_OBJECT

@@ -1,0 +1,40 @@
+#include "Pellmar/views/kit/ElidedLabel.h"
+
+#include <algorithm>
+
+ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+}
+
+void ElidedLabel::setFullText(const QString& text)
+{
+    if (text == fullText_)
+        return;
+    fullText_ = text;
+    setToolTip(text);
+    updateGeometry();
+    elide();
+}
+
+QSize ElidedLabel::sizeHint() const
+{
+    const QMargins margins = contentsMargins();
+    return {fontMetrics().horizontalAdvance(fullText_) + margins.left() + margins.right(), QLabel::sizeHint().height()};
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    return {0, QLabel::minimumSizeHint().height()};
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    elide();
+}
+
+void ElidedLabel::elide()
+{
+    setText(fontMetrics().elidedText(fullText_, Qt::ElideMiddle, std::max(width(), 0)));
+}
