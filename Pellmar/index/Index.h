@@ -121,15 +121,25 @@ public:
     // Creates the item of a content, or joins the one that exists, and links the file to it
     // (state identified). Returns the id of the item that stands for the hash.
     QString linkItem(qint64 fileID, const QString& quickHash, const Item& item);
+    // The same for the row of a job, only while the row is as the job read it (same size,
+    // modification time, locality and state); nothing, with nothing written, when it changed or is gone.
+    std::optional<QString> linkItem(const Job& job, const QString& quickHash, const Item& item);
     void updateFileSize(qint64 fileID, qint64 size, bool local);
     // Drops the item of a content key, with its search row, when no file names it.
     void dropOrphanItem(const QString& quickHash);
     void markPreviewed(qint64 fileID, const QString& itemID, const QString& previewExtension,
                        const QString& posterExtension);
+    // The same for the row of a job, while it is as the job holds it (after linkItem, pass the job
+    // with state identified); false, with nothing written, when it changed or is gone.
+    bool markPreviewed(const Job& job, const QString& itemID, const QString& previewExtension,
+                       const QString& posterExtension);
     void setProxy(const QString& itemID, const QString& proxyExtension, const QString& posterExtension);
     void setPreview(const QString& itemID, const QString& previewExtension);
     void setFullError(const QString& itemID, const QString& message);
     void setFileState(qint64 fileID, const QString& error, FileState state);
+    // The same for the row of a job, while it is as the job holds it; false, with nothing written,
+    // when it changed or is gone.
+    bool setFileState(const Job& job, const QString& error, FileState state);
     void setSearchText(const QString& itemID, const QString& text);
     void renameFile(qint64 fileID, const QString& newRelativePath);
     // Empties files, items, folders and search; sources, workspaces, pins and favorites stay.
@@ -149,6 +159,10 @@ private:
     FullQueueCursor fullQueue_;
 
     void lowerFullQueueFloor(qint64 size);
+    // The bodies of markPreviewed and setFileState, inside the caller's transaction.
+    void markFilePreviewed(qint64 fileID, const QString& itemID, const QString& previewExtension,
+                           const QString& posterExtension);
+    void writeFileState(qint64 fileID, const QString& error, FileState state);
 
 public:
     // Grid queries

@@ -26,6 +26,44 @@ qint64 fileSize(Database& db, qint64 fileID)
     return row.step() ? row.int64(0) : std::numeric_limits<qint64>::max();
 }
 
+// Whether the job's row still exists with the size, modification time, locality and state the job
+// holds.
+bool rowAsRead(Database& db, const Job& job)
+{
+    Statement row(db.db(), QStringLiteral("SELECT size, mtime, local, state FROM files WHERE id = ?"));
+    row.bind({job.fileID});
+    return row.step() && row.int64(0) == job.size && row.real(1) == job.modified && row.boolean(2) == job.local
+           && row.int64(3) == rawValue(job.state);
+}
+
+// Inserts the item unless one holds its content key and links the file to the standing item;
+// the file's former item goes when nothing names it any more. Inside the caller's transaction.
+QString linkFileToItem(Database& db, qint64 fileID, const std::optional<QString>& formerItem,
+                       const QString& quickHash, const Item& item)
+{
+    db.run(QStringLiteral("INSERT OR IGNORE INTO items (id, quick_hash, kind, filename, captured_at, width, height, "
+                          "duration, camera, lens, preview_ext, proxy_ext, poster_ext, created_at, weak_id, uti) VALUES "
+                          "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+           {item.id, item.quickHash, rawValue(item.kind), item.filename, item.capturedAt, item.width, item.height,
+            item.duration, item.camera, item.lens, item.previewExtension, item.proxyExtension, item.posterExtension,
+            currentDate(), item.weakKey(), item.uti});
+
+    QString itemID = item.id;
+    Statement existing(db.db(), QStringLiteral("SELECT id FROM items WHERE quick_hash = ?"));
+    existing.bind({quickHash});
+    if (existing.step())
+        itemID = existing.text(0);
+
+    db.run(QStringLiteral("UPDATE files SET quick_hash = ?, item_id = ?, state = 1 WHERE id = ?"),
+           {quickHash, itemID, fileID});
+    db.run(QStringLiteral("UPDATE items SET modified_at = MAX(modified_at, (SELECT mtime FROM files WHERE id = ?)), "
+                          "added_at = MAX(added_at, (SELECT added_at FROM files WHERE id = ?)) WHERE id = ?"),
+           {fileID, fileID, itemID});
+    if (formerItem && *formerItem != itemID)
+        removeItemIfOrphan(db, *formerItem);
+    return itemID;
+}
+
 } // namespace
 
 QList<Job> Index::pendingFiles(qint64 limit, const QStringList& sourceIDs)
@@ -33,8 +71,8 @@ QList<Job> Index::pendingFiles(qint64 limit, const QStringList& sourceIDs)
     // Identified files first (their work was begun), then found ones, each by row id. Every
     // source's files of one state are read in id order from the (source, state) index, so the
     // files of sources that are not available cost nothing.
-    Statement rows(db_.db(), QStringLiteral("SELECT id, source_id, rel_path, state, asset_id, local FROM files WHERE "
-                                            "source_id = ? AND state = ? ORDER BY id LIMIT ?"));
+    Statement rows(db_.db(), QStringLiteral("SELECT id, source_id, rel_path, state, asset_id, local, size, mtime FROM "
+                                            "files WHERE source_id = ? AND state = ? ORDER BY id LIMIT ?"));
     QList<Job> jobs;
     for (const FileState state : {FileState::identified, FileState::found}) {
         const qint64 wanted = limit - jobs.size();
@@ -51,6 +89,8 @@ QList<Job> Index::pendingFiles(qint64 limit, const QStringList& sourceIDs)
                     .state = fileStateFromRawValue(rows.int64(3)).value_or(FileState::found),
                     .assetID = rows.text(4),
                     .local = rows.boolean(5),
+                    .size = rows.int64(6),
+                    .modified = rows.real(7),
                 });
             }
         }
@@ -232,27 +272,17 @@ QString Index::linkItem(qint64 fileID, const QString& quickHash, const Item& ite
     // The item the file named until now: a file reset by a scan keeps its former item until it
     // has been hashed again.
     const std::optional<QString> formerItem = file.isNull(0) ? std::nullopt : std::optional(file.text(0));
+    const QString itemID = linkFileToItem(db_, fileID, formerItem, quickHash, item);
+    transaction.commit();
+    return itemID;
+}
 
-    db_.run(QStringLiteral("INSERT OR IGNORE INTO items (id, quick_hash, kind, filename, captured_at, width, height, "
-                           "duration, camera, lens, preview_ext, proxy_ext, poster_ext, created_at, weak_id, uti) VALUES "
-                           "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-            {item.id, item.quickHash, rawValue(item.kind), item.filename, item.capturedAt, item.width, item.height,
-             item.duration, item.camera, item.lens, item.previewExtension, item.proxyExtension, item.posterExtension,
-             currentDate(), item.weakKey(), item.uti});
-
-    QString itemID = item.id;
-    Statement existing(db_.db(), QStringLiteral("SELECT id FROM items WHERE quick_hash = ?"));
-    existing.bind({quickHash});
-    if (existing.step())
-        itemID = existing.text(0);
-
-    db_.run(QStringLiteral("UPDATE files SET quick_hash = ?, item_id = ?, state = 1 WHERE id = ?"),
-            {quickHash, itemID, fileID});
-    db_.run(QStringLiteral("UPDATE items SET modified_at = MAX(modified_at, (SELECT mtime FROM files WHERE id = ?)), "
-                           "added_at = MAX(added_at, (SELECT added_at FROM files WHERE id = ?)) WHERE id = ?"),
-            {fileID, fileID, itemID});
-    if (formerItem && *formerItem != itemID)
-        removeItemIfOrphan(db_, *formerItem);
+std::optional<QString> Index::linkItem(const Job& job, const QString& quickHash, const Item& item)
+{
+    Transaction transaction(db_);
+    if (!rowAsRead(db_, job))
+        return std::nullopt;
+    const QString itemID = linkFileToItem(db_, job.fileID, itemOfFile(db_, job.fileID), quickHash, item);
     transaction.commit();
     return itemID;
 }
@@ -277,6 +307,24 @@ void Index::markPreviewed(qint64 fileID, const QString& itemID, const QString& p
                           const QString& posterExtension)
 {
     Transaction transaction(db_);
+    markFilePreviewed(fileID, itemID, previewExtension, posterExtension);
+    transaction.commit();
+}
+
+bool Index::markPreviewed(const Job& job, const QString& itemID, const QString& previewExtension,
+                          const QString& posterExtension)
+{
+    Transaction transaction(db_);
+    if (!rowAsRead(db_, job))
+        return false;
+    markFilePreviewed(job.fileID, itemID, previewExtension, posterExtension);
+    transaction.commit();
+    return true;
+}
+
+void Index::markFilePreviewed(qint64 fileID, const QString& itemID, const QString& previewExtension,
+                              const QString& posterExtension)
+{
     if (!previewExtension.isEmpty())
         db_.run(QStringLiteral("UPDATE items SET preview_ext = ? WHERE id = ? AND preview_ext = ''"),
                 {previewExtension, itemID});
@@ -285,7 +333,6 @@ void Index::markPreviewed(qint64 fileID, const QString& itemID, const QString& p
                 {posterExtension, itemID});
     db_.run(QStringLiteral("UPDATE files SET state = 2 WHERE id = ?"), {fileID});
     lowerFullQueueFloor(fileSize(db_, fileID));
-    transaction.commit();
 }
 
 void Index::setProxy(const QString& itemID, const QString& proxyExtension, const QString& posterExtension)
@@ -310,6 +357,22 @@ void Index::setFullError(const QString& itemID, const QString& message)
 void Index::setFileState(qint64 fileID, const QString& error, FileState state)
 {
     Transaction transaction(db_);
+    writeFileState(fileID, error, state);
+    transaction.commit();
+}
+
+bool Index::setFileState(const Job& job, const QString& error, FileState state)
+{
+    Transaction transaction(db_);
+    if (!rowAsRead(db_, job))
+        return false;
+    writeFileState(job.fileID, error, state);
+    transaction.commit();
+    return true;
+}
+
+void Index::writeFileState(qint64 fileID, const QString& error, FileState state)
+{
     // A file that failed or turned out empty while waiting to be hashed again no longer stands
     // for the item it named before.
     const std::optional<QString> formerItem = itemOfFile(db_, fileID, QStringLiteral(" AND quick_hash IS NULL"));
@@ -318,7 +381,6 @@ void Index::setFileState(qint64 fileID, const QString& error, FileState state)
             {rawValue(state), error, fileID});
     if (formerItem)
         removeItemIfOrphan(db_, *formerItem);
-    transaction.commit();
 }
 
 void Index::setSearchText(const QString& itemID, const QString& text)

@@ -147,6 +147,10 @@ struct Job {
     FileState state = FileState::found;
     QString assetID;
     bool local = false;
+    // The row's size and modification time when it was read: its work is written only while the
+    // row still holds them, so that work on content that changed meanwhile is dropped.
+    qint64 size = 0;
+    double modified = 0;
 
     bool operator==(const Job&) const = default;
 };

@@ -4,6 +4,7 @@
 #include "Pellmar/library/engine/CardImport.h"
 #include "Pellmar/library/engine/FullPreviewBuild.h"
 #include "Pellmar/library/engine/FullPreviewWorker.h"
+#include "Pellmar/library/engine/QuickIndexWorker.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/core/SearchPanel.h"
 #include "Pellmar/library/frame/Tasks.h"
@@ -36,6 +37,7 @@ Library::Services Library::Services::system()
     services.idleReadings = IdleMonitor::Readings::system();
     services.mounts = std::make_unique<MountTableMonitor>();
     services.workerBodies.fullPreviews = fullPreviewWorker(FullRenderers::system(*services.defaults));
+    services.workerBodies.quickIndex = quickIndexWorker;
     return services;
 }
 

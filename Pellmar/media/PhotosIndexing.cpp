@@ -5,6 +5,7 @@
 #include "Pellmar/index/Index.h"
 #include "Pellmar/media/MediaInfo.h"
 #include "Pellmar/media/SearchDate.h"
+#include "Pellmar/media/SearchText.h"
 #include "Pellmar/media/Thumbnails.h"
 
 #include <QDir>
@@ -52,11 +53,8 @@ std::optional<QByteArray> head(const PhotoLibrary& library, const PhotoAssetReso
 // favorite mark, camera, lens, kind and capture date, leaving out the empty ones.
 QString searchText(const Item& item, const QString& relativePath, const Source& source, bool favorite)
 {
-    const qsizetype lastSlash = relativePath.lastIndexOf(u'/');
-    QString albumPath = lastSlash < 0 ? QString() : relativePath.left(lastSlash);
-    albumPath.replace(u'/', u' ');
     QStringList words{item.filename,
-                      albumPath,
+                      folderWords(relativePath),
                       source.name,
                       favorite ? QStringLiteral("Favorite") : QString(),
                       item.camera,

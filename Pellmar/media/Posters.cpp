@@ -19,7 +19,6 @@ extern "C" {
 
 namespace {
 
-constexpr double posterQuality = 0.85;
 constexpr double latestPosterTime = 1.0;
 
 [[noreturn]] void fail(int error)

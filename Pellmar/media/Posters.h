@@ -5,6 +5,9 @@
 #include <QImage>
 #include <QString>
 
+// JPEG quality of poster files.
+inline constexpr double posterQuality = 0.85;
+
 // Writes the frame at half the clip's length, but at most 1 s in (the first frame at or after that
 // time), upright and at most `maxPixelSize` on its longer side, as a JPEG to `output`. Throws
 // DatabaseError with FFmpeg's reason when the file cannot be read or no frame decodes, and the

@@ -7,6 +7,8 @@
 #include <sqlite3.h>
 
 #include <functional>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -74,7 +76,7 @@ TEST_F(QueueTest, PendingFilesComeOnlyFromAvailableSourcesIdentifiedFirst)
 
     const QList<Job> jobs = index.pendingFiles(24, {"A"});
     EXPECT_EQ(fileIDs(jobs), (QList<qint64>{fileID("identified"), fileID("found1"), fileID("found2"), fileID("asset")}));
-    EXPECT_EQ(jobs[0], (Job{fileID("identified"), "A", "identified", FileState::identified, "", true}));
+    EXPECT_EQ(jobs[0], (Job{fileID("identified"), "A", "identified", FileState::identified, "", true, 0, 0}));
     EXPECT_EQ(jobs[3], (Job{fileID("asset"), "A", "asset", FileState::found, "X1", false}));
 
     EXPECT_EQ(index.pendingFiles(2, {"A", "B"}).size(), 2);
@@ -206,6 +208,63 @@ TEST_F(QueueTest, LinkingTwoFilesOfOneContentJoinsTheFirstItem)
     EXPECT_THROW(index.linkItem(999, QStringLiteral("new"), newItem(QStringLiteral("NEW"), QStringLiteral("new"))),
                  DatabaseError);
     EXPECT_EQ(index.itemByHash(QStringLiteral("new")), std::nullopt);
+}
+
+// Work on a file takes time; whatever happened to its row meanwhile (the content changed, the file
+// went, another run did the work) must win over a write of what was read before.
+TEST_F(QueueTest, JobWritesApplyOnlyToTheRowAsItWasRead)
+{
+    const QString source = QStringLiteral("A");
+    const std::function<void()> edited = [&] { index.syncFiles({onDisk("f.jpg", 2000, 100)}, source, {}); };
+    const std::function<void()> grown = [&] { index.syncFiles({onDisk("f.jpg", 1000, 200)}, source, {}); };
+    const std::function<void()> deleted = [&] { index.syncFiles({}, source, {}); };
+    const std::function<void()> linkedElsewhere = [&] {
+        index.linkItem(fileID("f.jpg"), QStringLiteral("h"), newItem("OTHER", "h"));
+    };
+    struct Case {
+        const char* what;
+        bool beforeLinking;
+        std::function<void()> change;
+    };
+    for (const Case& meanwhile : {Case{"nothing", true, [] {}}, Case{"edited", true, edited},
+                                  Case{"grown", true, grown}, Case{"deleted", true, deleted},
+                                  Case{"linked by another run", true, linkedElsewhere},
+                                  Case{"edited after linking", false, edited},
+                                  Case{"deleted after linking", false, deleted}}) {
+        SCOPED_TRACE(meanwhile.what);
+        index.clearAll();
+        index.syncFiles({onDisk("f.jpg")}, source, {});
+        const Job job = index.pendingFiles(1, {source}).value(0);
+        ASSERT_EQ(job.size, 100);
+        ASSERT_EQ(job.modified, 1000);
+        const bool unchanged = std::string_view(meanwhile.what) == "nothing";
+
+        if (meanwhile.beforeLinking)
+            meanwhile.change();
+        const qint64 itemsBefore = count(QStringLiteral("items"));
+        const std::optional<QString> linked = index.linkItem(job, QStringLiteral("h"), newItem("NEW", "h"));
+        if (meanwhile.beforeLinking) {
+            EXPECT_EQ(linked.has_value(), unchanged);
+            EXPECT_EQ(count(QStringLiteral("items")), itemsBefore + (unchanged ? 1 : 0));
+            if (!linked) {
+                EXPECT_FALSE(index.setFileState(job, QStringLiteral("unreadable"), FileState::failed));
+                continue;
+            }
+        } else {
+            ASSERT_TRUE(linked);
+            meanwhile.change();
+        }
+        Job identified = job;
+        identified.state = FileState::identified;
+        EXPECT_EQ(index.markPreviewed(identified, *linked, QStringLiteral("jpg"), {}), unchanged);
+        EXPECT_EQ(integer("SELECT COUNT(*) FROM files WHERE state = 2"), unchanged ? 1 : 0);
+    }
+    // A waiting row as read takes a failure.
+    index.clearAll();
+    index.syncFiles({onDisk("f.jpg")}, source, {});
+    EXPECT_TRUE(index.setFileState(index.pendingFiles(1, {source}).value(0), QStringLiteral("unreadable"),
+                                   FileState::failed));
+    EXPECT_EQ(text("SELECT error FROM files"), QStringLiteral("unreadable"));
 }
 
 // A file that is touched or copied back is reset and hashed again; when its content is the same it

@@ -1,0 +1,263 @@
+#include "FakeReadings.h"
+#include "tests/media/MediaFixtures.h"
+
+#include "Pellmar/library/Library.h"
+#include "Pellmar/library/engine/QuickIndexFile.h"
+#include "Pellmar/library/engine/QuickIndexWorker.h"
+#include "Pellmar/library/frame/Clock.h"
+#include "Pellmar/library/frame/Tasks.h"
+#include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/MountMonitor.h"
+
+#include <QCoroTask>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct FileRow {
+    FileState state;
+    QString error;
+    QString itemID;
+
+    bool operator==(const FileRow&) const = default;
+    friend void PrintTo(const FileRow& row, std::ostream* out)
+    {
+        *out << "state " << rawValue(row.state) << ", error \"" << row.error.toStdString() << "\", item \""
+             << row.itemID.toStdString() << '"';
+    }
+};
+
+// A Library with the real quick-index worker and a folder source on a temporary folder.
+class QuickIndexTest : public ::testing::Test {
+protected:
+    QuickIndexTest()
+    {
+        Library::Services services;
+        services.supportDirectory = dir.filePath(QStringLiteral("Quorvin"));
+        services.defaults = &defaults;
+        services.clock = std::make_shared<ManualClock>();
+        services.idleReadings = fakes.readings();
+        services.mounts = std::make_unique<MountMonitor>();
+        services.workerBodies.quickIndex = quickIndexWorker;
+        library = std::make_unique<Library>(std::move(services));
+        QSignalSpy started(library.get(), &Library::startupFinished);
+        EXPECT_TRUE(started.wait(10000));
+        addSource(source);
+    }
+
+    ~QuickIndexTest() override
+    {
+        library.reset();
+        EXPECT_TRUE(QTest::qWaitFor([] { return Tasks::allRunning() == 0; }, 10000));
+    }
+
+    void addSource(const Source& added)
+    {
+        QDir().mkpath(added.rootPath);
+        waitFor(library->index().run([added](Index& index) { index.saveSource(added); }));
+        QList<Source> sources = library->sources();
+        sources.append(added);
+        library->setSources(sources);
+    }
+
+    QString proxies() const { return library->proxyDirectory(); }
+
+    // Scans the source and waits until the worker has indexed what the scan found.
+    void scanAndIndex(const Source& scanned)
+    {
+        QCoro::waitFor(library->scan(scanned));
+        ASSERT_EQ(library->lastError(), std::nullopt);
+        waitForWorker();
+    }
+
+    void waitForWorker()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !library->processing(); }, 30000));
+    }
+
+    std::optional<FileRow> row(const QString& relativePath, const QString& sourceID = QStringLiteral("S1"))
+    {
+        return waitFor(library->readIndex().run([=](Index& index) -> std::optional<FileRow> {
+            Statement rows(index.database().db(), QStringLiteral("SELECT state, COALESCE(error, ''), COALESCE(item_id, "
+                                                                 "'') FROM files WHERE source_id = ? AND rel_path = ?"));
+            rows.bind({sourceID, relativePath});
+            if (!rows.step())
+                return std::nullopt;
+            return FileRow{fileStateFromRawValue(rows.int64(0)).value(), rows.text(1), rows.text(2)};
+        }));
+    }
+
+    QString value(const QString& sql, const QString& itemID)
+    {
+        return waitFor(library->readIndex().run([=](Index& index) {
+            Statement rows(index.database().db(), sql);
+            rows.bind({itemID});
+            return rows.step() ? rows.text(0) : QStringLiteral("(none)");
+        }));
+    }
+    QString itemColumn(const QString& column, const QString& itemID)
+    {
+        return value(QStringLiteral("SELECT %1 FROM items WHERE id = ?").arg(column), itemID);
+    }
+    QString searchText(const QString& itemID)
+    {
+        return value(QStringLiteral("SELECT text FROM search WHERE item_id = ?"), itemID);
+    }
+
+    void write(const QString& relativePath, const QByteArray& bytes, const QString& root = {})
+    {
+        writeBytes((root.isEmpty() ? source.rootPath : root) + QLatin1Char('/') + relativePath, bytes);
+    }
+
+    QTemporaryDir dir;
+    Source source{QStringLiteral("S1"), QStringLiteral("Pictures"), dir.filePath(QStringLiteral("Pictures")), QString(),
+                  QString(), 1, SourceKind::folder};
+    Defaults defaults{dir.filePath(QStringLiteral("Quorvin.conf"))};
+    FakeReadings fakes;
+    std::unique_ptr<Library> library;
+};
+
+QByteArray cameraJpeg(const QImage& image, bool withThumbnail)
+{
+    ExifFields fields;
+    fields.texts = {{"Exif.Image.Make", "Canon"},
+                    {"Exif.Image.Model", "EOS R5"},
+                    {"Exif.Photo.DateTimeOriginal", "2021:03:14 12:00:00"}};
+    if (withThumbnail)
+        fields.thumbnailJpeg = encodedJpeg(image.scaled(160, 120));
+    return jpegWithExif(image, fields);
+}
+
+TEST_F(QuickIndexTest, EveryFileEndsReadyEmptyOrFailedWithItsPreviewAndSearchText)
+{
+    const QByteArray photo = cameraJpeg(quarteredImage(640, 480), true);
+    write(QStringLiteral("trip/day 1/a.jpg"), photo);
+    write(QStringLiteral("copy of a.jpg"), photo);
+    write(QStringLiteral("plain.jpg"), cameraJpeg(quarteredImage(320, 240), false));
+    write(QStringLiteral("broken.jpg"), QByteArray("\xff\xd8\xff not really a photo", 24));
+    write(QStringLiteral("clip.mp4"), readBytes(mediaFixture(QStringLiteral("counter.mp4"))));
+    write(QStringLiteral("broken.mov"), QByteArray("not a movie at all"));
+    write(QStringLiteral("notes.pdf"), QByteArray("%PDF-1.4 hardly a document"));
+    write(QStringLiteral("empty.jpg"), QByteArray());
+    scanAndIndex(source);
+
+    const std::optional<FileRow> a = row(QStringLiteral("trip/day 1/a.jpg"));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(*a, (FileRow{FileState::ready, {}, a->itemID}));
+    // Both copies of the new content, indexed side by side, stand for one item with one preview.
+    EXPECT_EQ(row(QStringLiteral("copy of a.jpg"))->itemID, a->itemID);
+    EXPECT_EQ(itemColumn(QStringLiteral("preview_ext"), a->itemID), QStringLiteral("jpg"));
+    EXPECT_EQ(QImage(proxies() + QLatin1Char('/') + a->itemID + QStringLiteral(".preview.jpg")).size(), QSize(160, 120));
+    // The last copy written names the item: the file name stored with the item, this copy's folder.
+    const QString described = QStringLiteral("Pictures Canon EOS R5 Photo 2021 March 14 Sunday");
+    EXPECT_TRUE(QStringList({QStringLiteral("a.jpg trip day 1 ") + described, QStringLiteral("copy of a.jpg ") + described,
+                             QStringLiteral("a.jpg ") + described, QStringLiteral("copy of a.jpg trip day 1 ") + described})
+                    .contains(searchText(a->itemID)))
+        << searchText(a->itemID).toStdString();
+    EXPECT_EQ(itemColumn(QStringLiteral("uti"), a->itemID), QStringLiteral("image/jpeg"));
+
+    // Pictures that cannot be had leave their items without one, and their files ready.
+    for (const char* path : {"plain.jpg", "broken.jpg", "broken.mov"}) {
+        SCOPED_TRACE(path);
+        const std::optional<FileRow> file = row(QString::fromLatin1(path));
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->state, FileState::ready);
+        EXPECT_EQ(itemColumn(QStringLiteral("preview_ext") + QStringLiteral(" || poster_ext"), file->itemID), QString());
+    }
+    const std::optional<FileRow> clip = row(QStringLiteral("clip.mp4"));
+    EXPECT_EQ(clip->state, FileState::ready);
+    EXPECT_EQ(itemColumn(QStringLiteral("poster_ext"), clip->itemID), QStringLiteral("jpg"));
+    EXPECT_TRUE(QFile::exists(proxies() + QLatin1Char('/') + clip->itemID + QStringLiteral(".poster.jpg")));
+    EXPECT_EQ(itemColumn(QStringLiteral("duration"), clip->itemID), QStringLiteral("3.0"));
+
+    const std::optional<FileRow> notes = row(QStringLiteral("notes.pdf"));
+    EXPECT_EQ(notes->state, FileState::ready);
+    EXPECT_EQ(searchText(notes->itemID), QStringLiteral("notes.pdf Pictures PDF document Document"));
+    EXPECT_EQ(row(QStringLiteral("empty.jpg")), (FileRow{FileState::empty, QStringLiteral("empty file"), {}}));
+
+    // Previews are written under a temporary name and renamed: none is left behind.
+    QStringList names = QDir(proxies()).entryList(QDir::Files | QDir::Hidden);
+    names.sort();
+    QStringList expected{a->itemID + QStringLiteral(".preview.jpg"), clip->itemID + QStringLiteral(".poster.jpg")};
+    expected.sort();
+    EXPECT_EQ(names, expected);
+    EXPECT_TRUE(library->failures().isEmpty());
+}
+
+TEST_F(QuickIndexTest, ASecondCopyOfKnownContentGetsNoNewPreviewButItsOwnPlaceInTheSearchText)
+{
+    const QByteArray photo = cameraJpeg(quarteredImage(640, 480), true);
+    write(QStringLiteral("a.jpg"), photo);
+    scanAndIndex(source);
+    const QString item = row(QStringLiteral("a.jpg"))->itemID;
+    const QString preview = proxies() + QLatin1Char('/') + item + QStringLiteral(".preview.jpg");
+    ASSERT_TRUE(QFile::remove(preview));
+
+    write(QStringLiteral("Rome/renamed.jpg"), photo);
+    scanAndIndex(source);
+    EXPECT_EQ(*row(QStringLiteral("Rome/renamed.jpg")), (FileRow{FileState::ready, {}, item}));
+    EXPECT_FALSE(QFile::exists(preview));
+    EXPECT_TRUE(searchText(item).startsWith(QStringLiteral("a.jpg Rome Pictures Canon EOS R5 Photo")));
+}
+
+TEST_F(QuickIndexTest, FilesThatAreNotRegularAreFailedWithoutBeingOpened)
+{
+    write(QStringLiteral("a.jpg"), QByteArray("x"));
+    QCoro::waitFor(library->scan(source));
+    waitForWorker();
+    // Replaced by a FIFO after the scan: opening it for reading would wait for a writer for good.
+    const QString pipe = source.rootPath + QStringLiteral("/a.jpg");
+    ASSERT_TRUE(QFile::remove(pipe));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    waitFor(library->index().run([id = source.id](Index& index) {
+        index.syncFiles({FileRecord{.relativePath = QStringLiteral("a.jpg"), .size = 7, .modified = 5, .local = true}},
+                        id, {});
+    }));
+    library->workers().startWorker();
+    waitForWorker();
+    EXPECT_EQ(*row(QStringLiteral("a.jpg")), (FileRow{FileState::failed, pipe + QStringLiteral(": not a regular file"), {}}));
+}
+
+// Rows of an unplugged drive neither hold up other sources nor end up failed or empty.
+TEST_F(QuickIndexTest, AnUnavailableSourceWaitsWhileOthersAreIndexed)
+{
+    const Source drive{QStringLiteral("S2"), QStringLiteral("Drive"), dir.filePath(QStringLiteral("Drive")), QString(),
+                       QString(), 2, SourceKind::folder};
+    addSource(drive);
+    for (int i = 0; i < 30; ++i)
+        write(QStringLiteral("d%1.jpg").arg(i), QByteArray("drive file ") + QByteArray::number(i), drive.rootPath);
+    QCoro::waitFor(library->scan(drive));
+    waitForWorker();
+    // Files of the drive, found again since the drive was last seen, and then it goes.
+    waitFor(library->index().run([id = drive.id](Index& index) {
+        QList<FileRecord> files;
+        for (int i = 0; i < 30; ++i)
+            files.append(FileRecord{.relativePath = QStringLiteral("d%1.jpg").arg(i), .size = 99, .modified = 1, .local = true});
+        index.syncFiles(files, id, {});
+    }));
+    ASSERT_TRUE(QDir(drive.rootPath).removeRecursively());
+
+    write(QStringLiteral("a.jpg"), QByteArray("a photo"));
+    scanAndIndex(source);
+    EXPECT_EQ(row(QStringLiteral("a.jpg"))->state, FileState::ready);
+    EXPECT_EQ(row(QStringLiteral("d0.jpg"), drive.id)->state, FileState::found);
+
+    // A file whose work meets a source that went away is left waiting rather than failed.
+    const Job job = waitFor(library->index().run([id = drive.id](Index& index) { return index.pendingFiles(1, {id}); })).value(0);
+    indexFolderFile(job, drive, library->index(), proxies());
+    EXPECT_EQ(row(job.relativePath, drive.id)->state, FileState::found);
+    // With the source there, a file that vanished counts as empty.
+    QDir().mkpath(drive.rootPath);
+    indexFolderFile(job, drive, library->index(), proxies());
+    EXPECT_EQ(row(job.relativePath, drive.id), (FileRow{FileState::empty, QStringLiteral("empty file"), {}}));
+}
+
+} // namespace
