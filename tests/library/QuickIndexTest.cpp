@@ -4,6 +4,7 @@
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/engine/QuickIndexFile.h"
 #include "Pellmar/library/engine/QuickIndexWorker.h"
+#include "Pellmar/library/engine/ReadGate.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
@@ -17,6 +18,9 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
 
 #include <sys/stat.h>
 
@@ -258,6 +262,42 @@ TEST_F(QuickIndexTest, AnUnavailableSourceWaitsWhileOthersAreIndexed)
     QDir().mkpath(drive.rootPath);
     indexFolderFile(job, drive, library->index(), proxies());
     EXPECT_EQ(row(job.relativePath, drive.id), (FileRow{FileState::empty, QStringLiteral("empty file"), {}}));
+}
+
+// Only media files over 32 MiB wait for the read gate that the larger previews share.
+TEST_F(QuickIndexTest, MediaFilesOver32MiBWaitForTheReadGate)
+{
+    QList<FileRecord> files;
+    for (const qint64 size : {ReadGate::ungatedMaximum, ReadGate::ungatedMaximum + 1}) {
+        const QString name = QStringLiteral("%1.mp3").arg(size);
+        write(name, QByteArray("ID3 tag"));
+        ASSERT_TRUE(QFile::resize(source.rootPath + QLatin1Char('/') + name, size));   // sparse
+        files.append(FileRecord{.relativePath = name, .size = size, .modified = 1, .local = true});
+    }
+    // Rows as a scan leaves them, without starting the worker.
+    const QList<Job> jobs = waitFor(library->index().run([id = source.id, files](Index& index) {
+        index.syncFiles(files, id, {});
+        return index.pendingFiles(2, {id});
+    }));
+    ASSERT_EQ(jobs.size(), 2);
+
+    std::optional<Gate::Pass> held = ReadGate::shared().acquire();
+    for (const Job& job : jobs) {
+        SCOPED_TRACE(job.relativePath.toStdString());
+        const bool gated = job.size > ReadGate::ungatedMaximum;
+        auto indexed = std::async(std::launch::async, [&] { indexFolderFile(job, source, library->index(), proxies()); });
+        if (gated) {
+            EXPECT_TRUE(QTest::qWaitFor([] { return ReadGate::shared().waiting() == 1; }, 10000));
+            EXPECT_EQ(row(job.relativePath)->state, FileState::found);
+            held.reset();
+        }
+        if (indexed.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "the file waited for the gate";
+            held.reset();
+            indexed.wait();
+        }
+        EXPECT_EQ(row(job.relativePath)->state, FileState::ready);
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "Pellmar/index/Hashing.h"
 #include "Pellmar/index/Index.h"
 #include "Pellmar/index/RegularFiles.h"
+#include "Pellmar/library/engine/ReadGate.h"
 #include "Pellmar/media/MediaInfo.h"
 #include "Pellmar/media/Posters.h"
 #include "Pellmar/media/ScanningRules.h"
@@ -135,6 +136,10 @@ void FileWork::run()
     const bool package = values && values->package;
     const MediaKind kind = package ? MediaKind::document : mediaKindForExtension(path).value_or(MediaKind::document);
     const QString type = fileTypeName(path, package);
+    // Held until this file's work ends: large media files are read one at a time by both workers.
+    const bool media = job_.local && !package && mediaKindForExtension(path);
+    const std::optional<Gate::Pass> pass =
+        media && values ? ReadGate::passFor(values->size) : std::optional<Gate::Pass>();
 
     QString key;
     QByteArray head;

@@ -9,9 +9,6 @@
 
 class Index;
 
-// Files larger than this whose name says photo, video or audio are read one at a time.
-inline constexpr qint64 largeMediaFileSize = 33554432;
-
 // The MIME type of a file by its name: generic data ("application/octet-stream") when the name
 // says nothing, a folder ("inode/directory") for a package whose name says nothing.
 QString fileTypeName(const QString& path, bool package);
@@ -23,5 +20,6 @@ QString fileTypeName(const QString& path, bool package);
 // file"); a failure fails it with the error's text; a picture that cannot be decoded leaves the item
 // without one. Every write applies only while the file's row is as the job read it, and nothing is
 // written for a failure once the source is no longer available (an unplugged drive's files are
-// not failed). Never throws. Runs on a worker thread and waits for the writer `index`.
+// not failed). A media file larger than 32 MiB waits for the shared read gate. Never throws.
+// Runs on a worker thread and waits for the writer `index`.
 void indexFolderFile(const Job& job, const Source& source, Index& index, const QString& proxyDirectory);
