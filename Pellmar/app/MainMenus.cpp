@@ -126,8 +126,7 @@ void MainMenus::rebuildWorkspaceMenu()
     int number = 1;
     for (const WorkspaceEntry& entry : workspaceEntries(library_.workspaces())) {
         QAction* action = addAction(workspaceMenu_, QStringLiteral("workspace%1").arg(number++), entry.title, entry.shortcut);
-        // Switching waits for the Library's workspace switch.
-        action->setEnabled(false);
+        connect(action, &QAction::triggered, this, [this, id = entry.id] { library_.setWorkspace(id); });
     }
 }
 

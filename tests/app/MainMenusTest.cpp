@@ -110,6 +110,8 @@ TEST_F(MainMenusTest, WorkspaceMenuFollowsTheListAsItChanges)
     library.setWorkspaces(workspaces(12));
     ASSERT_TRUE(QTest::qWaitFor([&] { return workspaceItems().size() == 9; }, 5000));
     EXPECT_EQ(workspaceItems()[8]->shortcut(), QKeySequence(QStringLiteral("Ctrl+9")));
+    workspaceItems()[2]->trigger();
+    EXPECT_EQ(library.workspaceID(), "W3");
 
     QList<Workspace> renamed = library.workspaces();
     renamed[0].name = QStringLiteral("Family");

@@ -2,6 +2,8 @@
 
 #include "Pellmar/library/Library.h"
 #include "Pellmar/views/frame/DialogPresenter.h"
+#include "Pellmar/views/frame/FullscreenView.h"
+#include "Pellmar/views/grid/LibraryGridActions.h"
 #include "Pellmar/views/grid/GridView.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/strip/ActivityStrip.h"
@@ -31,6 +33,23 @@ constexpr int inspectorMaximumWidth = 420;
 constexpr int unmeasuredContentWidth = 600;
 
 // An empty pane that another view takes the place of.
+// The viewer's preview-folder files: a video's proxy when one was made, and as the still picture a
+// photo or document proxy, else the poster or larger preview the grid shows.
+FullscreenView::Files viewerFiles(Library& library)
+{
+    const auto proxy = [&library](const Item& item) -> std::optional<QString> {
+        if (item.proxyExtension.isEmpty() || item.proxyExtension == QLatin1String("none"))
+            return std::nullopt;
+        return library.proxyDirectory() + u'/' + item.id + u'.' + item.proxyExtension;
+    };
+    const auto image = [&library, proxy](const Item& item) -> std::optional<QString> {
+        if (item.proxyExtension == QLatin1String("heic") || item.proxyExtension == QLatin1String("png"))
+            return proxy(item);
+        return LibraryGridActions(library).previewPath(item);
+    };
+    return {proxy, image};
+}
+
 QWidget* pane(const QString& name, QWidget* parent)
 {
     auto* widget = new QWidget(parent);
@@ -54,6 +73,7 @@ RootView::RootView(Library& library, QWidget* parent)
     , cardGrid_(new QLabel(contentStack_))
     // The confirmations' operations are not part of the Library yet: their buttons stay off.
     , dialogs_(new DialogPresenter(library, *this, DialogActions{}))
+    , viewer_(new FullscreenView(library, viewerFiles(library), this))
 {
     setMinimumSize(minimumWidth, minimumHeight);
 
@@ -97,6 +117,7 @@ RootView::RootView(Library& library, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(toolbar_);
     layout->addWidget(split, 1);
+    viewer_->hide();
 
     // The shortcut of the invisible "Find" button of the window.
     auto* find = new QShortcut(QKeySequence::Find, this, [this] { setFocusField(Field::search); });
@@ -104,7 +125,7 @@ RootView::RootView(Library& library, QWidget* parent)
 
     using P = Library::Prop;
     auto* refresh = new CoalescedRefresh(
-        library_, {P::devices, P::selectedDevice, P::fullscreen}, [this](const QSet<Library::Prop>&) {
+        library_, {P::devices, P::selectedDevice, P::fullscreen, P::selection}, [this](const QSet<Library::Prop>&) {
             showContent();
             followFullscreen();
         },
@@ -183,7 +204,23 @@ void RootView::followFullscreen()
 {
     const bool fullscreen = library_.fullscreen();
     toolbar_->setVisible(!fullscreen);
+    const std::optional<Item>& selection = library_.selection();
+    if (fullscreen && selection) {
+        if (viewer_->item() != selection)
+            viewer_->setItem(*selection);
+        viewer_->setGeometry(rect());
+        viewer_->raise();
+        viewer_->show();
+    } else {
+        viewer_->hide();
+    }
     if (fullscreen_ && !fullscreen)
         setFocusField(Field::grid);
     fullscreen_ = fullscreen;
+}
+
+void RootView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    viewer_->setGeometry(rect());
 }

@@ -8,6 +8,7 @@
 #include <optional>
 
 class DialogPresenter;
+class FullscreenView;
 class GridView;
 class Library;
 class QLabel;
@@ -46,6 +47,8 @@ public:
     SearchToolbar& searchToolbar() const { return *searchToolbar_; }
     QToolBar& toolbar() const { return *toolbar_; }
     DialogPresenter& dialogs() const { return *dialogs_; }
+    // Shown over everything while the Library is in fullscreen with an item selected.
+    FullscreenView& viewer() const { return *viewer_; }
     // The pane the detail column shows under the activity strip: the grid or the card grid.
     QWidget* content() const;
 
@@ -55,6 +58,7 @@ public:
     static std::optional<Device> selectedDevice(const QList<Device>& devices, const std::optional<QString>& selected);
 
 protected:
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -70,5 +74,6 @@ private:
     GridView* grid_;
     QLabel* cardGrid_;
     DialogPresenter* dialogs_;
+    FullscreenView* viewer_;
     bool fullscreen_ = false;
 };

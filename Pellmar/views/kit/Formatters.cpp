@@ -1,5 +1,6 @@
 #include "Pellmar/views/kit/Formatters.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QHash>
 #include <QLocale>
@@ -7,6 +8,7 @@
 
 #include <array>
 #include <cmath>
+#include <optional>
 
 QString byteCountText(qint64 bytes)
 {
@@ -39,22 +41,52 @@ QString byteCountText(qint64 bytes)
     return number + u' ' + QLatin1String(units[unit].name);
 }
 
-QString abbreviatedDateText(double seconds)
+namespace {
+
+// The local date and time of a time in seconds since 1970; nothing when it is not finite or out of
+// range (beyond about 30 million years the milliseconds no longer fit).
+std::optional<QDateTime> localTime(double seconds)
 {
-    // Beyond about 30 million years the milliseconds no longer fit.
     if (!std::isfinite(seconds) || std::abs(seconds) > 1e15)
-        return {};
-    const QDate date = QDateTime::fromMSecsSinceEpoch(qint64(std::floor(seconds * 1000))).date();
-    const QLocale locale;
-    // The locale's long date without the weekday, with abbreviated month names; worked out once
-    // per locale, since a grid writes hundreds of dates at a time.
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::floor(seconds * 1000)));
+}
+
+// The locale's long date pattern without the weekday, with abbreviated month names or not; worked
+// out once per locale, since a grid writes hundreds of dates at a time.
+QString longDatePattern(const QLocale& locale, bool abbreviated)
+{
     thread_local QHash<QString, QString> formats;
-    auto format = formats.constFind(locale.name());
+    const QString key = locale.name() + (abbreviated ? u'a' : u'l');
+    auto format = formats.constFind(key);
     if (format == formats.cend()) {
         QString pattern = locale.dateFormat(QLocale::LongFormat);
         pattern.remove(QRegularExpression(QStringLiteral("d{4}[,.]?\\s*")));
-        pattern.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
-        format = formats.insert(locale.name(), pattern.trimmed());
+        if (abbreviated)
+            pattern.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
+        format = formats.insert(key, pattern.trimmed());
     }
-    return locale.toString(date, *format);
+    return *format;
+}
+
+} // namespace
+
+QString abbreviatedDateText(double seconds)
+{
+    const std::optional<QDateTime> time = localTime(seconds);
+    if (!time)
+        return {};
+    const QLocale locale;
+    return locale.toString(time->date(), longDatePattern(locale, true));
+}
+
+QString longDateTimeText(double seconds)
+{
+    const std::optional<QDateTime> time = localTime(seconds);
+    if (!time)
+        return {};
+    const QLocale locale;
+    return QCoreApplication::translate("Formatters", "%1 at %2")
+        .arg(locale.toString(time->date(), longDatePattern(locale, false)),
+             locale.toString(time->time(), QLocale::ShortFormat));
 }

@@ -12,3 +12,7 @@ QString byteCountText(qint64 bytes);
 // The local date of a time (seconds since 1970) in the abbreviated style without the time:
 // "Dec 10, 2026" in American English. Empty for a time that is not finite or out of range.
 QString abbreviatedDateText(double seconds);
+
+// The local date in the long style without the weekday and the time in the short style:
+// "December 10, 2026 at 3:04 PM" in American English. Empty as above.
+QString longDateTimeText(double seconds);
