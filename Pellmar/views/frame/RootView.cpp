@@ -6,12 +6,14 @@
 #include "Pellmar/views/grid/LibraryGridActions.h"
 #include "Pellmar/views/grid/GridView.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
+#include "Pellmar/views/sidebar/WorkspaceSwitcher.h"
 #include "Pellmar/views/strip/ActivityStrip.h"
 #include "Pellmar/views/toolbar/SearchBar.h"
 #include "Pellmar/views/toolbar/SearchToolbar.h"
 
 #include <QApplication>
 #include <QEvent>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QShortcut>
@@ -61,6 +63,20 @@ QWidget* pane(const QString& name, QWidget* parent)
 
 } // namespace
 
+void RootView::placeSidebarFoot(QWidget* sidebar)
+{
+    auto* column = new QVBoxLayout(sidebar);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addStretch(1);
+    auto* divider = new QFrame(sidebar);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setForegroundRole(QPalette::Mid);
+    column->addWidget(divider);
+    column->addWidget(new WorkspaceSwitcher(library_, sidebar));
+}
+
 RootView::RootView(Library& library, QWidget* parent)
     : QWidget(parent)
     , library_(library)
@@ -100,6 +116,7 @@ RootView::RootView(Library& library, QWidget* parent)
 
     QWidget* sidebar = pane(QStringLiteral("sidebar"), this);
     sidebar->setMinimumWidth(sidebarMinimumWidth);
+    placeSidebarFoot(sidebar);
     QWidget* inspector = pane(QStringLiteral("inspector"), this);
     inspector->setMinimumWidth(inspectorMinimumWidth);
     inspector->setMaximumWidth(inspectorMaximumWidth);

@@ -24,7 +24,7 @@ class SearchToolbar;
 // confirmations. While the Library is in fullscreen the toolbar is hidden; when it leaves
 // fullscreen the grid takes the keyboard again.
 //
-// The sidebar, the inspector and the card grid are empty panes here, each
+// The sidebar (but for its workspace switcher), the inspector and the card grid are empty panes here, each
 // with an object name, until their views take their places.
 class RootView : public QWidget {
     Q_OBJECT
@@ -62,6 +62,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The workspace switcher below a divider at the foot of the sidebar.
+    void placeSidebarFoot(QWidget* sidebar);
     void showContent();
     void followFullscreen();
 

@@ -1,0 +1,32 @@
+#pragma once
+
+// What the workspace switcher shows and offers, from the workspace list.
+
+#include "Pellmar/index/Model.h"
+
+#include <QList>
+#include <QString>
+
+struct WorkspaceButtonLook {
+    QString id;
+    QString symbol;
+    QString name;   // help text and accessible name
+    QString tint;
+    bool current = false;   // filled with its colour, symbol in white
+    bool operator==(const WorkspaceButtonLook&) const = default;
+};
+
+QList<WorkspaceButtonLook> workspaceButtons(const QList<Workspace>& workspaces, const QString& currentID);
+
+// The context menu of a workspace's button.
+enum class WorkspaceCommand { edit, duplicate, remove };
+struct WorkspaceMenuEntry {
+    QString text;
+    WorkspaceCommand command;
+    bool separatorBefore = false;
+    bool operator==(const WorkspaceMenuEntry&) const = default;
+};
+QList<WorkspaceMenuEntry> workspaceMenu(const Workspace& workspace);
+
+// A click switches only to a workspace that is not the current one.
+bool clickSwitches(const QString& clickedID, const QString& currentID);

@@ -1,0 +1,165 @@
+#include "Pellmar/views/sidebar/WorkspaceSwitcher.h"
+
+#include "Pellmar/library/Library.h"
+#include "Pellmar/views/kit/CoalescedRefresh.h"
+#include "Pellmar/views/kit/Icons.h"
+#include "Pellmar/views/kit/WorkspaceColor.h"
+#include "Pellmar/views/sidebar/SwitcherRules.h"
+
+#include <QAbstractButton>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPainter>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int symbolSize = 14;
+
+} // namespace
+
+// A round button with a workspace's symbol: white on its colour while current, else in its colour.
+class WorkspaceButton : public QAbstractButton {
+public:
+    explicit WorkspaceButton(QWidget* parent) : QAbstractButton(parent)
+    {
+        setFixedSize(WorkspaceSwitcher::buttonSide, WorkspaceSwitcher::buttonSide);
+        setCursor(Qt::PointingHandCursor);
+        setContextMenuPolicy(Qt::CustomContextMenu);
+    }
+
+    void setLook(const WorkspaceButtonLook& look)
+    {
+        look_ = look;
+        setObjectName(look.id);
+        setToolTip(look.name);
+        setAccessibleName(look.name);
+        update();
+    }
+    const WorkspaceButtonLook& look() const { return look_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QColor color = workspaceColor(look_.tint, palette());
+        const QRectF circle = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        if (look_.current) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(color);
+            painter.drawEllipse(circle);
+        } else if (underMouse()) {
+            QColor hover = color;
+            hover.setAlpha(40);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(hover);
+            painter.drawEllipse(circle);
+        }
+        const QPixmap symbol = Icons::pixmap(look_.symbol, symbolSize, look_.current ? QColor(Qt::white) : color,
+                                             devicePixelRatioF());
+        const QPoint corner((width() - symbolSize) / 2, (height() - symbolSize) / 2);
+        painter.drawPixmap(corner, symbol);
+    }
+
+    // Only the circle answers clicks.
+    bool hitButton(const QPoint& position) const override
+    {
+        const QPointF offset = QPointF(position) - QRectF(rect()).center();
+        return offset.x() * offset.x() + offset.y() * offset.y() <= (width() / 2.0) * (width() / 2.0);
+    }
+
+private:
+    WorkspaceButtonLook look_;
+};
+
+WorkspaceSwitcher::WorkspaceSwitcher(Library& library, QWidget* parent)
+    : QWidget(parent), library_(library), row_(new QHBoxLayout(this)), new_(new QToolButton(this))
+{
+    setObjectName(QStringLiteral("workspaceSwitcher"));
+    row_->setContentsMargins(12, 12, 12, 12);
+    row_->setSpacing(6);
+    new_->setObjectName(QStringLiteral("newWorkspace"));
+    new_->setFixedSize(buttonSide, buttonSide);
+    new_->setAutoRaise(true);
+    new_->setIconSize(QSize(symbolSize, symbolSize));
+    new_->setToolTip(QStringLiteral("New Workspace"));
+    new_->setAccessibleName(QStringLiteral("New Workspace"));
+    row_->addWidget(new_);
+    row_->addStretch(1);
+    connect(new_, &QToolButton::clicked, this, [this] { library_.setEditingWorkspace(library_.newWorkspace()); });
+
+    using P = Library::Prop;
+    new CoalescedRefresh(library_, {P::workspaces, P::workspaceID}, [this](const QSet<Library::Prop>&) { refresh(); },
+                         this);
+    refresh();
+}
+
+QAbstractButton* WorkspaceSwitcher::button(const QString& workspaceID) const
+{
+    return buttons_.value(workspaceID);
+}
+
+void WorkspaceSwitcher::refresh()
+{
+    new_->setIcon(Icons::icon(QStringLiteral("plus"), palette().color(QPalette::PlaceholderText)));
+    const QList<WorkspaceButtonLook> looks = workspaceButtons(library_.workspaces(), library_.workspaceID());
+
+    // Buttons are kept by workspace id, so a button under the pointer survives a refresh.
+    QHash<QString, WorkspaceButton*> kept;
+    for (int i = 0; i < looks.size(); ++i) {
+        WorkspaceButton* button = buttons_.take(looks[i].id);
+        if (!button) {
+            button = new WorkspaceButton(this);
+            const QString id = looks[i].id;
+            connect(button, &QAbstractButton::clicked, this, [this, id] {
+                if (clickSwitches(id, library_.workspaceID()))
+                    library_.setWorkspace(id);
+            });
+            connect(button, &QWidget::customContextMenuRequested, this, [this, button, id](const QPoint& position) {
+                popupMenu(id, button->mapToGlobal(position));
+            });
+        }
+        button->setLook(looks[i]);
+        row_->insertWidget(i, button);
+        kept.insert(looks[i].id, button);
+    }
+    qDeleteAll(buttons_);
+    buttons_ = kept;
+}
+
+QMenu* WorkspaceSwitcher::popupMenu(const QString& workspaceID, const QPoint& globalPosition)
+{
+    const QList<Workspace>& workspaces = library_.workspaces();
+    const auto found = std::find_if(workspaces.begin(), workspaces.end(),
+                                    [&](const Workspace& workspace) { return workspace.id == workspaceID; });
+    if (found == workspaces.end())
+        return nullptr;
+    const Workspace workspace = *found;
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const WorkspaceMenuEntry& entry : workspaceMenu(workspace)) {
+        if (entry.separatorBefore)
+            menu->addSeparator();
+        QAction* action = menu->addAction(entry.text);
+        connect(action, &QAction::triggered, this, [this, workspace, command = entry.command] {
+            switch (command) {
+            case WorkspaceCommand::edit: library_.setEditingWorkspace(workspace); break;
+            case WorkspaceCommand::duplicate: library_.duplicateWorkspace(workspace); break;
+            case WorkspaceCommand::remove: library_.setDeletingWorkspace(workspace); break;
+            }
+        });
+    }
+    menu->popup(globalPosition);
+    return menu;
+}
+
+void WorkspaceSwitcher::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        refresh();
+}
