@@ -8,7 +8,9 @@
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/core/SearchPanel.h"
 #include "Pellmar/library/frame/Tasks.h"
+#include "Pellmar/platform/CloudFiles.h"
 #include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/Desktop.h"
 #include "Pellmar/platform/MountMonitor.h"
 
 #include <QCoreApplication>
@@ -60,6 +62,8 @@ Library::Library(Services services, QObject* parent)
     , clock_(std::move(services.clock))
     , mounts_(std::move(services.mounts))
     , fatalStop_(std::move(services.fatalStop))
+    , desktop_(services.desktop ? std::move(services.desktop) : systemDesktop())
+    , cloud_(services.cloud ? std::move(services.cloud) : noCloudDrive())
 {
     readViewSettings();
     idle_ = std::make_unique<IdleMonitor>(std::move(services.idleReadings), *defaults_, clock_, pools_);

@@ -27,6 +27,8 @@
 
 class CardImport;
 class Clock;
+class CloudFiles;
+class Desktop;
 class Database;
 class Defaults;
 class MountMonitor;
@@ -113,6 +115,10 @@ public:
         // upgraded); the Library stops its start-up, and the index file is left as it is. The
         // default writes the text to standard error and ends the event loop with exit code 1.
         std::function<void(const QString& message)> fatalStop = reportFatalStop;
+        // Other applications, the file manager and the clipboard; the system's when null.
+        std::shared_ptr<Desktop> desktop;
+        // The cloud drive; this computer's (none) when null.
+        std::shared_ptr<CloudFiles> cloud;
 
         static Services system();
         static void reportFatalStop(const QString& message);
@@ -296,6 +302,8 @@ public:
     // Platform services and background threads.
     Defaults& defaults() const { return *defaults_; }
     Clock& clock() const { return *clock_; }
+    Desktop& desktop() const { return *desktop_; }
+    CloudFiles& cloud() const { return *cloud_; }
     // For a task whose sleep may end after the Library is gone.
     std::shared_ptr<Clock> sharedClock() const { return clock_; }
     TaskPools& pools() { return pools_; }
@@ -433,10 +441,52 @@ public:
     QString locationTitle() const;
     quint64 selectionToken = 0;   // advanced by every selection change
 
+    // Item files: the copies of an item, the one whose file can be reached, its preview files
+    // (paths in the "Proxies" folder, not checked to exist)
+    std::optional<QString> proxyURL(const Item& item) const;
+    std::optional<QString> previewURL(const Item& item) const;
+    // The still image of the viewer and the inspector.
+    std::optional<QString> imageURL(const Item& item) const;
+    // Whether the in-app viewer has a picture or a playable proxy of the item.
+    bool canView(const Item& item) const;
+    // The item's copies: from the grid's search, the inspector, or else read from the index.
+    QList<Location> locationsOf(const Item& item) const;
+    // The path of a copy on an online folder source, whether or not the file exists.
+    std::optional<QString> url(const Location& location) const;
+    // The first local copy on an online folder source whose file exists.
+    std::optional<Location> reachableURL(const QList<Location>& locations) const;
+    // The same, with the files looked at off the GUI thread.
+    QCoro::Task<std::optional<Location>> reachableCopy(QList<Location> locations);
+    // What Open in, Share and drags hand over: the reachable original, else (but for a document)
+    // the proxy or the preview file that exists.
+    std::optional<QString> bestFileURL(const Item& item) const;
+    struct CloudCopy {
+        Location location;
+        QString url;
+        bool downloaded = false;
+    };
+    // The first copy that a cloud drive keeps, and whether it is downloaded.
+    std::optional<CloudCopy> isCloudFile(const QList<Location>& locations) const;
+    // The photo library ids of the item's copies when every copy is in the photo library.
+    std::optional<QStringList> photosAssetIDs(const Item& item) const;
+    bool isFavorite(const Item& item) const;
+
+    // Opening: the preview window over reachable files, the in-app viewer, other applications
+    void quickLook(const QList<Item>& items);
+    // The viewer for what it can show (and for photo library items), else the default application.
+    void open(const Item& item);
+    // Opens the reachable original with the application of the desktop entry `app`, or the default.
+    QCoro::Task<> openOriginal(Item item, std::optional<QString> app);
+    void openFile(const QString& path, const std::optional<QString>& app);
+    // The applications for the item's extension, asked once per extension.
+    AppChoices openWithApps(const Item& item);
+
 Q_SIGNALS:
     void changed(Library::Prop property);
     // The start-up task has run its last step.
     void startupFinished();
+    // quickLookSource holds new files for the preview window to show.
+    void quickLookShown();
 
 private:
     template <typename T>
@@ -474,6 +524,8 @@ private:
     std::shared_ptr<Clock> clock_;
     std::unique_ptr<MountMonitor> mounts_;
     std::function<void(const QString&)> fatalStop_;
+    std::shared_ptr<Desktop> desktop_;
+    std::shared_ptr<CloudFiles> cloud_;
     std::unique_ptr<WorkerControl> workers_;
     std::unique_ptr<CardImport> cardImport_;
     // Declared last: destroyed first, waiting for the jobs that may still use the connections.

@@ -28,6 +28,8 @@ protected:
         return item;
     }
 
-    OfflineLibrary offline{dir.path()};
-    std::unique_ptr<Library>& library = offline.library;
+    OfflineLibrary offlineLibrary{dir.path()};
+    std::unique_ptr<Library>& library = offlineLibrary.library;
+    FakeDesktop& desktop = *offlineLibrary.desktop;
+    FakeCloud& cloud = *offlineLibrary.cloud;
 };

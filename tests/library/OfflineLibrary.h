@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakeDesktop.h"
 #include "FakeReadings.h"
 
 #include "Pellmar/library/Library.h"
@@ -25,12 +26,16 @@ struct OfflineLibrary {
         services.idleReadings = fakes.readings();
         services.mounts = std::make_unique<MountMonitor>();
         services.startUp = false;
+        services.desktop = desktop;
+        services.cloud = cloud;
         library = std::make_unique<Library>(std::move(services));
     }
 
     QTemporaryDir dir;
     Defaults defaults{dir.filePath(QStringLiteral("Quorvin.conf"))};
     FakeReadings fakes;
+    std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
+    std::shared_ptr<FakeCloud> cloud = std::make_shared<FakeCloud>();
     // Outlives the library: its sleeping tasks end after it.
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     std::unique_ptr<Library> library;

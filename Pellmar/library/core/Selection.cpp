@@ -27,7 +27,9 @@ void Library::click(const Item& item, int clickCount, std::optional<double> even
     if (clickCount >= 2) {
         if (!(inspected && selectedIDs_.size() < 2))
             select(item);
-        if (item.kind != MediaKind::document)
+        if (item.kind == MediaKind::document)
+            open(item);
+        else
             setFullscreen(true);
     } else if (command) {
         if (selectedIDs_.contains(item.id)) {

@@ -1,0 +1,181 @@
+#include "Pellmar/library/Library.h"
+
+#include "Pellmar/index/Database.h"
+#include "Pellmar/library/frame/AliveGuard.h"
+#include "Pellmar/platform/CloudFiles.h"
+
+#include <QCoroFuture>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+bool inPhotoLibrary(const Location& location)
+{
+    return !location.assetID.isEmpty();
+}
+
+// The first candidate copy (local, with a path) whose file exists, as `exists` tells.
+template <typename Exists>
+std::optional<Location> firstExisting(const QList<std::pair<Location, QString>>& candidates, Exists exists)
+{
+    for (const auto& [location, path] : candidates) {
+        if (exists(path))
+            return location;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> Library::proxyURL(const Item& item) const
+{
+    if (item.proxyExtension.isEmpty() || item.proxyExtension == QLatin1String("none"))
+        return std::nullopt;
+    return proxyDirectory_ + u'/' + item.id + u'.' + item.proxyExtension;
+}
+
+std::optional<QString> Library::previewURL(const Item& item) const
+{
+    const QString stem = proxyDirectory_ + u'/' + item.id;
+    if (item.kind == MediaKind::video && !item.posterExtension.isEmpty())
+        return stem + QStringLiteral(".poster.") + item.posterExtension;
+    if (!item.previewExtension.isEmpty())
+        return stem + QStringLiteral(".preview.") + item.previewExtension;
+    // The photo proxy stands in for a missing preview.
+    if (item.proxyExtension == QLatin1String("heic"))
+        return stem + QStringLiteral(".heic");
+    return std::nullopt;
+}
+
+std::optional<QString> Library::imageURL(const Item& item) const
+{
+    if (item.proxyExtension == QLatin1String("heic") || item.proxyExtension == QLatin1String("png"))
+        return proxyURL(item);
+    return previewURL(item);
+}
+
+bool Library::canView(const Item& item) const
+{
+    switch (item.kind) {
+    case MediaKind::photo: return imageURL(item).has_value();
+    case MediaKind::video: return proxyURL(item).has_value();
+    case MediaKind::audio:
+    case MediaKind::document: return false;
+    }
+    return false;
+}
+
+QList<Location> Library::locationsOf(const Item& item) const
+{
+    if (const auto found = itemLocations_.constFind(item.id); found != itemLocations_.cend())
+        return found.value();
+    if (selection_ && selection_->id == item.id && !locations_.isEmpty())
+        return locations_;
+    if (!reader_)
+        return {};
+    try {
+        return Index::locationsOfItem(item.id, *reader_);
+    } catch (const DatabaseError&) {
+        return {};
+    }
+}
+
+std::optional<QString> Library::url(const Location& location) const
+{
+    if (inPhotoLibrary(location))
+        return std::nullopt;
+    const auto source = std::find_if(sources_.cbegin(), sources_.cend(),
+                                     [&](const Source& entry) { return entry.id == location.sourceID; });
+    if (source == sources_.cend() || source->kind != SourceKind::folder || !online_.contains(source->id))
+        return std::nullopt;
+    return source->rootPath + u'/' + location.relativePath;
+}
+
+namespace {
+
+// The local copies that have a path now, with that path.
+QList<std::pair<Location, QString>> reachCandidates(const Library& library, const QList<Location>& locations)
+{
+    QList<std::pair<Location, QString>> candidates;
+    for (const Location& location : locations) {
+        if (!location.local)
+            continue;
+        if (const std::optional<QString> path = library.url(location))
+            candidates.append({location, *path});
+    }
+    return candidates;
+}
+
+bool fileExists(const QString& path)
+{
+    return QFileInfo::exists(path);
+}
+
+} // namespace
+
+std::optional<Location> Library::reachableURL(const QList<Location>& locations) const
+{
+    return firstExisting(reachCandidates(*this, locations), fileExists);
+}
+
+QCoro::Task<std::optional<Location>> Library::reachableCopy(QList<Location> locations)
+{
+    const AliveGuard alive(this);
+    // Which sources are online is known here; only the files are looked at elsewhere, where a
+    // slow drive holds up no one.
+    co_return co_await alive(pools_.run(Priority::userInitiated, [candidates = reachCandidates(*this, locations)] {
+        return firstExisting(candidates, fileExists);
+    }));
+}
+
+std::optional<QString> Library::bestFileURL(const Item& item) const
+{
+    if (const std::optional<Location> copy = reachableURL(locationsOf(item)); copy && copy->local) {
+        if (const std::optional<QString> path = url(*copy))
+            return path;
+    }
+    if (item.kind == MediaKind::document)
+        return std::nullopt;
+    for (const std::optional<QString>& path : {proxyURL(item), previewURL(item)}) {
+        if (path && fileExists(*path))
+            return path;
+    }
+    return std::nullopt;
+}
+
+std::optional<Library::CloudCopy> Library::isCloudFile(const QList<Location>& locations) const
+{
+    const QString home = homePath() + u'/';
+    for (const Location& location : locations) {
+        const std::optional<QString> path = url(location);
+        if (!path)
+            continue;
+        if (!location.local)
+            return CloudCopy{location, *path, false};
+        if (path->startsWith(home + QStringLiteral("Library/Mobile Documents/")))
+            return CloudCopy{location, *path, true};
+        if (path->startsWith(home) && cloud_->isCloudItem(*path))
+            return CloudCopy{location, *path, true};
+    }
+    return std::nullopt;
+}
+
+std::optional<QStringList> Library::photosAssetIDs(const Item& item) const
+{
+    const QList<Location> copies = locationsOf(item);
+    if (copies.isEmpty() || !std::all_of(copies.cbegin(), copies.cend(), inPhotoLibrary))
+        return std::nullopt;
+    QStringList ids;
+    for (const Location& copy : copies)
+        ids.append(copy.assetID);
+    return ids;
+}
+
+bool Library::isFavorite(const Item& item) const
+{
+    if (photosAssetIDs(item))
+        return photoFavorites_.contains(item.id);
+    return favorites_.contains(item.id);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "Pellmar/platform/CloudFiles.h"
+#include "Pellmar/platform/Desktop.h"
+
+#include <QHash>
+#include <QStringList>
+
+// Records what the Library hands to the desktop; `apps` answers the application lookups.
+struct FakeDesktop final : Desktop {
+    void open(const QString& path) override { calls.append(QStringLiteral("open ") + path); }
+    void openWith(const QString& path, const QString& appID) override
+    {
+        calls.append(QStringLiteral("open ") + path + QStringLiteral(" with ") + appID);
+    }
+    DesktopApps applications(const QString& mimeType) override
+    {
+        lookups.append(mimeType);
+        return apps.value(mimeType);
+    }
+    void reveal(const QString& path) override { calls.append(QStringLiteral("reveal ") + path); }
+    void copyText(const QString& text) override { calls.append(QStringLiteral("copy text ") + text); }
+    void copyObjects(const QStringList& filePaths, const QList<QImage>& images) override
+    {
+        calls.append(QStringLiteral("copy files ") + filePaths.join(u',') + QStringLiteral(" images ") +
+                     QString::number(images.size()));
+    }
+
+    QStringList calls;
+    QStringList lookups;
+    QHash<QString, DesktopApps> apps;
+};
+
+// A cloud drive whose answers tests set: `statuses` in turn (the last one repeats; none: no status),
+// and whether it refuses.
+struct FakeCloud final : CloudFiles {
+    bool isCloudItem(const QString& path) const override { return cloudItems.contains(path); }
+    std::optional<Status> status(const QString&) const override
+    {
+        ++statusReads;
+        if (statuses.isEmpty())
+            return std::nullopt;
+        return statuses.size() == 1 ? statuses.first() : statuses.takeFirst();
+    }
+    void startDownloading(const QString& path) override
+    {
+        if (refuse)
+            throw Refused("refused");
+        requests.append(QStringLiteral("download ") + path);
+    }
+    void evict(const QString& path) override
+    {
+        if (refuse)
+            throw Refused("refused");
+        requests.append(QStringLiteral("evict ") + path);
+    }
+
+    QStringList cloudItems;
+    mutable QList<std::optional<Status>> statuses;
+    mutable int statusReads = 0;
+    bool refuse = false;
+    QStringList requests;
+};
