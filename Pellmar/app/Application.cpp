@@ -1,11 +1,17 @@
 #include "Pellmar/app/Application.h"
 
 #include "Pellmar/app/MainWindow.h"
+#include "Pellmar/app/Updater.h"
 
-Application::Application(Library& library, QObject* parent)
+#include <QApplication>
+#include <QMessageBox>
+
+Application::Application(Library& library, Updater& updater, QObject* parent)
     : QObject(parent)
     , library_(library)
+    , updater_(updater)
 {
+    connect(&updater_, &Updater::checked, this, &Application::showUpdateAnswer);
 }
 
 Application::~Application()
@@ -36,4 +42,20 @@ void Application::closeAllWindows()
     const QList<MainWindow*> open = windows_;
     for (MainWindow* window : open)
         window->close();
+}
+
+void Application::showUpdateAnswer(const QString& title, const QString& message)
+{
+    if (windows_.isEmpty())
+        return;
+    QWidget* window = windows_.first();
+    for (MainWindow* open : std::as_const(windows_)) {
+        if (open->isActiveWindow())
+            window = open;
+    }
+    auto* box = new QMessageBox(QMessageBox::Information, title, title, QMessageBox::Ok, window);
+    box->setInformativeText(message);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }

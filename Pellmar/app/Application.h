@@ -5,18 +5,21 @@
 
 class Library;
 class MainWindow;
+class Updater;
 
 // The program's windows over its one Library: every main window shows the same Library, and
 // when the last main window has closed the program is done.
 class Application : public QObject {
     Q_OBJECT
 public:
-    // `library` must outlive the Application.
-    explicit Application(Library& library, QObject* parent = nullptr);
+    // `library` and `updater` must outlive the Application. The answers of the updater's checks
+    // are shown in the active main window.
+    Application(Library& library, Updater& updater, QObject* parent = nullptr);
     // Closes the windows that are still open.
     ~Application() override;
 
     Library& library() const { return library_; }
+    Updater& updater() const { return updater_; }
 
     // Opens and shows another main window on the Library.
     MainWindow* openWindow();
@@ -28,6 +31,9 @@ Q_SIGNALS:
     void lastWindowClosed();
 
 private:
+    void showUpdateAnswer(const QString& title, const QString& message);
+
     Library& library_;
+    Updater& updater_;
     QList<MainWindow*> windows_;
 };

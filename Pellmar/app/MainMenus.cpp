@@ -2,6 +2,7 @@
 
 #include "Pellmar/app/Application.h"
 #include "Pellmar/app/EditCommands.h"
+#include "Pellmar/app/Updater.h"
 #include "Pellmar/library/Library.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/kit/MenuText.h"
@@ -71,6 +72,10 @@ void MainMenus::addFileMenu(QMenu* menu)
     menu->addSeparator();
     // The Settings window is not part of the program yet.
     addAction(menu, QStringLiteral("settings"), tr("Settings…"), QKeySequence(Qt::CTRL | Qt::Key_Comma))->setEnabled(false);
+    QAction* update = addAction(menu, QStringLiteral("checkForUpdates"), tr("Check for Updates…"));
+    update->setEnabled(application_.updater().canCheck());
+    connect(&application_.updater(), &Updater::canCheckChanged, update, &QAction::setEnabled);
+    connect(update, &QAction::triggered, &application_.updater(), &Updater::check);
     menu->addSeparator();
     QAction* quit = addAction(menu, QStringLiteral("quit"), tr("Quit"), QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);

@@ -1,4 +1,5 @@
 #include "Pellmar/app/Application.h"
+#include "Pellmar/app/FeedUpdater.h"
 #include "Pellmar/library/Library.h"
 #include "Pellmar/platform/MountMonitor.h"
 
@@ -61,7 +62,9 @@ int main(int argc, char** argv)
 
     // The program ends with its last main window, not with the last window of any kind.
     QApplication::setQuitOnLastWindowClosed(false);
-    Application windows(library);
+    FeedUpdater updater(library.defaults(), library.pools(), QStringLiteral(QUORVIN_VERSION));
+    updater.start();
+    Application windows(library, updater);
     QObject::connect(&windows, &Application::lastWindowClosed, app.get(), &QCoreApplication::quit);
     windows.openWindow();
     return QCoreApplication::exec();

@@ -2,6 +2,7 @@
 #include "Pellmar/app/MainWindow.h"
 #include "Pellmar/views/frame/RootView.h"
 #include "Pellmar/views/grid/GridView.h"
+#include "tests/app/FakeUpdater.h"
 #include "tests/library/OfflineLibrary.h"
 
 #include <QSignalSpy>
@@ -12,7 +13,8 @@
 TEST(ApplicationTest, EveryWindowShowsTheOneLibrary)
 {
     OfflineLibrary offline;
-    Application application(*offline.library);
+    FakeUpdater updater;
+    Application application(*offline.library, updater);
     MainWindow* first = application.openWindow();
     MainWindow* second = application.openWindow();
     ASSERT_NE(first, second);
@@ -31,7 +33,8 @@ TEST(ApplicationTest, EveryWindowShowsTheOneLibrary)
 TEST(ApplicationTest, TheProgramEndsWithItsLastMainWindow)
 {
     OfflineLibrary offline;
-    Application application(*offline.library);
+    FakeUpdater updater;
+    Application application(*offline.library, updater);
     QSignalSpy last(&application, &Application::lastWindowClosed);
     MainWindow* first = application.openWindow();
     MainWindow* second = application.openWindow();
@@ -48,7 +51,8 @@ TEST(ApplicationTest, TheProgramEndsWithItsLastMainWindow)
 TEST(ApplicationTest, TheWindowRefusesLessThan1100By700)
 {
     OfflineLibrary offline;
-    Application application(*offline.library);
+    FakeUpdater updater;
+    Application application(*offline.library, updater);
     MainWindow* window = application.openWindow();
     window->resize(800, 500);
     QCoreApplication::processEvents();

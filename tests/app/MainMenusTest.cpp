@@ -3,6 +3,7 @@
 #include "Pellmar/app/MainMenus.h"
 #include "Pellmar/app/MainWindow.h"
 #include "Pellmar/views/frame/RootView.h"
+#include "tests/app/FakeUpdater.h"
 #include "tests/library/OfflineLibrary.h"
 
 #include <QAction>
@@ -61,7 +62,8 @@ protected:
 
     OfflineLibrary offline;
     Library& library = *offline.library;
-    Application application{library};
+    FakeUpdater updater;
+    Application application{library, updater};
     MainWindow* window = application.openWindow();
 };
 
@@ -157,4 +159,16 @@ TEST_F(MainMenusTest, InTheSearchFieldTheEditCommandsEditItsText)
     EXPECT_EQ(search.selectedText(), "beach");
     action("delete").trigger();
     EXPECT_EQ(search.text(), "");
+}
+
+TEST_F(MainMenusTest, CheckForUpdatesFollowsTheUpdater)
+{
+    QAction& check = action("checkForUpdates");
+    EXPECT_FALSE(check.isEnabled());
+    updater.setCanCheck(true);
+    EXPECT_TRUE(check.isEnabled());
+    check.trigger();
+    EXPECT_EQ(updater.checks, 1);
+    updater.setCanCheck(false);
+    EXPECT_FALSE(check.isEnabled());
 }
