@@ -48,7 +48,6 @@ QStringList actionTexts(const QMenu& menu)
 
 TEST(SwitcherRules, EverythingCannotBeDeletedAndOnlyAnotherWorkspaceSwitches)
 {
-    const QStringList everything{"Edit…", "Duplicate"};
     QList<WorkspaceMenuEntry> entries = workspaceMenu(workspace("everything", "Everything"));
     ASSERT_EQ(entries.size(), 2);
     EXPECT_EQ(entries[1].command, WorkspaceCommand::duplicate);

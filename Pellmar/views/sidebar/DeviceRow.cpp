@@ -6,7 +6,6 @@
 #include "Pellmar/views/kit/Icons.h"
 #include "Pellmar/views/sidebar/DeviceRowRules.h"
 
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -46,8 +45,8 @@ DeviceRow::DeviceRow(Library& library, const Device& device, QWidget* parent)
     QFont nameFont = name_->font();
     nameFont.setPixelSize(14);
     name_->setFont(nameFont);
-    QFont captionFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    captionFont.setPointSizeF(font().pointSizeF() * 0.85);
+    QFont captionFont = used_->font();
+    captionFont.setPointSizeF(captionFont.pointSizeF() * 0.85);
     used_->setFont(captionFont);
     used_->setTextFormat(Qt::PlainText);
     QPalette usedPalette = used_->palette();

@@ -147,7 +147,7 @@ ActivityBlock activityBlock(const ActivityInputs& in)
 
 } // namespace
 
-ActivityInputs ActivityInputs::of(Library& library)
+ActivityInputs ActivityInputs::of(const Library& library)
 {
     const Defaults& defaults = library.defaults();
     const bool onBattery = library.idle().onBattery();

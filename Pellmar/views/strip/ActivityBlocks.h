@@ -45,7 +45,7 @@ struct ActivityInputs {
     bool notOnBattery = false;
     double now = 0;   // seconds since 1970, for an import's speed
 
-    static ActivityInputs of(Library& library);
+    static ActivityInputs of(const Library& library);
 };
 
 // A progress bar's position in the int range a bar takes; the maximum is at least 1.

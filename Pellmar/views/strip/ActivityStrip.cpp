@@ -28,7 +28,7 @@ struct ActivityStrip::Parts {
     QLabel* relinkNote;
 
     StripBlock* importProgress;
-    QLabel* importTitle;
+    ElidedLabel* importTitle;
     QLabel* importCounts;
     QProgressBar* importBar;
     QLabel* importTransfer;
@@ -42,7 +42,7 @@ struct ActivityStrip::Parts {
     QToolButton* resultClose;
 
     StripBlock* scan;
-    QLabel* scanTitle;
+    ElidedLabel* scanTitle;
     QLabel* scanFound;
 
     StripBlock* indexing;
@@ -57,7 +57,7 @@ struct ActivityStrip::Parts {
     QPushButton* waitingResume;
 
     StripBlock* preview;
-    QLabel* previewTitle;
+    ElidedLabel* previewTitle;
     QLabel* previewCounts;
     QProgressBar* previewBar;
     QLabel* previewDetail;
@@ -130,7 +130,7 @@ void ActivityStrip::build()
     p.relink->content().addWidget(p.relinkNote, 1);
 
     p.importProgress = new StripBlock(QStringLiteral("importProgressBlock"), true, this);
-    p.importTitle = StripBlock::label(QStringLiteral("importTitle"), Text::title, p.importProgress);
+    p.importTitle = elidedLabel(QStringLiteral("importTitle"), Text::title, p.importProgress);
     p.importCounts = StripBlock::label(QStringLiteral("importCounts"), Text::counts, p.importProgress);
     titleRow(p.importProgress, p.importTitle, p.importCounts);
     p.importBar = StripBlock::bar(QStringLiteral("importBar"), p.importProgress);
@@ -145,6 +145,7 @@ void ActivityStrip::build()
 
     p.importResult = new StripBlock(QStringLiteral("importResultBlock"), false, this);
     p.resultSentence = StripBlock::label(QStringLiteral("importSentence"), Text::body, p.importResult);
+    p.resultSentence->setWordWrap(true);
     p.resultShow = StripBlock::button(QStringLiteral("showImport"), QString(), p.importResult);
     p.resultEject = StripBlock::button(QStringLiteral("ejectCard"), QString(), p.importResult);
     p.resultClose = new QToolButton(p.importResult);
@@ -160,7 +161,7 @@ void ActivityStrip::build()
     auto* busy = StripBlock::bar(QStringLiteral("scanBusy"), p.scan);
     busy->setRange(0, 0);
     busy->setFixedWidth(48);
-    p.scanTitle = StripBlock::label(QStringLiteral("scanTitle"), Text::title, p.scan);
+    p.scanTitle = elidedLabel(QStringLiteral("scanTitle"), Text::title, p.scan);
     p.scanFound = StripBlock::label(QStringLiteral("scanFound"), Text::counts, p.scan);
     QHBoxLayout* scanRow = p.scan->addRow();
     scanRow->addWidget(busy);
@@ -192,7 +193,7 @@ void ActivityStrip::build()
     p.waiting->content().addWidget(p.waitingResume);
 
     p.preview = new StripBlock(QStringLiteral("previewBlock"), true, this);
-    p.previewTitle = StripBlock::label(QStringLiteral("previewTitle"), Text::title, p.preview);
+    p.previewTitle = elidedLabel(QStringLiteral("previewTitle"), Text::title, p.preview);
     p.previewCounts = StripBlock::label(QStringLiteral("previewCounts"), Text::counts, p.preview);
     titleRow(p.preview, p.previewTitle, p.previewCounts);
     p.previewBar = StripBlock::bar(QStringLiteral("previewBar"), p.preview);
@@ -250,7 +251,7 @@ void ActivityStrip::showBlocks(const ActivityBlocks& blocks)
 
     p.importProgress->setVisible(blocks.importProgress.has_value());
     if (const auto& job = blocks.importProgress) {
-        p.importTitle->setText(job->title);
+        p.importTitle->setFullText(job->title);
         p.importCounts->setText(job->counts);
         setBar(p.importBar, job->progress);
         p.importTransfer->setText(job->transfer);
@@ -268,7 +269,7 @@ void ActivityStrip::showBlocks(const ActivityBlocks& blocks)
     const auto* scan = std::get_if<ScanBlock>(&blocks.activity);
     p.scan->setVisible(scan);
     if (scan) {
-        p.scanTitle->setText(scan->title);
+        p.scanTitle->setFullText(scan->title);
         p.scanFound->setText(scan->found);
     }
     const auto* indexing = std::get_if<IndexingBlock>(&blocks.activity);
@@ -287,7 +288,7 @@ void ActivityStrip::showBlocks(const ActivityBlocks& blocks)
     const auto* preview = std::get_if<PreviewBlock>(&blocks.activity);
     p.preview->setVisible(preview);
     if (preview) {
-        p.previewTitle->setText(preview->title);
+        p.previewTitle->setFullText(preview->title);
         p.previewCounts->setText(preview->counts);
         setBar(p.previewBar, preview->progress);
         p.previewDetail->setText(preview->detail);

@@ -1,6 +1,5 @@
 #include "Pellmar/views/strip/StripBlock.h"
 
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -54,10 +53,9 @@ void StripBlock::style(QLabel* label, const QString& name, Text text)
 {
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
+    // Counts keep the body font: the interface fonts of the desktop draw digits of equal width.
     QFont font = label->font();
-    if (text == Text::counts)
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSizeF(label->font().pointSizeF() * (text == Text::caption ? 0.85 : 1.0));
+    font.setPointSizeF(font.pointSizeF() * (text == Text::caption ? 0.85 : 1.0));
     if (text == Text::title)
         font.setWeight(QFont::Medium);
     label->setFont(font);

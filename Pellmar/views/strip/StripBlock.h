@@ -20,8 +20,8 @@ public:
 
     // A row of the block, appended to its content.
     QHBoxLayout* addRow();
-    // A label in the callout or caption size; `strong` for a block's title, `secondary` for the
-    // counts and notes, `digits` for monospaced numbers.
+    // A label in the body or caption size: a block's title in medium weight, counts and captions
+    // in the secondary colour.
     enum class Text { title, body, counts, caption };
     static QLabel* label(const QString& name, Text text, QWidget* parent);
     // Gives a label the font and colour of `text`, plain text, and `name`.

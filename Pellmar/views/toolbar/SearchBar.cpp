@@ -37,7 +37,10 @@ QToolButton* menuButton(const QString& name, QWidget* parent)
     button->setObjectName(name);
     button->setFixedSize(SearchBar::menuButtonSide, SearchBar::menuButtonSide);
     button->setIconSize(QSize(symbolSize, symbolSize));
-    button->setAutoRaise(true);
+    button->setStyleSheet(QStringLiteral("QToolButton { background: palette(base); border: 1px solid palette(mid);"
+                                         " border-radius: %1px; }"
+                                         " QToolButton:pressed { background: palette(midlight); }")
+                              .arg(SearchBar::menuButtonSide / 2));
     return button;
 }
 
