@@ -4,6 +4,7 @@
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/kit/ElidedLabel.h"
 #include "Pellmar/views/kit/Icons.h"
+#include "Pellmar/views/kit/TextColors.h"
 #include "Pellmar/views/sidebar/DeviceRowRules.h"
 
 #include <QHBoxLayout>
@@ -21,11 +22,6 @@ constexpr qreal cornerRadius = 7;
 constexpr qreal selectedOpacity = 0.18;
 // Space between the row's highlight and the sidebar's edges.
 constexpr int outerMargin = 6;
-
-QColor secondaryColor(const QWidget& widget)
-{
-    return widget.palette().color(QPalette::PlaceholderText);
-}
 
 } // namespace
 
@@ -50,12 +46,12 @@ DeviceRow::DeviceRow(Library& library, const Device& device, QWidget* parent)
     used_->setFont(captionFont);
     used_->setTextFormat(Qt::PlainText);
     QPalette usedPalette = used_->palette();
-    usedPalette.setColor(QPalette::WindowText, secondaryColor(*this));
+    usedPalette.setColor(QPalette::WindowText, secondaryTextColor(palette()));
     used_->setPalette(usedPalette);
 
     eject_->setObjectName(QStringLiteral("eject"));
     eject_->setAutoRaise(true);
-    eject_->setIcon(Icons::icon(QStringLiteral("eject.fill"), secondaryColor(*this)));
+    eject_->setIcon(Icons::icon(QStringLiteral("eject.fill"), secondaryTextColor(palette())));
     eject_->setToolTip(QStringLiteral("Eject"));
     eject_->setAccessibleName(QStringLiteral("Eject"));
     eject_->hide();

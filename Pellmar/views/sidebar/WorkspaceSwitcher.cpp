@@ -3,6 +3,7 @@
 #include "Pellmar/library/Library.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/kit/Icons.h"
+#include "Pellmar/views/kit/TextColors.h"
 #include "Pellmar/views/kit/WorkspaceColor.h"
 #include "Pellmar/views/sidebar/SwitcherRules.h"
 
@@ -105,7 +106,7 @@ QAbstractButton* WorkspaceSwitcher::button(const QString& workspaceID) const
 
 void WorkspaceSwitcher::refresh()
 {
-    new_->setIcon(Icons::icon(QStringLiteral("plus"), palette().color(QPalette::PlaceholderText)));
+    new_->setIcon(Icons::icon(QStringLiteral("plus"), secondaryTextColor(palette())));
     const QList<WorkspaceButtonLook> looks = workspaceButtons(library_.workspaces(), library_.workspaceID());
 
     // Buttons are kept by workspace id, so a button under the pointer survives a refresh.

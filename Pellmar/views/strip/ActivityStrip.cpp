@@ -7,6 +7,7 @@
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/kit/ElidedLabel.h"
 #include "Pellmar/views/kit/Icons.h"
+#include "Pellmar/views/kit/TextColors.h"
 #include "Pellmar/views/kit/MenuText.h"
 #include "Pellmar/views/kit/PlaceWords.h"
 #include "Pellmar/views/strip/ActivityBlocks.h"
@@ -124,7 +125,7 @@ void ActivityStrip::build()
     p.relink = new StripBlock(QStringLiteral("relinkBlock"), false, this);
     auto* relinkSymbol = new QLabel(p.relink);
     relinkSymbol->setPixmap(Icons::pixmap(QStringLiteral("externaldrive.badge.checkmark"), 16,
-                                          palette().color(QPalette::PlaceholderText), devicePixelRatioF()));
+                                          secondaryTextColor(palette()), devicePixelRatioF()));
     p.relinkNote = StripBlock::label(QStringLiteral("relinkNote"), Text::body, p.relink);
     p.relink->content().addWidget(relinkSymbol);
     p.relink->content().addWidget(p.relinkNote, 1);

@@ -1,5 +1,7 @@
 #include "Pellmar/views/strip/StripBlock.h"
 
+#include "Pellmar/views/kit/TextColors.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -13,11 +15,6 @@ constexpr int inset = 12;
 constexpr int rowSpacing = 6;
 // The shade of a block: the text colour at a few percent.
 constexpr int shadeAlpha = 10;
-
-QColor secondaryColor(const QWidget& widget)
-{
-    return widget.palette().color(QPalette::PlaceholderText);
-}
 
 } // namespace
 
@@ -61,7 +58,7 @@ void StripBlock::style(QLabel* label, const QString& name, Text text)
     label->setFont(font);
     if (text == Text::counts || text == Text::caption) {
         QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, secondaryColor(*label));
+        palette.setColor(QPalette::WindowText, secondaryTextColor(label->palette()));
         label->setPalette(palette);
     }
 }

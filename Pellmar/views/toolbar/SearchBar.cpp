@@ -5,6 +5,7 @@
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/kit/Icons.h"
+#include "Pellmar/views/kit/TextColors.h"
 #include "Pellmar/views/toolbar/SearchBarRules.h"
 
 #include <QEvent>
@@ -19,16 +20,6 @@ namespace {
 
 constexpr int symbolSize = 15;
 constexpr int textPixelSize = 15;
-
-QColor secondaryColor(const QWidget& widget)
-{
-    return widget.palette().color(QPalette::PlaceholderText);
-}
-
-QColor primaryColor(const QWidget& widget)
-{
-    return widget.palette().color(QPalette::WindowText);
-}
 
 // A round button with a symbol, which opens its menu itself (with popup()).
 QToolButton* menuButton(const QString& name, QWidget* parent)
@@ -150,8 +141,8 @@ void SearchBar::refresh()
     chip_->setVisible(look.onlyHereChipShown);
     clear_->setVisible(look.clearShown);
 
-    const QColor secondary = secondaryColor(*this);
-    const QColor primary = primaryColor(*this);
+    const QColor secondary = secondaryTextColor(palette());
+    const QColor primary = primaryTextColor(palette());
     symbol_->setPixmap(Icons::pixmap(QStringLiteral("magnifyingglass"), symbolSize, secondary, devicePixelRatioF()));
     chip_->setIcon(Icons::icon(QStringLiteral("xmark"), primary));
     clear_->setIcon(Icons::icon(QStringLiteral("xmark.circle.fill"), secondary));
