@@ -66,6 +66,11 @@ Statement& Statement::bind(const SqlValues& values)
     return *this;
 }
 
+void Statement::reset()
+{
+    sqlite3_reset(handle_);
+}
+
 bool Statement::step()
 {
     const int result = sqlite3_step(handle_);
@@ -125,6 +130,9 @@ Database::Database(const QString& path)
         exec(QStringLiteral("PRAGMA journal_mode = WAL"));
         exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
         exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+        // A row that a REPLACE removes passes through the delete triggers like any deleted row, so
+        // that the counts the index keeps stay right.
+        exec(QStringLiteral("PRAGMA recursive_triggers = ON"));
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -134,6 +142,7 @@ Database::Database(const QString& path)
 
 Database::~Database()
 {
+    runStatements_.clear();   // a connection with statements left open would not close
     sqlite3_close(db_);
 }
 
@@ -150,9 +159,23 @@ void Database::exec(const QString& sql)
 
 void Database::run(const QString& sql, const SqlValues& values)
 {
-    Statement statement(db_, sql);
+    // Texts made with values in them would fill the map; it starts again past this many.
+    constexpr size_t keptStatements = 128;
+    auto kept = runStatements_.find(sql);
+    if (kept == runStatements_.end()) {
+        if (runStatements_.size() >= keptStatements)
+            runStatements_.clear();
+        kept = runStatements_.emplace(sql, std::make_unique<Statement>(db_, sql)).first;
+    }
+    Statement& statement = *kept->second;
     statement.bind(values);
-    statement.step();
+    try {
+        statement.step();
+    } catch (...) {
+        statement.reset();
+        throw;
+    }
+    statement.reset();
 }
 
 qint64 Database::lastInsertRowId() const

@@ -8,7 +8,9 @@
 #include <concepts>
 #include <exception>
 #include <initializer_list>
+#include <memory>
 #include <optional>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -83,6 +85,8 @@ public:
     Statement& operator=(const Statement&) = delete;
 
     Statement& bind(const SqlValues& values);
+    // Ends the current run, so that the statement holds no read or write lock until bound again.
+    void reset();
 
     // Steps once: true on a row, false when the statement is done; throws DatabaseError with
     // SQLite's generic text for any other result.
@@ -111,7 +115,8 @@ public:
 
     // Runs every statement of a parameterless SQL text in order.
     void exec(const QString& sql);
-    // Prepares one statement, binds the values, steps it once; rows are ignored.
+    // Binds the values to one statement and steps it once; rows are ignored. The statement is
+    // kept prepared for the next run of the same text.
     void run(const QString& sql, const SqlValues& values = {});
 
     qint64 lastInsertRowId() const;
@@ -127,6 +132,9 @@ public:
 private:
     sqlite3* db_ = nullptr;
     std::atomic<bool> interrupted_ = false;
+    // The statements of run() by their text. A write to a table with triggers compiles them into
+    // the statement, which costs more than running it; a kept statement compiles once.
+    std::unordered_map<QString, std::unique_ptr<Statement>> runStatements_;
 };
 
 // A several-statement write: "BEGIN" on construction, "COMMIT" on commit(); leaving the scope

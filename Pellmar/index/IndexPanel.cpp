@@ -68,9 +68,18 @@ qint64 Index::countScope(const QStringList& keys)
 
 qint64 Index::countNotBackedUp(const std::optional<QStringList>& keys)
 {
+    if (!keys) {
+        // Every lone item names an item (an item goes only once no file names it), so the lone
+        // items of the counted sources, less the twinned ones, are the count; each part is read
+        // from an index alone.
+        const QString sources = loneCopySources();
+        return count(db_, {QStringLiteral("SELECT (SELECT COUNT(*) FROM lone_items WHERE source_id IN (") + sources
+                               + QStringLiteral(")) - (SELECT COUNT(*) FROM (") + twinnedLoneItems()
+                               + QStringLiteral(") WHERE source_id IN (") + sources + QStringLiteral("))"),
+                           {}});
+    }
     SqlClause query{QStringLiteral("SELECT COUNT(*) FROM items WHERE 1 = 1") + loneCopyClause(), {}};
-    if (keys)
-        query.append(itemsWithFileWhere(scopeClause(*keys)));
+    query.append(itemsWithFileWhere(scopeClause(*keys)));
     return count(db_, query);
 }
 

@@ -224,7 +224,7 @@ void Index::lowerFullQueueFloor(qint64 size)
 
 QueueStatus Index::stateCounts()
 {
-    Statement rows(db_.db(), QStringLiteral("SELECT state, COUNT(*) FROM files GROUP BY state"));
+    Statement rows(db_.db(), QStringLiteral("SELECT state, SUM(files) FROM source_states GROUP BY state"));
     QueueStatus status;
     while (rows.step()) {
         const qint64 count = rows.int64(1);

@@ -1,5 +1,6 @@
 #include "Pellmar/index/Index.h"
 
+#include "Pellmar/index/IndexTallies.h"
 #include "Pellmar/index/Log.h"
 
 #include <QDir>
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr qint64 currentVersion = 8;
+constexpr qint64 currentVersion = 9;
 // A file with an items table below this version predates the base script and is started afresh.
 constexpr qint64 firstKeptVersion = 2;
 // Files below this version may hold Apple Photos items whose larger previews failed for good.
@@ -145,6 +146,10 @@ const SpeedIndex speedIndexes[] = {
     // count as copies, from this index alone: a file reset by a change keeps its item, not its hash.
     {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_hashed_item ON files(item_id, source_id, rel_path) WHERE "
                              "quick_hash IS NOT NULL")},
+    // Lets the single-copy test learn whether any photo library asset is not on this computer
+    // without reading the assets that are.
+    {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_offline_asset ON files(source_id) WHERE asset_id != '' AND "
+                             "local = 0")},
 };
 
 const QString favoritesTable = QStringLiteral(
@@ -362,6 +367,10 @@ bool Index::migrate()
         const qint64 requeued = firstInteger(db_, QStringLiteral("SELECT changes()")).value_or(0);
         qCInfo(logIndex, "migrate requeued %lld Apple Photos items for full previews", requeued);
     }
+
+    // Counted last, after every step above that changes rows; an upgrade from a version without
+    // them fills them here.
+    rebuildTallies(db_);
 
     db_.exec(QStringLiteral("PRAGMA user_version = %1").arg(currentVersion));
     transaction.commit();

@@ -180,17 +180,25 @@ SqlClause gridFilterClauses(const ViewFilter& filter, PlaceForm form)
     return filterClauses(filter, form, loneCopyProbe());
 }
 
-QString loneCopyClause()
+QString loneCopySources()
+{
+    return QStringLiteral("SELECT id FROM sources WHERE NOT (kind = 1 AND EXISTS (SELECT 1 FROM files WHERE asset_id != '' "
+                          "AND local = 0))");
+}
+
+QString twinnedLoneItems()
 {
     return QStringLiteral(
-        " AND id IN (SELECT lone.item_id FROM (SELECT item_id, MIN(source_id) AS source_id FROM files WHERE item_id IS NOT NULL "
-        "AND quick_hash IS NOT NULL GROUP BY item_id HAVING MIN(source_id) = MAX(source_id)) AS lone JOIN items AS mine ON "
-        "mine.id = lone.item_id "
-        "WHERE NOT (lone.source_id IN (SELECT id FROM sources WHERE kind = 1) AND EXISTS (SELECT 1 FROM files WHERE "
-        "asset_id != '' AND local = 0)) AND NOT (mine.weak_id IN (SELECT weak_id FROM items WHERE weak_id != '' GROUP BY "
-        "weak_id HAVING COUNT(*) > 1) AND EXISTS (SELECT 1 FROM items AS twin JOIN files AS copy ON copy.item_id = twin.id "
-        "WHERE twin.weak_id = mine.weak_id AND twin.id != mine.id AND copy.quick_hash IS NOT NULL AND copy.source_id != "
-        "lone.source_id)))");
+        "SELECT lone.item_id, lone.source_id FROM weak_id_counts AS shared CROSS JOIN items AS mine ON mine.weak_id = "
+        "shared.weak_id CROSS JOIN lone_items AS lone ON lone.item_id = mine.id WHERE shared.items > 1 AND EXISTS "
+        "(SELECT 1 FROM items AS twin JOIN item_sources AS copy ON copy.item_id = twin.id WHERE twin.weak_id = "
+        "mine.weak_id AND twin.id != mine.id AND copy.source_id != lone.source_id)");
+}
+
+QString loneCopyClause()
+{
+    return QStringLiteral(" AND id IN (SELECT item_id FROM lone_items WHERE source_id IN (") + loneCopySources()
+        + QStringLiteral(") AND item_id NOT IN (SELECT item_id FROM (") + twinnedLoneItems() + QStringLiteral(")))");
 }
 
 std::optional<QString> matchQuery(const QString& searchText)

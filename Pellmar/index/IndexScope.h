@@ -97,7 +97,16 @@ SqlClause gridFilterClauses(const ViewFilter& filter, PlaceForm form);
 SqlClause onlyHereClause(const QString& sourceID, const QString& path);
 
 // Items whose every copy lies in one source, unless another copy of the same picture is known.
+// Read from the index's kept counts of copies per item (lone_items) and of items per weak id.
 QString loneCopyClause();
+
+// The sources whose lone items are single copies: all but a photo library while any of its assets
+// is not on this computer (a copy may then exist only in the cloud).
+QString loneCopySources();
+
+// The lone items, with their source, that a twin (an item with the same weak id) has a copy of on
+// another source: probably the same picture, so no single copy. Only shared weak ids are read.
+QString twinnedLoneItems();
 
 // The FTS5 value for the search text: each word as a quoted prefix phrase; nothing without words.
 std::optional<QString> matchQuery(const QString& searchText);

@@ -130,7 +130,8 @@ QStringList Index::inFlightFiles(qint64 limit)
 
 QHash<QString, Index::SourceProgress> Index::progressBySource()
 {
-    Statement rows(db_.db(), QStringLiteral("SELECT source_id, SUM(state IN (2, 3, 4)), COUNT(*) FROM files GROUP BY source_id"));
+    Statement rows(db_.db(), QStringLiteral("SELECT source_id, SUM(CASE WHEN state IN (2, 3, 4) THEN files ELSE 0 END), "
+                                            "SUM(files) FROM source_states GROUP BY source_id"));
     QHash<QString, SourceProgress> progress;
     while (rows.step())
         progress.insert(rows.text(0), {rows.int64(1), rows.int64(2)});

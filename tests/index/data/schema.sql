@@ -17,6 +17,7 @@ CREATE INDEX files_hashed_item ON files(item_id, source_id, rel_path) WHERE quic
 CREATE INDEX files_item ON files(item_id);
 CREATE INDEX files_item_place ON files(item_id, source_id, rel_path);
 CREATE INDEX files_item_source ON files(item_id, source_id);
+CREATE INDEX files_offline_asset ON files(source_id) WHERE asset_id != '' AND local = 0;
 CREATE INDEX files_photo_favorite ON files(item_id) WHERE asset_id != '' AND favorite = 1;
 CREATE INDEX files_photo_flags ON files(source_id, item_id) WHERE favorite = 1 OR raw = 1 OR (subtype & 4) != 0;
 CREATE INDEX files_ready_size ON files(size, item_id, source_id) WHERE state = 2 AND (local = 1 OR asset_id != '');
@@ -25,8 +26,51 @@ CREATE INDEX files_source_item ON files(source_id, item_id);
 CREATE INDEX files_source_path ON files(source_id, rel_path);
 CREATE INDEX files_source_state ON files(source_id, state);
 CREATE INDEX files_state ON files(state);
+CREATE TRIGGER files_tally_copy AFTER UPDATE OF source_id, item_id, quick_hash ON files
+WHEN old.source_id IS NOT new.source_id OR old.item_id IS NOT new.item_id
+  OR (old.quick_hash IS NULL) != (new.quick_hash IS NULL) BEGIN
+  UPDATE item_sources SET files = files - 1
+    WHERE old.quick_hash IS NOT NULL AND item_id = old.item_id AND source_id = old.source_id;
+  DELETE FROM item_sources WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
+  INSERT INTO item_sources (item_id, source_id, files) SELECT new.item_id, new.source_id, 1
+    WHERE new.item_id IS NOT NULL AND new.quick_hash IS NOT NULL
+    ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1;
+END;
+CREATE TRIGGER files_tally_delete AFTER DELETE ON files BEGIN
+  UPDATE source_states SET files = files - 1 WHERE source_id = old.source_id AND state = old.state;
+  DELETE FROM source_states WHERE source_id = old.source_id AND state = old.state AND files < 1;
+  UPDATE item_sources SET files = files - 1
+    WHERE old.quick_hash IS NOT NULL AND item_id = old.item_id AND source_id = old.source_id;
+  DELETE FROM item_sources WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
+END;
+CREATE TRIGGER files_tally_insert AFTER INSERT ON files BEGIN
+  INSERT INTO source_states (source_id, state, files) VALUES (new.source_id, new.state, 1)
+    ON CONFLICT (source_id, state) DO UPDATE SET files = files + 1;
+  INSERT INTO item_sources (item_id, source_id, files) SELECT new.item_id, new.source_id, 1
+    WHERE new.item_id IS NOT NULL AND new.quick_hash IS NOT NULL
+    ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1;
+END;
+CREATE TRIGGER files_tally_state AFTER UPDATE OF source_id, state ON files
+WHEN old.source_id IS NOT new.source_id OR old.state IS NOT new.state BEGIN
+  UPDATE source_states SET files = files - 1 WHERE source_id = old.source_id AND state = old.state;
+  DELETE FROM source_states WHERE source_id = old.source_id AND state = old.state AND files < 1;
+  INSERT INTO source_states (source_id, state, files) VALUES (new.source_id, new.state, 1)
+    ON CONFLICT (source_id, state) DO UPDATE SET files = files + 1;
+END;
 CREATE TABLE folders (source_id TEXT NOT NULL REFERENCES sources(id) ON DELETE CASCADE, rel_path TEXT NOT NULL, parent_path TEXT NOT NULL, mtime REAL NOT NULL, PRIMARY KEY (source_id, rel_path));
 CREATE INDEX folders_parent ON folders(source_id, parent_path);
+CREATE TABLE item_sources (item_id TEXT NOT NULL, source_id TEXT NOT NULL, files INTEGER NOT NULL,
+  PRIMARY KEY (item_id, source_id)) WITHOUT ROWID;
+CREATE TRIGGER item_sources_tally_delete AFTER DELETE ON item_sources BEGIN
+  DELETE FROM lone_items WHERE item_id = old.item_id;
+  INSERT INTO lone_items (item_id, source_id) SELECT item_id, MIN(source_id) FROM item_sources
+    WHERE item_id = old.item_id GROUP BY item_id HAVING COUNT(*) = 1;
+END;
+CREATE TRIGGER item_sources_tally_insert AFTER INSERT ON item_sources BEGIN
+  DELETE FROM lone_items WHERE item_id = new.item_id;
+  INSERT INTO lone_items (item_id, source_id) SELECT new.item_id, new.source_id
+    WHERE NOT EXISTS (SELECT 1 FROM item_sources WHERE item_id = new.item_id AND source_id != new.source_id);
+END;
 CREATE TABLE items (
   id TEXT PRIMARY KEY,
   quick_hash TEXT NOT NULL UNIQUE,
@@ -53,8 +97,24 @@ CREATE INDEX items_kind_newest ON items(kind, captured_at DESC, modified_at DESC
 CREATE INDEX items_modified ON items(modified_at);
 CREATE INDEX items_name ON items(filename COLLATE NOCASE);
 CREATE INDEX items_proxy ON items(proxy_ext);
+CREATE TRIGGER items_tally_delete AFTER DELETE ON items WHEN old.weak_id != '' BEGIN
+  UPDATE weak_id_counts SET items = items - 1 WHERE weak_id = old.weak_id;
+  DELETE FROM weak_id_counts WHERE weak_id = old.weak_id AND items < 1;
+END;
+CREATE TRIGGER items_tally_insert AFTER INSERT ON items WHEN new.weak_id != '' BEGIN
+  INSERT INTO weak_id_counts (weak_id, items) VALUES (new.weak_id, 1)
+    ON CONFLICT (weak_id) DO UPDATE SET items = items + 1;
+END;
+CREATE TRIGGER items_tally_weak AFTER UPDATE OF weak_id ON items WHEN old.weak_id IS NOT new.weak_id BEGIN
+  UPDATE weak_id_counts SET items = items - 1 WHERE weak_id = old.weak_id;
+  DELETE FROM weak_id_counts WHERE weak_id = old.weak_id AND items < 1;
+  INSERT INTO weak_id_counts (weak_id, items) SELECT new.weak_id, 1 WHERE new.weak_id != ''
+    ON CONFLICT (weak_id) DO UPDATE SET items = items + 1;
+END;
 CREATE INDEX items_waiting ON items(kind) WHERE proxy_ext = '' AND full_error IS NULL;
 CREATE INDEX items_weak ON items(weak_id);
+CREATE TABLE lone_items (item_id TEXT NOT NULL PRIMARY KEY, source_id TEXT NOT NULL) WITHOUT ROWID;
+CREATE INDEX lone_items_source ON lone_items(source_id);
 CREATE TABLE pins (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT NOT NULL, position INTEGER NOT NULL, PRIMARY KEY (workspace_id, source_id, path));
 CREATE VIRTUAL TABLE search USING fts5(item_id UNINDEXED, text, tokenize = 'unicode61 remove_diacritics 2');
 CREATE TABLE 'search_config'(k PRIMARY KEY, v) WITHOUT ROWID;
@@ -63,6 +123,8 @@ CREATE TABLE 'search_data'(id INTEGER PRIMARY KEY, block BLOB);
 CREATE TABLE 'search_docsize'(id INTEGER PRIMARY KEY, sz BLOB);
 CREATE TABLE 'search_idx'(segid, term, pgno, PRIMARY KEY(segid, term)) WITHOUT ROWID;
 CREATE INDEX search_item ON search_content(c0);
+CREATE TABLE source_states (source_id TEXT NOT NULL, state INTEGER NOT NULL, files INTEGER NOT NULL,
+  PRIMARY KEY (source_id, state)) WITHOUT ROWID;
 CREATE TABLE sources (
   id TEXT PRIMARY KEY,
   name TEXT NOT NULL,
@@ -71,5 +133,7 @@ CREATE TABLE sources (
   volume_name TEXT NOT NULL,
   added_at REAL NOT NULL
 , kind INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE weak_id_counts (weak_id TEXT NOT NULL PRIMARY KEY, items INTEGER NOT NULL) WITHOUT ROWID;
+CREATE INDEX weak_id_counts_shared ON weak_id_counts(weak_id) WHERE items > 1;
 CREATE TABLE workspace_sources (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT NOT NULL DEFAULT '', PRIMARY KEY (workspace_id, source_id, path));
 CREATE TABLE workspaces (id TEXT PRIMARY KEY, name TEXT NOT NULL, symbol TEXT NOT NULL, tint TEXT NOT NULL, position INTEGER NOT NULL, created_at REAL NOT NULL);

@@ -1,0 +1,225 @@
+#include "IndexFixture.h"
+
+#include "Pellmar/index/IndexScope.h"
+
+#include <QStringList>
+
+#include <sqlite3.h>
+
+#include <functional>
+
+namespace {
+
+// The single-copy test counted from every file row, as it was written before the index kept its
+// counts: the reference that the kept counts must always agree with.
+const QString loneCopyFromFiles = QStringLiteral(
+    " AND id IN (SELECT lone.item_id FROM (SELECT item_id, MIN(source_id) AS source_id FROM files WHERE item_id IS NOT NULL "
+    "AND quick_hash IS NOT NULL GROUP BY item_id HAVING MIN(source_id) = MAX(source_id)) AS lone JOIN items AS mine ON "
+    "mine.id = lone.item_id "
+    "WHERE NOT (lone.source_id IN (SELECT id FROM sources WHERE kind = 1) AND EXISTS (SELECT 1 FROM files WHERE "
+    "asset_id != '' AND local = 0)) AND NOT (mine.weak_id IN (SELECT weak_id FROM items WHERE weak_id != '' GROUP BY "
+    "weak_id HAVING COUNT(*) > 1) AND EXISTS (SELECT 1 FROM items AS twin JOIN files AS copy ON copy.item_id = twin.id "
+    "WHERE twin.weak_id = mine.weak_id AND twin.id != mine.id AND copy.quick_hash IS NOT NULL AND copy.source_id != "
+    "lone.source_id)))");
+
+const QList<QStringList> scopes{{"A"}, {"B"}, {"A|d"}, {"P|#favorites", "B|e"}};
+
+class KeptCountsTest : public IndexFixture {
+protected:
+    // Two folder sources and a photo library: a lone item, one copied to both folders, weak-id
+    // twins on different sources and on the same one, a photo library item in two albums, and a
+    // file not yet linked.
+    void addLibrary()
+    {
+        addSource("A");
+        addSource("B");
+        addSource("P", SourceKind::photos);
+        addRows();
+    }
+
+    void addRows()
+    {
+        addItem({.id = "solo"});
+        addItem({.id = "pair"});
+        addItem({.id = "twin1", .weakID = "w"});
+        addItem({.id = "twin2", .weakID = "w"});
+        addItem({.id = "near1", .weakID = "x"});
+        addItem({.id = "near2", .weakID = "x"});
+        addItem({.id = "photo"});
+        addFile({.sourceID = "A", .relPath = "d/solo.jpg", .itemID = "solo"});
+        addFile({.sourceID = "A", .relPath = "d/pair.jpg", .itemID = "pair", .size = 7});
+        addFile({.sourceID = "B", .relPath = "e/pair.jpg", .itemID = "pair", .size = 7});
+        addFile({.sourceID = "A", .relPath = "t1.jpg", .itemID = "twin1"});
+        addFile({.sourceID = "B", .relPath = "t2.jpg", .itemID = "twin2"});
+        addFile({.sourceID = "A", .relPath = "n1.jpg", .itemID = "near1"});
+        addFile({.sourceID = "A", .relPath = "n2.jpg", .itemID = "near2"});
+        addFile({.sourceID = "P", .relPath = "One/k", .itemID = "photo", .assetID = "k", .favorite = true});
+        addFile({.sourceID = "P", .relPath = "Two/k", .itemID = "photo", .assetID = "k", .favorite = true});
+        addFile({.sourceID = "B", .relPath = "e/new.mov"});
+    }
+
+    QStringList rows(const QString& sql)
+    {
+        Statement statement(db.db(), sql);
+        QStringList result;
+        while (statement.step()) {
+            QStringList values;
+            for (int column = 0; column < sqlite3_column_count(statement.handle()); ++column)
+                values.append(statement.isNull(column) ? QStringLiteral("NULL") : statement.text(column));
+            result.append(values.join(u'|'));
+        }
+        return result;
+    }
+
+    qint64 fileID(const QString& sourceID, const QString& relPath)
+    {
+        return integer(QStringLiteral("SELECT id FROM files WHERE source_id = ? AND rel_path = ?"), {sourceID, relPath});
+    }
+
+    // Every kept count equals a fresh count of the rows, and every query that reads them answers
+    // as the same query counted from every file row.
+    void expectCountsMatchRows()
+    {
+        EXPECT_EQ(rows("SELECT * FROM source_states ORDER BY 1, 2"),
+                  rows("SELECT source_id, state, COUNT(*) FROM files GROUP BY 1, 2 ORDER BY 1, 2"));
+        EXPECT_EQ(rows("SELECT * FROM item_sources ORDER BY 1, 2"),
+                  rows("SELECT item_id, source_id, COUNT(*) FROM files WHERE item_id IS NOT NULL AND quick_hash IS NOT "
+                       "NULL GROUP BY 1, 2 ORDER BY 1, 2"));
+        EXPECT_EQ(rows("SELECT * FROM lone_items ORDER BY 1"),
+                  rows("SELECT item_id, MIN(source_id) FROM files WHERE item_id IS NOT NULL AND quick_hash IS NOT NULL "
+                       "GROUP BY 1 HAVING MIN(source_id) = MAX(source_id) ORDER BY 1"));
+        EXPECT_EQ(rows("SELECT * FROM weak_id_counts ORDER BY 1"),
+                  rows("SELECT weak_id, COUNT(*) FROM items WHERE weak_id != '' GROUP BY 1 ORDER BY 1"));
+
+        QueueStatus states;
+        const std::array<qint64*, 5> byState{&states.found, &states.identified, &states.ready, &states.failed,
+                                             &states.empty};
+        for (const QString& row : rows("SELECT state, COUNT(*) FROM files GROUP BY state"))
+            *byState[size_t(row.section(u'|', 0, 0).toInt())] = row.section(u'|', 1).toLongLong();
+        EXPECT_EQ(index.stateCounts(), states);
+
+        QHash<QString, Index::SourceProgress> progress;
+        for (const QString& row : rows("SELECT source_id, SUM(state IN (2, 3, 4)), COUNT(*) FROM files GROUP BY source_id"))
+            progress.insert(row.section(u'|', 0, 0), {row.section(u'|', 1, 1).toLongLong(), row.section(u'|', 2).toLongLong()});
+        EXPECT_EQ(index.progressBySource(), progress);
+
+        const QStringList lone = rows("SELECT id FROM items WHERE 1 = 1" + loneCopyFromFiles + " ORDER BY id");
+        EXPECT_EQ(rows("SELECT id FROM items WHERE 1 = 1" + loneCopyClause() + " ORDER BY id"), lone);
+        EXPECT_EQ(index.countNotBackedUp(std::nullopt), lone.size());
+        for (const QStringList& keys : scopes) {
+            SqlClause scoped{"SELECT COUNT(*) FROM items WHERE 1 = 1" + loneCopyFromFiles, {}};
+            scoped.append(itemsWithFileWhere(scopeClause(keys)));
+            EXPECT_EQ(index.countNotBackedUp(keys), integer(scoped.text, scoped.values)) << keys.join(u',').toStdString();
+        }
+    }
+};
+
+TEST_F(KeptCountsTest, CountsFollowEveryWriteOfTheIndex)
+{
+    addLibrary();
+    const Item unused{.id = "unused"};
+    struct Step {
+        const char* what;
+        std::function<void()> write;
+        QStringList expectedLone;
+    };
+    const QList<Step> steps{
+        {"the library as added", [] {}, {"near1", "near2", "photo", "solo"}},
+        {"a photo library asset not on this computer",
+         [&] { index.updateFileSize(fileID("P", "Two/k"), 0, false); },
+         {"near1", "near2", "solo"}},
+        {"a copy reset by a change is no copy",
+         [&] { index.syncFiles({FileRecord{.relativePath = "e/pair.jpg", .size = 8, .local = true},
+                                FileRecord{.relativePath = "t2.jpg", .local = true},
+                                FileRecord{.relativePath = "e/new.mov", .local = true}},
+                               "B", {}); },
+         {"near1", "near2", "pair", "solo"}},
+        {"hashed again, it is a copy again",
+         [&] { index.linkItem(fileID("B", "e/pair.jpg"), "hash-pair", unused); },
+         {"near1", "near2", "solo"}},
+        {"a twin's only copy is hashed to another item",
+         [&] { index.linkItem(fileID("B", "t2.jpg"), "hash-solo", unused); },
+         {"near1", "near2", "twin1"}},
+        {"a move within a source",
+         [&] { index.renameFile(fileID("A", "t1.jpg"), "d/t1.jpg"); },
+         {"near1", "near2", "twin1"}},
+        {"a move onto another file's path displaces that row",
+         [&] { index.renameFile(fileID("A", "n2.jpg"), "n1.jpg"); },
+         {"near2", "twin1"}},
+        {"a moved file hands its item to its twin at the new path",
+         [&] { index.applyChanges({{.sourceID = "A", .records = {FileRecord{.relativePath = "d/moved.jpg", .size = 7,
+                                                                               .local = true}},
+                                    .knownPaths = {"d/pair.jpg"}, .gaps = {}}}); },
+         {"near2", "twin1"}},
+        {"a failed file drops the item it waited to be hashed for",
+         [&] {
+             index.syncFiles({FileRecord{.relativePath = "d/solo.jpg", .size = 5, .local = true},
+                              FileRecord{.relativePath = "d/moved.jpg", .size = 7, .local = true},
+                              FileRecord{.relativePath = "d/t1.jpg", .local = true},
+                              FileRecord{.relativePath = "n1.jpg", .local = true}},
+                             "A", {});
+             index.setFileState(fileID("A", "d/solo.jpg"), "unreadable", FileState::failed);
+         },
+         {"near2", "solo", "twin1"}},
+        {"a deleted file", [&] { index.deleteFile(fileID("A", "n1.jpg")); }, {"solo", "twin1"}},
+        {"a removed source", [&] { index.removeSource("B"); }, {"pair", "twin1"}},
+        {"a rebuild empties the index", [&] { index.clearAll(); }, {}},
+        {"and a scan fills it again", [&] {
+             addSource("B");
+             addRows();
+         }, {"near1", "near2", "photo", "solo"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.write();
+        EXPECT_EQ(rows("SELECT id FROM items WHERE 1 = 1" + loneCopyClause() + " ORDER BY id"), step.expectedLone);
+        expectCountsMatchRows();
+    }
+}
+
+TEST_F(KeptCountsTest, WriteThatFailsPartWayLeavesTheCountsAsTheyWere)
+{
+    addLibrary();
+    const QStringList before = rows("SELECT * FROM source_states") + rows("SELECT * FROM item_sources")
+        + rows("SELECT * FROM lone_items") + rows("SELECT * FROM weak_id_counts");
+
+    // Linking a file makes its item, names it from the file and then dates the item: the last
+    // step fails after the first two have changed the counts.
+    db.exec("CREATE TEMP TRIGGER full_disk BEFORE UPDATE OF modified_at ON items BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    EXPECT_THROW(index.linkItem(fileID("B", "e/new.mov"), "hash-new",
+                                Item{.id = "new", .quickHash = "hash-new", .filename = "t1.jpg", .capturedAt = 1, .width = 1, .height = 1}),
+                 DatabaseError);
+    db.exec("DROP TRIGGER full_disk");
+    expectCountsMatchRows();
+
+    // A statement that fails on its second row takes back what its first row changed, while the
+    // transaction around it goes on and commits.
+    {
+        Transaction transaction(db);
+        EXPECT_THROW(db.exec("UPDATE files SET source_id = 'B', rel_path = 'same' WHERE source_id = 'A'"), DatabaseError);
+        transaction.commit();
+    }
+    expectCountsMatchRows();
+    EXPECT_EQ(rows("SELECT * FROM source_states") + rows("SELECT * FROM item_sources") + rows("SELECT * FROM lone_items")
+                  + rows("SELECT * FROM weak_id_counts"),
+              before);
+}
+
+TEST_F(KeptCountsTest, UpgradeFromAnIndexWithoutThemCountsTheRows)
+{
+    addLibrary();
+    // The layout before the counts were kept: no tables or triggers for them, version 8.
+    for (const QString& trigger : rows("SELECT name FROM sqlite_master WHERE type = 'trigger'"))
+        db.exec("DROP TRIGGER " + trigger);
+    db.exec("DROP TABLE source_states; DROP TABLE item_sources; DROP TABLE lone_items; DROP TABLE weak_id_counts; "
+            "PRAGMA user_version = 8");
+
+    index.migrate();
+    EXPECT_EQ(integer("SELECT COUNT(*) FROM lone_items"), 6);
+    expectCountsMatchRows();
+    // The triggers are back: a write after the upgrade is counted.
+    index.deleteFile(fileID("A", "d/solo.jpg"));
+    expectCountsMatchRows();
+}
+
+} // namespace
