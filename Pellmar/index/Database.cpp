@@ -74,6 +74,10 @@ void Statement::reset()
 bool Statement::step()
 {
     const int result = sqlite3_step(handle_);
+    // A plain error of a kept statement is often one it met when prepared again after a change
+    // of the schema ("no such table: …"): that text says more than the generic one.
+    if (result == SQLITE_ERROR)
+        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(handle_))));
     if (result != SQLITE_ROW && result != SQLITE_DONE)
         throw DatabaseError(QString::fromUtf8(sqlite3_errstr(result)));
     return result == SQLITE_ROW;

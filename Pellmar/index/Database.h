@@ -89,7 +89,8 @@ public:
     void reset();
 
     // Steps once: true on a row, false when the statement is done; throws DatabaseError with
-    // SQLite's generic text for any other result.
+    // SQLite's generic text for any other result, or with the connection's message for a plain
+    // error (SQLITE_ERROR).
     bool step();
 
     QString text(int column) const;
