@@ -1,7 +1,6 @@
 #include "Pellmar/app/Application.h"
 #include "Pellmar/app/FeedUpdater.h"
 #include "Pellmar/library/Library.h"
-#include "Pellmar/platform/MountMonitor.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -57,6 +57,8 @@ public:
     QList<Source> sources();
     void saveSource(const Source& source);
     void removeSource(const QString& sourceID);
+    // Moves a source to where its volume is mounted now; its volume UUID stays.
+    void relinkSource(const QString& sourceID, const QString& rootPath, const QString& name, const QString& volumeName);
 
     // Scan bookkeeping
 

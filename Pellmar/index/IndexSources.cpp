@@ -32,6 +32,13 @@ void Index::saveSource(const Source& source)
         throw DatabaseError(QStringLiteral("a source with the id %1 already exists").arg(source.id));
 }
 
+void Index::relinkSource(const QString& sourceID, const QString& rootPath, const QString& name,
+                         const QString& volumeName)
+{
+    db_.run(QStringLiteral("UPDATE sources SET root_path = ?, name = ?, volume_name = ? WHERE id = ?"),
+            {rootPath, name, volumeName, sourceID});
+}
+
 void Index::removeSource(const QString& sourceID)
 {
     Transaction transaction(db_);

@@ -11,7 +11,7 @@
 #include "Pellmar/platform/CloudFiles.h"
 #include "Pellmar/platform/Defaults.h"
 #include "Pellmar/platform/Desktop.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,7 +37,7 @@ Library::Services Library::Services::system()
     services.defaults = &Defaults::standard();
     services.clock = std::make_shared<RealClock>();
     services.idleReadings = IdleMonitor::Readings::system();
-    services.mounts = std::make_unique<MountTableMonitor>();
+    services.volumes = std::make_shared<SystemVolumeService>();
     services.workerBodies.fullPreviews = fullPreviewWorker(FullRenderers::system(*services.defaults));
     services.workerBodies.quickIndex = quickIndexWorker;
     return services;
@@ -60,7 +60,7 @@ Library::Library(Services services, QObject* parent)
     , proxyDirectory_(supportDirectory_ + QStringLiteral("/Proxies"))
     , defaults_(services.defaults)
     , clock_(std::move(services.clock))
-    , mounts_(std::move(services.mounts))
+    , volumes_(std::move(services.volumes))
     , fatalStop_(std::move(services.fatalStop))
     , desktop_(services.desktop ? std::move(services.desktop) : systemDesktop())
     , cloud_(services.cloud ? std::move(services.cloud) : noCloudDrive())
@@ -81,7 +81,7 @@ Library::Library(Services services, QObject* parent)
     QMetaObject::invokeMethod(this, [this] { Tasks::start(startupTask()); }, Qt::QueuedConnection);
 
     // Delivered on this thread; the connection ends with the Library.
-    mountObservers.append(connect(mounts_.get(), &MountMonitor::mountsChanged, this,
+    mountObservers.append(connect(volumes_.get(), &VolumeService::volumesChanged, this,
                                   [this] { Tasks::start(volumesChanged()); }));
 
     TaskHandle ticker;

@@ -31,10 +31,10 @@ class CloudFiles;
 class Desktop;
 class Database;
 class Defaults;
-class MountMonitor;
 class PhotosObserver;
 class SearchPanel;
 class ShareAnchor;
+class VolumeService;
 class Watcher;
 
 // An observed property: a getter, and a setter that emits changed() only when the value differs.
@@ -105,7 +105,8 @@ public:
         Defaults* defaults = nullptr;             // outlives the Library
         std::shared_ptr<Clock> clock;
         IdleMonitor::Readings idleReadings;
-        std::unique_ptr<MountMonitor> mounts;
+        // Shared with whoever else reads the machine's volumes.
+        std::shared_ptr<VolumeService> volumes;
         // The work of the two workers; tests pass stubs.
         WorkerControl::Bodies workerBodies;
         // False for tools that drive a few operations by hand: the index is opened, but neither
@@ -308,10 +309,22 @@ public:
     std::shared_ptr<Clock> sharedClock() const { return clock_; }
     TaskPools& pools() { return pools_; }
 
+    // The machine's volumes as last read.
+    VolumeService& volumes() const { return *volumes_; }
+
     // Sources
+    // Reads sources, workspaces, pins and favorites again, then restarts what hangs on them.
     QCoro::Task<> reload();
+    // Moves sources whose volume came back under another mount point; one relink at a time, and a
+    // request during one runs it once more afterwards.
     QCoro::Task<> relinkSources();
+    bool relinking = false;
+    bool relinkAgain = false;
+    // After a mount or an unmount: relinks, then lists the devices again.
     QCoro::Task<> volumesChanged();
+    // The plugged-in drives and cards that are not indexed, from the volumes; drops what belongs to
+    // volumes that went away and starts listing the media files of new ones.
+    void refreshDevices();
     QCoro::Task<> walkNewSources();
     QCoro::Task<> rescanAllFiles();
     QCoro::Task<> addDefaultSources();
@@ -522,7 +535,7 @@ private:
 
     Defaults* defaults_;
     std::shared_ptr<Clock> clock_;
-    std::unique_ptr<MountMonitor> mounts_;
+    std::shared_ptr<VolumeService> volumes_;
     std::function<void(const QString&)> fatalStop_;
     std::shared_ptr<Desktop> desktop_;
     std::shared_ptr<CloudFiles> cloud_;

@@ -38,8 +38,14 @@ QList<MountedVolume> relinkVolumes(const Volumes& volumes)
 
 std::optional<RelinkTarget> relinkCandidates(const Source& source, const QList<MountedVolume>& volumes)
 {
-    if (source.kind == SourceKind::photos || source.volumeUUID.isEmpty() || QFileInfo::exists(source.rootPath))
+    if (source.kind == SourceKind::photos || source.volumeUUID.isEmpty())
         return std::nullopt;
+    // A root that exists on another volume is the empty mount point the volume left behind.
+    if (QFileInfo::exists(source.rootPath)) {
+        const std::optional<MountedVolume> holder = volumeHolding(volumes, source.rootPath);
+        if (!holder || holder->uuid == source.volumeUUID)
+            return std::nullopt;
+    }
 
     // The part of the root below its volume: the components after the last one named like the volume.
     const QStringList components = source.rootPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);

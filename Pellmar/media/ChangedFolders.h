@@ -29,8 +29,9 @@ struct RelinkTarget {
 // named after its mount folder when it has no name.
 QList<MountedVolume> relinkVolumes(const Volumes& volumes = Volumes::system());
 
-// The new root of a folder source whose root folder is gone and that lives on again on another
-// mount of the same volume; nothing when the source needs or allows no relinking.
+// The new root of a folder source whose root folder is gone (or is an empty mount point on another
+// volume) and that lives on again on another mount of the same volume; nothing when the source
+// needs or allows no relinking.
 std::optional<RelinkTarget> relinkCandidates(const Source& source, const QList<MountedVolume>& volumes);
 
 // What one changed folder of a folder source holds now, with the paths of the index it replaces.

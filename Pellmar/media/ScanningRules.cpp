@@ -9,6 +9,7 @@
 #include <QMimeType>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -172,6 +173,13 @@ bool isSourceAvailable(const Source& source, const Volumes& volumes)
         const std::shared_ptr<PhotoLibrary> library = sharedPhotoLibrary();
         return hasPhotosAccess(*library) && library->isReadable();
     }
+    // A share that stopped answering would hold up the test until it answers again.
+    const QList<MountedVolume> mounted = volumes.mounted();
+    if (std::any_of(mounted.cbegin(), mounted.cend(), [&](const MountedVolume& volume) {
+            return !volume.responding
+                && (source.rootPath == volume.url || source.rootPath.startsWith(volume.url + QLatin1Char('/')));
+        }))
+        return false;
     if (!isDirectory(source.rootPath))
         return false;
     if (source.volumeUUID.isEmpty() && source.volumeName.isEmpty())
@@ -183,6 +191,16 @@ bool isSourceAvailable(const Source& source, const Volumes& volumes)
     // known by its name, which for a volume without a label is its mount folder's name. Unmounted,
     // it leaves its empty mount folder on the file system that held it, whose name differs.
     return volume.name == source.volumeName;
+}
+
+QSet<QString> availableSources(const QList<Source>& sources, const Volumes& volumes)
+{
+    QSet<QString> ids;
+    for (const Source& source : sources) {
+        if (isSourceAvailable(source, volumes))
+            ids.insert(source.id);
+    }
+    return ids;
 }
 
 bool isProjectFolder(const QString& folderPath)

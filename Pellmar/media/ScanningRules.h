@@ -55,6 +55,8 @@ VolumeIdentity volumeIdentity(const QString& path, const Volumes& volumes = Volu
 // was recorded); the photo library when access is granted and it can be read. Every scan asks
 // this first, so that an unmounted volume's empty mount folder never reads as its files deleted.
 bool isSourceAvailable(const Source& source, const Volumes& volumes = Volumes::system());
+// The ids of the sources that isSourceAvailable finds available now.
+QSet<QString> availableSources(const QList<Source>& sources, const Volumes& volumes = Volumes::system());
 
 // Whether a project marker exists directly inside the folder.
 bool isProjectFolder(const QString& folderPath);

@@ -1,154 +1,69 @@
 #include "Pellmar/platform/Volumes.h"
 
+#include "Pellmar/platform/BlockDevices.h"
+#include "Pellmar/platform/MountTable.h"
+
 #include <QFile>
 #include <QFileInfo>
 
-#include <libmount/libmount.h>
-#include <libudev.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <thread>
 
 namespace {
 
-QString text(const char* value)
+bool holds(const QString& mountPath, const QString& path)
 {
-    return value ? QString::fromUtf8(value) : QString();
+    return mountPath == QLatin1String("/") || path == mountPath
+        || (path.startsWith(mountPath) && path.at(mountPath.size()) == QLatin1Char('/'));
 }
 
-// udev escapes unsafe characters of labels as "\xNN"; the plain ID_FS_LABEL replaces them with "_".
-QString decodeUdevText(const char* encoded)
-{
-    if (!encoded)
-        return {};
-    QByteArray bytes;
-    for (const char* at = encoded; *at; ++at) {
-        if (at[0] == '\\' && at[1] == 'x' && at[2] && at[3]) {
-            bool ok = false;
-            const int value = QByteArray(at + 2, 2).toInt(&ok, 16);
-            if (ok) {
-                bytes.append(char(value));
-                at += 3;
-                continue;
-            }
-        }
-        bytes.append(*at);
-    }
-    return QString::fromUtf8(bytes).trimmed();
-}
-
-struct DeviceIdentity {
-    QString uuid;
-    QString label;
-    bool removable = false;
+struct FreeSpace {
+    qint64 capacity = 0;
+    qint64 available = 0;
 };
 
-// UUID, label and removability of a block device from the udev database; empty without udev.
-class UdevReader {
-public:
-    UdevReader() : udev_(udev_new(), &udev_unref) {}
-
-    DeviceIdentity identity(dev_t number) const
-    {
-        DeviceIdentity identity;
-        if (!udev_ || major(number) == 0)
-            return identity;
-        std::unique_ptr<udev_device, decltype(&udev_device_unref)> device(
-            udev_device_new_from_devnum(udev_.get(), 'b', number), &udev_device_unref);
-        if (!device)
-            return identity;
-        identity.uuid = text(udev_device_get_property_value(device.get(), "ID_FS_UUID"));
-        identity.label = decodeUdevText(udev_device_get_property_value(device.get(), "ID_FS_LABEL_ENC"));
-        if (identity.label.isEmpty())
-            identity.label = text(udev_device_get_property_value(device.get(), "ID_FS_LABEL"));
-        identity.removable = isRemovable(device.get());
-        return identity;
-    }
-
-private:
-    static bool isRemovable(udev_device* device)
-    {
-        if (text(udev_device_get_property_value(device, "ID_BUS")) == QLatin1String("usb")
-            || udev_device_get_property_value(device, "ID_DRIVE_FLASH_SD"))
-            return true;
-        udev_device* disk = udev_device_get_parent_with_subsystem_devtype(device, "block", "disk");
-        const char* removable = udev_device_get_sysattr_value(disk ? disk : device, "removable");
-        return removable && QByteArray(removable) == "1";
-    }
-
-    std::unique_ptr<udev, decltype(&udev_unref)> udev_;
-};
-
-struct MountEntry {
-    MountedVolume volume;
-    dev_t number = 0;
-    bool pseudo = false;
-};
-
-QList<MountEntry> readMountTable()
+// statvfs on a thread of its own, so that a share that hangs holds up only that thread, which ends
+// whenever the call returns.
+std::optional<FreeSpace> freeSpaceWithin(const QString& path, std::chrono::milliseconds limit)
 {
-    QList<MountEntry> entries;
-    std::unique_ptr<libmnt_table, decltype(&mnt_unref_table)> table(
-        mnt_new_table_from_file("/proc/self/mountinfo"), &mnt_unref_table);
-    if (!table)
-        return entries;
-    std::unique_ptr<libmnt_iter, decltype(&mnt_free_iter)> iterator(mnt_new_iter(MNT_ITER_FORWARD), &mnt_free_iter);
-    const UdevReader udev;
-    libmnt_fs* fs = nullptr;
-    while (mnt_table_next_fs(table.get(), iterator.get(), &fs) == 0) {
-        MountEntry entry;
-        entry.number = mnt_fs_get_devno(fs);
-        entry.pseudo = mnt_fs_is_pseudofs(fs) || mnt_fs_is_swaparea(fs);
-        entry.volume.url = text(mnt_fs_get_target(fs));
-        entry.volume.device = text(mnt_fs_get_source(fs));
-        const DeviceIdentity identity = udev.identity(entry.number);
-        entry.volume.uuid = identity.uuid;
-        entry.volume.name = identity.label.isEmpty() ? mountFolderName(entry.volume.url) : identity.label;
-        entry.volume.removable = identity.removable;
-        entries.append(entry);
-    }
-    return entries;
-}
-
-bool isBelow(const QString& path, const QString& folder)
-{
-    return folder == QLatin1String("/") || path == folder
-        || (path.startsWith(folder) && path.at(folder.size()) == QLatin1Char('/'));
+    struct Reading {
+        std::mutex lock;
+        std::condition_variable done;
+        std::optional<std::optional<FreeSpace>> result;
+    };
+    auto reading = std::make_shared<Reading>();
+    std::thread([reading, path = QFile::encodeName(path)] {
+        struct statvfs figures {};
+        std::optional<FreeSpace> space;
+        if (statvfs(path.constData(), &figures) == 0)
+            space = FreeSpace{qint64(figures.f_blocks) * qint64(figures.f_frsize),
+                              qint64(figures.f_bavail) * qint64(figures.f_frsize)};
+        const std::lock_guard guard(reading->lock);
+        reading->result = space;
+        reading->done.notify_all();
+    }).detach();
+    std::unique_lock guard(reading->lock);
+    if (!reading->done.wait_for(guard, limit, [&] { return reading->result.has_value(); }))
+        return std::nullopt;
+    return *reading->result;
 }
 
 class SystemVolumes : public Volumes {
 public:
     QList<MountedVolume> mounted() const override
     {
-        QList<MountedVolume> volumes;
-        for (const MountEntry& entry : readMountTable()) {
-            if (!entry.pseudo)
-                volumes.append(entry.volume);
-        }
-        return volumes;
+        QList<MountedVolume> visible = readVolumes(QStringLiteral("/proc/self/mountinfo"), BlockDevices());
+        visible.removeIf([](const MountedVolume& volume) { return volume.hidden; });
+        return visible;
     }
 
     std::optional<MountedVolume> volumeOf(const QString& path) const override
     {
-        struct stat status {};
-        if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-            return std::nullopt;
-        // The mount with the file's device number; of several (bind mounts), the deepest that holds
-        // the path, and of equals the one mounted last, as the kernel resolves it.
-        const QString canonical = QFileInfo(path).canonicalFilePath();
-        std::optional<MountedVolume> best;
-        qsizetype bestDepth = -1;
-        for (const MountEntry& entry : readMountTable()) {
-            if (entry.number != status.st_dev)
-                continue;
-            const qsizetype depth = isBelow(canonical, entry.volume.url) ? entry.volume.url.size() : 0;
-            if (depth >= bestDepth) {
-                best = entry.volume;
-                bestDepth = depth;
-            }
-        }
-        return best;
+        return volumeHolding(readVolumes(QStringLiteral("/proc/self/mountinfo"), BlockDevices()), path);
     }
 };
 
@@ -164,4 +79,67 @@ QString mountFolderName(const QString& mountPath)
 {
     const QString name = mountPath.section(QLatin1Char('/'), -1);
     return name.isEmpty() ? QStringLiteral("/") : name;
+}
+
+QList<MountedVolume> readVolumes(const QString& mountTable, const BlockDevices& devices)
+{
+    QList<MountedVolume> volumes;
+    QList<quint64> seenDevices;
+    for (const MountEntry& entry : readMountTable(mountTable)) {
+        MountedVolume volume;
+        volume.url = entry.mountPoint;
+        volume.device = entry.source;
+        volume.type = entry.type;
+        volume.deviceNumber = entry.deviceNumber;
+        volume.local = !entry.network;
+        volume.hidden = isHiddenMount(entry, seenDevices);
+        const BlockDeviceFacts facts = devices.facts(entry.deviceNumber, entry.source);
+        volume.uuid = facts.uuid;
+        volume.name = facts.label;
+        volume.removable = facts.removable;
+        volume.ejectable = facts.ejectable;
+        // Where udev knows nothing of the device (a container), a local file system mounted where
+        // removable media are mounted is taken for one.
+        if (!facts.known && volume.local && isUnderMountRoot(volume.url))
+            volume.removable = true;
+        if (volume.name.isEmpty())
+            volume.name = mountFolderName(volume.url);
+        volumes.append(volume);
+    }
+    return volumes;
+}
+
+void readFreeSpace(QList<MountedVolume>& volumes, std::chrono::milliseconds limit)
+{
+    for (MountedVolume& volume : volumes) {
+        if (volume.hidden)
+            continue;
+        const std::optional<FreeSpace> space = freeSpaceWithin(volume.url, limit);
+        volume.responding = space.has_value();
+        volume.capacity = space ? space->capacity : 0;
+        volume.available = space ? space->available : 0;
+    }
+}
+
+std::optional<MountedVolume> volumeHolding(const QList<MountedVolume>& volumes, const QString& path)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    // Of several mounts of the device (bind mounts), the deepest that holds the path, and of equals
+    // the one mounted last, as the kernel resolves it.
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    std::optional<MountedVolume> best;
+    qsizetype bestDepth = -1;
+    for (const MountedVolume& volume : volumes) {
+        const bool inside = holds(volume.url, canonical);
+        if (volume.deviceNumber != 0 ? volume.deviceNumber != quint64(status.st_dev) : !inside)
+            continue;
+        const qsizetype depth = inside ? volume.url.size() : 0;
+        if (depth >= bestDepth) {
+            best = volume;
+            bestDepth = depth;
+        }
+    }
+    return best;
 }

@@ -11,7 +11,7 @@
 #include "Pellmar/library/engine/FullPreviewWorker.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -87,7 +87,7 @@ int main(int argc, char** argv)
     services.defaults = &defaults;
     services.clock = std::make_shared<RealClock>();
     services.idleReadings = IdleMonitor::Readings::system();
-    services.mounts = std::make_unique<MountMonitor>();
+    services.volumes = std::make_shared<VolumeService>();
     services.workerBodies.fullPreviews = fullPreviewWorker(FullRenderers::system(defaults));
     services.startUp = false;
     Library library(std::move(services));

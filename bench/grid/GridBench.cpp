@@ -10,7 +10,7 @@
 #include "Pellmar/media/ImageDecoding.h"
 #include "Pellmar/media/Thumbnails.h"
 #include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 #include "Pellmar/views/grid/GridActions.h"
 #include "Pellmar/views/grid/GridView.h"
 #include "Pellmar/views/grid/ItemGridModel.h"
@@ -192,7 +192,7 @@ int main(int argc, char** argv)
     services.defaults = &defaults;
     services.clock = std::make_shared<ManualClock>();
     services.idleReadings = IdleMonitor::Readings::system();
-    services.mounts = std::make_unique<MountMonitor>();
+    services.volumes = std::make_shared<VolumeService>();
     services.startUp = false;
     Library library(std::move(services));
     TaskPools pools;

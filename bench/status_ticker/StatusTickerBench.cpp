@@ -11,7 +11,7 @@
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -124,7 +124,7 @@ int main(int argc, char** argv)
     services.defaults = &defaults;
     services.clock = clock;
     services.idleReadings = IdleMonitor::Readings::system();
-    services.mounts = std::make_unique<MountMonitor>();
+    services.volumes = std::make_shared<VolumeService>();
     services.startUp = false;
     Library library(std::move(services));
     library.setSources(waitFor(library.index().run([](Index& index) { return index.sources(); })));

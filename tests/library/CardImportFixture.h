@@ -6,7 +6,7 @@
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,7 +28,7 @@ protected:
         services.defaults = &defaults;
         services.clock = std::make_shared<ManualClock>();
         services.idleReadings = fakes.readings();
-        services.mounts = std::make_unique<MountMonitor>();
+        services.volumes = std::make_shared<VolumeService>();
         services.startUp = false;
         library = std::make_unique<Library>(std::move(services));
         QDir().mkpath(cardFolder);

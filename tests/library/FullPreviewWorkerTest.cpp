@@ -6,7 +6,7 @@
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -31,7 +31,7 @@ protected:
         services.defaults = &defaults;
         services.clock = clock;
         services.idleReadings = readings.readings();
-        services.mounts = std::make_unique<MountMonitor>();
+        services.volumes = std::make_shared<VolumeService>();
         services.workerBodies.fullPreviews = fullPreviewWorker(fakes.renderers());
         services.startUp = false;
         library = std::make_unique<Library>(std::move(services));

@@ -5,7 +5,7 @@
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,9 +34,9 @@ protected:
         services.defaults = &defaults;
         services.clock = clock;
         services.idleReadings = fakes.readings();
-        services.mounts = std::make_unique<MountMonitor>();
+        services.volumes = std::make_shared<VolumeService>();
         services.fatalStop = [this](const QString& message) { fatalStops.append(message); };
-        mounts = services.mounts.get();
+        volumes = services.volumes.get();
         library = std::make_unique<Library>(std::move(services));
         return *library;
     }
@@ -61,7 +61,7 @@ protected:
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     FakeReadings fakes;
     std::unique_ptr<Library> library;
-    MountMonitor* mounts = nullptr;   // owned by the library
+    VolumeService* volumes = nullptr;   // owned by the library
     QStringList fatalStops;
 };
 
@@ -240,13 +240,13 @@ TEST_F(LibraryTest, ThePhotoLibrarySourceIsScannedOnceAndOnlyWhenThereIsOne)
                         SourceKind::photos};
     const Source folder{QStringLiteral("F1"), QStringLiteral("Pictures"), QStringLiteral("/home/me/Pictures"),
                         QString(), QString(), 5, SourceKind::folder};
-    // Start-up begins at a later turn of the event loop, after these sources are in place.
-    construct().setSources({folder});
+    // Start-up begins at a later turn of the event loop, after these sources are stored.
+    construct().index().run([folder](Index& index) { index.saveSource(folder); });
     waitForStartup();
     EXPECT_FALSE(defaults.contains(QStringLiteral("photosSmartGroups")));
     library.reset();
 
-    construct().setSources({folder, photos});
+    construct().index().run([photos](Index& index) { index.saveSource(photos); });
     waitForStartup();
     EXPECT_TRUE(defaults.boolean(QStringLiteral("photosSmartGroups")));
 }
@@ -284,7 +284,7 @@ TEST_F(LibraryTest, DestroyingALibraryWithItsTasksInFlightLeavesNothingBehind)
         // the idle monitor sleeping.
         for (int turn = 0; turn < round % 4; ++turn)
             QCoreApplication::processEvents();
-        Q_EMIT mounts->mountsChanged();
+        Q_EMIT volumes->volumesChanged();
         clock->advance(std::chrono::seconds(round));
         library.reset();
         ASSERT_TRUE(QTest::qWaitFor([] { return Tasks::allRunning() == 0; }, 5000));

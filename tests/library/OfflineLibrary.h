@@ -6,7 +6,7 @@
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QTemporaryDir>
 
@@ -24,7 +24,7 @@ struct OfflineLibrary {
         services.defaults = &defaults;
         services.clock = clock;
         services.idleReadings = fakes.readings();
-        services.mounts = std::make_unique<MountMonitor>();
+        services.volumes = std::make_shared<VolumeService>();
         services.startUp = false;
         services.desktop = desktop;
         services.cloud = cloud;

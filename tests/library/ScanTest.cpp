@@ -6,7 +6,7 @@
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/platform/Defaults.h"
 #include "Pellmar/platform/MemoryPhotoLibrary.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QCoroTask>
 #include <QDir>
@@ -29,7 +29,7 @@ protected:
         services.defaults = &defaults;
         services.clock = clock;
         services.idleReadings = fakes.readings();
-        services.mounts = std::make_unique<MountMonitor>();
+        services.volumes = std::make_shared<VolumeService>();
         services.workerBodies.quickIndex = [this](WorkerInputs, CancelToken) -> QCoro::Task<> {
             ++workerRuns;
             co_return;

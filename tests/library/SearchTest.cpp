@@ -5,7 +5,7 @@
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 #include "tests/index/IndexFixture.h"
 #include "tests/support/LogCapture.h"
 
@@ -88,7 +88,7 @@ protected:
         services.defaults = &defaults;
         services.clock = clock;
         services.idleReadings = fakes.readings();
-        services.mounts = std::make_unique<MountMonitor>();
+        services.volumes = std::make_shared<VolumeService>();
         library = std::make_unique<Library>(std::move(services));
         QSignalSpy started(library.get(), &Library::startupFinished);
         EXPECT_TRUE(started.wait(10000));

@@ -5,7 +5,7 @@
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 #include "tests/index/IndexFixture.h"
 #include "tests/support/LogCapture.h"
 
@@ -81,7 +81,7 @@ protected:
         services.defaults = &defaults;
         services.clock = clock;
         services.idleReadings = fakes.readings();
-        services.mounts = std::make_unique<MountMonitor>();
+        services.volumes = std::make_shared<VolumeService>();
         services.startUp = startUp;
         library = std::make_unique<Library>(std::move(services));
     }
@@ -303,9 +303,10 @@ TEST_F(StatusTickerTest, TheTickerRefreshesOnceASecond)
     open(true);
     QSignalSpy started(library.get(), &Library::startupFinished);
     ASSERT_TRUE(started.wait(10000));
-    EXPECT_EQ(library->itemCount(), 0);
+    EXPECT_EQ(library->itemCount(), 1);   // counted by the start-up's reload
+    addReadyPhoto();
     clock->advance(1s);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return library->itemCount() == 1; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return library->itemCount() == 2; }, 5000));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "Pellmar/library/Library.h"
 
-#include "Pellmar/platform/MountMonitor.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -23,7 +23,7 @@ ProbeLibrary::ProbeLibrary(const QString& supportDirectory)
     services.defaults = &defaults;
     services.clock = std::make_shared<RealClock>();
     services.idleReadings = IdleMonitor::Readings::system();
-    services.mounts = std::make_unique<MountMonitor>();
+    services.volumes = std::make_shared<VolumeService>();
     services.startUp = false;
     library = std::make_unique<Library>(std::move(services));
 }

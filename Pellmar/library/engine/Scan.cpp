@@ -7,6 +7,7 @@
 #include "Pellmar/media/ScanningRules.h"
 #include "Pellmar/media/Walkers.h"
 #include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QCoroFuture>
 
@@ -48,18 +49,13 @@ QCoro::Task<> Library::scan(Source source)
         // Asking waits for the user's answer when they have not decided yet.
         if (!hasPhotosAccess(*sharedPhotoLibrary())) {
             co_await alive(requestPhotosAuthorization(*sharedPhotoLibrary()));
-            setOnline(co_await alive(pools_.run(Priority::userInitiated, [sources = sources_] {
-                QSet<QString> ids;
-                for (const Source& known : sources) {
-                    if (isSourceAvailable(known))
-                        ids.insert(known.id);
-                }
-                return ids;
+            setOnline(co_await alive(pools_.run(Priority::userInitiated, [sources = sources_, volumes = volumes_] {
+                return availableSources(sources, *volumes);
             })));
         }
     }
     const auto available = [this, source] {
-        return pools_.run(Priority::userInitiated, [source] { return isSourceAvailable(source); });
+        return pools_.run(Priority::userInitiated, [source, volumes = volumes_] { return isSourceAvailable(source, *volumes); });
     };
     if (!co_await alive(available())) {
         setLastError(photos ? photosAccessMessage : notConnected(source));
@@ -105,7 +101,8 @@ QCoro::Task<> Library::rescan(Source source)
 {
     const AliveGuard alive(this);
     const auto available = [this, source] {
-        return pools_.run(Priority::userInitiated, [source] { return isSourceAvailable(source); });
+        return pools_.run(Priority::userInitiated,
+                          [source, volumes = volumes_] { return isSourceAvailable(source, *volumes); });
     };
     if (!co_await alive(available())) {
         setLastError(notConnected(source));

@@ -5,6 +5,7 @@
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/media/ScanningRules.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QCoroFuture>
 
@@ -61,17 +62,6 @@ QCoro::Task<> refreshCounter(Library* library, CounterSchedule StatusCounters::*
     }
 }
 
-// The ids of the sources whose roots can be read now; touches the disk.
-QSet<QString> availableSources(const QList<Source>& sources)
-{
-    QSet<QString> ids;
-    for (const Source& source : sources) {
-        if (isSourceAvailable(source))
-            ids.insert(source.id);
-    }
-    return ids;
-}
-
 } // namespace
 
 std::optional<double> windowRate(QList<Sample>& samples, Sample sample, double now, double window)
@@ -126,8 +116,8 @@ QCoro::Task<> Library::refreshStatus(Staleness allowed)
     setItemCount(count);
 
     const QSet<QString> wasOnline = online_;
-    const QSet<QString> nowOnline = co_await alive(pools_.run(Priority::utility, [sources = sources_] {
-        return availableSources(sources);
+    const QSet<QString> nowOnline = co_await alive(pools_.run(Priority::utility, [sources = sources_, volumes = volumes_] {
+        return availableSources(sources, *volumes);
     }));
     setOnline(nowOnline);
     if (nowOnline != wasOnline) {
