@@ -8,7 +8,7 @@
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/MountMonitor.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QCoroTask>
 #include <QDir>
@@ -49,7 +49,7 @@ protected:
         services.defaults = &defaults;
         services.clock = std::make_shared<ManualClock>();
         services.idleReadings = fakes.readings();
-        services.mounts = std::make_unique<MountMonitor>();
+        services.volumes = std::make_shared<VolumeService>();
         services.workerBodies.quickIndex = quickIndexWorker;
         library = std::make_unique<Library>(std::move(services));
         QSignalSpy started(library.get(), &Library::startupFinished);
