@@ -83,6 +83,10 @@ TEST_F(RootViewTest, CtrlFFocusesTheSearchFieldFromTheGrid)
     QTest::keyClick(&root.grid(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(root.focusField(), RootView::Field::search);
     EXPECT_TRUE(root.searchField().hasFocus());
+
+    // Escape gives the keyboard back to the grid.
+    QTest::keyClick(&root.searchField(), Qt::Key_Escape);
+    EXPECT_EQ(root.focusField(), RootView::Field::grid);
 }
 
 TEST_F(RootViewTest, FullscreenHidesTheToolbarAndLeavingItGivesTheGridTheKeyboard)

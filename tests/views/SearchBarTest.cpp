@@ -6,6 +6,7 @@
 #include "tests/support/LogCapture.h"
 
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 #include <QToolButton>
 
@@ -194,6 +195,30 @@ TEST_F(SearchBarTest, FollowsTheLibraryAndStopsWaitingWhenHidden)
     EXPECT_FALSE(library.onlyHere());
     bar.hide();
     EXPECT_FALSE(bar.debounce().isActive());
+}
+
+TEST_F(SearchBarTest, MenuChoicesSetTheKindFilterAndTheSort)
+{
+    const auto choose = [](QToolButton& button, const char* text) {
+        button.click();
+        auto* menu = button.parentWidget()->findChild<QMenu*>();
+        ASSERT_TRUE(menu);
+        for (QAction* action : menu->actions()) {
+            if (action->text() == QLatin1String(text))
+                action->trigger();
+        }
+        menu->close();
+        delete menu;
+    };
+    choose(bar.kindButton(), "Videos");
+    EXPECT_EQ(library.kindFilter(), MediaKind::video);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar.kindButton().toolTip(), "Showing Videos");
+    choose(bar.sortButton(), "Name");
+    EXPECT_EQ(library.sort(), SortField::name);
+    EXPECT_FALSE(library.ascending());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar.sortButton().toolTip(), "Sorted by Name");
 }
 
 TEST(SearchToolbarLayout, TheBarIsExactlyTheGivenWidth)
