@@ -126,9 +126,8 @@ SearchBar::SearchBar(Library& library, QWidget* parent)
             debounce_.start();
     });
     using P = Library::Prop;
-    refresh_ = new CoalescedRefresh(library_, {P::query, P::kindFilter, P::sort, P::ascending, P::onlyHere,
-                                               P::sourceFilter},
-                                    [this](const QSet<Library::Prop>&) { refresh(); }, this);
+    new CoalescedRefresh(library_, {P::query, P::kindFilter, P::sort, P::ascending, P::onlyHere, P::sourceFilter},
+                         [this](const QSet<Library::Prop>&) { refresh(); }, this);
     refresh();
 }
 

@@ -3,7 +3,6 @@
 #include <QTimer>
 #include <QWidget>
 
-class CoalescedRefresh;
 class Library;
 class QLabel;
 class QLineEdit;
@@ -54,6 +53,5 @@ private:
     QToolButton* clear_;
     QToolButton* kindButton_;
     QToolButton* sortButton_;
-    CoalescedRefresh* refresh_;
     QTimer debounce_;
 };
