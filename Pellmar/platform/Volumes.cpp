@@ -11,6 +11,7 @@
 #include <mutex>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <thread>
 
 namespace {
@@ -98,9 +99,9 @@ QList<MountedVolume> readVolumes(const QString& mountTable, const BlockDevices& 
         volume.name = facts.label;
         volume.removable = facts.removable;
         volume.ejectable = facts.ejectable;
-        // Where udev knows nothing of the device (a container), a local file system mounted where
+        // Where udev knows nothing of a block device (a container), a local file system mounted where
         // removable media are mounted is taken for one.
-        if (!facts.known && volume.local && isUnderMountRoot(volume.url))
+        if (!facts.known && major(entry.deviceNumber) != 0 && volume.local && isUnderMountRoot(volume.url))
             volume.removable = true;
         if (volume.name.isEmpty())
             volume.name = mountFolderName(volume.url);

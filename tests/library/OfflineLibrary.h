@@ -8,6 +8,7 @@
 #include "Pellmar/platform/Defaults.h"
 #include "Pellmar/platform/VolumeService.h"
 
+#include <QSignalBlocker>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -24,11 +25,19 @@ struct OfflineLibrary {
         services.defaults = &defaults;
         services.clock = clock;
         services.idleReadings = fakes.readings();
-        services.volumes = std::make_shared<VolumeService>();
+        services.volumes = volumes;
         services.startUp = false;
         services.desktop = desktop;
         services.cloud = cloud;
         library = std::make_unique<Library>(std::move(services));
+    }
+
+    // Replaces the volumes without the notice that would start a relink and a device refresh:
+    // tests run those themselves.
+    void placeVolumes(const QList<MountedVolume>& list)
+    {
+        const QSignalBlocker quiet(volumes.get());
+        volumes->setVolumes(list);
     }
 
     QTemporaryDir dir;
@@ -36,6 +45,7 @@ struct OfflineLibrary {
     FakeReadings fakes;
     std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
     std::shared_ptr<FakeCloud> cloud = std::make_shared<FakeCloud>();
+    std::shared_ptr<VolumeService> volumes = std::make_shared<VolumeService>();
     // Outlives the library: its sleeping tasks end after it.
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     std::unique_ptr<Library> library;

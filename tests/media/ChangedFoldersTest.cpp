@@ -91,6 +91,24 @@ TEST(RelinkCandidates, LeavesAloneWhatNeedsOrAllowsNoRelinking)
     EXPECT_TRUE(relinkCandidates(cardSource(QStringLiteral("/media/CARD/DCIM"), QStringLiteral("CARD")), volumes));
 }
 
+// A card mounted by hand at /mnt/card and now mounted by the desktop elsewhere leaves the empty
+// mount folder behind on the system disk: that folder is no reason to stay.
+TEST(RelinkCandidates, AnEmptyMountFolderOnAnotherVolumeDoesNotHoldTheSourceBack)
+{
+    QTemporaryDir dir;
+    const TestTree tree(dir.path());
+    tree.folder(QStringLiteral("mnt/card"));
+    tree.folder(QStringLiteral("media/CARD"));
+    const MountedVolume system = volume(dir.path(), QStringLiteral("SYSTEM-UUID"), QStringLiteral("system"));
+    const MountedVolume card = volume(tree.path(QStringLiteral("media/CARD")), QStringLiteral("CARD-UUID"), QStringLiteral("CARD"));
+    const Source source = cardSource(tree.path(QStringLiteral("mnt/card")), QStringLiteral("card"));
+
+    EXPECT_EQ(relinkCandidates(source, {system, card}), (RelinkTarget{card.url, QStringLiteral("CARD"), false}));
+    // Mounted there again, the card holds its root: nothing to do.
+    const MountedVolume back = volume(tree.path(QStringLiteral("mnt/card")), QStringLiteral("CARD-UUID"), QStringLiteral("card"));
+    EXPECT_EQ(relinkCandidates(source, {system, back, card}), std::nullopt);
+}
+
 TEST(RelinkVolumes, KeepsIdentifiedVolumesAndNamesUnlabelledOnes)
 {
     const FakeVolumes volumes({volume(QStringLiteral("/media/anna/EOS_DIGITAL"), QStringLiteral("U1"), QString()),

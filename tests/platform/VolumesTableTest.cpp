@@ -131,6 +131,7 @@ TEST(ReadVolumes, ClassifiesTheMountsOfATable)
         {"/run/media/anna/CARD", false, true, true, false, "", "CARD"},
         {"/tmp", false, true, false, false, "", "tmp"},
         {"/home/anna/remote", false, false, false, false, "", "remote"},
+        {"/mnt/ramdisk", false, true, false, false, "", "ramdisk"},             // no block device, so no card
     };
     ASSERT_EQ(volumes.size(), qsizetype(std::size(expected)));
     for (qsizetype i = 0; i < volumes.size(); ++i) {

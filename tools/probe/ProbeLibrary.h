@@ -15,9 +15,11 @@
 struct ProbeLibrary {
     // Nothing, with the reason on io.err, when the folder holds no index: opening a missing file
     // would create an empty one.
-    static std::unique_ptr<ProbeLibrary> open(const QString& supportDirectory, ProbeIo& io);
+    // Without `volumes`, the library sees no volumes at all.
+    static std::unique_ptr<ProbeLibrary> open(const QString& supportDirectory, ProbeIo& io,
+                                              std::shared_ptr<VolumeService> volumes = nullptr);
 
-    explicit ProbeLibrary(const QString& supportDirectory);
+    explicit ProbeLibrary(const QString& supportDirectory, std::shared_ptr<VolumeService> volumes = nullptr);
 
     // Runs the event loop until every task the operations started and nobody awaits has ended.
     static void finishTasks();
