@@ -15,15 +15,38 @@ Defaults::Defaults(const QString& fileName)
 {
 }
 
+template <typename Write>
+void Defaults::writeAndAnnounce(const QStringList& keys, Write write)
+{
+    QStringList changedKeys;
+    {
+        QMutexLocker locker(&lock_);
+        QVariantList before;
+        for (const QString& key : keys)
+            before.append(valueLocked(key));
+        write();
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            if (valueLocked(keys[i]) != before[i])
+                changedKeys.append(keys[i]);
+    }
+    // Outside the lock: a receiver may read or write the settings at once.
+    for (const QString& key : changedKeys)
+        Q_EMIT changed(key);
+}
+
 void Defaults::registerDefaults(const QVariantMap& values)
 {
-    QMutexLocker locker(&lock_);
-    registered_.insert(values);
+    writeAndAnnounce(values.keys(), [&] { registered_.insert(values); });
 }
 
 QVariant Defaults::value(const QString& key) const
 {
     QMutexLocker locker(&lock_);
+    return valueLocked(key);
+}
+
+QVariant Defaults::valueLocked(const QString& key) const
+{
     const QVariant stored = settings_.value(key);
     return stored.isValid() ? stored : registered_.value(key);
 }
@@ -53,14 +76,12 @@ QStringList Defaults::stringList(const QString& key) const
 
 void Defaults::set(const QString& key, const QVariant& value)
 {
-    QMutexLocker locker(&lock_);
-    settings_.setValue(key, value);
+    writeAndAnnounce({key}, [&] { settings_.setValue(key, value); });
 }
 
 void Defaults::remove(const QString& key)
 {
-    QMutexLocker locker(&lock_);
-    settings_.remove(key);
+    writeAndAnnounce({key}, [&] { settings_.remove(key); });
 }
 
 void Defaults::sync()

@@ -57,6 +57,21 @@ TEST_F(DefaultsTest, StoredValuesReadBackWithTheirTypeAfterReopening)
     EXPECT_TRUE(defaults.stringList(QStringLiteral("emptyList")).isEmpty());
 }
 
+TEST_F(DefaultsTest, AnnouncesEachChangeOfAValueAndNothingElse)
+{
+    Defaults defaults(file);
+    QStringList announced;
+    QObject::connect(&defaults, &Defaults::changed, [&](const QString& key) { announced.append(key); });
+
+    defaults.registerDefaults({{QStringLiteral("proxySize"), 2048}});
+    defaults.set(QStringLiteral("proxySize"), 4096);
+    defaults.set(QStringLiteral("proxySize"), 4096);   // the same value again
+    defaults.registerDefaults({{QStringLiteral("proxySize"), 1024}});   // hidden by the stored value
+    defaults.remove(QStringLiteral("proxySize"));       // back to the registered 1024
+    defaults.remove(QStringLiteral("confirmTrash"));    // never stored
+    EXPECT_EQ(announced, QStringList(3, QStringLiteral("proxySize")));
+}
+
 TEST_F(DefaultsTest, MissingValuesReadAsNothing)
 {
     Defaults defaults(file);
