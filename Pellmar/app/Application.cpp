@@ -2,6 +2,7 @@
 
 #include "Pellmar/app/MainWindow.h"
 #include "Pellmar/app/Updater.h"
+#include "Pellmar/views/settings/SettingsWindow.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -22,6 +23,7 @@ Application::~Application()
         disconnect(window, nullptr, this, nullptr);
         delete window;
     }
+    delete settings_;
 }
 
 MainWindow* Application::openWindow()
@@ -58,4 +60,14 @@ void Application::showUpdateAnswer(const QString& title, const QString& message)
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+}
+
+SettingsWindow* Application::showSettings()
+{
+    if (!settings_)
+        settings_ = new SettingsWindow(library_, IndexActions::of(library_));
+    settings_->show();
+    settings_->raise();
+    settings_->activateWindow();
+    return settings_;
 }

@@ -2,9 +2,11 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 
 class Library;
 class MainWindow;
+class SettingsWindow;
 class Updater;
 
 // The program's windows over its one Library: every main window shows the same Library, and
@@ -24,6 +26,8 @@ public:
     // Opens and shows another main window on the Library.
     MainWindow* openWindow();
     void closeAllWindows();
+    // Shows the one Settings window of the program, made the first time, and brings it forward.
+    SettingsWindow* showSettings();
     const QList<MainWindow*>& windows() const { return windows_; }
 
 Q_SIGNALS:
@@ -36,4 +40,5 @@ private:
     Library& library_;
     Updater& updater_;
     QList<MainWindow*> windows_;
+    QPointer<SettingsWindow> settings_;
 };

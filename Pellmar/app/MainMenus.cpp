@@ -70,8 +70,9 @@ void MainMenus::addFileMenu(QMenu* menu)
     addAction(menu, QStringLiteral("addFolder"), tr("Add Folder…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O))
         ->setEnabled(false);
     menu->addSeparator();
-    // The Settings window is not part of the program yet.
-    addAction(menu, QStringLiteral("settings"), tr("Settings…"), QKeySequence(Qt::CTRL | Qt::Key_Comma))->setEnabled(false);
+    QAction* settings = addAction(menu, QStringLiteral("settings"), tr("Settings…"), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    settings->setMenuRole(QAction::PreferencesRole);
+    connect(settings, &QAction::triggered, &application_, &Application::showSettings);
     QAction* update = addAction(menu, QStringLiteral("checkForUpdates"), tr("Check for Updates…"));
     update->setEnabled(application_.updater().canCheck());
     connect(&application_.updater(), &Updater::canCheckChanged, update, &QAction::setEnabled);

@@ -2,9 +2,11 @@
 #include "Pellmar/app/MainWindow.h"
 #include "Pellmar/views/frame/RootView.h"
 #include "Pellmar/views/grid/GridView.h"
+#include "Pellmar/views/settings/SettingsWindow.h"
 #include "tests/app/FakeUpdater.h"
 #include "tests/library/OfflineLibrary.h"
 
+#include <QAction>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -58,4 +60,25 @@ TEST(ApplicationTest, TheWindowRefusesLessThan1100By700)
     QCoreApplication::processEvents();
     EXPECT_GE(window->root().width(), 1100);
     EXPECT_GE(window->root().height(), 700);
+}
+
+TEST(ApplicationTest, SettingsOpensTheOneSettingsWindowWhichDoesNotKeepTheProgramAlive)
+{
+    OfflineLibrary offline;
+    FakeUpdater updater;
+    Application application(*offline.library, updater);
+    QSignalSpy last(&application, &Application::lastWindowClosed);
+    MainWindow* window = application.openWindow();
+    auto* settings = window->findChild<QAction*>(QStringLiteral("settings"));
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(settings->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+
+    settings->trigger();
+    SettingsWindow* shown = application.showSettings();
+    settings->trigger();
+    EXPECT_EQ(application.showSettings(), shown);
+    EXPECT_TRUE(shown->isVisible());
+
+    window->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return last.count() == 1; }, 5000));
 }

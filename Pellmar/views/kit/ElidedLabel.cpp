@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent)
+ElidedLabel::ElidedLabel(QWidget* parent, Qt::TextElideMode mode)
+    : QLabel(parent)
+    , mode_(mode)
 {
     setTextFormat(Qt::PlainText);
 }
@@ -36,5 +38,5 @@ void ElidedLabel::resizeEvent(QResizeEvent* event)
 
 void ElidedLabel::elide()
 {
-    setText(fontMetrics().elidedText(fullText_, Qt::ElideMiddle, std::max(width(), 0)));
+    setText(fontMetrics().elidedText(fullText_, mode_, std::max(width(), 0)));
 }

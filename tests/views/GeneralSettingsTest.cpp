@@ -1,0 +1,90 @@
+#include "Pellmar/platform/Defaults.h"
+#include "Pellmar/views/kit/ElidedLabel.h"
+#include "Pellmar/views/settings/GeneralSettings.h"
+#include "tests/library/OfflineLibrary.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class GeneralSettingsTest : public ::testing::Test {
+protected:
+    GeneralSettingsTest()
+    {
+        window.resize(460, 200);
+        window.show();
+    }
+
+    void click(const char* button) { page->findChild<QPushButton*>(QLatin1String(button))->click(); }
+    void settle() { QCoreApplication::processEvents(); }
+
+    OfflineLibrary offline;
+    Library& library = *offline.library;
+    const ImportTarget downloads = ImportTarget::folder(QDir::home().filePath(QStringLiteral("Downloads")));
+    QTemporaryDir elsewhere;
+    QWidget window;
+    GeneralSettings* page = new GeneralSettings(library, &window);
+};
+
+TEST_F(GeneralSettingsTest, WithoutAStoredDefaultTheLabelShowsDownloadsAndChoosePreselectsIt)
+{
+    EXPECT_EQ(page->importLabel().fullText(), library.destinationLabel(downloads));
+    click("choose");
+    ASSERT_TRUE(page->sheet());
+    EXPECT_EQ(page->sheet()->choice(), downloads);
+    EXPECT_TRUE(page->sheet()->useButton().isEnabled());
+    EXPECT_EQ(page->sheet()->list().currentRow(), 0);
+}
+
+TEST_F(GeneralSettingsTest, UseThisDestinationNeedsAChoiceAndStoresIt)
+{
+    const ImportTarget chosen = ImportTarget::folder(QDir::cleanPath(elsewhere.path()));
+    library.defaults().set(QStringLiteral("recentDestinations"), QStringList{chosen.id()});
+    DestinationSheet sheet(library, std::nullopt, &window);
+    EXPECT_FALSE(sheet.useButton().isEnabled());
+    ASSERT_EQ(sheet.list().count(), 1);
+
+    sheet.list().setCurrentRow(0);
+    EXPECT_EQ(sheet.choice(), chosen);
+    ASSERT_TRUE(sheet.useButton().isEnabled());
+    sheet.useButton().click();
+    EXPECT_EQ(library.defaults().string(QStringLiteral("importDefault")), chosen.id());
+    settle();
+    EXPECT_EQ(page->importLabel().fullText(), library.destinationLabel(chosen));
+
+    click("resetToDownloads");
+    EXPECT_FALSE(library.defaults().contains(QStringLiteral("importDefault")));
+    settle();
+    EXPECT_EQ(page->importLabel().fullText(), library.destinationLabel(downloads));
+}
+
+TEST_F(GeneralSettingsTest, EscapeClosesTheSheetWithoutStoring)
+{
+    library.defaults().set(QStringLiteral("recentDestinations"), QStringList{ImportTarget::folder(elsewhere.path()).id()});
+    click("choose");
+    ASSERT_TRUE(page->sheet());
+    page->sheet()->list().setCurrentRow(1);
+    QTest::keyClick(page->sheet(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !page->sheet(); }, 5000));
+    EXPECT_FALSE(library.defaults().contains(QStringLiteral("importDefault")));
+    EXPECT_EQ(library.importDefault(), std::nullopt);
+}
+
+TEST_F(GeneralSettingsTest, PickingHowItemsOpenIsStoredAtOnce)
+{
+    auto* open = page->findChild<QComboBox*>(QStringLiteral("openInQuorvin"));
+    ASSERT_EQ(open->currentText(), QStringLiteral("In Pellmar"));
+    open->setFocus();
+    QTest::keyClick(open, Qt::Key_Down);
+    EXPECT_EQ(open->currentText(), QStringLiteral("With the default app"));
+    EXPECT_FALSE(library.defaults().boolean(QStringLiteral("openInQuorvin")));
+    EXPECT_TRUE(library.defaults().contains(QStringLiteral("openInQuorvin")));
+}
+
+} // namespace
