@@ -28,7 +28,7 @@ protected:
     SettingsWindow window{*offline.library, IndexActions{}};
 };
 
-TEST_F(SettingsWindowTest, TabsInOrderEach460WideAndAsTallAsItsPage)
+TEST_F(SettingsWindowTest, FourTabsInOrderEach460WideAndAsTallAsItsPage)
 {
     QTabBar& tabs = window.tabBar();
     QStringList titles;
@@ -36,7 +36,7 @@ TEST_F(SettingsWindowTest, TabsInOrderEach460WideAndAsTallAsItsPage)
         titles.append(tabs.tabText(i));
         EXPECT_FALSE(tabs.tabIcon(i).isNull()) << i;
     }
-    EXPECT_EQ(titles, (QStringList{"General", "Previews", "Index"}));
+    EXPECT_EQ(titles, (QStringList{"General", "Sidebar", "Previews", "Index"}));
 
     window.show();
     // The window is its page's height and a constant for the tab bar and frame.

@@ -9,7 +9,8 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
-SettingsWindow::SettingsWindow(Library& library, IndexActions indexActions, QWidget* parent)
+SettingsWindow::SettingsWindow(Library& library, IndexActions indexActions, WorkspaceSheetFactory workspaceSheet,
+                               QWidget* parent)
     : QWidget(parent, Qt::Window)
     , tabBar_(new QTabBar(this))
     , pages_(new QStackedWidget(this))
@@ -19,6 +20,7 @@ SettingsWindow::SettingsWindow(Library& library, IndexActions indexActions, QWid
     tabBar_->setExpanding(false);
     tabBar_->setFocusPolicy(Qt::TabFocus);
     addPage(new GeneralSettings(library, pages_), QStringLiteral("gearshape"), tr("General"));
+    addPage(new SidebarSettings(library, std::move(workspaceSheet), pages_), QStringLiteral("sidebar.left"), tr("Sidebar"));
     addPage(new PreviewSettings(library.defaults(), pages_), QStringLiteral("photo"), tr("Previews"));
     addPage(new IndexSettings(library, std::move(indexActions), pages_), QStringLiteral("internaldrive"), tr("Index"));
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Pellmar/views/settings/IndexSettings.h"
+#include "Pellmar/views/settings/SidebarSettings.h"
 
 #include <QWidget>
 
@@ -15,7 +16,9 @@ class SettingsWindow : public QWidget {
 public:
     static constexpr int tabWidth = 460;
 
-    SettingsWindow(Library& library, IndexActions indexActions, QWidget* parent = nullptr);
+    // Without a workspace editor the Sidebar page cannot open one.
+    SettingsWindow(Library& library, IndexActions indexActions, WorkspaceSheetFactory workspaceSheet = {},
+                   QWidget* parent = nullptr);
 
     QTabBar& tabBar() const { return *tabBar_; }
     QStackedWidget& pages() const { return *pages_; }
