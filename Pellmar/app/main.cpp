@@ -1,5 +1,6 @@
 #include "Pellmar/app/Application.h"
 #include "Pellmar/app/FeedUpdater.h"
+#include "Pellmar/app/StartupScreenshot.h"
 #include "Pellmar/library/Library.h"
 
 #include <QApplication>
@@ -9,8 +10,19 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
+
+// The value after `wanted` ("--screenshot FILE"), or nothing.
+std::optional<QString> argumentValue(int argc, char** argv, const char* wanted)
+{
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], wanted) == 0)
+            return QString::fromLocal8Bit(argv[i + 1]);
+    }
+    return std::nullopt;
+}
 
 bool hasArgument(int argc, char** argv, const char* wanted)
 {
@@ -65,6 +77,8 @@ int main(int argc, char** argv)
     updater.start();
     Application windows(library, updater);
     QObject::connect(&windows, &Application::lastWindowClosed, app.get(), &QCoreApplication::quit);
-    windows.openWindow();
+    MainWindow* window = windows.openWindow();
+    if (const std::optional<QString> screenshot = argumentValue(argc, argv, "--screenshot"))
+        takeStartupScreenshot(library, windows, *window, *screenshot);
     return QCoreApplication::exec();
 }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Pellmar/app/Application.h"
+#include "Pellmar/app/Updater.h"
+#include "Pellmar/library/Library.h"
+#include "Pellmar/platform/Defaults.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A Library on a temporary support folder whose state is set by hand (nothing is scanned), with
+// one main window over it.
+struct Fixture {
+    Fixture();
+    ~Fixture();
+
+    // Sources and workspaces.
+    void fillPlaces();
+    // Items, with larger previews drawn into the preview folder.
+    void fillItems();
+
+    // An updater that never checks: the pictures show the menu as a machine without a feed has it.
+    struct NoUpdates final : Updater {
+        void start() override {}
+        void check() override {}
+    };
+
+    QTemporaryDir home;
+    Defaults defaults{home.filePath(QStringLiteral("Quorvin.conf"))};
+    std::unique_ptr<Library> library;
+    NoUpdates updater;
+    std::unique_ptr<Application> application;
+};

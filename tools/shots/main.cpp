@@ -1,0 +1,197 @@
+// quorvin-shots OUTDIR [STATE...]: writes OUTDIR/STATE.png of the main window in each fixture state
+// (all of them without a list), one line per file on standard output.
+
+#include "tools/shots/Fixture.h"
+
+#include "Pellmar/app/MainWindow.h"
+#include "Pellmar/library/frame/Tasks.h"
+#include "Pellmar/views/frame/DialogPresenter.h"
+#include "Pellmar/views/frame/FullscreenView.h"
+#include "Pellmar/views/frame/RootView.h"
+#include "Pellmar/views/grid/GridView.h"
+#include "Pellmar/views/grid/Thumbnail.h"
+#include "Pellmar/views/grid/TilePictures.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLocale>
+#include <QPainter>
+#include <QStyleFactory>
+#include <QTest>
+#include <QTextStream>
+
+#include <functional>
+#include <map>
+
+namespace {
+
+constexpr QSize windowSize(1280, 800);
+constexpr int settleMs = 5000;
+
+ItemCopy copyOf(const Library& library, int index, const QString& relativePath, const QString& sourceName)
+{
+    ItemCopy copy;
+    copy.item = library.items().value(index);
+    copy.location.id = index + 1;
+    copy.location.sourceID = QStringLiteral("HOME");
+    copy.location.sourceName = sourceName;
+    copy.location.relativePath = relativePath;
+    return copy;
+}
+
+Device card()
+{
+    Device device;
+    device.url = QStringLiteral("/media/me/EOS_DIGITAL");
+    device.name = QStringLiteral("EOS_DIGITAL");
+    device.capacity = 64'000'000'000;
+    device.available = 21'000'000'000;
+    return device;
+}
+
+// Each state from a Library filled with the fixture items (except "empty").
+const std::map<QString, std::function<void(Library&)>>& states()
+{
+    static const std::map<QString, std::function<void(Library&)>> all{
+        {"empty", nullptr},
+        {"items", [](Library&) {}},
+        {"selected", [](Library& l) { l.select(l.items()[1]); }},
+        {"card", [](Library& l) {
+             l.setDevices({card()});
+             l.setSelectedDevice(card().id());
+         }},
+        {"fullscreen", [](Library& l) {
+             l.select(l.items()[0]);
+             l.setFullscreen(true);
+         }},
+        {"fullscreen-no-preview", [](Library& l) {
+             Item audio;
+             audio.id = QStringLiteral("AUDIO");
+             audio.kind = MediaKind::audio;
+             audio.filename = QStringLiteral("Interview.m4a");
+             l.setItems(QList<Item>(l.items()) << audio);
+             l.select(audio);
+             l.setFullscreen(true);
+         }},
+        {"rename", [](Library& l) {
+             l.setNewName(l.items()[0].filename);
+             l.setRenaming(copyOf(l, 0, "2026/Winter/IMG_0412.jpg", "Pictures"));
+         }},
+        {"trash-copy", [](Library& l) { l.setTrashing(copyOf(l, 1, "IMG_0413.heic", "Pictures")); }},
+        {"trash-group", [](Library& l) {
+             l.setSelectedIDs({l.items()[0].id, l.items()[1].id, l.items()[2].id});
+             l.setTrashingGroup(QList<ItemCopy>{copyOf(l, 0, "a/IMG_0412.jpg", "Pictures"),
+                                                copyOf(l, 1, "a/IMG_0413.heic", "Pictures")});
+         }},
+        {"stop-indexing", [](Library& l) { l.setStoppingSource(l.sources()[1]); }},
+        {"delete-workspace", [](Library& l) { l.setDeletingWorkspace(l.workspaces()[1]); }},
+        {"import-sheet", [](Library& l) { l.setImportDevice(card()); }},
+        {"workspace-sheet", [](Library& l) { l.setEditingWorkspace(l.workspaces()[1]); }},
+    };
+    return all;
+}
+
+// Waits until the pictures the state shows have been decoded, or for a few seconds at most.
+void settle(const RootView& root, const Library& library)
+{
+    const auto ready = [&] {
+        if (root.viewer().isVisible())
+            return root.viewer().shownMedia().kind == FullscreenView::Media::Kind::none
+                   || root.viewer().picture().hasPicture();
+        if (root.content() == &root.grid())
+            return root.grid().pictures().decodedCount() >= library.items().size();
+        return true;
+    };
+    if (!QTest::qWaitFor(ready, settleMs))
+        QTextStream(stderr) << "quorvin-shots: pictures still loading after " << settleMs << " ms" << Qt::endl;
+    QTest::qWait(50);   // the last paint
+}
+
+// The window, with the dialog it presents drawn over it as a sheet below its toolbar.
+QImage picture(MainWindow& window)
+{
+    QImage image = window.grab().toImage();
+    if (QDialog* dialog = window.root().dialogs().dialog()) {
+        const QImage sheet = dialog->grab().toImage();
+        QPainter painter(&image);
+        painter.fillRect(image.rect(), QColor(0, 0, 0, 40));
+        const QPoint at((image.width() - sheet.width()) / 2, window.root().mapTo(&window, QPoint(0, 0)).y() + 48);
+        painter.setPen(QColor(0, 0, 0, 80));
+        painter.drawRect(QRect(at, sheet.size()).adjusted(-1, -1, 0, 0));
+        painter.drawImage(at, sheet);
+    }
+    return image;
+}
+
+bool shoot(const QString& state, const QString& folder, QTextStream& out, QTextStream& err)
+{
+    Fixture fixture;
+    MainWindow* window = fixture.application->openWindow();
+    window->resize(windowSize);
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window)) {
+        err << "quorvin-shots: the window of " << state << " did not become active" << Qt::endl;
+        return false;
+    }
+    // The search of the empty index that the window starts ends before the fixture's items are
+    // set, so that it does not take them away.
+    const Library& library = *fixture.library;
+    if (!QTest::qWaitFor([&] { return library.searchGeneration > 0 && Tasks::oneShotRunning() == 0; }, settleMs))
+        err << "quorvin-shots: the first search of " << state << " has not ended" << Qt::endl;
+    if (const auto& apply = states().at(state)) {
+        fixture.fillPlaces();
+        fixture.fillItems();
+        apply(*fixture.library);
+    }
+    settle(window->root(), *fixture.library);
+
+    const QString path = QDir(folder).filePath(state + QStringLiteral(".png"));
+    if (!picture(*window).save(path)) {
+        err << "quorvin-shots: cannot write " << path << Qt::endl;
+        return false;
+    }
+    out << path << Qt::endl;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QStringList arguments = QApplication::arguments().mid(1);
+    if (arguments.isEmpty()) {
+        err << "usage: quorvin-shots OUTDIR [STATE...]\nstates:";
+        for (const auto& [name, apply] : states())
+            err << ' ' << name;
+        err << Qt::endl;
+        return 2;
+    }
+    const QString folder = arguments.takeFirst();
+    if (!QDir().mkpath(folder)) {
+        err << "quorvin-shots: cannot create " << folder << Qt::endl;
+        return 1;
+    }
+    if (arguments.isEmpty()) {
+        for (const auto& [name, apply] : states())
+            arguments.append(name);
+    }
+    for (const QString& state : std::as_const(arguments)) {
+        if (!states().contains(state)) {
+            err << "quorvin-shots: no state " << state << Qt::endl;
+            return 2;
+        }
+    }
+    bool written = true;
+    for (const QString& state : std::as_const(arguments))
+        written = shoot(state, folder, out, err) && written;
+    return written ? 0 : 1;
+}
