@@ -66,9 +66,8 @@ void MainMenus::addFileMenu(QMenu* menu)
 {
     connect(addAction(menu, QStringLiteral("newWindow"), tr("New Window"), QKeySequence::New), &QAction::triggered,
             &application_, &Application::openWindow);
-    // Adding a folder waits for the Library's folder chooser.
-    addAction(menu, QStringLiteral("addFolder"), tr("Add Folder…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O))
-        ->setEnabled(false);
+    connect(addAction(menu, QStringLiteral("addFolder"), tr("Add Folder…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)),
+            &QAction::triggered, &library_, &Library::addSource);
     menu->addSeparator();
     QAction* settings = addAction(menu, QStringLiteral("settings"), tr("Settings…"), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     settings->setMenuRole(QAction::PreferencesRole);

@@ -2,6 +2,7 @@
 #include "Pellmar/app/FeedUpdater.h"
 #include "Pellmar/app/StartupScreenshot.h"
 #include "Pellmar/library/Library.h"
+#include "Pellmar/views/frame/FileDialogFolderChooser.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -58,8 +59,10 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
 
     Library::Services services = Library::Services::system();
-    if (!exitAfterStartup)
+    if (!exitAfterStartup) {
         services.fatalStop = showFatalStop;
+        services.folderChooser = std::make_shared<FileDialogFolderChooser>();
+    }
     Library library(std::move(services));
     QTextStream out(stdout);
     out << "support folder: " << library.supportDirectory() << Qt::endl

@@ -31,6 +31,8 @@ class CloudFiles;
 class Desktop;
 class Database;
 class Defaults;
+class FolderChooser;
+struct FolderAddition;
 class PhotosObserver;
 class SearchPanel;
 class ShareAnchor;
@@ -107,6 +109,8 @@ public:
         IdleMonitor::Readings idleReadings;
         // Shared with whoever else reads the machine's volumes.
         std::shared_ptr<VolumeService> volumes;
+        // Asks for a folder to add; none in tools and tests that add folders by path.
+        std::shared_ptr<FolderChooser> folderChooser;
         // The work of the two workers; tests pass stubs.
         WorkerControl::Bodies workerBodies;
         // False for tools that drive a few operations by hand: the index is opened, but neither
@@ -334,6 +338,12 @@ public:
     QCoro::Task<> scan(Source source);
     // Compares a fresh walk of the source with the index without changing it; sets verification.
     QCoro::Task<> rescan(Source source);
+    // Asks the user for a folder and indexes it.
+    void addSource();
+    // Makes the folder a source of the current workspace and walks it; a folder that already is a
+    // source, or is being added, is scanned again instead. Failures go to lastError.
+    QCoro::Task<> indexFolder(QString folder, std::optional<QString> name);
+    QHash<QString, std::shared_ptr<FolderAddition>> foldersBeingAdded;   // by cleaned path
     // Adds a folder source to the sources that have had their complete scan.
     void rememberAllFilesSource(const Source& source);
 
@@ -494,6 +504,23 @@ public:
     // The applications for the item's extension, asked once per extension.
     AppChoices openWithApps(const Item& item);
 
+    // File operations. Each does its file-system half at once, with a sentence in lastError when
+    // it fails, and its index half in a task that ends with refreshAfterFileChange().
+    void rename(const Item& item, const Location& location, const QString& name);
+    QCoro::Task<> renameItem(Location location, QString newRelativePath, Item item, QString folder, Source source);
+    // The search text of an item after its file was renamed.
+    static QString searchText(const Item& item, const QString& folder, const Source& source);
+    // The sidebar trees, the grid, the status counters, then the inspector's item again.
+    QCoro::Task<> refreshAfterFileChange();
+
+    // Favorites: a photo library item's flag lives in the photo library, any other item's in the
+    // current workspace.
+    void setFavorites(bool on, const QList<Item>& items);
+    void flipFavorite(const Item& item);
+    QCoro::Task<> togglePhotosFavorite(QStringList assetIDs, bool on, Item item);
+    QCoro::Task<> toggleFavorite(Item item, bool on);
+    QCoro::Task<> recountFavorites();
+
 Q_SIGNALS:
     void changed(Library::Prop property);
     // The start-up task has run its last step.
@@ -536,6 +563,7 @@ private:
     Defaults* defaults_;
     std::shared_ptr<Clock> clock_;
     std::shared_ptr<VolumeService> volumes_;
+    std::shared_ptr<FolderChooser> folderChooser_;
     std::function<void(const QString&)> fatalStop_;
     std::shared_ptr<Desktop> desktop_;
     std::shared_ptr<CloudFiles> cloud_;

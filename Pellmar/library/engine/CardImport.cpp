@@ -227,5 +227,5 @@ QCoro::Task<> Library::indexImportDestination(QString folder)
     if (const std::optional<Source> source = coveringSource(folder, sources()))
         co_await alive(scan(*source));
     else
-        qCInfo(logIndex) << "the import destination" << folder << "is in no source and is not indexed";
+        co_await alive(indexFolder(folder, std::nullopt));
 }
