@@ -31,6 +31,8 @@ protected:
         services.volumes = std::make_shared<VolumeService>();
         services.startUp = false;
         library = std::make_unique<Library>(std::move(services));
+        // The index as start-up leaves it, so that a destination can become a source.
+        waitFor(library->index().run([](Index& index) { index.migrate(); }));
         QDir().mkpath(cardFolder);
         QDir().mkpath(destination);
     }

@@ -44,6 +44,10 @@ TEST_F(CardImportTest, ImportsUnderFreeNamesAndDeletesOnlyCheckedOriginals)
     EXPECT_FALSE(library->importJob());
     EXPECT_FALSE(library->importTask);
     EXPECT_FALSE(library->lastError());
+    // A destination in no source becomes one.
+    const QList<Source> sources = waitFor(library->readIndex().run([](Index& index) { return index.sources(); }));
+    ASSERT_EQ(sources.size(), 1);
+    EXPECT_EQ(sources[0].rootPath, destination);
     ASSERT_FALSE(jobs.isEmpty());
     EXPECT_EQ(jobs.first().destination, QStringLiteral("Import"));
     EXPECT_EQ(jobs.last().done, 3);
