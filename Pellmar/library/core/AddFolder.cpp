@@ -5,6 +5,7 @@
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/media/ScanningRules.h"
 #include "Pellmar/platform/FolderChooser.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QDir>
 #include <QFileInfo>
