@@ -1,3 +1,5 @@
+#include "Pellmar/views/frame/AlertDialog.h"
+#include "Pellmar/views/frame/DialogPresenter.h"
 #include "Pellmar/views/frame/RootView.h"
 #include "Pellmar/views/grid/GridView.h"
 #include "Pellmar/views/toolbar/SearchBar.h"
@@ -5,6 +7,7 @@
 #include "tests/library/OfflineLibrary.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QToolBar>
 
@@ -114,4 +117,19 @@ TEST_F(RootViewTest, SearchBarFollowsTheDetailColumnsWidth)
     const SearchBar& bar = root.searchToolbar().bar();
     EXPECT_EQ(bar.width(), RootView::searchFieldWidth(detail->width()));
     EXPECT_GT(bar.width(), 576);
+}
+
+TEST_F(RootViewTest, DeletingAWorkspaceCanBeConfirmed)
+{
+    Workspace family;
+    family.id = QStringLiteral("FAMILY");
+    family.name = QStringLiteral("Family");
+    library.setDeletingWorkspace(family);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return root.dialogs().dialog() != nullptr; }, 5000));
+    auto* alert = qobject_cast<AlertDialog*>(root.dialogs().dialog());
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->title(), "Delete \"Family\"?");
+    EXPECT_TRUE(alert->confirmButton()->isEnabled());
+    alert->confirmButton()->click();
+    EXPECT_FALSE(library.deletingWorkspace());
 }

@@ -3,7 +3,6 @@
 #include "Pellmar/library/Library.h"
 #include "Pellmar/views/frame/DialogPresenter.h"
 #include "Pellmar/views/frame/FullscreenView.h"
-#include "Pellmar/views/grid/LibraryGridActions.h"
 #include "Pellmar/views/grid/GridView.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/sidebar/WorkspaceSwitcher.h"
@@ -35,21 +34,19 @@ constexpr int inspectorMaximumWidth = 420;
 constexpr int unmeasuredContentWidth = 600;
 
 // An empty pane that another view takes the place of.
-// The viewer's preview-folder files: a video's proxy when one was made, and as the still picture a
-// photo or document proxy, else the poster or larger preview the grid shows.
-FullscreenView::Files viewerFiles(Library& library)
+// The viewer's preview-folder files, as the Library names them.
+FullscreenView::Files viewerFiles(const Library& library)
 {
-    const auto proxy = [&library](const Item& item) -> std::optional<QString> {
-        if (item.proxyExtension.isEmpty() || item.proxyExtension == QLatin1String("none"))
-            return std::nullopt;
-        return library.proxyDirectory() + u'/' + item.id + u'.' + item.proxyExtension;
-    };
-    const auto image = [&library, proxy](const Item& item) -> std::optional<QString> {
-        if (item.proxyExtension == QLatin1String("heic") || item.proxyExtension == QLatin1String("png"))
-            return proxy(item);
-        return LibraryGridActions(library).previewPath(item);
-    };
-    return {proxy, image};
+    return {[&library](const Item& item) { return library.proxyURL(item); },
+            [&library](const Item& item) { return library.imageURL(item); }};
+}
+
+// The confirmations' operations that the Library offers; the others keep their buttons off.
+DialogActions dialogActions(Library& library)
+{
+    DialogActions actions;
+    actions.removeWorkspace = [&library](const Workspace& workspace) { library.removeWorkspace(workspace); };
+    return actions;
 }
 
 QWidget* pane(const QString& name, QWidget* parent)
@@ -87,8 +84,7 @@ RootView::RootView(Library& library, QWidget* parent)
     , contentStack_(new QStackedWidget(detail_))
     , grid_(new GridView(library, contentStack_))
     , cardGrid_(new QLabel(contentStack_))
-    // The confirmations' operations are not part of the Library yet: their buttons stay off.
-    , dialogs_(new DialogPresenter(library, *this, DialogActions{}))
+    , dialogs_(new DialogPresenter(library, *this, dialogActions(library)))
     , viewer_(new FullscreenView(library, viewerFiles(library), this))
 {
     setMinimumSize(minimumWidth, minimumHeight);
