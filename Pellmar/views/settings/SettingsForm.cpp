@@ -1,6 +1,7 @@
 #include "Pellmar/views/settings/SettingsForm.h"
 
 #include "Pellmar/platform/Defaults.h"
+#include "Pellmar/views/kit/TextColors.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -98,13 +99,21 @@ QCheckBox* boundToggle(Defaults& defaults, const QString& key, const QString& ti
     return toggle;
 }
 
-QLabel* captionLabel(const QString& text, QWidget* parent)
+QLabel* secondaryLabel(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
+    QPalette secondary = label->palette();
+    secondary.setColor(QPalette::WindowText, secondaryTextColor(secondary));
+    label->setPalette(secondary);
+    return label;
+}
+
+QLabel* captionLabel(const QString& text, QWidget* parent)
+{
+    QLabel* label = secondaryLabel(text, parent);
     QFont caption = label->font();
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
     label->setFont(caption);
-    label->setForegroundRole(QPalette::PlaceholderText);
     return label;
 }

@@ -35,5 +35,7 @@ QComboBox* boundPicker(Defaults& defaults, const QString& key, const QList<Setti
 // A check box titled `title` bound to the boolean setting `key`.
 QCheckBox* boundToggle(Defaults& defaults, const QString& key, const QString& title, QWidget* parent);
 
-// A secondary note in the caption font, shown as plain text.
+// A note in the secondary text colour, shown as plain text.
+QLabel* secondaryLabel(const QString& text, QWidget* parent);
+// A secondary note in the caption font.
 QLabel* captionLabel(const QString& text, QWidget* parent);

@@ -7,6 +7,7 @@
 #include "Pellmar/views/kit/Icons.h"
 #include "Pellmar/views/kit/MenuText.h"
 #include "Pellmar/views/kit/WorkspaceColor.h"
+#include "Pellmar/views/settings/SettingsForm.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -180,9 +181,8 @@ void SidebarSettings::showPins(const QList<PinRow>& rows)
     pinRows_ = rows;
     QVBoxLayout* box = clearedBox(pins_);
     if (rows.isEmpty()) {
-        auto* hint = new QLabel(tr("Pin a folder from its menu in the sidebar."), pins_);
+        QLabel* hint = secondaryLabel(tr("Pin a folder from its menu in the sidebar."), pins_);
         hint->setObjectName(QStringLiteral("pinHint"));
-        hint->setForegroundRole(QPalette::PlaceholderText);
         box->addWidget(hint);
         return;
     }
