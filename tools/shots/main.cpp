@@ -1,7 +1,8 @@
 // quorvin-shots OUTDIR [STATE...]: writes OUTDIR/STATE.png of the main window in each fixture state
-// (all of them without a list), one line per file on standard output.
+// or of the Settings window (all of them without a list), one line per file on standard output.
 
 #include "tools/shots/Fixture.h"
+#include "tools/shots/SettingsShots.h"
 
 #include "Pellmar/app/MainWindow.h"
 #include "Pellmar/library/frame/Tasks.h"
@@ -172,7 +173,7 @@ int main(int argc, char** argv)
         err << "usage: quorvin-shots OUTDIR [STATE...]\nstates:";
         for (const auto& [name, apply] : states())
             err << ' ' << name;
-        err << Qt::endl;
+        err << ' ' << settingsStates().join(u' ') << Qt::endl;
         return 2;
     }
     const QString folder = arguments.takeFirst();
@@ -183,15 +184,17 @@ int main(int argc, char** argv)
     if (arguments.isEmpty()) {
         for (const auto& [name, apply] : states())
             arguments.append(name);
+        arguments += settingsStates();
     }
     for (const QString& state : std::as_const(arguments)) {
-        if (!states().contains(state)) {
+        if (!states().contains(state) && !settingsStates().contains(state)) {
             err << "quorvin-shots: no state " << state << Qt::endl;
             return 2;
         }
     }
     bool written = true;
     for (const QString& state : std::as_const(arguments))
-        written = shoot(state, folder, out, err) && written;
+        written = (settingsStates().contains(state) ? shootSettings(state, folder, out, err)
+                                                    : shoot(state, folder, out, err)) && written;
     return written ? 0 : 1;
 }

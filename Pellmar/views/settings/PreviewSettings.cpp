@@ -39,5 +39,5 @@ PreviewSettings::PreviewSettings(Defaults& defaults, QWidget* parent)
 
     QLabel* caption = captionLabel(tr("Sizes apply to new previews only."), this);
     caption->setObjectName(QStringLiteral("caption"));
-    form->addRow(caption);
+    form->addRow(QString(), caption);
 }
