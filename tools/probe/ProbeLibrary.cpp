@@ -2,10 +2,13 @@
 
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
+#include "Pellmar/media/ScanningRules.h"
 #include "Pellmar/platform/VolumeService.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QUuid>
 
 std::unique_ptr<ProbeLibrary> ProbeLibrary::open(const QString& supportDirectory, ProbeIo& io,
                                                  std::shared_ptr<VolumeService> volumes)
@@ -17,7 +20,8 @@ std::unique_ptr<ProbeLibrary> ProbeLibrary::open(const QString& supportDirectory
     return std::make_unique<ProbeLibrary>(supportDirectory, std::move(volumes));
 }
 
-ProbeLibrary::ProbeLibrary(const QString& supportDirectory, std::shared_ptr<VolumeService> volumes)
+ProbeLibrary::ProbeLibrary(const QString& supportDirectory, std::shared_ptr<VolumeService> volumes,
+                           WorkerControl::Bodies workers)
 {
     Library::Services services;
     services.supportDirectory = supportDirectory;
@@ -26,6 +30,7 @@ ProbeLibrary::ProbeLibrary(const QString& supportDirectory, std::shared_ptr<Volu
     services.idleReadings = IdleMonitor::Readings::system();
     services.volumes = volumes ? std::move(volumes) : std::make_shared<VolumeService>();
     services.startUp = false;
+    services.workerBodies = std::move(workers);
     library = std::make_unique<Library>(std::move(services));
 }
 
@@ -34,4 +39,22 @@ void ProbeLibrary::finishTasks()
     // A finished index job posts an event, so the loop wakes for each step of a task.
     while (Tasks::oneShotRunning() > 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+Source folderSourceFor(Index& index, const QString& rootPath)
+{
+    for (const Source& source : index.sources()) {
+        if (source.kind == SourceKind::folder && source.rootPath == rootPath)
+            return source;
+    }
+    const VolumeIdentity volume = volumeIdentity(rootPath);
+    Source source;
+    source.id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    source.name = QDir(rootPath).dirName();
+    source.rootPath = rootPath;
+    source.volumeUUID = volume.uuid;
+    source.volumeName = volume.name;
+    source.addedAt = currentDate();
+    index.saveSource(source);
+    return source;
 }

@@ -19,7 +19,9 @@ struct ProbeLibrary {
     static std::unique_ptr<ProbeLibrary> open(const QString& supportDirectory, ProbeIo& io,
                                               std::shared_ptr<VolumeService> volumes = nullptr);
 
-    explicit ProbeLibrary(const QString& supportDirectory, std::shared_ptr<VolumeService> volumes = nullptr);
+    // `workers` does the work of the two workers; by default they do nothing.
+    explicit ProbeLibrary(const QString& supportDirectory, std::shared_ptr<VolumeService> volumes = nullptr,
+                          WorkerControl::Bodies workers = {});
 
     // Runs the event loop until every task the operations started and nobody awaits has ended.
     static void finishTasks();
@@ -28,3 +30,6 @@ struct ProbeLibrary {
     Defaults defaults{settings.filePath(QStringLiteral("Quorvin.conf"))};
     std::unique_ptr<Library> library;
 };
+
+// The folder source with this root path, stored first when the index has none.
+Source folderSourceFor(Index& index, const QString& rootPath);

@@ -1,32 +1,12 @@
-#include "tools/probe/Probe.h"
+#include "tools/probe/ProbeLibrary.h"
 
 #include "Pellmar/index/Index.h"
 #include "Pellmar/media/ScanningRules.h"
 #include "Pellmar/media/Walkers.h"
 
 #include <QDir>
-#include <QUuid>
 
 namespace {
-
-// The folder source with this root path, stored first when the index has none.
-Source sourceFor(Index& index, const QString& rootPath)
-{
-    for (const Source& source : index.sources()) {
-        if (source.kind == SourceKind::folder && source.rootPath == rootPath)
-            return source;
-    }
-    const VolumeIdentity volume = volumeIdentity(rootPath);
-    Source source;
-    source.id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    source.name = QDir(rootPath).dirName();
-    source.rootPath = rootPath;
-    source.volumeUUID = volume.uuid;
-    source.volumeName = volume.name;
-    source.addedAt = currentDate();
-    index.saveSource(source);
-    return source;
-}
 
 // sync DB SOURCE_ROOT: walks the folder into its source (added on first use) as a full scan does,
 // and prints what changed; the rows are counted before they are written.
@@ -37,7 +17,7 @@ const ProbeCommand syncCommand(
         const QString rootPath = QDir::cleanPath(QDir::current().absoluteFilePath(args[1]));
         Index index(args[0]);
         waitFor(index.run([](Index& ix) { return ix.migrate(); }));
-        const Source source = waitFor(index.run([rootPath](Index& ix) { return sourceFor(ix, rootPath); }));
+        const Source source = waitFor(index.run([rootPath](Index& ix) { return folderSourceFor(ix, rootPath); }));
         // The one test every scan goes through: an unmounted volume's empty mount folder is no sign
         // that its files were deleted.
         if (!isSourceAvailable(source)) {

@@ -1,0 +1,76 @@
+#include "tools/probe/ProbeLibrary.h"
+
+#include "Pellmar/library/engine/QuickIndexWorker.h"
+#include "Pellmar/platform/VolumeService.h"
+
+#include <QCoreApplication>
+#include <QCoroTask>
+#include <QDir>
+#include <QElapsedTimer>
+
+#include <array>
+
+namespace {
+
+// index SUPPORT_DIR FOLDER: adds the folder as a source of the index in SUPPORT_DIR (made when
+// missing), scans it through the Library, lets the quick-index worker run to its end, and prints
+// the files by state and the time taken.
+const ProbeCommand indexCommand(
+    QStringLiteral("index"), QStringLiteral("SUPPORT_DIR FOLDER"), [](const QStringList& args, ProbeIo& io) {
+        if (args.size() != 2)
+            return probeUsage(indexCommand, io);
+        const QString supportDirectory = QDir::current().absoluteFilePath(args[0]);
+        const QString rootPath = QDir::cleanPath(QDir::current().absoluteFilePath(args[1]));
+        if (!QDir().mkpath(supportDirectory)) {
+            io.err << "cannot make " << supportDirectory << Qt::endl;
+            return 1;
+        }
+        {
+            Index index(supportDirectory + QStringLiteral("/index.sqlite"));
+            waitFor(index.run([](Index& ix) { ix.migrate(); }));
+        }
+        ProbeLibrary probe(supportDirectory, std::make_shared<VolumeService>(), WorkerControl::Bodies{.quickIndex = quickIndexWorker});
+        Library& library = *probe.library;
+        const auto [source, sources] = waitFor(library.index().run([rootPath](Index& ix) {
+            const Source added = folderSourceFor(ix, rootPath);
+            return std::pair(added, ix.sources());
+        }));
+        library.setSources(sources);
+
+        QElapsedTimer timer;
+        timer.start();
+        QCoro::waitFor(library.scan(source));
+        if (library.lastError()) {
+            io.err << *library.lastError() << Qt::endl;
+            return 1;
+        }
+        const double scanned = double(timer.nsecsElapsed()) / 1e9;
+        while (library.processing())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const double total = double(timer.nsecsElapsed()) / 1e9;
+
+        const QueueStatus states = waitFor(library.index().run([id = source.id](Index& ix) {
+            Statement rows(ix.database().db(), QStringLiteral("SELECT state, COUNT(*) FROM files WHERE source_id = ? "
+                                                              "GROUP BY state"));
+            rows.bind({id});
+            QueueStatus counts;
+            while (rows.step()) {
+                const std::array<qint64*, 5> byState{&counts.found, &counts.identified, &counts.ready, &counts.failed,
+                                                     &counts.empty};
+                if (const qint64 state = rows.int64(0); state >= 0 && state < qint64(byState.size()))
+                    *byState[size_t(state)] = rows.int64(1);
+            }
+            return counts;
+        }));
+        const qint64 files = states.found + states.identified + states.ready + states.failed + states.empty;
+        io.out << "source " << source.id << " (" << source.name << ")\n"
+               << "found " << states.found << ", identified " << states.identified << ", ready " << states.ready
+               << ", failed " << states.failed << ", empty " << states.empty << '\n'
+               << "scan " << QString::number(scanned, 'f', 3) << " s, scan and quick index "
+               << QString::number(total, 'f', 3) << " s, " << QString::number(double(files) / total, 'f', 1)
+               << " files/s\n";
+        io.out.flush();
+        return 0;
+    });
+
+} // namespace
