@@ -127,25 +127,6 @@ TEST_F(ScanTest, AnUnpluggedSourceIsNotConnectedAndKeepsItsRows)
     EXPECT_EQ(workerRuns, 1);
 }
 
-// The walk's last count arrives after the walk has listed everything: a drive unplugged then must
-// not read as every file deleted.
-TEST_F(ScanTest, ASourceUnpluggedAfterTheWalkKeepsItsRows)
-{
-    scan();
-    const QMetaObject::Connection unplug = QObject::connect(library.get(), &Library::changed, [&](Library::Prop property) {
-        if (property == Library::Prop::scanFound && library->scanFound() == 3)
-            QDir(root).removeRecursively();
-    });
-    library->setLastError(std::nullopt);
-    scan();
-    QObject::disconnect(unplug);
-    ASSERT_FALSE(QFileInfo::exists(root));
-    EXPECT_EQ(library->lastError(), QStringLiteral("Pictures is not connected"));
-    EXPECT_EQ(library->scanning(), std::nullopt);
-    EXPECT_EQ(indexedPaths(QStringLiteral("files")).size(), 3);
-    EXPECT_EQ(indexedPaths(QStringLiteral("folders")).size(), 2);
-}
-
 TEST_F(ScanTest, AVerificationCountsWithoutChangingTheIndex)
 {
     scan();
