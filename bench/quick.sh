@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# Quick indexing through the Library (scan, then the worker to its end, with quorvin-probe index) on
+# two cores and a warm cache, against the reference tools doing the same per-file work on the same
+# two cores, side by side in one run:
+#   camera JPEGs with EXIF thumbnails:  the worker  vs  exiv2 -et and sha256sum of the head
+#   camera JPEGs without them:          the worker  vs  vipsthumbnail --size 640
+#   short clips:                        the worker  vs  ffmpeg, one frame
+# then the first folder again into a copy of the 1,000,000-file synthetic index.
+# Writes bench/results/quick_index.md. The folders (about 1 GB) are made once under
+# build/bench-quick and reused; the copy of the synthetic index lives only during its run.
+# Usage: scripts/bench quick        (builds build/ first)   or   bash bench/quick.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+fixture="$build/bench-quick"
+cores=0,1
+thumbnailed=${THUMBNAILED:-4000}
+plain=${PLAIN:-600}
+clips=${CLIPS:-150}
+synthetic_files=1000000
+cmake --build "$build" --target quick_index_bench quorvin-probe >/dev/null
+
+if [ ! -f "$fixture/.complete" ]; then
+  rm -rf "$fixture"
+  mkdir -p "$fixture/thumbnailed" "$fixture/plain" "$fixture/clips"
+  ffmpeg -hide_banner -loglevel error -f lavfi -i "testsrc2=s=2400x1600:r=1" -frames:v 1 -q:v 3 "$fixture/base.jpg"
+  "$build/bench/quick_index_bench" jpegs "$fixture/thumbnailed" "$thumbnailed" "$fixture/base.jpg" thumbnails
+  "$build/bench/quick_index_bench" jpegs "$fixture/plain" "$plain" "$fixture/base.jpg" plain
+  # One clip encoded, then copied with its own title in front (faststart), so each is new content.
+  ffmpeg -hide_banner -loglevel error -f lavfi -i "testsrc2=s=1280x720:r=30:d=3" -f lavfi -i "sine=f=440:d=3" \
+    -c:v libx264 -preset fast -crf 23 -pix_fmt yuv420p -c:a aac -b:a 96k -shortest "$fixture/base.mp4"
+  for i in $(seq -w 1 "$clips"); do
+    ffmpeg -hide_banner -loglevel error -i "$fixture/base.mp4" -c copy -metadata title="clip $i" \
+      -movflags +faststart "$fixture/clips/CLIP_$i.MP4"
+  done
+  touch "$fixture/.complete"
+fi
+
+pinned() { taskset -c "$cores" "$@"; }
+seconds_since() { awk -v a="$(date +%s.%N)" -v b="$1" 'BEGIN { printf "%.3f", a - b }'; }
+
+# Reads every folder once so that both sides start from a warm cache.
+cat "$fixture"/thumbnailed/* "$fixture"/plain/* "$fixture"/clips/* > /dev/null
+
+# Quick indexing of one folder into a fresh support folder (or SUPPORT); prints the seconds of scan
+# and worker together, the files ready and failed, and the seconds of the scan and of the worker.
+worker() {
+  local folder=$1 support=${2:-}
+  local own=""
+  if [ -z "$support" ]; then
+    own=$(mktemp -d "$fixture/support.XXXXXX")
+    support=$own
+  fi
+  local report
+  report=$(pinned "$build/quorvin-probe" index "$support" "$folder" 2>/dev/null)
+  [ -z "$own" ] || rm -rf "$own"
+  local ready failed scan total
+  ready=$(grep -o 'ready [0-9]*' <<< "$report" | cut -d' ' -f2)
+  failed=$(grep -o 'failed [0-9]*' <<< "$report" | cut -d' ' -f2)
+  scan=$(grep -o '^scan [0-9.]* s' <<< "$report" | cut -d' ' -f2)
+  total=$(grep -o 'quick index [0-9.]* s' <<< "$report" | cut -d' ' -f3)
+  echo "$total $ready $failed $scan $(awk -v t="$total" -v s="$scan" 'BEGIN { printf "%.3f", t - s }')"
+}
+
+reference_exif() {
+  local file=$1 out=$2
+  exiv2 -q -et -l "$out" "$file" 2>/dev/null || true
+  head -c 65536 "$file" | sha256sum > /dev/null
+}
+reference_vips() { vipsthumbnail --size 640 -o "$2/%s.jpg" "$1"; }
+reference_clip() {
+  ffmpeg -hide_banner -loglevel error -y -ss 1 -i "$1" -frames:v 1 -vf scale=640:-2 "$2/$(basename "$1").jpg"
+}
+export -f reference_exif reference_vips reference_clip
+
+# The reference tools on the first $sample files of a folder, two at a time on the two cores (a
+# process or three per file make them slow); prints files per second.
+sample=${SAMPLE:-800}
+reference() {
+  local folder=$1 tool=$2 out start files
+  out=$(realpath "$(mktemp -d "$fixture/reference.XXXXXX")")
+  find "$folder" -maxdepth 1 -type f | sort | awk -v n="$sample" 'NR <= n' > "$out.list"
+  files=$(wc -l < "$out.list")
+  start=$(date +%s.%N)
+  pinned xargs -P 2 -I{} bash -c "$tool \"\$1\" \"\$2\"" _ {} "$out" < "$out.list"
+  awk -v n="$files" -v s="$(seconds_since "$start")" 'BEGIN { printf "%.1f", n / s }'
+  rm -rf "$out" "$out.list"
+}
+
+read -r exif_worker exif_ready exif_failed exif_scan exif_indexing < <(worker "$fixture/thumbnailed")
+exif_reference_rate=$(reference "$fixture/thumbnailed" reference_exif)
+read -r plain_worker plain_ready plain_failed _ _ < <(worker "$fixture/plain")
+plain_reference_rate=$(reference "$fixture/plain" reference_vips)
+read -r clip_worker clip_ready clip_failed _ _ < <(worker "$fixture/clips")
+clip_reference_rate=$(reference "$fixture/clips" reference_clip)
+
+# The synthetic index as the index benchmark caches it, copied for this run only.
+data="$build/bench-data"
+mkdir -p "$data"
+version=$(cat bench/index_scale/SyntheticIndex.h bench/index_scale/SyntheticIndex.cpp Pellmar/index/IndexSchema.cpp |
+  sha256sum | cut -c1-12)
+synthetic="$data/index-$synthetic_files-$version.sqlite"
+[ -f "$synthetic" ] || "$build/bench/quick_index_bench" synthetic "$synthetic" "$synthetic_files"
+large=$(mktemp -d "$fixture/support-large.XXXXXX")
+trap 'rm -rf "$large"' EXIT
+cp "$synthetic" "$large/index.sqlite"
+cat "$large/index.sqlite" > /dev/null
+read -r large_worker large_ready large_failed large_scan large_indexing < <(worker "$fixture/thumbnailed" "$large")
+rm -rf "$large"
+
+# Where the worker's time goes on the JPEGs with thumbnails, when perf is there.
+profile=""
+if command -v perf > /dev/null; then
+  support=$(mktemp -d "$fixture/support.XXXXXX")
+  if pinned perf record -q -F 999 -g -o "$fixture/perf.data" "$build/quorvin-probe" index "$support" \
+    "$fixture/thumbnailed" > /dev/null 2>&1; then
+    # The reports are cut short on purpose: no pipefail for them.
+    profile=$(set +o pipefail
+      perf report -i "$fixture/perf.data" --no-children --sort dso --stdio -g none 2>/dev/null | grep '%' | head -8
+      echo
+      perf report -i "$fixture/perf.data" --children --sort symbol --stdio -g none 2>/dev/null | grep '%' |
+        grep -v '0x0000\|entry_SYSCALL\|do_syscall' | head -25 | cut -c1-110)
+  fi
+  rm -rf "$support" "$fixture/perf.data"
+fi
+
+rate() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.0f", n / s }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+exif_files=$(find "$fixture/thumbnailed" -type f | wc -l)
+plain_files=$(find "$fixture/plain" -type f | wc -l)
+clip_files=$(find "$fixture/clips" -type f | wc -l)
+{
+  echo "# Quick indexing"
+  echo
+  echo "\`scripts/bench quick\` on $(date -u +%Y-%m-%d), $(nproc) CPUs, run on cores $cores (taskset) for both sides,"
+  echo "warm cache, load average $(cut -d' ' -f1-3 /proc/loadavg). Each folder is scanned and indexed to the end"
+  echo "through the Library by \`quorvin-probe index\` into a fresh support folder; the time covers the scan"
+  echo "and the worker. The reference tools run on the first $sample files of each folder (all of a smaller"
+  echo "one), two at a time (xargs -P 2)."
+  echo "Folders ($(du -sh "$fixture" | cut -f1) on disk): $exif_files camera JPEGs of 2400 x 1600 with a 160 x 120 EXIF"
+  echo "thumbnail, $plain_files without one, $clip_files clips of 3 s at 720p."
+  echo "Targets: at least 1,000 files/s for the JPEGs with thumbnails; at least 0.8 x the tools' throughput"
+  echo "for the others; at most 1.2 x the cost per file of an empty index on the synthetic index."
+  echo
+  echo "| Folder | Worker | Files ready / failed | Worker files/s | Reference | Reference files/s | Worker / reference |"
+  echo "|---|---:|---:|---:|---:|---:|---:|"
+  echo "| JPEGs with EXIF thumbnails | $exif_worker s | $exif_ready / $exif_failed | $(rate "$exif_files" "$exif_worker") | exiv2 -et + sha256sum | $exif_reference_rate | $(ratio "$(rate "$exif_files" "$exif_worker")" "$exif_reference_rate") |"
+  echo "| JPEGs without | $plain_worker s | $plain_ready / $plain_failed | $(rate "$plain_files" "$plain_worker") | vipsthumbnail --size 640 | $plain_reference_rate | $(ratio "$(rate "$plain_files" "$plain_worker")" "$plain_reference_rate") |"
+  echo "| clips | $clip_worker s | $clip_ready / $clip_failed | $(rate "$clip_files" "$clip_worker") | ffmpeg, one frame | $clip_reference_rate | $(ratio "$(rate "$clip_files" "$clip_worker")" "$clip_reference_rate") |"
+  echo
+  echo "The same JPEGs with thumbnails into an empty index and into a copy of the synthetic index; the scan's"
+  echo "time (its walk and writes, then the status counters and source trees over the whole index) is shown"
+  echo "apart from the worker's, whose cost per file the target is about."
+  echo
+  echo "| Index | Scan | Worker | Worker files/s | Worker cost per file |"
+  echo "|---|---:|---:|---:|---:|"
+  echo "| empty | $exif_scan s | $exif_indexing s | $(rate "$exif_files" "$exif_indexing") | 1.00 |"
+  echo "| synthetic, $synthetic_files files | $large_scan s | $large_indexing s | $(rate "$exif_files" "$large_indexing") | $(ratio "$large_indexing" "$exif_indexing") |"
+  if [ -n "$profile" ]; then
+    echo
+    echo "Profile of the worker on the JPEGs with thumbnails (perf, by library, then by symbol with callees):"
+    echo
+    echo '```'
+    echo "$profile"
+    echo '```'
+  fi
+} > bench/results/quick_index.md
+cat bench/results/quick_index.md
