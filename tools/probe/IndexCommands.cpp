@@ -28,7 +28,7 @@ const ProbeCommand indexCommand(
             Index index(supportDirectory + QStringLiteral("/index.sqlite"));
             waitFor(index.run([](Index& ix) { ix.migrate(); }));
         }
-        ProbeLibrary probe(supportDirectory, nullptr, WorkerControl::Bodies{.quickIndex = quickIndexWorker});
+        ProbeLibrary probe(supportDirectory, readyVolumeService(), WorkerControl::Bodies{.quickIndex = quickIndexWorker});
         Library& library = *probe.library;
         const auto [source, sources] = waitFor(library.index().run([rootPath](Index& ix) {
             const Source added = folderSourceFor(ix, rootPath);

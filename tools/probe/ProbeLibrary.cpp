@@ -6,6 +6,8 @@
 #include "Pellmar/platform/VolumeService.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QUuid>
@@ -57,4 +59,14 @@ Source folderSourceFor(Index& index, const QString& rootPath)
     source.addedAt = currentDate();
     index.saveSource(source);
     return source;
+}
+
+std::shared_ptr<SystemVolumeService> readyVolumeService()
+{
+    auto service = std::make_shared<SystemVolumeService>();
+    QEventLoop loop;
+    QObject::connect(service.get(), &VolumeService::volumesChanged, &loop, &QEventLoop::quit);
+    QTimer::singleShot(std::chrono::seconds(30), &loop, &QEventLoop::quit);
+    loop.exec();
+    return service;
 }

@@ -4,6 +4,7 @@
 
 #include "Pellmar/library/Library.h"
 #include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/VolumeService.h"
 
 #include <QTemporaryDir>
 
@@ -33,3 +34,7 @@ struct ProbeLibrary {
 
 // The folder source with this root path, stored first when the index has none.
 Source folderSourceFor(Index& index, const QString& rootPath);
+
+// The machine's volume service once it has read the free space of every volume (each reading
+// has a time limit of its own, so this ends even with a hung share).
+std::shared_ptr<SystemVolumeService> readyVolumeService();

@@ -9,18 +9,6 @@
 
 namespace {
 
-// The machine's volume service once it has read the free space of every volume (each reading
-// has a time limit of its own, so this ends even with a hung share).
-std::shared_ptr<SystemVolumeService> readyVolumeService()
-{
-    auto service = std::make_shared<SystemVolumeService>();
-    QEventLoop loop;
-    QObject::connect(service.get(), &VolumeService::volumesChanged, &loop, &QEventLoop::quit);
-    QTimer::singleShot(std::chrono::seconds(30), &loop, &QEventLoop::quit);
-    loop.exec();
-    return service;
-}
-
 QString yesNo(bool value)
 {
     return value ? QStringLiteral("yes") : QStringLiteral("no");
