@@ -5,6 +5,7 @@
 #include "tools/shots/SettingsShots.h"
 
 #include "Pellmar/app/MainWindow.h"
+#include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/views/frame/DialogPresenter.h"
 #include "Pellmar/views/frame/FullscreenView.h"
@@ -89,6 +90,54 @@ const std::map<QString, std::function<void(Library&)>>& states()
         {"delete-workspace", [](Library& l) { l.setDeletingWorkspace(l.workspaces()[1]); }},
         {"import-sheet", [](Library& l) { l.setImportDevice(card()); }},
         {"workspace-sheet", [](Library& l) { l.setEditingWorkspace(l.workspaces()[1]); }},
+        {"strip-relink", [](Library& l) { l.setRelinkNote(QStringLiteral("Backup Disk is connected again at /media/me/Backup Disk")); }},
+        {"strip-import", [](Library& l) {
+             ImportJob job;
+             job.device = card().name;
+             job.destination = QStringLiteral("Trip to Lisbon");
+             job.done = 38;
+             job.total = 212;
+             job.bytesDone = 1'900'000'000;
+             job.bytesTotal = 9'800'000'000;
+             job.started = l.clock().now() - 40;
+             job.current = QStringLiteral("/media/me/EOS_DIGITAL/DCIM/100CANON/IMG_4021.CR3");
+             l.setDevices({card()});
+             l.setImportJob(job);
+         }},
+        {"strip-import-result", [](Library& l) {
+             ImportResult result;
+             result.count = 212;
+             result.deleted = 212;
+             result.folder = QDir::homePath() + QStringLiteral("/Pictures/Trip to Lisbon");
+             result.device = card();
+             l.setDevices({card()});
+             l.setImportResult(result);
+         }},
+        {"strip-scan", [](Library& l) {
+             l.setScanning(QStringLiteral("Backup Disk"));
+             l.setScanFound(48'213);
+         }},
+        {"strip-indexing", [](Library& l) {
+             l.setProcessing(true);
+             l.setStatus({.found = 3'400, .identified = 120, .ready = 8'310, .failed = 4, .empty = 0});
+             l.setSourceProgress({{QStringLiteral("DISK"), {8'314, 11'834}}});
+             l.setRate(42);
+             l.setInFlight({QStringLiteral("IMG_2211.JPG"), QStringLiteral("IMG_2212.JPG")});
+         }},
+        {"strip-waiting", [](Library& l) { l.setStatus({.found = 312}); }},
+        {"strip-previews", [](Library& l) {
+             l.setFullProcessing(true);
+             l.setFullStatus({420, 1'310});
+             l.setFullRate(1.5);
+             l.setFullInFlight({QStringLiteral("IMG_0412.jpg")});
+         }},
+        {"strip-previews-paused", [](Library& l) { l.setFullStatus({420, 1'310}); }},
+        {"search-filters", [](Library& l) {
+             l.setKindFilter(MediaKind::photo);
+             l.setSourceFilter(QStringLiteral("HOME"));
+             l.storeOnlyHere(true);
+             l.setQuery(QStringLiteral("winter"));
+         }},
     };
     return all;
 }
