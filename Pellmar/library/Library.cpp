@@ -65,6 +65,8 @@ Library::Library(Services services, QObject* parent)
     , fatalStop_(std::move(services.fatalStop))
     , desktop_(services.desktop ? std::move(services.desktop) : systemDesktop())
     , cloud_(services.cloud ? std::move(services.cloud) : noCloudDrive())
+    , sharePicker_(std::move(services.sharePicker))
+    , photosScriptRunner_(std::move(services.photosScriptRunner))
 {
     readViewSettings();
     idle_ = std::make_unique<IdleMonitor>(std::move(services.idleReadings), *defaults_, clock_, pools_);

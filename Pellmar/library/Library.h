@@ -29,6 +29,7 @@ class CardImport;
 class Clock;
 class CloudFiles;
 class Desktop;
+class SharePicker;
 class Database;
 class Defaults;
 class FolderChooser;
@@ -124,6 +125,11 @@ public:
         std::shared_ptr<Desktop> desktop;
         // The cloud drive; this computer's (none) when null.
         std::shared_ptr<CloudFiles> cloud;
+        // The share menu, which the views provide; nothing is shared without one.
+        std::shared_ptr<SharePicker> sharePicker;
+        // The program that shows a photo library item: run with "-e" and a script, it succeeds
+        // with exit status 0. Empty when nothing can show one.
+        QString photosScriptRunner;
 
         static Services system();
         static void reportFatalStop(const QString& message);
@@ -476,6 +482,8 @@ public:
     QList<Location> locationsOf(const Item& item) const;
     // The path of a copy on an online folder source, whether or not the file exists.
     std::optional<QString> url(const Location& location) const;
+    // The entry of `sources` with that id.
+    std::optional<Source> sourceByID(const QString& id) const;
     // The first local copy on an online folder source whose file exists.
     std::optional<Location> reachableURL(const QList<Location>& locations) const;
     // The same, with the files looked at off the GUI thread.
@@ -520,6 +528,38 @@ public:
     QCoro::Task<> togglePhotosFavorite(QStringList assetIDs, bool on, Item item);
     QCoro::Task<> toggleFavorite(Item item, bool on);
     QCoro::Task<> recountFavorites();
+
+    // Handing items over: the photo library, the file manager, the clipboard, the share menu
+    QCoro::Task<> showInPhotos(Item item);
+    // Whether showInPhotos has a program to show an item with; the views offer it only then.
+    bool canShowInPhotos() const { return !photosScriptRunner_.isEmpty(); }
+    // Runs the script with the photo library's program off the GUI thread; true when it succeeded.
+    QCoro::Task<bool> runScript(QString script);
+    QCoro::Task<> revealInFinder(Item item);
+    // Puts the path of the item's file on the clipboard, even when its drive is unplugged.
+    QCoro::Task<> copyPaths(Item item);
+    void shareSelection(const QString& anchorKey);
+    void beginRename(const Item& item, const Location& location);
+    // What copying or dragging the item hands over: its reachable file, or for a photo library
+    // item the picture in an image file (decoded off the GUI thread when copied).
+    struct PasteboardObject {
+        enum class Kind { file, image } kind = Kind::file;
+        QString path;
+        bool operator==(const PasteboardObject&) const = default;
+    };
+    std::optional<PasteboardObject> pasteboardObject(const Item& item) const;
+    void share(const QStringList& filePaths, const QString& anchorKey);
+    void copySelection();
+    void copySelectedItems();
+    void copyItem(const Item& item);
+    // Replaces the clipboard's contents with the objects; the images that cannot be read are left out.
+    QCoro::Task<> writePasteboard(QList<PasteboardObject> objects);
+
+    // Cloud copies: fetching and evicting them, then rescanning their source
+    void download(const Location& location);
+    // Waits until the file is downloaded (at most about five minutes), then rescans the source.
+    QCoro::Task<> waitForDownload(QString path, Source source);
+    void removeDownload(const Location& location);
 
 Q_SIGNALS:
     void changed(Library::Prop property);
@@ -567,6 +607,8 @@ private:
     std::function<void(const QString&)> fatalStop_;
     std::shared_ptr<Desktop> desktop_;
     std::shared_ptr<CloudFiles> cloud_;
+    std::shared_ptr<SharePicker> sharePicker_;
+    QString photosScriptRunner_;
     std::unique_ptr<WorkerControl> workers_;
     std::unique_ptr<CardImport> cardImport_;
     // Declared last: destroyed first, waiting for the jobs that may still use the connections.

@@ -2,6 +2,7 @@
 
 #include "Pellmar/platform/CloudFiles.h"
 #include "Pellmar/platform/Desktop.h"
+#include "Pellmar/platform/SharePicker.h"
 
 #include <QHash>
 #include <QStringList>
@@ -60,4 +61,17 @@ struct FakeCloud final : CloudFiles {
     mutable int statusReads = 0;
     bool refuse = false;
     QStringList requests;
+};
+
+// Records each share menu asked for: the files, and where ("pointer" or the rectangle).
+struct FakeSharePicker final : SharePicker {
+    QObject* show(const QStringList& filePaths, std::optional<QRect> screenRect) override
+    {
+        const QRect at = screenRect.value_or(QRect());
+        shown.append(filePaths.join(u',') + QStringLiteral(" at ") +
+                     (screenRect ? QStringLiteral("%1,%2").arg(at.x()).arg(at.y()) : QStringLiteral("pointer")));
+        return nullptr;
+    }
+
+    QStringList shown;
 };

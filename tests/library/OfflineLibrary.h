@@ -29,6 +29,8 @@ struct OfflineLibrary {
         services.startUp = false;
         services.desktop = desktop;
         services.cloud = cloud;
+        services.sharePicker = sharePicker;
+        services.photosScriptRunner = photosRunner;
         library = std::make_unique<Library>(std::move(services));
     }
 
@@ -46,6 +48,9 @@ struct OfflineLibrary {
     std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
     std::shared_ptr<FakeCloud> cloud = std::make_shared<FakeCloud>();
     std::shared_ptr<VolumeService> volumes = std::make_shared<VolumeService>();
+    std::shared_ptr<FakeSharePicker> sharePicker = std::make_shared<FakeSharePicker>();
+    // The program that shows photo library items; tests write it when they need one.
+    QString photosRunner = dir.filePath(QStringLiteral("show-in-photos"));
     // Outlives the library: its sleeping tasks end after it.
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     std::unique_ptr<Library> library;

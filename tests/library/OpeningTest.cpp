@@ -3,51 +3,15 @@
 #include "Pellmar/platform/Defaults.h"
 
 #include <QCoroTask>
-#include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 
 #include <ostream>
 
 namespace {
 
-// The index: source ON (online, with the files of its copies), DRIVE and CARD (unplugged) and the
-// photo library PH.
-class OpeningTest : public ItemLibraryFixture {
+class OpeningTest : public CopiesFixture {
 protected:
-    OpeningTest()
-    {
-        addSource(QStringLiteral("ON"), SourceKind::folder, 1);
-        addSource(QStringLiteral("DRIVE"), SourceKind::folder, 2);
-        addSource(QStringLiteral("CARD"), SourceKind::folder, 3);
-        addSource(QStringLiteral("PH"), SourceKind::photos, 4);
-        QList<Source> sources = index.sources();
-        for (Source& source : sources) {
-            if (source.id == QStringLiteral("ON"))
-                source.rootPath = root;
-        }
-        library->setSources(sources);
-        library->setOnline({QStringLiteral("ON"), QStringLiteral("PH")});
-        QDir().mkpath(root);
-    }
-
-    // An item with a copy on each of `sources` (a photo library copy for PH); a file for the copy on ON.
-    Item addItemWithCopies(const FixtureItem& row, const QStringList& sources)
-    {
-        addItem(row);
-        for (const QString& source : sources) {
-            const QString path = row.id + QStringLiteral(".file");
-            addFile({.sourceID = source, .relPath = path, .itemID = row.id,
-                     .assetID = source == QStringLiteral("PH") ? QStringLiteral("ASSET-") + row.id : QString()});
-            if (source == QStringLiteral("ON"))
-                QFile(root + u'/' + path).open(QIODevice::WriteOnly);
-        }
-        return *index.itemByID(row.id);
-    }
-
     void openInQuorvin(bool on) { offlineLibrary.defaults.set(QStringLiteral("openInQuorvin"), on); }
-
-    QString root = dir.filePath(QStringLiteral("On"));
 };
 
 struct RouteCase {

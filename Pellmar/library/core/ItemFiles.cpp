@@ -86,11 +86,16 @@ std::optional<QString> Library::url(const Location& location) const
 {
     if (inPhotoLibrary(location))
         return std::nullopt;
-    const auto source = std::find_if(sources_.cbegin(), sources_.cend(),
-                                     [&](const Source& entry) { return entry.id == location.sourceID; });
-    if (source == sources_.cend() || source->kind != SourceKind::folder || !online_.contains(source->id))
+    const std::optional<Source> source = sourceByID(location.sourceID);
+    if (!source || source->kind != SourceKind::folder || !online_.contains(source->id))
         return std::nullopt;
     return source->rootPath + u'/' + location.relativePath;
+}
+
+std::optional<Source> Library::sourceByID(const QString& id) const
+{
+    const auto source = std::find_if(sources_.cbegin(), sources_.cend(), [&](const Source& entry) { return entry.id == id; });
+    return source == sources_.cend() ? std::nullopt : std::optional(*source);
 }
 
 namespace {
