@@ -14,8 +14,20 @@ struct DesktopApps {
     std::optional<QString> preferred;
     QStringList all;
 
+    // Every one but the preferred one, in order.
+    QStringList others() const
+    {
+        QStringList rest = all;
+        if (preferred)
+            rest.removeAll(*preferred);
+        return rest;
+    }
+
     bool operator==(const DesktopApps&) const = default;
 };
+
+// The MIME type of files with this extension; nothing when no type claims it.
+std::optional<QString> mimeTypeForExtension(const QString& extension);
 
 // How files leave the program for the rest of the desktop: other applications, the file manager
 // and the clipboard. GUI thread; no call waits for the application or the file manager it asks.

@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QMimeDatabase>
 #include <QUrl>
 
 #include <gio/gdesktopappinfo.h>
@@ -86,6 +87,16 @@ public:
 };
 
 } // namespace
+
+std::optional<QString> mimeTypeForExtension(const QString& extension)
+{
+    if (extension.isEmpty())
+        return std::nullopt;
+    const QMimeType type =
+        QMimeDatabase().mimeTypeForFile(QStringLiteral("file.") + extension, QMimeDatabase::MatchExtension);
+    // The default type, "application/octet-stream", says only that nothing matched.
+    return type.isDefault() ? std::nullopt : std::optional(type.name());
+}
 
 std::shared_ptr<Desktop> systemDesktop()
 {

@@ -8,7 +8,6 @@
 #include <QCoroFuture>
 #include <QFileInfo>
 #include <QMetaMethod>
-#include <QMimeDatabase>
 
 #include <algorithm>
 
@@ -79,16 +78,11 @@ AppChoices Library::openWithApps(const Item& item)
     const QString extension = QFileInfo(item.filename).suffix().toLower();
     if (const auto cached = appCache.constFind(extension); cached != appCache.cend())
         return cached.value();
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(QStringLiteral("file.") + extension,
-                                                           QMimeDatabase::MatchExtension);
-    if (extension.isEmpty() || type.isDefault())
+    const std::optional<QString> type = mimeTypeForExtension(extension);
+    if (!type)
         return {};
-    const DesktopApps apps = desktop_->applications(type.name());
-    AppChoices choices{apps.preferred, {}};
-    for (const QString& app : apps.all) {
-        if (app != apps.preferred)
-            choices.others.append(app);
-    }
+    const DesktopApps apps = desktop_->applications(*type);
+    const AppChoices choices{apps.preferred, apps.others()};
     appCache.insert(extension, choices);
     return choices;
 }
