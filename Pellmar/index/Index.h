@@ -146,6 +146,9 @@ public:
     void renameFile(qint64 fileID, const QString& newRelativePath);
     // Empties files, items, folders and search; sources, workspaces, pins and favorites stay.
     void clearAll();
+    // Every item forgets its preview, poster and proxy and its last larger-preview failure; ready
+    // and failed files are found again, without their error.
+    void forgetPreviews();
     void deleteFile(qint64 fileID);
 
 private:

@@ -427,6 +427,13 @@ void Index::clearAll()
     fullQueue_ = {};
 }
 
+void Index::forgetPreviews()
+{
+    db_.exec(QStringLiteral("UPDATE items SET preview_ext = '', proxy_ext = '', poster_ext = '', full_error = NULL"));
+    db_.exec(QStringLiteral("UPDATE files SET state = 0, error = NULL WHERE state IN (2, 3)"));
+    fullQueue_ = {};
+}
+
 void Index::deleteFile(qint64 fileID)
 {
     Transaction transaction(db_);

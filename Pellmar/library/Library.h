@@ -521,6 +521,31 @@ public:
     // The sidebar trees, the grid, the status counters, then the inspector's item again.
     QCoro::Task<> refreshAfterFileChange();
 
+    // Move to Trash. The grid's delete action asks first while "confirmTrash" is on.
+    void trashSelection();
+    void requestTrash(const Item& item, const Location& location);
+    void requestGroupTrash();
+    // The first copy of each selected item, in grid order, that is a file on an online folder source.
+    QList<ItemCopy> trashableCopies() const;
+    void trash(const Item& item, const Location& location);
+    QCoro::Task<> trashFile(QString path, Location location);
+    QCoro::Task<> forgetTrashed(Location location);
+    QCoro::Task<> moveToTrash(QList<ItemCopy> copies);
+
+    // Paste into a folder of a folder source (`path` relative to its root, empty for the root).
+    bool canPaste(const QString& sourceID, const QString& path) const;
+    void paste(const QString& sourceID, const QString& path);
+    // Copies the files into the folder under free names, then scans the source.
+    QCoro::Task<> pasteFiles(QStringList files, QString folder, Source source);
+
+    // Index repairs. Both wait until neither worker runs before they touch previews or rows.
+    // Deletes every preview; the workers make them again.
+    QCoro::Task<> resetPreviews();
+    // Forgets every file, item and folder and walks the available sources again; sources,
+    // workspaces, pins and favorites stay.
+    QCoro::Task<> clearIndex();
+    QCoro::Task<> stopWorkersAndEmptyProxies();
+
     // Favorites: a photo library item's flag lives in the photo library, any other item's in the
     // current workspace.
     void setFavorites(bool on, const QList<Item>& items);

@@ -9,6 +9,7 @@
 #include <QUuid>
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
@@ -147,4 +148,86 @@ std::optional<QString> copyIntoFolder(const CardFile& file, const QString& folde
     }
     ::fsync(folder.get());
     return target;
+}
+
+namespace {
+
+const timespec* keptTimes(const struct stat& status, timespec (&times)[2])
+{
+    times[0] = {0, UTIME_OMIT};
+    times[1] = status.st_mtim;
+    return times;
+}
+
+// Whether `folder` is `directory` or lies below it, links resolved.
+bool isWithin(const QString& folder, const QString& directory)
+{
+    const QString inner = QFileInfo(folder).canonicalFilePath();
+    const QString outer = QFileInfo(directory).canonicalFilePath();
+    return !inner.isEmpty() && !outer.isEmpty() && (inner == outer || inner.startsWith(outer + u'/'));
+}
+
+std::optional<QString> copyLink(const QString& path, const QString& folder, const struct stat& status)
+{
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length = ::readlink(QFile::encodeName(path).constData(), target.data(), size_t(target.size()));
+    if (length < 0 || length >= target.size())
+        return std::nullopt;
+    target.truncate(length);
+    timespec times[2];
+    for (;;) {
+        const QString destination = uniqueDestination(folder, QFileInfo(path).fileName());
+        const QByteArray name = QFile::encodeName(destination);
+        if (::symlink(target.constData(), name.constData()) == 0) {
+            ::utimensat(AT_FDCWD, name.constData(), keptTimes(status, times), AT_SYMLINK_NOFOLLOW);
+            return destination;
+        }
+        if (errno != EEXIST)
+            return std::nullopt;
+    }
+}
+
+std::optional<QString> copyDirectory(const QString& path, const QString& folder, const struct stat& status)
+{
+    // A folder copied into itself would copy its own copy without end.
+    if (!QDir().mkpath(folder) || isWithin(folder, path))
+        return std::nullopt;
+    QString destination;
+    for (;;) {
+        destination = uniqueDestination(folder, QFileInfo(path).fileName());
+        if (::mkdir(QFile::encodeName(destination).constData(), 0777) == 0)
+            break;
+        if (errno != EEXIST)
+            return std::nullopt;
+    }
+    const QStringList entries =
+        QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& entry : entries) {
+        if (!copyEntryIntoFolder(QDir(path).filePath(entry), destination)) {
+            // Nothing of a folder that could not be copied whole stays behind.
+            QDir(destination).removeRecursively();
+            return std::nullopt;
+        }
+    }
+    timespec times[2];
+    ::utimensat(AT_FDCWD, QFile::encodeName(destination).constData(), keptTimes(status, times), 0);
+    return destination;
+}
+
+} // namespace
+
+std::optional<QString> copyEntryIntoFolder(const QString& entry, const QString& folder)
+{
+    const QString path = QDir::cleanPath(entry);
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    if (S_ISLNK(status.st_mode))
+        return copyLink(path, folder, status);
+    if (S_ISDIR(status.st_mode))
+        return copyDirectory(path, folder, status);
+    if (!S_ISREG(status.st_mode))
+        return std::nullopt;
+    const double modified = double(status.st_mtim.tv_sec) + double(status.st_mtim.tv_nsec) / 1e9;
+    return copyIntoFolder(CardFile{path, qint64(status.st_size), modified, MediaKind::document}, folder);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-// Copying a file into a folder without ever replacing a file there: the copy is written under a
-// hidden temporary name in the destination folder, flushed, and moved into place under the first
-// free name, so no partial file is ever visible under a real name. Blocks on the disk; callers run
-// it off the GUI thread.
+// Copying a file, or a whole folder, into a folder without ever replacing a file there: each file
+// is written under a hidden temporary name in the destination folder, flushed, and moved into
+// place under the first free name, so no partial file is ever visible under a real name. Blocks
+// on the disk; callers run it off the GUI thread.
 
 #include "Pellmar/index/Model.h"
 #include "Pellmar/media/FaultInjection.h"
@@ -20,6 +20,11 @@ QString uniqueDestination(const QString& folder, const QString& name);
 // name, with its modification date. The new file's path, or nothing when the copy failed, in
 // which case nothing is left behind.
 std::optional<QString> copyIntoFolder(const CardFile& file, const QString& folder);
+
+// Copies a file, a symbolic link (as a link) or a folder with everything in it into `folder` under
+// a free form of its name, modification times kept. Nothing when it failed, in which case nothing
+// of it is left behind; a folder is never copied into itself or into a folder below it.
+std::optional<QString> copyEntryIntoFolder(const QString& path, const QString& folder);
 
 // Tests: a write of the copy fails with the returned errno (the card file's path is passed).
 using CopyWriteFaultInjection = FaultInjection<struct CopyWriteFault>;

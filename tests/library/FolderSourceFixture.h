@@ -12,12 +12,14 @@
 
 // An offline Library over a folder source "S" named "Pictures" on a temporary folder, online,
 // whose files tests write to disk and record in the index row by row. The user's data folder
-// (where the Trash lives) is a temporary folder too.
+// (where the Trash lives) is a temporary folder too. The workers do what the test passes.
 class FolderSourceFixture : public IndexFixture {
 protected:
-    FolderSourceFixture()
+    explicit FolderSourceFixture(WorkerControl::Bodies workerBodies = {})
+        : offline(dir.path(), std::move(workerBodies))
     {
         qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
+        QDir().mkpath(dir.filePath(QStringLiteral("data")));
         QDir().mkpath(root);
         index.saveSource(source);
         library.setSources({source});
@@ -74,6 +76,6 @@ protected:
 
     QString root = dir.filePath(QStringLiteral("Pictures"));
     Source source{QStringLiteral("S"), QStringLiteral("Pictures"), root, QString(), QString(), 1, SourceKind::folder};
-    OfflineLibrary offline{dir.path()};
+    OfflineLibrary offline;
     Library& library = *offline.library;
 };

@@ -18,7 +18,7 @@
 struct OfflineLibrary {
     OfflineLibrary() : OfflineLibrary(QString()) {}
     // On the index in `supportDirectory` (a fixture's), or in its own folder when empty.
-    explicit OfflineLibrary(const QString& supportDirectory)
+    explicit OfflineLibrary(const QString& supportDirectory, WorkerControl::Bodies workerBodies = {})
     {
         Library::Services services;
         services.supportDirectory = supportDirectory.isEmpty() ? dir.path() : supportDirectory;
@@ -31,6 +31,7 @@ struct OfflineLibrary {
         services.cloud = cloud;
         services.sharePicker = sharePicker;
         services.photosScriptRunner = photosRunner;
+        services.workerBodies = std::move(workerBodies);
         library = std::make_unique<Library>(std::move(services));
     }
 

@@ -1,6 +1,7 @@
 #include "Pellmar/views/frame/RootView.h"
 
 #include "Pellmar/library/Library.h"
+#include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/views/frame/DialogPresenter.h"
 #include "Pellmar/views/frame/FullscreenView.h"
 #include "Pellmar/views/grid/GridView.h"
@@ -46,6 +47,9 @@ DialogActions dialogActions(Library& library)
 {
     DialogActions actions;
     actions.removeWorkspace = [&library](const Workspace& workspace) { library.removeWorkspace(workspace); };
+    actions.moveToTrash = [&library](const QList<ItemCopy>& copies) { Tasks::start(library.moveToTrash(copies)); };
+    actions.trash = [&library](const ItemCopy& copy) { library.trash(copy.item, copy.location); };
+    actions.rename = [&library](const ItemCopy& copy, const QString& name) { library.rename(copy.item, copy.location, name); };
     return actions;
 }
 

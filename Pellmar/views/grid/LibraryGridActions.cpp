@@ -22,16 +22,22 @@ QList<Item> LibraryGridActions::selectedItems() const
 
 void LibraryGridActions::selectAll() {}
 
-void LibraryGridActions::trashSelection() {}
+void LibraryGridActions::trashSelection()
+{
+    library_.trashSelection();
+}
 
 void LibraryGridActions::copySelection() {}
 
-bool LibraryGridActions::acceptsPaste(const QString&, const QString&) const
+bool LibraryGridActions::acceptsPaste(const QString& sourceID, const QString& path) const
 {
-    return false;
+    return library_.canPaste(sourceID, path);
 }
 
-void LibraryGridActions::paste(const QString&, const QString&) {}
+void LibraryGridActions::paste(const QString& sourceID, const QString& path)
+{
+    library_.paste(sourceID, path);
+}
 
 // A video's poster, else the preview, else a photo proxy in HEIC, in the "Proxies" folder.
 std::optional<QString> LibraryGridActions::previewPath(const Item& item) const

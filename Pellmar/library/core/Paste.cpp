@@ -1,0 +1,49 @@
+#include "Pellmar/library/Library.h"
+
+#include "Pellmar/library/frame/AliveGuard.h"
+#include "Pellmar/library/frame/Tasks.h"
+#include "Pellmar/media/CardCopy.h"
+#include "Pellmar/platform/ClipboardFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+bool Library::canPaste(const QString& sourceID, const QString& path) const
+{
+    const auto source = std::find_if(sources_.cbegin(), sources_.cend(),
+                                     [&](const Source& known) { return known.id == sourceID; });
+    if (source == sources_.cend() || source->kind != SourceKind::folder || !online_.contains(sourceID))
+        return false;
+    // The roots of the home folder, of the cloud folder and of a drive take no pastes.
+    return !path.isEmpty() || source->placeRank() == 4;
+}
+
+void Library::paste(const QString& sourceID, const QString& path)
+{
+    if (!canPaste(sourceID, path))
+        return;
+    const auto source = std::find_if(sources_.cbegin(), sources_.cend(),
+                                     [&](const Source& known) { return known.id == sourceID; });
+    const QStringList files = filesOnClipboard();
+    if (files.isEmpty()) {
+        setLastError(QStringLiteral("Copy a file first, then paste it here."));
+        return;
+    }
+    Tasks::start(pasteFiles(files, QDir(source->rootPath).filePath(path), *source));
+}
+
+QCoro::Task<> Library::pasteFiles(QStringList files, QString folder, Source source)
+{
+    const AliveGuard alive(this);
+    const QStringList failed = co_await alive(pools_.run(Priority::userInitiated, [files, folder] {
+        QStringList names;
+        for (const QString& file : files) {
+            if (!copyEntryIntoFolder(file, folder))
+                names.append(QFileInfo(file).fileName());
+        }
+        return names;
+    }));
+    if (!failed.isEmpty())
+        setLastError(QStringLiteral("Could not paste ") + failed.join(QStringLiteral(", ")) + u'.');
+    co_await alive(scan(source));
+}

@@ -1,0 +1,114 @@
+#include "Pellmar/library/Library.h"
+
+#include "Pellmar/index/Database.h"
+#include "Pellmar/library/frame/AliveGuard.h"
+#include "Pellmar/library/frame/Tasks.h"
+#include "Pellmar/platform/Defaults.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+void Library::trashSelection()
+{
+    if (selectedIDs_.size() >= 2) {
+        requestGroupTrash();
+        return;
+    }
+    if (!selection_)
+        return;
+    if (const std::optional<Location> copy = reachableURL(locationsOf(*selection_)))
+        requestTrash(*selection_, *copy);
+}
+
+void Library::requestTrash(const Item& item, const Location& location)
+{
+    if (defaults_->boolean(QStringLiteral("confirmTrash")))
+        setTrashing(ItemCopy{item, location});
+    else
+        trash(item, location);
+}
+
+QList<ItemCopy> Library::trashableCopies() const
+{
+    QList<ItemCopy> copies;
+    for (const Item& item : selectedItems()) {
+        for (const Location& location : locationsOf(item)) {
+            const auto source = std::find_if(sources_.cbegin(), sources_.cend(),
+                                             [&](const Source& known) { return known.id == location.sourceID; });
+            if (location.local && location.assetID.isEmpty() && source != sources_.cend()
+                && source->kind == SourceKind::folder && online_.contains(source->id)
+                && QFileInfo::exists(source->rootPath + u'/' + location.relativePath)) {
+                copies.append(ItemCopy{item, location});
+                break;
+            }
+        }
+    }
+    return copies;
+}
+
+void Library::requestGroupTrash()
+{
+    const QList<ItemCopy> copies = trashableCopies();
+    if (copies.isEmpty())
+        return;
+    if (defaults_->boolean(QStringLiteral("confirmTrash")))
+        setTrashingGroup(copies);
+    else
+        Tasks::start(moveToTrash(copies));
+}
+
+void Library::trash(const Item& item, const Location& location)
+{
+    Q_UNUSED(item);
+    if (!location.local)
+        return;
+    if (const std::optional<QString> path = url(location))
+        Tasks::start(trashFile(*path, location));
+}
+
+QCoro::Task<> Library::trashFile(QString path, Location location)
+{
+    const AliveGuard alive(this);
+    if (!co_await alive(pools_.run(Priority::userInitiated, [path] { return QFile::moveToTrash(path); }))) {
+        setLastError(QStringLiteral("Could not move ") + QFileInfo(path).fileName() + QStringLiteral(" to the Trash."));
+        co_return;
+    }
+    co_await alive(forgetTrashed(location));
+}
+
+QCoro::Task<> Library::forgetTrashed(Location location)
+{
+    const AliveGuard alive(this);
+    try {
+        co_await alive(index_->run([id = location.id](Index& index) { index.deleteFile(id); }));
+    } catch (const DatabaseError& error) {
+        setLastError(error.description());
+    }
+    co_await alive(refreshAfterFileChange());
+}
+
+QCoro::Task<> Library::moveToTrash(QList<ItemCopy> copies)
+{
+    const AliveGuard alive(this);
+    qint64 failures = 0;
+    for (const ItemCopy& copy : copies) {
+        const std::optional<QString> path = copy.location.local ? url(copy.location) : std::nullopt;
+        if (!path)
+            continue;
+        if (!co_await alive(pools_.run(Priority::userInitiated, [path = *path] { return QFile::moveToTrash(path); }))) {
+            ++failures;
+            continue;
+        }
+        try {
+            co_await alive(index_->run([id = copy.location.id](Index& index) { index.deleteFile(id); }));
+        } catch (const DatabaseError&) {
+            ++failures;
+        }
+    }
+    if (failures == 1)
+        setLastError(QStringLiteral("1 file could not be moved to the Trash."));
+    else if (failures > 1)
+        setLastError(QString::number(failures) + QStringLiteral(" files could not be moved to the Trash."));
+    select(std::nullopt);
+    co_await alive(refreshAfterFileChange());
+}
