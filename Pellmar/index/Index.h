@@ -47,7 +47,7 @@ public:
     Database& database() { return db_; }
 
     // Schema and migrations
-    // Creates or upgrades the schema to version 9 on the writer, in one transaction. True exactly
+    // Creates or upgrades the schema to version 10 on the writer, in one transaction. True exactly
     // when tables of a layout too old to upgrade were dropped (the caller then clears the preview
     // files); the file is copied aside first ("index-version1.sqlite"). A file whose tables match
     // no known layout is refused with a DatabaseError and left as it is.

@@ -70,10 +70,9 @@ qint64 Index::countNotBackedUp(const std::optional<QStringList>& keys)
 {
     if (!keys) {
         // Every lone item names an item (an item goes only once no file names it), so the lone
-        // items of the counted sources, less the twinned ones, are the count; each part is read
-        // from an index alone.
+        // items of the counted sources, less the twinned ones, are the count: a few kept rows.
         const QString sources = loneCopySources();
-        return count(db_, {QStringLiteral("SELECT (SELECT COUNT(*) FROM lone_items WHERE source_id IN (") + sources
+        return count(db_, {QStringLiteral("SELECT (SELECT COALESCE(SUM(items), 0) FROM lone_counts WHERE source_id IN (") + sources
                                + QStringLiteral(")) - (SELECT COUNT(*) FROM (") + twinnedLoneItems()
                                + QStringLiteral(") WHERE source_id IN (") + sources + QStringLiteral("))"),
                            {}});

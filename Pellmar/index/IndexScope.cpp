@@ -190,9 +190,7 @@ QString twinnedLoneItems()
 {
     return QStringLiteral(
         "SELECT lone.item_id, lone.source_id FROM weak_id_counts AS shared CROSS JOIN items AS mine ON mine.weak_id = "
-        "shared.weak_id CROSS JOIN lone_items AS lone ON lone.item_id = mine.id WHERE shared.items > 1 AND EXISTS "
-        "(SELECT 1 FROM items AS twin JOIN item_sources AS copy ON copy.item_id = twin.id WHERE twin.weak_id = "
-        "mine.weak_id AND twin.id != mine.id AND copy.source_id != lone.source_id)");
+        "shared.weak_id CROSS JOIN lone_items AS lone ON lone.item_id = mine.id WHERE shared.sources > 1 AND shared.lone > 0");
 }
 
 QString loneCopyClause()

@@ -105,7 +105,9 @@ QString loneCopyClause();
 QString loneCopySources();
 
 // The lone items, with their source, that a twin (an item with the same weak id) has a copy of on
-// another source: probably the same picture, so no single copy. Only shared weak ids are read.
+// another source: probably the same picture, so no single copy. Since a lone item's own copies lie
+// on its one source, these are the lone items whose weak id has copies on more than one source;
+// only the weak ids with both are read.
 QString twinnedLoneItems();
 
 // The FTS5 value for the search text: each word as a quoted prefix phrase; nothing without words.

@@ -1,65 +1,88 @@
 #include "Pellmar/index/IndexTallies.h"
 
+#include <QStringList>
+
 namespace {
 
-// A file is a copy of its item while it names an item and has a hash.
+// Every table is made again, so that a change of their layout needs no step of its own.
 const QString tables = QStringLiteral(R"(
-CREATE TABLE IF NOT EXISTS source_states (source_id TEXT NOT NULL, state INTEGER NOT NULL, files INTEGER NOT NULL,
+DROP TABLE IF EXISTS source_states;
+DROP TABLE IF EXISTS item_sources;
+DROP TABLE IF EXISTS lone_items;
+DROP TABLE IF EXISTS lone_counts;
+DROP TABLE IF EXISTS weak_id_sources;
+DROP TABLE IF EXISTS weak_id_counts;
+DROP TABLE IF EXISTS item_renderable;
+DROP TABLE IF EXISTS preview_progress;
+CREATE TABLE source_states (source_id TEXT NOT NULL, state INTEGER NOT NULL, files INTEGER NOT NULL,
   PRIMARY KEY (source_id, state)) WITHOUT ROWID;
-CREATE TABLE IF NOT EXISTS item_sources (item_id TEXT NOT NULL, source_id TEXT NOT NULL, files INTEGER NOT NULL,
+CREATE TABLE item_sources (item_id TEXT NOT NULL, source_id TEXT NOT NULL, files INTEGER NOT NULL,
   PRIMARY KEY (item_id, source_id)) WITHOUT ROWID;
-CREATE TABLE IF NOT EXISTS lone_items (item_id TEXT NOT NULL PRIMARY KEY, source_id TEXT NOT NULL) WITHOUT ROWID;
-CREATE TABLE IF NOT EXISTS weak_id_counts (weak_id TEXT NOT NULL PRIMARY KEY, items INTEGER NOT NULL) WITHOUT ROWID;
-DROP TRIGGER IF EXISTS files_tally_insert;
-DROP TRIGGER IF EXISTS files_tally_delete;
-DROP TRIGGER IF EXISTS files_tally_state;
-DROP TRIGGER IF EXISTS files_tally_copy;
-DROP TRIGGER IF EXISTS item_sources_tally_insert;
-DROP TRIGGER IF EXISTS item_sources_tally_delete;
-DROP TRIGGER IF EXISTS items_tally_insert;
-DROP TRIGGER IF EXISTS items_tally_delete;
-DROP TRIGGER IF EXISTS items_tally_weak;
+CREATE TABLE lone_items (item_id TEXT NOT NULL PRIMARY KEY, source_id TEXT NOT NULL) WITHOUT ROWID;
+CREATE TABLE lone_counts (source_id TEXT NOT NULL PRIMARY KEY, items INTEGER NOT NULL) WITHOUT ROWID;
+CREATE TABLE weak_id_sources (weak_id TEXT NOT NULL, source_id TEXT NOT NULL, items INTEGER NOT NULL,
+  PRIMARY KEY (weak_id, source_id)) WITHOUT ROWID;
+CREATE TABLE weak_id_counts (weak_id TEXT NOT NULL PRIMARY KEY, sources INTEGER NOT NULL, lone INTEGER NOT NULL)
+  WITHOUT ROWID;
+CREATE TABLE item_renderable (item_id TEXT NOT NULL PRIMARY KEY, files INTEGER NOT NULL) WITHOUT ROWID;
+CREATE TABLE preview_progress (id INTEGER PRIMARY KEY CHECK (id = 0), total INTEGER NOT NULL, done INTEGER NOT NULL);
 )");
 
+// A file is a copy of its item while it names an item and has a hash; it can be rendered from
+// while it is on this computer or is a photo library asset.
 const QString counts = QStringLiteral(R"(
-DELETE FROM source_states;
 INSERT INTO source_states (source_id, state, files) SELECT source_id, state, COUNT(*) FROM files GROUP BY source_id, state;
-DELETE FROM item_sources;
 INSERT INTO item_sources (item_id, source_id, files) SELECT item_id, source_id, COUNT(*) FROM files
   WHERE item_id IS NOT NULL AND quick_hash IS NOT NULL GROUP BY item_id, source_id;
-DELETE FROM lone_items;
 INSERT INTO lone_items (item_id, source_id) SELECT item_id, MIN(source_id) FROM item_sources GROUP BY item_id
   HAVING COUNT(*) = 1;
-DELETE FROM weak_id_counts;
-INSERT INTO weak_id_counts (weak_id, items) SELECT weak_id, COUNT(*) FROM items WHERE weak_id != '' GROUP BY weak_id;
+INSERT INTO lone_counts (source_id, items) SELECT source_id, COUNT(*) FROM lone_items GROUP BY source_id;
+INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT i.weak_id, s.source_id, COUNT(*) FROM item_sources s
+  JOIN items i ON i.id = s.item_id WHERE i.weak_id != '' GROUP BY i.weak_id, s.source_id;
+INSERT INTO weak_id_counts (weak_id, sources, lone) SELECT weak_id, COUNT(*), 0 FROM weak_id_sources GROUP BY weak_id;
+UPDATE weak_id_counts SET lone = l.items FROM (SELECT i.weak_id, COUNT(*) AS items FROM lone_items l JOIN items i
+  ON i.id = l.item_id WHERE i.weak_id != '' GROUP BY i.weak_id) AS l WHERE l.weak_id = weak_id_counts.weak_id;
+INSERT INTO item_renderable (item_id, files) SELECT item_id, COUNT(*) FROM files
+  WHERE item_id IS NOT NULL AND (local = 1 OR asset_id != '') GROUP BY item_id;
+INSERT INTO preview_progress (id, total, done) SELECT 0, COUNT(*), COALESCE(SUM(proxy_ext != '' OR full_error IS NOT NULL), 0)
+  FROM items WHERE kind IN (0, 1, 3) AND id IN (SELECT item_id FROM item_renderable);
 )");
 
 // Rows whose count falls to zero are deleted, so each table holds exactly what a fresh count gives.
+// An item's weak id counts for the sources of its copies, and for the lone items, while the item
+// exists; a weak id's row is made by its first source before any lone item counts on it, and
+// goes with its last source after its lone items are taken off.
 const QString triggers = QStringLiteral(R"(
-CREATE INDEX IF NOT EXISTS lone_items_source ON lone_items(source_id);
-CREATE INDEX IF NOT EXISTS weak_id_counts_shared ON weak_id_counts(weak_id) WHERE items > 1;
-CREATE TRIGGER files_tally_insert AFTER INSERT ON files BEGIN
+CREATE INDEX lone_items_source ON lone_items(source_id);
+CREATE INDEX weak_id_counts_twinned ON weak_id_counts(weak_id) WHERE sources > 1 AND lone > 0;
+
+CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
   INSERT INTO source_states (source_id, state, files) VALUES (new.source_id, new.state, 1)
     ON CONFLICT (source_id, state) DO UPDATE SET files = files + 1;
   INSERT INTO item_sources (item_id, source_id, files) SELECT new.item_id, new.source_id, 1
     WHERE new.item_id IS NOT NULL AND new.quick_hash IS NOT NULL
     ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1;
+  INSERT INTO item_renderable (item_id, files) SELECT new.item_id, 1
+    WHERE new.item_id IS NOT NULL AND (new.local = 1 OR new.asset_id != '')
+    ON CONFLICT (item_id) DO UPDATE SET files = files + 1;
 END;
-CREATE TRIGGER files_tally_delete AFTER DELETE ON files BEGIN
+CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   UPDATE source_states SET files = files - 1 WHERE source_id = old.source_id AND state = old.state;
   DELETE FROM source_states WHERE source_id = old.source_id AND state = old.state AND files < 1;
   UPDATE item_sources SET files = files - 1
     WHERE old.quick_hash IS NOT NULL AND item_id = old.item_id AND source_id = old.source_id;
   DELETE FROM item_sources WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
+  UPDATE item_renderable SET files = files - 1 WHERE (old.local = 1 OR old.asset_id != '') AND item_id = old.item_id;
+  DELETE FROM item_renderable WHERE item_id = old.item_id AND files < 1;
 END;
-CREATE TRIGGER files_tally_state AFTER UPDATE OF source_id, state ON files
+CREATE TRIGGER tally_file_state AFTER UPDATE OF source_id, state ON files
 WHEN old.source_id IS NOT new.source_id OR old.state IS NOT new.state BEGIN
   UPDATE source_states SET files = files - 1 WHERE source_id = old.source_id AND state = old.state;
   DELETE FROM source_states WHERE source_id = old.source_id AND state = old.state AND files < 1;
   INSERT INTO source_states (source_id, state, files) VALUES (new.source_id, new.state, 1)
     ON CONFLICT (source_id, state) DO UPDATE SET files = files + 1;
 END;
-CREATE TRIGGER files_tally_copy AFTER UPDATE OF source_id, item_id, quick_hash ON files
+CREATE TRIGGER tally_file_copy AFTER UPDATE OF source_id, item_id, quick_hash ON files
 WHEN old.source_id IS NOT new.source_id OR old.item_id IS NOT new.item_id
   OR (old.quick_hash IS NULL) != (new.quick_hash IS NULL) BEGIN
   UPDATE item_sources SET files = files - 1
@@ -69,29 +92,94 @@ WHEN old.source_id IS NOT new.source_id OR old.item_id IS NOT new.item_id
     WHERE new.item_id IS NOT NULL AND new.quick_hash IS NOT NULL
     ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1;
 END;
-CREATE TRIGGER item_sources_tally_insert AFTER INSERT ON item_sources BEGIN
+CREATE TRIGGER tally_file_renderable AFTER UPDATE OF item_id, local, asset_id ON files
+WHEN old.item_id IS NOT new.item_id OR (old.local = 1 OR old.asset_id != '') != (new.local = 1 OR new.asset_id != '') BEGIN
+  UPDATE item_renderable SET files = files - 1 WHERE (old.local = 1 OR old.asset_id != '') AND item_id = old.item_id;
+  DELETE FROM item_renderable WHERE item_id = old.item_id AND files < 1;
+  INSERT INTO item_renderable (item_id, files) SELECT new.item_id, 1
+    WHERE new.item_id IS NOT NULL AND (new.local = 1 OR new.asset_id != '')
+    ON CONFLICT (item_id) DO UPDATE SET files = files + 1;
+END;
+
+CREATE TRIGGER tally_copy_insert AFTER INSERT ON item_sources BEGIN
+  INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT weak_id, new.source_id, 1 FROM items
+    WHERE id = new.item_id AND weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   DELETE FROM lone_items WHERE item_id = new.item_id;
   INSERT INTO lone_items (item_id, source_id) SELECT new.item_id, new.source_id
     WHERE NOT EXISTS (SELECT 1 FROM item_sources WHERE item_id = new.item_id AND source_id != new.source_id);
 END;
-CREATE TRIGGER item_sources_tally_delete AFTER DELETE ON item_sources BEGIN
+CREATE TRIGGER tally_copy_delete AFTER DELETE ON item_sources BEGIN
   DELETE FROM lone_items WHERE item_id = old.item_id;
   INSERT INTO lone_items (item_id, source_id) SELECT item_id, MIN(source_id) FROM item_sources
     WHERE item_id = old.item_id GROUP BY item_id HAVING COUNT(*) = 1;
+  UPDATE weak_id_sources SET items = items - 1
+    WHERE source_id = old.source_id AND weak_id = (SELECT weak_id FROM items WHERE id = old.item_id);
+  DELETE FROM weak_id_sources
+    WHERE source_id = old.source_id AND weak_id = (SELECT weak_id FROM items WHERE id = old.item_id) AND items < 1;
 END;
-CREATE TRIGGER items_tally_insert AFTER INSERT ON items WHEN new.weak_id != '' BEGIN
-  INSERT INTO weak_id_counts (weak_id, items) VALUES (new.weak_id, 1)
-    ON CONFLICT (weak_id) DO UPDATE SET items = items + 1;
+CREATE TRIGGER tally_lone_insert AFTER INSERT ON lone_items BEGIN
+  INSERT INTO lone_counts (source_id, items) VALUES (new.source_id, 1)
+    ON CONFLICT (source_id) DO UPDATE SET items = items + 1;
+  UPDATE weak_id_counts SET lone = lone + 1 WHERE weak_id = (SELECT weak_id FROM items WHERE id = new.item_id);
 END;
-CREATE TRIGGER items_tally_delete AFTER DELETE ON items WHEN old.weak_id != '' BEGIN
-  UPDATE weak_id_counts SET items = items - 1 WHERE weak_id = old.weak_id;
-  DELETE FROM weak_id_counts WHERE weak_id = old.weak_id AND items < 1;
+CREATE TRIGGER tally_lone_delete AFTER DELETE ON lone_items BEGIN
+  UPDATE lone_counts SET items = items - 1 WHERE source_id = old.source_id;
+  DELETE FROM lone_counts WHERE source_id = old.source_id AND items < 1;
+  UPDATE weak_id_counts SET lone = lone - 1 WHERE weak_id = (SELECT weak_id FROM items WHERE id = old.item_id);
 END;
-CREATE TRIGGER items_tally_weak AFTER UPDATE OF weak_id ON items WHEN old.weak_id IS NOT new.weak_id BEGIN
-  UPDATE weak_id_counts SET items = items - 1 WHERE weak_id = old.weak_id;
-  DELETE FROM weak_id_counts WHERE weak_id = old.weak_id AND items < 1;
-  INSERT INTO weak_id_counts (weak_id, items) SELECT new.weak_id, 1 WHERE new.weak_id != ''
-    ON CONFLICT (weak_id) DO UPDATE SET items = items + 1;
+CREATE TRIGGER tally_weak_source_insert AFTER INSERT ON weak_id_sources BEGIN
+  INSERT INTO weak_id_counts (weak_id, sources, lone) VALUES (new.weak_id, 1, 0)
+    ON CONFLICT (weak_id) DO UPDATE SET sources = sources + 1;
+END;
+CREATE TRIGGER tally_weak_source_delete AFTER DELETE ON weak_id_sources BEGIN
+  UPDATE weak_id_counts SET sources = sources - 1 WHERE weak_id = old.weak_id;
+  DELETE FROM weak_id_counts WHERE weak_id = old.weak_id AND sources < 1;
+END;
+
+CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
+  INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
+    WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
+  UPDATE weak_id_counts SET lone = lone + 1
+    WHERE weak_id = new.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = new.id);
+  UPDATE preview_progress SET total = total + 1, done = done + (new.proxy_ext != '' OR new.full_error IS NOT NULL)
+    WHERE new.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = new.id);
+END;
+CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
+  UPDATE weak_id_counts SET lone = lone - 1
+    WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
+  UPDATE weak_id_sources SET items = items - 1
+    WHERE weak_id = old.weak_id AND source_id IN (SELECT source_id FROM item_sources WHERE item_id = old.id);
+  DELETE FROM weak_id_sources WHERE weak_id = old.weak_id AND items < 1;
+  UPDATE preview_progress SET total = total - 1, done = done - (old.proxy_ext != '' OR old.full_error IS NOT NULL)
+    WHERE old.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = old.id);
+END;
+CREATE TRIGGER tally_item_weak AFTER UPDATE OF weak_id ON items WHEN old.weak_id IS NOT new.weak_id BEGIN
+  UPDATE weak_id_counts SET lone = lone - 1
+    WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
+  UPDATE weak_id_sources SET items = items - 1
+    WHERE weak_id = old.weak_id AND source_id IN (SELECT source_id FROM item_sources WHERE item_id = old.id);
+  DELETE FROM weak_id_sources WHERE weak_id = old.weak_id AND items < 1;
+  INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
+    WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
+  UPDATE weak_id_counts SET lone = lone + 1
+    WHERE weak_id = new.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = new.id);
+END;
+CREATE TRIGGER tally_item_preview AFTER UPDATE OF kind, proxy_ext, full_error ON items BEGIN
+  UPDATE preview_progress SET
+    total = total - (old.kind IN (0, 1, 3)) + (new.kind IN (0, 1, 3)),
+    done = done - (old.kind IN (0, 1, 3) AND (old.proxy_ext != '' OR old.full_error IS NOT NULL))
+      + (new.kind IN (0, 1, 3) AND (new.proxy_ext != '' OR new.full_error IS NOT NULL))
+    WHERE EXISTS (SELECT 1 FROM item_renderable WHERE item_id = new.id);
+END;
+CREATE TRIGGER tally_renderable_insert AFTER INSERT ON item_renderable BEGIN
+  UPDATE preview_progress SET total = total + 1,
+    done = done + (SELECT proxy_ext != '' OR full_error IS NOT NULL FROM items WHERE id = new.item_id)
+    WHERE EXISTS (SELECT 1 FROM items WHERE id = new.item_id AND kind IN (0, 1, 3));
+END;
+CREATE TRIGGER tally_renderable_delete AFTER DELETE ON item_renderable BEGIN
+  UPDATE preview_progress SET total = total - 1,
+    done = done - (SELECT proxy_ext != '' OR full_error IS NOT NULL FROM items WHERE id = old.item_id)
+    WHERE EXISTS (SELECT 1 FROM items WHERE id = old.item_id AND kind IN (0, 1, 3));
 END;
 )");
 
@@ -99,7 +187,16 @@ END;
 
 void rebuildTallies(Database& db)
 {
-    // The triggers go while the tables are filled, so that a fresh count is not also counted row by row.
+    // The triggers go first, so that a fresh count is not also counted row by row; they are made
+    // again once the tables are filled.
+    QStringList oldTriggers;
+    {
+        Statement names(db.db(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger' AND name LIKE '%tally%'"));
+        while (names.step())
+            oldTriggers.append(names.text(0));
+    }
+    for (const QString& name : oldTriggers)
+        db.exec(QStringLiteral("DROP TRIGGER \"%1\"").arg(name));
     db.exec(tables);
     db.exec(counts);
     db.exec(triggers);

@@ -6,10 +6,14 @@
 // queries read a few rows instead of counting every file. Triggers on `files` and `items` change
 // them inside the statement that changes the rows they count, so every write, whichever operation
 // makes it, keeps them right, and a write that is rolled back takes its changes to them back too.
-//   source_states   files per source and state
-//   item_sources    hashed files (the copies) per item and source
-//   lone_items      items whose copies all lie on one source, with that source
-//   weak_id_counts  items per non-empty weak id
-// Makes the tables, their indexes and the triggers that keep them, and counts every table afresh
-// from `files` and `items`. Run inside the caller's transaction.
+//   source_states     files per source and state
+//   item_sources      hashed files (the copies) per item and source
+//   lone_items        items whose copies all lie on one source, with that source
+//   lone_counts       lone items per source
+//   weak_id_sources   items with copies on a source, per non-empty weak id and source
+//   weak_id_counts    sources holding copies of the items of a weak id, and its lone items
+//   item_renderable   files of an item on this computer or in the photo library
+//   preview_progress  one row: the items that qualify for a larger preview, and those finished
+// Makes the tables (dropping those of an earlier layout), their indexes and the triggers that keep
+// them, and counts every table afresh from `files` and `items`. Run inside the caller's transaction.
 void rebuildTallies(Database& db);

@@ -46,6 +46,7 @@ protected:
         addItem({.id = "near1", .weakID = "x"});
         addItem({.id = "near2", .weakID = "x"});
         addItem({.id = "photo"});
+        addItem({.id = "song", .kind = MediaKind::audio});
         addFile({.sourceID = "A", .relPath = "d/solo.jpg", .itemID = "solo"});
         addFile({.sourceID = "A", .relPath = "d/pair.jpg", .itemID = "pair", .size = 7});
         addFile({.sourceID = "B", .relPath = "e/pair.jpg", .itemID = "pair", .size = 7});
@@ -55,6 +56,7 @@ protected:
         addFile({.sourceID = "A", .relPath = "n2.jpg", .itemID = "near2"});
         addFile({.sourceID = "P", .relPath = "One/k", .itemID = "photo", .assetID = "k", .favorite = true});
         addFile({.sourceID = "P", .relPath = "Two/k", .itemID = "photo", .assetID = "k", .favorite = true});
+        addFile({.sourceID = "A", .relPath = "song.m4a", .itemID = "song"});
         addFile({.sourceID = "B", .relPath = "e/new.mov"});
     }
 
@@ -88,8 +90,23 @@ protected:
         EXPECT_EQ(rows("SELECT * FROM lone_items ORDER BY 1"),
                   rows("SELECT item_id, MIN(source_id) FROM files WHERE item_id IS NOT NULL AND quick_hash IS NOT NULL "
                        "GROUP BY 1 HAVING MIN(source_id) = MAX(source_id) ORDER BY 1"));
+        EXPECT_EQ(rows("SELECT * FROM lone_counts ORDER BY 1"),
+                  rows("SELECT source_id, COUNT(*) FROM lone_items GROUP BY 1 ORDER BY 1"));
+        const QString weakCopies = "SELECT i.weak_id, f.source_id, i.id FROM files f JOIN items i ON i.id = f.item_id "
+                                   "WHERE f.quick_hash IS NOT NULL AND i.weak_id != ''";
+        EXPECT_EQ(rows("SELECT * FROM weak_id_sources ORDER BY 1, 2"),
+                  rows("SELECT weak_id, source_id, COUNT(DISTINCT id) FROM (" + weakCopies + ") GROUP BY 1, 2 ORDER BY 1, 2"));
         EXPECT_EQ(rows("SELECT * FROM weak_id_counts ORDER BY 1"),
-                  rows("SELECT weak_id, COUNT(*) FROM items WHERE weak_id != '' GROUP BY 1 ORDER BY 1"));
+                  rows("SELECT weak_id, COUNT(DISTINCT source_id), (SELECT COUNT(*) FROM lone_items l JOIN items i ON "
+                       "i.id = l.item_id WHERE i.weak_id = w.weak_id) FROM (" + weakCopies + ") AS w GROUP BY 1 ORDER BY 1"));
+        EXPECT_EQ(rows("SELECT * FROM item_renderable ORDER BY 1"),
+                  rows("SELECT item_id, COUNT(*) FROM files WHERE item_id IS NOT NULL AND (local = 1 OR asset_id != '') "
+                       "GROUP BY 1 ORDER BY 1"));
+        const FullStatus previews = index.fullPreviewProgress();
+        EXPECT_EQ(QStringList{QString::number(previews.total) + u'|' + QString::number(previews.done)},
+                  rows("SELECT COUNT(*), COALESCE(SUM(proxy_ext != '' OR full_error IS NOT NULL), 0) FROM items i WHERE "
+                       "kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM files f WHERE f.item_id = i.id AND (f.local = 1 OR "
+                       "f.asset_id != ''))"));
 
         QueueStatus states;
         const std::array<qint64*, 5> byState{&states.found, &states.identified, &states.ready, &states.failed,
@@ -124,33 +141,40 @@ TEST_F(KeptCountsTest, CountsFollowEveryWriteOfTheIndex)
         QStringList expectedLone;
     };
     const QList<Step> steps{
-        {"the library as added", [] {}, {"near1", "near2", "photo", "solo"}},
+        {"the library as added", [] {}, {"near1", "near2", "photo", "solo", "song"}},
+        {"larger previews made and failed",
+         [&] {
+             index.setProxy("solo", "heic", {});
+             index.setFullError("near1", "cannot decode");
+             index.setProxy("song", "none", {});
+         },
+         {"near1", "near2", "photo", "solo", "song"}},
         {"a photo library asset not on this computer",
          [&] { index.updateFileSize(fileID("P", "Two/k"), 0, false); },
-         {"near1", "near2", "solo"}},
+         {"near1", "near2", "solo", "song"}},
         {"a copy reset by a change is no copy",
          [&] { index.syncFiles({FileRecord{.relativePath = "e/pair.jpg", .size = 8, .local = true},
                                 FileRecord{.relativePath = "t2.jpg", .local = true},
                                 FileRecord{.relativePath = "e/new.mov", .local = true}},
                                "B", {}); },
-         {"near1", "near2", "pair", "solo"}},
+         {"near1", "near2", "pair", "solo", "song"}},
         {"hashed again, it is a copy again",
          [&] { index.linkItem(fileID("B", "e/pair.jpg"), "hash-pair", unused); },
-         {"near1", "near2", "solo"}},
+         {"near1", "near2", "solo", "song"}},
         {"a twin's only copy is hashed to another item",
          [&] { index.linkItem(fileID("B", "t2.jpg"), "hash-solo", unused); },
-         {"near1", "near2", "twin1"}},
+         {"near1", "near2", "song", "twin1"}},
         {"a move within a source",
          [&] { index.renameFile(fileID("A", "t1.jpg"), "d/t1.jpg"); },
-         {"near1", "near2", "twin1"}},
+         {"near1", "near2", "song", "twin1"}},
         {"a move onto another file's path displaces that row",
          [&] { index.renameFile(fileID("A", "n2.jpg"), "n1.jpg"); },
-         {"near2", "twin1"}},
+         {"near2", "song", "twin1"}},
         {"a moved file hands its item to its twin at the new path",
          [&] { index.applyChanges({{.sourceID = "A", .records = {FileRecord{.relativePath = "d/moved.jpg", .size = 7,
                                                                                .local = true}},
                                     .knownPaths = {"d/pair.jpg"}, .gaps = {}}}); },
-         {"near2", "twin1"}},
+         {"near2", "song", "twin1"}},
         {"a failed file drops the item it waited to be hashed for",
          [&] {
              index.syncFiles({FileRecord{.relativePath = "d/solo.jpg", .size = 5, .local = true},
@@ -167,7 +191,7 @@ TEST_F(KeptCountsTest, CountsFollowEveryWriteOfTheIndex)
         {"and a scan fills it again", [&] {
              addSource("B");
              addRows();
-         }, {"near1", "near2", "photo", "solo"}},
+         }, {"near1", "near2", "photo", "solo", "song"}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -180,8 +204,14 @@ TEST_F(KeptCountsTest, CountsFollowEveryWriteOfTheIndex)
 TEST_F(KeptCountsTest, WriteThatFailsPartWayLeavesTheCountsAsTheyWere)
 {
     addLibrary();
-    const QStringList before = rows("SELECT * FROM source_states") + rows("SELECT * FROM item_sources")
-        + rows("SELECT * FROM lone_items") + rows("SELECT * FROM weak_id_counts");
+    const auto keptCounts = [&] {
+        QStringList all;
+        for (const char* table : {"source_states", "item_sources", "lone_items", "lone_counts", "weak_id_sources",
+                                  "weak_id_counts", "item_renderable", "preview_progress"})
+            all += rows(QStringLiteral("SELECT * FROM ") + table);
+        return all;
+    };
+    const QStringList before = keptCounts();
 
     // Linking a file makes its item, names it from the file and then dates the item: the last
     // step fails after the first two have changed the counts.
@@ -200,9 +230,7 @@ TEST_F(KeptCountsTest, WriteThatFailsPartWayLeavesTheCountsAsTheyWere)
         transaction.commit();
     }
     expectCountsMatchRows();
-    EXPECT_EQ(rows("SELECT * FROM source_states") + rows("SELECT * FROM item_sources") + rows("SELECT * FROM lone_items")
-                  + rows("SELECT * FROM weak_id_counts"),
-              before);
+    EXPECT_EQ(keptCounts(), before);
 }
 
 TEST_F(KeptCountsTest, UpgradeFromAnIndexWithoutThemCountsTheRows)
@@ -211,11 +239,12 @@ TEST_F(KeptCountsTest, UpgradeFromAnIndexWithoutThemCountsTheRows)
     // The layout before the counts were kept: no tables or triggers for them, version 8.
     for (const QString& trigger : rows("SELECT name FROM sqlite_master WHERE type = 'trigger'"))
         db.exec("DROP TRIGGER " + trigger);
-    db.exec("DROP TABLE source_states; DROP TABLE item_sources; DROP TABLE lone_items; DROP TABLE weak_id_counts; "
-            "PRAGMA user_version = 8");
+    db.exec("DROP TABLE source_states; DROP TABLE item_sources; DROP TABLE lone_items; DROP TABLE lone_counts; "
+            "DROP TABLE weak_id_sources; DROP TABLE weak_id_counts; DROP TABLE item_renderable; "
+            "DROP TABLE preview_progress; PRAGMA user_version = 8");
 
     index.migrate();
-    EXPECT_EQ(integer("SELECT COUNT(*) FROM lone_items"), 6);
+    EXPECT_EQ(integer("SELECT COUNT(*) FROM lone_items"), 7);
     expectCountsMatchRows();
     // The triggers are back: a write after the upgrade is counted.
     index.deleteFile(fileID("A", "d/solo.jpg"));

@@ -26,51 +26,11 @@ CREATE INDEX files_source_item ON files(source_id, item_id);
 CREATE INDEX files_source_path ON files(source_id, rel_path);
 CREATE INDEX files_source_state ON files(source_id, state);
 CREATE INDEX files_state ON files(state);
-CREATE TRIGGER files_tally_copy AFTER UPDATE OF source_id, item_id, quick_hash ON files
-WHEN old.source_id IS NOT new.source_id OR old.item_id IS NOT new.item_id
-  OR (old.quick_hash IS NULL) != (new.quick_hash IS NULL) BEGIN
-  UPDATE item_sources SET files = files - 1
-    WHERE old.quick_hash IS NOT NULL AND item_id = old.item_id AND source_id = old.source_id;
-  DELETE FROM item_sources WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
-  INSERT INTO item_sources (item_id, source_id, files) SELECT new.item_id, new.source_id, 1
-    WHERE new.item_id IS NOT NULL AND new.quick_hash IS NOT NULL
-    ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1;
-END;
-CREATE TRIGGER files_tally_delete AFTER DELETE ON files BEGIN
-  UPDATE source_states SET files = files - 1 WHERE source_id = old.source_id AND state = old.state;
-  DELETE FROM source_states WHERE source_id = old.source_id AND state = old.state AND files < 1;
-  UPDATE item_sources SET files = files - 1
-    WHERE old.quick_hash IS NOT NULL AND item_id = old.item_id AND source_id = old.source_id;
-  DELETE FROM item_sources WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
-END;
-CREATE TRIGGER files_tally_insert AFTER INSERT ON files BEGIN
-  INSERT INTO source_states (source_id, state, files) VALUES (new.source_id, new.state, 1)
-    ON CONFLICT (source_id, state) DO UPDATE SET files = files + 1;
-  INSERT INTO item_sources (item_id, source_id, files) SELECT new.item_id, new.source_id, 1
-    WHERE new.item_id IS NOT NULL AND new.quick_hash IS NOT NULL
-    ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1;
-END;
-CREATE TRIGGER files_tally_state AFTER UPDATE OF source_id, state ON files
-WHEN old.source_id IS NOT new.source_id OR old.state IS NOT new.state BEGIN
-  UPDATE source_states SET files = files - 1 WHERE source_id = old.source_id AND state = old.state;
-  DELETE FROM source_states WHERE source_id = old.source_id AND state = old.state AND files < 1;
-  INSERT INTO source_states (source_id, state, files) VALUES (new.source_id, new.state, 1)
-    ON CONFLICT (source_id, state) DO UPDATE SET files = files + 1;
-END;
 CREATE TABLE folders (source_id TEXT NOT NULL REFERENCES sources(id) ON DELETE CASCADE, rel_path TEXT NOT NULL, parent_path TEXT NOT NULL, mtime REAL NOT NULL, PRIMARY KEY (source_id, rel_path));
 CREATE INDEX folders_parent ON folders(source_id, parent_path);
+CREATE TABLE item_renderable (item_id TEXT NOT NULL PRIMARY KEY, files INTEGER NOT NULL) WITHOUT ROWID;
 CREATE TABLE item_sources (item_id TEXT NOT NULL, source_id TEXT NOT NULL, files INTEGER NOT NULL,
   PRIMARY KEY (item_id, source_id)) WITHOUT ROWID;
-CREATE TRIGGER item_sources_tally_delete AFTER DELETE ON item_sources BEGIN
-  DELETE FROM lone_items WHERE item_id = old.item_id;
-  INSERT INTO lone_items (item_id, source_id) SELECT item_id, MIN(source_id) FROM item_sources
-    WHERE item_id = old.item_id GROUP BY item_id HAVING COUNT(*) = 1;
-END;
-CREATE TRIGGER item_sources_tally_insert AFTER INSERT ON item_sources BEGIN
-  DELETE FROM lone_items WHERE item_id = new.item_id;
-  INSERT INTO lone_items (item_id, source_id) SELECT new.item_id, new.source_id
-    WHERE NOT EXISTS (SELECT 1 FROM item_sources WHERE item_id = new.item_id AND source_id != new.source_id);
-END;
 CREATE TABLE items (
   id TEXT PRIMARY KEY,
   quick_hash TEXT NOT NULL UNIQUE,
@@ -97,25 +57,13 @@ CREATE INDEX items_kind_newest ON items(kind, captured_at DESC, modified_at DESC
 CREATE INDEX items_modified ON items(modified_at);
 CREATE INDEX items_name ON items(filename COLLATE NOCASE);
 CREATE INDEX items_proxy ON items(proxy_ext);
-CREATE TRIGGER items_tally_delete AFTER DELETE ON items WHEN old.weak_id != '' BEGIN
-  UPDATE weak_id_counts SET items = items - 1 WHERE weak_id = old.weak_id;
-  DELETE FROM weak_id_counts WHERE weak_id = old.weak_id AND items < 1;
-END;
-CREATE TRIGGER items_tally_insert AFTER INSERT ON items WHEN new.weak_id != '' BEGIN
-  INSERT INTO weak_id_counts (weak_id, items) VALUES (new.weak_id, 1)
-    ON CONFLICT (weak_id) DO UPDATE SET items = items + 1;
-END;
-CREATE TRIGGER items_tally_weak AFTER UPDATE OF weak_id ON items WHEN old.weak_id IS NOT new.weak_id BEGIN
-  UPDATE weak_id_counts SET items = items - 1 WHERE weak_id = old.weak_id;
-  DELETE FROM weak_id_counts WHERE weak_id = old.weak_id AND items < 1;
-  INSERT INTO weak_id_counts (weak_id, items) SELECT new.weak_id, 1 WHERE new.weak_id != ''
-    ON CONFLICT (weak_id) DO UPDATE SET items = items + 1;
-END;
 CREATE INDEX items_waiting ON items(kind) WHERE proxy_ext = '' AND full_error IS NULL;
 CREATE INDEX items_weak ON items(weak_id);
+CREATE TABLE lone_counts (source_id TEXT NOT NULL PRIMARY KEY, items INTEGER NOT NULL) WITHOUT ROWID;
 CREATE TABLE lone_items (item_id TEXT NOT NULL PRIMARY KEY, source_id TEXT NOT NULL) WITHOUT ROWID;
 CREATE INDEX lone_items_source ON lone_items(source_id);
 CREATE TABLE pins (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT NOT NULL, position INTEGER NOT NULL, PRIMARY KEY (workspace_id, source_id, path));
+CREATE TABLE preview_progress (id INTEGER PRIMARY KEY CHECK (id = 0), total INTEGER NOT NULL, done INTEGER NOT NULL);
 CREATE VIRTUAL TABLE search USING fts5(item_id UNINDEXED, text, tokenize = 'unicode61 remove_diacritics 2');
 CREATE TABLE 'search_config'(k PRIMARY KEY, v) WITHOUT ROWID;
 CREATE TABLE 'search_content'(id INTEGER PRIMARY KEY, c0, c1);
@@ -133,7 +81,133 @@ CREATE TABLE sources (
   volume_name TEXT NOT NULL,
   added_at REAL NOT NULL
 , kind INTEGER NOT NULL DEFAULT 0);
-CREATE TABLE weak_id_counts (weak_id TEXT NOT NULL PRIMARY KEY, items INTEGER NOT NULL) WITHOUT ROWID;
-CREATE INDEX weak_id_counts_shared ON weak_id_counts(weak_id) WHERE items > 1;
+CREATE TRIGGER tally_copy_delete AFTER DELETE ON item_sources BEGIN
+  DELETE FROM lone_items WHERE item_id = old.item_id;
+  INSERT INTO lone_items (item_id, source_id) SELECT item_id, MIN(source_id) FROM item_sources
+    WHERE item_id = old.item_id GROUP BY item_id HAVING COUNT(*) = 1;
+  UPDATE weak_id_sources SET items = items - 1
+    WHERE source_id = old.source_id AND weak_id = (SELECT weak_id FROM items WHERE id = old.item_id);
+  DELETE FROM weak_id_sources
+    WHERE source_id = old.source_id AND weak_id = (SELECT weak_id FROM items WHERE id = old.item_id) AND items < 1;
+END;
+CREATE TRIGGER tally_copy_insert AFTER INSERT ON item_sources BEGIN
+  INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT weak_id, new.source_id, 1 FROM items
+    WHERE id = new.item_id AND weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
+  DELETE FROM lone_items WHERE item_id = new.item_id;
+  INSERT INTO lone_items (item_id, source_id) SELECT new.item_id, new.source_id
+    WHERE NOT EXISTS (SELECT 1 FROM item_sources WHERE item_id = new.item_id AND source_id != new.source_id);
+END;
+CREATE TRIGGER tally_file_copy AFTER UPDATE OF source_id, item_id, quick_hash ON files
+WHEN old.source_id IS NOT new.source_id OR old.item_id IS NOT new.item_id
+  OR (old.quick_hash IS NULL) != (new.quick_hash IS NULL) BEGIN
+  UPDATE item_sources SET files = files - 1
+    WHERE old.quick_hash IS NOT NULL AND item_id = old.item_id AND source_id = old.source_id;
+  DELETE FROM item_sources WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
+  INSERT INTO item_sources (item_id, source_id, files) SELECT new.item_id, new.source_id, 1
+    WHERE new.item_id IS NOT NULL AND new.quick_hash IS NOT NULL
+    ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1;
+END;
+CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
+  UPDATE source_states SET files = files - 1 WHERE source_id = old.source_id AND state = old.state;
+  DELETE FROM source_states WHERE source_id = old.source_id AND state = old.state AND files < 1;
+  UPDATE item_sources SET files = files - 1
+    WHERE old.quick_hash IS NOT NULL AND item_id = old.item_id AND source_id = old.source_id;
+  DELETE FROM item_sources WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
+  UPDATE item_renderable SET files = files - 1 WHERE (old.local = 1 OR old.asset_id != '') AND item_id = old.item_id;
+  DELETE FROM item_renderable WHERE item_id = old.item_id AND files < 1;
+END;
+CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
+  INSERT INTO source_states (source_id, state, files) VALUES (new.source_id, new.state, 1)
+    ON CONFLICT (source_id, state) DO UPDATE SET files = files + 1;
+  INSERT INTO item_sources (item_id, source_id, files) SELECT new.item_id, new.source_id, 1
+    WHERE new.item_id IS NOT NULL AND new.quick_hash IS NOT NULL
+    ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1;
+  INSERT INTO item_renderable (item_id, files) SELECT new.item_id, 1
+    WHERE new.item_id IS NOT NULL AND (new.local = 1 OR new.asset_id != '')
+    ON CONFLICT (item_id) DO UPDATE SET files = files + 1;
+END;
+CREATE TRIGGER tally_file_renderable AFTER UPDATE OF item_id, local, asset_id ON files
+WHEN old.item_id IS NOT new.item_id OR (old.local = 1 OR old.asset_id != '') != (new.local = 1 OR new.asset_id != '') BEGIN
+  UPDATE item_renderable SET files = files - 1 WHERE (old.local = 1 OR old.asset_id != '') AND item_id = old.item_id;
+  DELETE FROM item_renderable WHERE item_id = old.item_id AND files < 1;
+  INSERT INTO item_renderable (item_id, files) SELECT new.item_id, 1
+    WHERE new.item_id IS NOT NULL AND (new.local = 1 OR new.asset_id != '')
+    ON CONFLICT (item_id) DO UPDATE SET files = files + 1;
+END;
+CREATE TRIGGER tally_file_state AFTER UPDATE OF source_id, state ON files
+WHEN old.source_id IS NOT new.source_id OR old.state IS NOT new.state BEGIN
+  UPDATE source_states SET files = files - 1 WHERE source_id = old.source_id AND state = old.state;
+  DELETE FROM source_states WHERE source_id = old.source_id AND state = old.state AND files < 1;
+  INSERT INTO source_states (source_id, state, files) VALUES (new.source_id, new.state, 1)
+    ON CONFLICT (source_id, state) DO UPDATE SET files = files + 1;
+END;
+CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
+  UPDATE weak_id_counts SET lone = lone - 1
+    WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
+  UPDATE weak_id_sources SET items = items - 1
+    WHERE weak_id = old.weak_id AND source_id IN (SELECT source_id FROM item_sources WHERE item_id = old.id);
+  DELETE FROM weak_id_sources WHERE weak_id = old.weak_id AND items < 1;
+  UPDATE preview_progress SET total = total - 1, done = done - (old.proxy_ext != '' OR old.full_error IS NOT NULL)
+    WHERE old.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = old.id);
+END;
+CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
+  INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
+    WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
+  UPDATE weak_id_counts SET lone = lone + 1
+    WHERE weak_id = new.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = new.id);
+  UPDATE preview_progress SET total = total + 1, done = done + (new.proxy_ext != '' OR new.full_error IS NOT NULL)
+    WHERE new.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = new.id);
+END;
+CREATE TRIGGER tally_item_preview AFTER UPDATE OF kind, proxy_ext, full_error ON items BEGIN
+  UPDATE preview_progress SET
+    total = total - (old.kind IN (0, 1, 3)) + (new.kind IN (0, 1, 3)),
+    done = done - (old.kind IN (0, 1, 3) AND (old.proxy_ext != '' OR old.full_error IS NOT NULL))
+      + (new.kind IN (0, 1, 3) AND (new.proxy_ext != '' OR new.full_error IS NOT NULL))
+    WHERE EXISTS (SELECT 1 FROM item_renderable WHERE item_id = new.id);
+END;
+CREATE TRIGGER tally_item_weak AFTER UPDATE OF weak_id ON items WHEN old.weak_id IS NOT new.weak_id BEGIN
+  UPDATE weak_id_counts SET lone = lone - 1
+    WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
+  UPDATE weak_id_sources SET items = items - 1
+    WHERE weak_id = old.weak_id AND source_id IN (SELECT source_id FROM item_sources WHERE item_id = old.id);
+  DELETE FROM weak_id_sources WHERE weak_id = old.weak_id AND items < 1;
+  INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
+    WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
+  UPDATE weak_id_counts SET lone = lone + 1
+    WHERE weak_id = new.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = new.id);
+END;
+CREATE TRIGGER tally_lone_delete AFTER DELETE ON lone_items BEGIN
+  UPDATE lone_counts SET items = items - 1 WHERE source_id = old.source_id;
+  DELETE FROM lone_counts WHERE source_id = old.source_id AND items < 1;
+  UPDATE weak_id_counts SET lone = lone - 1 WHERE weak_id = (SELECT weak_id FROM items WHERE id = old.item_id);
+END;
+CREATE TRIGGER tally_lone_insert AFTER INSERT ON lone_items BEGIN
+  INSERT INTO lone_counts (source_id, items) VALUES (new.source_id, 1)
+    ON CONFLICT (source_id) DO UPDATE SET items = items + 1;
+  UPDATE weak_id_counts SET lone = lone + 1 WHERE weak_id = (SELECT weak_id FROM items WHERE id = new.item_id);
+END;
+CREATE TRIGGER tally_renderable_delete AFTER DELETE ON item_renderable BEGIN
+  UPDATE preview_progress SET total = total - 1,
+    done = done - (SELECT proxy_ext != '' OR full_error IS NOT NULL FROM items WHERE id = old.item_id)
+    WHERE EXISTS (SELECT 1 FROM items WHERE id = old.item_id AND kind IN (0, 1, 3));
+END;
+CREATE TRIGGER tally_renderable_insert AFTER INSERT ON item_renderable BEGIN
+  UPDATE preview_progress SET total = total + 1,
+    done = done + (SELECT proxy_ext != '' OR full_error IS NOT NULL FROM items WHERE id = new.item_id)
+    WHERE EXISTS (SELECT 1 FROM items WHERE id = new.item_id AND kind IN (0, 1, 3));
+END;
+CREATE TRIGGER tally_weak_source_delete AFTER DELETE ON weak_id_sources BEGIN
+  UPDATE weak_id_counts SET sources = sources - 1 WHERE weak_id = old.weak_id;
+  DELETE FROM weak_id_counts WHERE weak_id = old.weak_id AND sources < 1;
+END;
+CREATE TRIGGER tally_weak_source_insert AFTER INSERT ON weak_id_sources BEGIN
+  INSERT INTO weak_id_counts (weak_id, sources, lone) VALUES (new.weak_id, 1, 0)
+    ON CONFLICT (weak_id) DO UPDATE SET sources = sources + 1;
+END;
+CREATE TABLE weak_id_counts (weak_id TEXT NOT NULL PRIMARY KEY, sources INTEGER NOT NULL, lone INTEGER NOT NULL)
+  WITHOUT ROWID;
+CREATE INDEX weak_id_counts_twinned ON weak_id_counts(weak_id) WHERE sources > 1 AND lone > 0;
+CREATE TABLE weak_id_sources (weak_id TEXT NOT NULL, source_id TEXT NOT NULL, items INTEGER NOT NULL,
+  PRIMARY KEY (weak_id, source_id)) WITHOUT ROWID;
 CREATE TABLE workspace_sources (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT NOT NULL DEFAULT '', PRIMARY KEY (workspace_id, source_id, path));
 CREATE TABLE workspaces (id TEXT PRIMARY KEY, name TEXT NOT NULL, symbol TEXT NOT NULL, tint TEXT NOT NULL, position INTEGER NOT NULL, created_at REAL NOT NULL);
