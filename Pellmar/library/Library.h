@@ -8,6 +8,8 @@
 #include "Pellmar/library/engine/WorkerControl.h"
 #include "Pellmar/library/core/QuickLookSource.h"
 #include "Pellmar/library/frame/TaskPools.h"
+#include "Pellmar/library/frame/Observed.h"
+#include "Pellmar/library/LibraryValues.h"
 
 #include <QCoroTask>
 #include <QHash>
@@ -39,58 +41,6 @@ class SearchPanel;
 class ShareAnchor;
 class VolumeService;
 class Watcher;
-
-// An observed property: a getter, and a setter that emits changed() only when the value differs.
-#define QUORVIN_OBSERVED(name, setter, ...)                                                   \
-public:                                                                                       \
-    const __VA_ARGS__& name() const { return name##_; }                                       \
-    void setter(const __VA_ARGS__& value) { assignObserved(name##_, value, Prop::name); }     \
-                                                                                              \
-private:                                                                                      \
-    __VA_ARGS__ name##_
-
-// An observed property whose value has no meaningful equality: every write notifies.
-#define QUORVIN_OBSERVED_TUPLE(name, setter, ...)                                             \
-public:                                                                                       \
-    const __VA_ARGS__& name() const { return name##_; }                                       \
-    void setter(const __VA_ARGS__& value)                                                     \
-    {                                                                                         \
-        name##_ = value;                                                                      \
-        Q_EMIT changed(Prop::name);                                                           \
-    }                                                                                         \
-                                                                                              \
-private:                                                                                      \
-    __VA_ARGS__ name##_
-
-// An observed property that is also changed in place (an element added or removed, a field
-// set); an edit always notifies.
-#define QUORVIN_OBSERVED_EDITABLE(name, setter, editor, ...)                                  \
-public:                                                                                       \
-    template <typename Edit>                                                                  \
-    void editor(Edit&& edit)                                                                  \
-    {                                                                                         \
-        edit(name##_);                                                                        \
-        Q_EMIT changed(Prop::name);                                                           \
-    }                                                                                         \
-    QUORVIN_OBSERVED(name, setter, __VA_ARGS__)
-
-// A copy of an item: the item with one of its locations.
-struct ItemCopy {
-    Item item;
-    Location location;
-};
-
-// What the last verification of a source found, with the source's name.
-struct SourceVerification {
-    QString source;
-    Verification result;
-};
-
-// The applications that open a kind of file: the preferred one and the others (desktop entry ids).
-struct AppChoices {
-    std::optional<QString> main;
-    QStringList others;
-};
 
 // The one object through which every view reads and changes the system. Lives on the GUI thread;
 // every observed property changes there and announces itself with changed(). Its operations
