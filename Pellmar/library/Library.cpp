@@ -21,7 +21,7 @@
 
 #include <cstdlib>
 
-Library::Services Library::Services::system()
+LibraryServices LibraryServices::system()
 {
     // Without HOME (and no absolute XDG_DATA_HOME) Qt takes "/" for the home folder, which would put
     // the index at the root of the file system: refuse to start instead.
@@ -32,7 +32,7 @@ Library::Services Library::Services::system()
                                "set HOME (or XDG_DATA_HOME)" << Qt::endl;
         std::exit(EXIT_FAILURE);
     }
-    Services services;
+    LibraryServices services;
     services.supportDirectory = dataHome + QStringLiteral("/Quorvin");
     services.defaults = &Defaults::standard();
     services.clock = std::make_shared<RealClock>();
@@ -43,7 +43,7 @@ Library::Services Library::Services::system()
     return services;
 }
 
-void Library::Services::reportFatalStop(const QString& message)
+void LibraryServices::reportFatalStop(const QString& message)
 {
     QTextStream(stderr) << "quorvin: " << message << Qt::endl;
     QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
