@@ -1,11 +1,13 @@
 #include "Pellmar/media/CardCopy.h"
 
 #include "Pellmar/index/RegularFiles.h"
+#include "Pellmar/media/PartialOutput.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
 
 #include <cerrno>
@@ -19,6 +21,17 @@
 namespace {
 
 constexpr qint64 corruptionOffset = 64 * 1024 + 1;
+
+// The hidden temporary name of a copy under way is ".NAME.importing-" and 32 hex digits.
+const QString importingMark = QStringLiteral(".importing-");
+
+// Whether a file's descriptor can be linked into a folder by its /proc name, which an unnamed
+// temporary file needs.
+bool canLinkUnnamedFiles()
+{
+    static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
+    return procMounted;
+}
 
 bool exists(const QString& path)
 {
@@ -94,6 +107,20 @@ std::optional<QString> moveIntoPlace(int folder, const QByteArray& temporary, co
     }
 }
 
+// Links the unnamed copy into the folder under the first free name; a link never replaces a file.
+std::optional<QString> linkIntoPlace(int copy, int folder, const QString& folderPath, const QString& name)
+{
+    const QByteArray copyPath = "/proc/self/fd/" + QByteArray::number(copy);
+    for (;;) {
+        const QString target = uniqueDestination(folderPath, name);
+        const QByteArray targetName = QFile::encodeName(QFileInfo(target).fileName());
+        if (::linkat(AT_FDCWD, copyPath.constData(), folder, targetName.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return target;
+        if (errno != EEXIST)
+            return std::nullopt;
+    }
+}
+
 } // namespace
 
 QString uniqueDestination(const QString& folder, const QString& name)
@@ -124,10 +151,15 @@ std::optional<QString> copyIntoFolder(const CardFile& file, const QString& folde
         return std::nullopt;
 
     const QString name = QFileInfo(file.url).fileName();
-    const QByteArray temporary =
-        QFile::encodeName(u'.' + name + QStringLiteral(".importing-") + QUuid::createUuid().toString(QUuid::Id128));
-    const FileDescriptor copy(::openat(folder.get(), temporary.constData(),
+    // An unnamed file, where the file system has them, leaves nothing behind when the program dies
+    // before the copy is linked in; elsewhere a hidden temporary name does, until the next import.
+    QByteArray temporary;
+    FileDescriptor copy(canLinkUnnamedFiles() ? ::openat(folder.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666) : -1);
+    if (!copy.isOpen()) {
+        temporary = QFile::encodeName(u'.' + name + importingMark + QUuid::createUuid().toString(QUuid::Id128));
+        copy = FileDescriptor(::openat(folder.get(), temporary.constData(),
                                        O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+    }
     if (!copy.isOpen())
         return std::nullopt;
 
@@ -140,10 +172,13 @@ std::optional<QString> copyIntoFolder(const CardFile& file, const QString& folde
         written = ::fsync(copy.get()) == 0;
     }
     std::optional<QString> target;
-    if (written)
-        target = moveIntoPlace(folder.get(), temporary, folderPath, name);
+    if (written) {
+        target = temporary.isEmpty() ? linkIntoPlace(copy.get(), folder.get(), folderPath, name)
+                                     : moveIntoPlace(folder.get(), temporary, folderPath, name);
+    }
     if (!target) {
-        ::unlinkat(folder.get(), temporary.constData(), 0);
+        if (!temporary.isEmpty())
+            ::unlinkat(folder.get(), temporary.constData(), 0);
         return std::nullopt;
     }
     ::fsync(folder.get());
@@ -215,6 +250,12 @@ std::optional<QString> copyDirectory(const QString& path, const QString& folder,
 }
 
 } // namespace
+
+void removeInterruptedCopies(const QString& folder)
+{
+    static const QRegularExpression temporaryName(QStringLiteral("^\\..+\\.importing-[0-9a-f]{32}$"));
+    removeLeftoverTemporaries(folder, temporaryName);
+}
 
 std::optional<QString> copyEntryIntoFolder(const QString& entry, const QString& folder)
 {

@@ -1,8 +1,9 @@
 #pragma once
 
 // Copying a file, or a whole folder, into a folder without ever replacing a file there: each file
-// is written under a hidden temporary name in the destination folder, flushed, and moved into
-// place under the first free name, so no partial file is ever visible under a real name. Blocks
+// is written into an unnamed file of the destination folder (or, where the file system has none,
+// under a hidden temporary name there), flushed, and put in place under the first free name, so no
+// partial file is ever visible under a real name. Blocks
 // on the disk; callers run it off the GUI thread.
 
 #include "Pellmar/index/Model.h"
@@ -20,6 +21,10 @@ QString uniqueDestination(const QString& folder, const QString& name);
 // name, with its modification date. The new file's path, or nothing when the copy failed, in
 // which case nothing is left behind.
 std::optional<QString> copyIntoFolder(const CardFile& file, const QString& folder);
+
+// Removes the hidden temporaries that copies into `folder` left when an earlier run of the program
+// died during them.
+void removeInterruptedCopies(const QString& folder);
 
 // Copies a file, a symbolic link (as a link) or a folder with everything in it into `folder` under
 // a free form of its name, modification times kept. Nothing when it failed, in which case nothing

@@ -26,21 +26,6 @@ const qint64 runStarted = QDateTime::currentMSecsSinceEpoch();
     throw DatabaseError(QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-bool isPartialName(const QString& name)
-{
-    static const QRegularExpression pattern(QStringLiteral("^\\..+\\.[0-9a-f]{8}\\.partial$"));
-    return pattern.match(name).hasMatch();
-}
-
-void removeStaleTemporaries(const QString& folder)
-{
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
-    for (const QFileInfo& entry : entries) {
-        if (isPartialName(entry.fileName()) && entry.lastModified().toMSecsSinceEpoch() < runStarted)
-            QFile::remove(entry.filePath());
-    }
-}
-
 void syncPath(const QString& path, int flags)
 {
     const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | flags);
@@ -55,11 +40,21 @@ void syncPath(const QString& path, int flags)
 
 } // namespace
 
+void removeLeftoverTemporaries(const QString& folder, const QRegularExpression& temporaryName)
+{
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo& entry : entries) {
+        if (temporaryName.match(entry.fileName()).hasMatch() && entry.lastModified().toMSecsSinceEpoch() < runStarted)
+            QFile::remove(entry.filePath());
+    }
+}
+
 PartialOutput::PartialOutput(const QString& output)
     : output_(output)
 {
     const QFileInfo target(output);
-    removeStaleTemporaries(target.absolutePath());
+    static const QRegularExpression partialName(QStringLiteral("^\\..+\\.[0-9a-f]{8}\\.partial$"));
+    removeLeftoverTemporaries(target.absolutePath(), partialName);
     for (int attempt = 0; attempt < 100 && path_.isEmpty(); ++attempt) {
         const QString candidate = target.dir().filePath(
             QStringLiteral(".%1.%2.partial").arg(target.fileName()).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));

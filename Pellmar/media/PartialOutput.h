@@ -4,6 +4,12 @@
 
 #include <QString>
 
+class QRegularExpression;
+
+// Removes the files of `folder` whose names match `temporaryName` and that are older than this run
+// of the program: temporaries that a run which died while writing them left behind.
+void removeLeftoverTemporaries(const QString& folder, const QRegularExpression& temporaryName);
+
 // The file an export writes while it runs, beside its output as ".NAME.XXXXXXXX.partial", with the
 // usual permissions (0666 less the umask). Unless committed it is removed when this object goes.
 // Commit flushes it to the disk and renames it over the output, so that an older output stays until

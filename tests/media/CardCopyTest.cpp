@@ -1,5 +1,6 @@
 #include "Pellmar/media/CardCopy.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -53,6 +54,27 @@ TEST(CardCopyTest, CopyIntoAMissingFolderKeepsDateAndContents)
 
     EXPECT_FALSE(copyIntoFolder(CardFile{dir.filePath(QStringLiteral("missing.jpg")), 1, 0, MediaKind::photo}, folder));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST(CardCopyTest, OnlyTheTemporariesOfCopiesThatAnEarlierRunLeftAreRemoved)
+{
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    const QString hex(32, u'a');
+    const QString left = QStringLiteral(".a.jpg.importing-") + hex;
+    const QString current = QStringLiteral(".b.jpg.importing-") + hex;
+    for (const QString& name : {left, current, QStringLiteral(".c.importing-short"), QStringLiteral("a.jpg")})
+        touch(folder.filePath(name));
+    // One from a run that died yesterday, one being written by this run.
+    for (const auto& [name, days] : {std::pair(left, -1), std::pair(current, 0)}) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addDays(days).addSecs(60), QFileDevice::FileModificationTime));
+    }
+
+    removeInterruptedCopies(dir.path());
+    EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              QStringList({current, QStringLiteral(".c.importing-short"), QStringLiteral("a.jpg")}));
 }
 
 } // namespace

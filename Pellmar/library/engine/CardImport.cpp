@@ -70,6 +70,7 @@ QCoro::Task<> CardImport::runImport(QList<CardFile> files, Device device, QStrin
                                     TaskHandle task)
 {
     const AliveGuard alive(&library_);
+    co_await alive(library_.pools().run(Priority::userInitiated, [destination] { removeInterruptedCopies(destination); }));
     qint64 copied = 0;
     qint64 failed = 0;
     qint64 deleted = 0;
