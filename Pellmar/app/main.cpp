@@ -1,5 +1,6 @@
 #include "Pellmar/app/Application.h"
 #include "Pellmar/app/FeedUpdater.h"
+#include "Pellmar/app/StallMonitor.h"
 #include "Pellmar/app/StartupScreenshot.h"
 #include "Pellmar/library/Library.h"
 #include "Pellmar/views/frame/FileDialogFolderChooser.h"
@@ -83,5 +84,11 @@ int main(int argc, char** argv)
     MainWindow* window = windows.openWindow();
     if (const std::optional<QString> screenshot = argumentValue(argc, argv, "--screenshot"))
         takeStartupScreenshot(library, windows, *window, *screenshot);
-    return QCoreApplication::exec();
+    std::unique_ptr<StallMonitor> stalls;
+    if (const std::optional<QString> stallLog = argumentValue(argc, argv, "--stall-log"))
+        stalls = std::make_unique<StallMonitor>(*stallLog);
+    const int code = QCoreApplication::exec();
+    if (stalls && !stalls->write())
+        return code != 0 ? code : 1;
+    return code;
 }
