@@ -92,6 +92,13 @@ QString folderHash(const QString& path, qint64 seed)
     return hexString(sha.finish());
 }
 
+QString sha256Text(const QByteArray& bytes)
+{
+    Sha256 sha;
+    sha.feed(bytes.constData(), size_t(bytes.size()));
+    return hexString(sha.finish());
+}
+
 QString hexString(const QByteArray& digest)
 {
     return QString::fromLatin1(digest.toHex());

@@ -20,5 +20,8 @@ QString quickHash(const QString& path, qint64 size, const std::optional<QByteArr
 // "/relative/path|size", sorted. Never fails: unreadable entries are left out.
 QString folderHash(const QString& path, qint64 seed);
 
+// The SHA-256 digest of the bytes, as 64 lowercase hexadecimal digits.
+QString sha256Text(const QByteArray& bytes);
+
 // Lowercase hexadecimal text of a digest, two digits per byte.
 QString hexString(const QByteArray& digest);

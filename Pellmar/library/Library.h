@@ -367,6 +367,14 @@ public:
     QCoro::Task<> indexImportDestination(QString folder);
     // Lists a card's media files again into deviceFiles.
     QCoro::Task<> relistCardFiles(Device device);
+    // The files the card grid shows for the device at that path: its listing filtered by the search
+    // text and in the grid's order; nothing while the card is still being listed.
+    std::optional<QList<CardFile>> visibleCardFiles(const QString& device) const;
+    // The small preview of a card photo, made on first use off the GUI thread; nothing for a file
+    // that is no photo or has no preview, or when the previews' private folder is refused.
+    QCoro::Task<std::optional<QString>> cardPreview(CardFile file);
+    // One click on a card in the grid that shows `visible`: changes selectedCards and selectedCardFile.
+    void clickCard(const CardFile& file, const QList<CardFile>& visible, bool command, bool shift);
 
     // Selection: the grid's clicks and commands, and the inspector's detail of the selected item
     // `eventTime`: when the click happened, in seconds of the uptime clock; none without an event.
