@@ -11,6 +11,7 @@
 #include "Pellmar/platform/CloudFiles.h"
 #include "Pellmar/platform/Defaults.h"
 #include "Pellmar/platform/Desktop.h"
+#include "Pellmar/platform/VolumeEjector.h"
 #include "Pellmar/platform/VolumeService.h"
 
 #include <QCoreApplication>
@@ -61,6 +62,7 @@ Library::Library(Services services, QObject* parent)
     , defaults_(services.defaults)
     , clock_(std::move(services.clock))
     , volumes_(std::move(services.volumes))
+    , ejector_(services.ejector ? std::move(services.ejector) : systemVolumeEjector())
     , folderChooser_(std::move(services.folderChooser))
     , fatalStop_(std::move(services.fatalStop))
     , desktop_(services.desktop ? std::move(services.desktop) : systemDesktop())

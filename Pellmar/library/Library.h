@@ -41,6 +41,7 @@ class PhotosObserver;
 class SearchPanel;
 class ShareAnchor;
 class VolumeService;
+class VolumeEjector;
 class Watcher;
 
 // The one object through which every view reads and changes the system. Lives on the GUI thread;
@@ -370,6 +371,9 @@ public:
     // The files the card grid shows for the device at that path: its listing filtered by the search
     // text and in the grid's order; nothing while the card is still being listed.
     std::optional<QList<CardFile>> visibleCardFiles(const QString& device) const;
+    // Ejects the drive or card, without waiting for it on the GUI thread; a refusal goes to lastError
+    // as "Could not eject NAME. REASON". The device list is refreshed in either case.
+    QCoro::Task<> ejectDevice(Device device);
     // The small preview of a card photo, made on first use off the GUI thread; nothing for a file
     // that is no photo or has no preview, or when the previews' private folder is refused.
     QCoro::Task<std::optional<QString>> cardPreview(CardFile file);
@@ -556,6 +560,7 @@ private:
     Defaults* defaults_;
     std::shared_ptr<Clock> clock_;
     std::shared_ptr<VolumeService> volumes_;
+    std::shared_ptr<VolumeEjector> ejector_;
     std::shared_ptr<FolderChooser> folderChooser_;
     std::function<void(const QString&)> fatalStop_;
     std::shared_ptr<Desktop> desktop_;

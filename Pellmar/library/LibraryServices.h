@@ -15,6 +15,7 @@ class Desktop;
 class FolderChooser;
 class SharePicker;
 class VolumeService;
+class VolumeEjector;
 
 // What a Library takes from the platform; tests pass fakes and temporary folders.
 struct LibraryServices {
@@ -24,6 +25,8 @@ struct LibraryServices {
     IdleMonitor::Readings idleReadings;
     // Shared with whoever else reads the machine's volumes.
     std::shared_ptr<VolumeService> volumes;
+    // Ejects drives and cards; the system's (UDisks2, else umount) when null.
+    std::shared_ptr<VolumeEjector> ejector;
     // Asks for a folder to add; none in tools and tests that add folders by path.
     std::shared_ptr<FolderChooser> folderChooser;
     // The work of the two workers; tests pass stubs.

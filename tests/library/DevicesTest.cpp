@@ -122,4 +122,22 @@ TEST_F(DevicesTest, AListingThatEndsAfterTheCardWasUnpluggedIsDropped)
     EXPECT_TRUE(QTest::qWaitFor([&] { return library.deviceFiles().contains(card.path()); }, 5000));
 }
 
+TEST_F(DevicesTest, EjectingSaysWhyTheSystemRefusedAndDropsTheCardOnceItIsGone)
+{
+    library.refreshDevices();
+    const Device device = library.devices().first();
+    offline.ejector->refusal = QStringLiteral("Error unmounting /dev/sdb1: target is busy");
+    QCoro::waitFor(library.ejectDevice(device));
+    EXPECT_EQ(offline.ejector->ejected, QStringList{card.path()});
+    EXPECT_EQ(library.lastError(), QStringLiteral("Could not eject EOS_DIGITAL. Error unmounting /dev/sdb1: target is busy"));
+    EXPECT_EQ(library.devices().size(), 1);
+
+    library.setLastError(std::nullopt);
+    offline.ejector->refusal.reset();
+    offline.ejector->unmount = [this](const QString&) { unplug(); };
+    QCoro::waitFor(library.ejectDevice(device));
+    EXPECT_EQ(library.lastError(), std::nullopt);
+    EXPECT_TRUE(library.devices().isEmpty());
+}
+
 } // namespace

@@ -3,9 +3,13 @@
 #include "Pellmar/platform/CloudFiles.h"
 #include "Pellmar/platform/Desktop.h"
 #include "Pellmar/platform/SharePicker.h"
+#include "Pellmar/platform/VolumeEjector.h"
 
 #include <QHash>
+#include <QPromise>
 #include <QStringList>
+
+#include <functional>
 
 // Records what the Library hands to the desktop; `apps` answers the application lookups.
 struct FakeDesktop final : Desktop {
@@ -74,4 +78,24 @@ struct FakeSharePicker final : SharePicker {
     }
 
     QStringList shown;
+};
+
+// Records the mount points it is asked to eject and answers each at once with `refusal` (nothing:
+// success, after `unmount` was called to take the volume away).
+struct FakeEjector final : VolumeEjector {
+    QFuture<std::optional<QString>> eject(const QString& mountPoint) override
+    {
+        ejected.append(mountPoint);
+        if (!refusal && unmount)
+            unmount(mountPoint);
+        QPromise<std::optional<QString>> promise;
+        promise.start();
+        promise.addResult(refusal);
+        promise.finish();
+        return promise.future();
+    }
+
+    QStringList ejected;
+    std::optional<QString> refusal;
+    std::function<void(const QString&)> unmount;
 };

@@ -28,6 +28,7 @@ struct OfflineLibrary {
         services.volumes = volumes;
         services.startUp = false;
         services.desktop = desktop;
+        services.ejector = ejector;
         services.cloud = cloud;
         services.sharePicker = sharePicker;
         services.photosScriptRunner = photosRunner;
@@ -47,6 +48,7 @@ struct OfflineLibrary {
     Defaults defaults{dir.filePath(QStringLiteral("Quorvin.conf"))};
     FakeReadings fakes;
     std::shared_ptr<FakeDesktop> desktop = std::make_shared<FakeDesktop>();
+    std::shared_ptr<FakeEjector> ejector = std::make_shared<FakeEjector>();
     std::shared_ptr<FakeCloud> cloud = std::make_shared<FakeCloud>();
     std::shared_ptr<VolumeService> volumes = std::make_shared<VolumeService>();
     std::shared_ptr<FakeSharePicker> sharePicker = std::make_shared<FakeSharePicker>();

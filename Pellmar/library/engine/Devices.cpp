@@ -4,6 +4,7 @@
 #include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/media/CardFiles.h"
+#include "Pellmar/platform/VolumeEjector.h"
 #include "Pellmar/platform/VolumeService.h"
 
 #include <QCoroFuture>
@@ -82,4 +83,13 @@ void Library::refreshDevices()
 QCoro::Task<> Library::relistCardFiles(Device device)
 {
     return listDeviceFiles(*this, std::move(device), Priority::userInitiated);
+}
+
+QCoro::Task<> Library::ejectDevice(Device device)
+{
+    const AliveGuard alive(this);
+    const std::optional<QString> failure = co_await alive(ejector_->eject(device.url));
+    if (failure)
+        setLastError(QStringLiteral("Could not eject %1. %2").arg(device.name, *failure));
+    refreshDevices();
 }
