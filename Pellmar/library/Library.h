@@ -320,6 +320,9 @@ public:
 
     // Sidebar tree state
     std::optional<FolderNode> nodeForKey(const QString& key) const;
+    // The trees of the current workspace in the order of `trees`: a whole source as its root, the
+    // member folders of a source that is not whole in the code-point order of their keys.
+    QList<FolderNode> workspaceTrees() const;
     // The key of the highlighted sidebar row; nothing while a device or no source is shown.
     std::optional<QString> selectedNodeID() const;
     void toggleExpanded(const FolderNode& node);
@@ -493,6 +496,8 @@ public:
     // Runs the script with the photo library's program off the GUI thread; true when it succeeded.
     QCoro::Task<bool> runScript(QString script);
     QCoro::Task<> revealInFinder(Item item);
+    // Opens a file manager window on a folder (`path` relative to the root) of an online folder source.
+    void revealFolder(const QString& sourceID, const QString& path);
     // Puts the path of the item's file on the clipboard, even when its drive is unplugged.
     QCoro::Task<> copyPaths(Item item);
     void shareSelection(const QString& anchorKey);

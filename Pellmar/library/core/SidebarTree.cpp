@@ -28,3 +28,25 @@ void Library::toggleExpanded(const FolderNode& node)
             ids.insert(node.id);
     });
 }
+
+QList<FolderNode> Library::workspaceTrees() const
+{
+    const std::optional<QStringList> members = workspaceMembers();   // sorted by code point
+    if (!members)
+        return trees_;
+    QList<FolderNode> shown;
+    for (const FolderNode& root : trees_) {
+        const QString sourceKey = root.sourceID + u'|';
+        if (members->contains(sourceKey)) {
+            shown.append(root);
+            continue;
+        }
+        for (const QString& key : *members) {
+            if (!key.startsWith(sourceKey))
+                continue;
+            if (std::optional<FolderNode> node = nodeForKey(key))
+                shown.append(std::move(*node));
+        }
+    }
+    return shown;
+}
