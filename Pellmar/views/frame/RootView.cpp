@@ -6,14 +6,14 @@
 #include "Pellmar/views/frame/FullscreenView.h"
 #include "Pellmar/views/grid/GridView.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
-#include "Pellmar/views/sidebar/WorkspaceSwitcher.h"
+#include "Pellmar/views/sidebar/SidebarView.h"
+#include "Pellmar/views/workspace/WorkspaceSheet.h"
 #include "Pellmar/views/strip/ActivityStrip.h"
 #include "Pellmar/views/toolbar/SearchBar.h"
 #include "Pellmar/views/toolbar/SearchToolbar.h"
 
 #include <QApplication>
 #include <QEvent>
-#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QShortcut>
@@ -50,6 +50,9 @@ DialogActions dialogActions(Library& library)
     actions.moveToTrash = [&library](const QList<ItemCopy>& copies) { Tasks::start(library.moveToTrash(copies)); };
     actions.trash = [&library](const ItemCopy& copy) { library.trash(copy.item, copy.location); };
     actions.rename = [&library](const ItemCopy& copy, const QString& name) { library.rename(copy.item, copy.location, name); };
+    actions.workspaceSheet = [&library](const Workspace& workspace, QWidget* parent) -> QDialog* {
+        return new WorkspaceSheet(library, workspace, parent);
+    };
     return actions;
 }
 
@@ -63,20 +66,6 @@ QWidget* pane(const QString& name, QWidget* parent)
 }
 
 } // namespace
-
-void RootView::placeSidebarFoot(QWidget* sidebar)
-{
-    auto* column = new QVBoxLayout(sidebar);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addStretch(1);
-    auto* divider = new QFrame(sidebar);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
-    divider->setForegroundRole(QPalette::Mid);
-    column->addWidget(divider);
-    column->addWidget(new WorkspaceSwitcher(library_, sidebar));
-}
 
 RootView::RootView(Library& library, QWidget* parent)
     : QWidget(parent)
@@ -114,9 +103,8 @@ RootView::RootView(Library& library, QWidget* parent)
     detailLayout->addWidget(contentStack_, 1);
     detail_->installEventFilter(this);
 
-    QWidget* sidebar = pane(QStringLiteral("sidebar"), this);
+    auto* sidebar = new SidebarView(library_, this);
     sidebar->setMinimumWidth(sidebarMinimumWidth);
-    placeSidebarFoot(sidebar);
     QWidget* inspector = pane(QStringLiteral("inspector"), this);
     inspector->setMinimumWidth(inspectorMinimumWidth);
     inspector->setMaximumWidth(inspectorMaximumWidth);

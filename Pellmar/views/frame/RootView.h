@@ -24,8 +24,8 @@ class SearchToolbar;
 // confirmations. While the Library is in fullscreen the toolbar is hidden; when it leaves
 // fullscreen the grid takes the keyboard again.
 //
-// The sidebar (but for its workspace switcher), the inspector and the card grid are empty panes here, each
-// with an object name, until their views take their places.
+// The inspector and the card grid are empty panes here, each with an object name, until their
+// views take their places.
 class RootView : public QWidget {
     Q_OBJECT
 public:
@@ -62,8 +62,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The workspace switcher below a divider at the foot of the sidebar.
-    void placeSidebarFoot(QWidget* sidebar);
     void showContent();
     void followFullscreen();
 

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Pellmar/views/sidebar/SidebarRules.h"
+
+#include <QHash>
+#include <QWidget>
+
+class Library;
+class QMenu;
+class QScrollArea;
+class WorkspaceSwitcher;
+
+// The sidebar column: the fixed rows, the pinned folders, the folder trees by place, the devices
+// and the status blocks in a scrolling list, with the workspace switcher below a divider. The list
+// is flattenSidebar() of what the Library holds; its widgets are kept by entry key from one
+// rebuild to the next, so hover, the scroll position and an open menu outlive the ticker's
+// refreshes. Every click calls one Library operation.
+class SidebarView : public QWidget {
+    Q_OBJECT
+public:
+    explicit SidebarView(Library& library, QWidget* parent = nullptr);
+
+    // What the sidebar reads of the Library; `failuresOpen` is the sidebar's own.
+    static SidebarInputs inputs(const Library& library, bool failuresOpen);
+
+    // Rebuilds now; otherwise a rebuild follows the Library's changes once per turn of the event loop.
+    void rebuild();
+
+    const QList<SidebarEntry>& entries() const { return entries_; }
+    // The widget that shows the entry with this key, or null.
+    QWidget* entryWidget(const QString& key) const { return widgets_.value(key); }
+    QScrollArea& scrollArea() const { return *scroll_; }
+    WorkspaceSwitcher& switcher() const { return *switcher_; }
+
+    // Opens the context menu of a pinned or tree row; the menu is returned for tests.
+    QMenu* popupMenu(const QString& key, const QPoint& globalPosition);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* createWidget(const SidebarEntry& entry);
+    void updateWidget(QWidget* widget, const SidebarEntry& entry);
+    void relayout();
+    const SidebarEntry* entry(const QString& key) const;
+    void rowClicked(const QString& key);
+    void chevronClicked(const QString& key);
+
+    Library& library_;
+    QScrollArea* scroll_;
+    QWidget* content_;
+    WorkspaceSwitcher* switcher_;
+    QList<SidebarEntry> entries_;
+    QHash<QString, qsizetype> positions_;   // entry key → index in entries_
+    QHash<QString, QWidget*> widgets_;
+    bool failuresOpen_ = false;
+};
