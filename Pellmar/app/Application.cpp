@@ -3,6 +3,7 @@
 #include "Pellmar/app/MainWindow.h"
 #include "Pellmar/app/Updater.h"
 #include "Pellmar/views/settings/SettingsWindow.h"
+#include "Pellmar/views/workspace/WorkspaceSheet.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -65,7 +66,10 @@ void Application::showUpdateAnswer(const QString& title, const QString& message)
 SettingsWindow* Application::showSettings()
 {
     if (!settings_)
-        settings_ = new SettingsWindow(library_, IndexActions::of(library_));
+        settings_ = new SettingsWindow(library_, IndexActions::of(library_),
+                                       [this](const Workspace& workspace, QWidget* parent) -> QDialog* {
+                                           return new WorkspaceSheet(library_, workspace, parent);
+                                       });
     settings_->show();
     settings_->raise();
     settings_->activateWindow();
