@@ -71,10 +71,33 @@ void Fixture::fillPlaces()
     Workspace everything;
     everything.id = QStringLiteral("everything");
     everything.name = QStringLiteral("Everything");
+    everything.symbol = QStringLiteral("house");
+    everything.tint = QStringLiteral("accent");
     Workspace family;
     family.id = QStringLiteral("FAMILY");
     family.name = QStringLiteral("Family & Friends");
+    family.symbol = QStringLiteral("person.2");
+    family.tint = QStringLiteral("green");
+    family.members = {QStringLiteral("HOME|2026"), QStringLiteral("DISK|")};
     library->setWorkspaces({everything, family});
+    library->setWorkspaceID(QStringLiteral("everything"));
+
+    // The home folder's pictures by year and the backup disk's camera folders.
+    const auto folder = [](const QString& sourceID, const QString& path, qint64 count, QList<FolderNode> children = {}) {
+        return FolderNode{.id = sourceID + u'/' + path,
+                          .sourceID = sourceID,
+                          .path = path,
+                          .name = path.section(u'/', -1),
+                          .count = count,
+                          .children = std::move(children)};
+    };
+    FolderNode home = folder("HOME", "", 8, {folder("HOME", "2025", 3), folder("HOME", "2026", 5,
+                                             {folder("HOME", "2026/Winter", 4), folder("HOME", "2026/Lisbon & Porto", 1)})});
+    home.name = QStringLiteral("Pictures");
+    FolderNode disk = folder("DISK", "", 11'834, {folder("DISK", "DCIM", 11'834)});
+    disk.name = QStringLiteral("Backup Disk");
+    library->setTrees({home, disk});
+    library->setExpanded({home.id, home.children[1].id});
 }
 
 void Fixture::fillItems()

@@ -132,6 +132,18 @@ const std::map<QString, std::function<void(Library&)>>& states()
              l.setFullInFlight({QStringLiteral("IMG_0412.jpg")});
          }},
         {"strip-previews-paused", [](Library& l) { l.setFullStatus({420, 1'310}); }},
+        {"sidebar", [](Library& l) {
+             l.setPinned({QStringLiteral("HOME|2026/Winter"), QStringLiteral("DISK|DCIM")});
+             l.setSourceFilter(QStringLiteral("HOME"));
+             l.setPathFilter(QStringLiteral("2026/Winter"));
+             l.setFavoriteCount(1'234);
+             l.setNotBackedUpCount(3);
+             l.setDevices({card()});
+             l.setSourceProgress({{QStringLiteral("DISK"), {8'314, 11'834}}});
+             l.setVerification(SourceVerification{QStringLiteral("Pictures"), {.checked = 1'208}});
+             l.setFailures({{QStringLiteral("2026/Winter/IMG_0999.HEIC"), QStringLiteral("The file is not a picture.")}});
+             l.setLastError(QStringLiteral("Could not move IMG_0412.jpg to the Trash."));
+         }},
         {"search-filters", [](Library& l) {
              l.setKindFilter(MediaKind::photo);
              l.setSourceFilter(QStringLiteral("HOME"));
