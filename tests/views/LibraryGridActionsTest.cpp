@@ -1,5 +1,5 @@
 #include "Pellmar/views/grid/LibraryGridActions.h"
-#include "tests/library/OfflineLibrary.h"
+#include "tests/library/ItemLibraryFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -33,3 +33,44 @@ TEST(LibraryGridActionsTest, TilesShowThePosterOfAVideoElseThePreviewElseAPhotoP
     actions.setPointerInGrid(true);
     EXPECT_TRUE(offline.library->pointerInGrid);
 }
+
+namespace {
+
+class LibraryGridActionsFixture : public CopiesFixture {};
+
+// Clicks, keys and edit commands of the grid reach the Library's selection, opening and clipboard.
+TEST_F(LibraryGridActionsFixture, GridActionsDriveTheLibrarysSelectionAndOpening)
+{
+    const Item a = addItemWithCopies({.id = "A"}, {"ON"});
+    const Item b = addItemWithCopies({.id = "B"}, {"ON"});
+    const Item c = addItemWithCopies({.id = "C", .kind = MediaKind::document, .filename = "C.pdf"}, {"CARD"});
+    library->setItems({a, b, c});
+    LibraryGridActions actions(*library);
+
+    actions.click(a, 1, std::nullopt, false, false);
+    EXPECT_EQ(library->selectedIDs(), (QSet<QString>{"A"}));
+    EXPECT_EQ(library->selection()->id, QStringLiteral("A"));
+    actions.click(c, 1, std::nullopt, false, true);
+    EXPECT_EQ(actions.selectedItems(), (QList<Item>{a, b, c}));
+    actions.select(std::nullopt);
+    EXPECT_TRUE(library->selectedIDs().isEmpty());
+    actions.selectAll();
+    EXPECT_EQ(library->selectedIDs().size(), 3);
+    actions.select(b);
+    actions.extendSelection(a);
+    EXPECT_EQ(library->selectedIDs(), (QSet<QString>{"A", "B"}));
+
+    actions.select(b);
+    actions.copySelection();
+    settle();
+    EXPECT_EQ(desktop.calls, QStringList{"copy files " + root + "/B.file images 0"});
+
+    actions.quickLook({c});
+    EXPECT_EQ(library->lastError(), QStringLiteral("Plug in the drive to preview this file."));
+    actions.open(c);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return library->lastError() == QStringLiteral("Plug in CARD to open the original of C.pdf.");
+    }, 5000));
+}
+
+} // namespace
