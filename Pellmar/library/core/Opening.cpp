@@ -14,15 +14,27 @@
 void Library::quickLook(const QList<Item>& items)
 {
     QStringList paths;
+    QList<QStringList> pictures;
     for (const Item& item : items) {
-        if (const std::optional<Location> copy = reachableURL(locationsOf(item)))
-            paths.append(*url(*copy));
+        const std::optional<Location> copy = reachableURL(locationsOf(item));
+        if (!copy)
+            continue;
+        const QString path = *url(*copy);
+        QStringList largestFirst;
+        if (const std::optional<QString> image = imageURL(item))
+            largestFirst.append(*image);
+        if (const std::optional<QString> preview = previewURL(item); preview && !largestFirst.contains(*preview))
+            largestFirst.append(*preview);
+        largestFirst.append(path);
+        paths.append(path);
+        pictures.append(largestFirst);
     }
     if (paths.isEmpty() || !isSignalConnected(QMetaMethod::fromSignal(&Library::quickLookShown))) {
         setLastError(QStringLiteral("Plug in the drive to preview this file."));
         return;
     }
     quickLookSource.urls = paths;
+    quickLookSource.pictures = pictures;
     Q_EMIT quickLookShown();
 }
 
