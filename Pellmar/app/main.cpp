@@ -3,7 +3,11 @@
 #include "Pellmar/app/StallMonitor.h"
 #include "Pellmar/app/StartupScreenshot.h"
 #include "Pellmar/library/Library.h"
+#include "Pellmar/platform/Desktop.h"
+#include "Pellmar/platform/ShareServices.h"
 #include "Pellmar/views/frame/FileDialogFolderChooser.h"
+#include "Pellmar/views/grid/QuickLookWindow.h"
+#include "Pellmar/views/kit/ShareMenu.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -63,6 +67,9 @@ int main(int argc, char** argv)
     if (!exitAfterStartup) {
         services.fatalStop = showFatalStop;
         services.folderChooser = std::make_shared<FileDialogFolderChooser>();
+        services.desktop = systemDesktop();
+        services.sharePicker = std::make_shared<ShareMenu>(
+            std::make_shared<ShareServices>(services.desktop, ShareServices::findEmailProgram()));
     }
     Library library(std::move(services));
     QTextStream out(stdout);
@@ -79,6 +86,8 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     FeedUpdater updater(library.defaults(), library.pools(), QStringLiteral(QUORVIN_VERSION));
     updater.start();
+    // One preview window for every main window's Space key.
+    QuickLookWindow quickLook(library, library.pools());
     Application windows(library, updater);
     QObject::connect(&windows, &Application::lastWindowClosed, app.get(), &QCoreApplication::quit);
     MainWindow* window = windows.openWindow();
