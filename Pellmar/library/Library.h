@@ -472,8 +472,11 @@ public:
     void paste(const QString& sourceID, const QString& path);
     // Copies the files into the folder under free names, then scans the source.
     QCoro::Task<> pasteFiles(QStringList files, QString folder, Source source);
+    // Opens a file manager window on a folder of an online folder source; nothing otherwise.
+    void revealFolder(const QString& sourceID, const QString& path);
 
-    // Index repairs. Both wait until neither worker runs before they touch previews or rows.
+    // Index repairs. Both wait until neither worker runs before they touch previews or rows, and
+    // hold back the starts asked for meanwhile until their index write is done.
     // Deletes every preview; the workers make them again.
     QCoro::Task<> resetPreviews();
     // Forgets every file, item and folder and walks the available sources again; sources,

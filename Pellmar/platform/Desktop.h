@@ -43,6 +43,8 @@ public:
     virtual DesktopApps applications(const QString& mimeType) = 0;
     // Shows the file selected in a file manager window.
     virtual void reveal(const QString& path) = 0;
+    // Opens a file manager window on the folder.
+    virtual void revealFolder(const QString& path) = 0;
     // Replaces the clipboard's contents with plain text.
     virtual void copyText(const QString& text) = 0;
     // Replaces the clipboard's contents with files (as a list of file URLs) and images.

@@ -1,6 +1,5 @@
 #include "Pellmar/platform/FileManager.h"
 
-#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
@@ -8,25 +7,44 @@
 #include <QFileInfo>
 #include <QUrl>
 
-void showInFileManager(const QString& path)
+namespace {
+
+void openWithDefaultApplication(const QString& folder)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+} // namespace
+
+void askFileManager(const QDBusConnection& bus, FileManagerRequest request, const QString& path,
+                    std::function<void(const QString& folder)> openFolder)
 {
     const QString cleaned = QDir::cleanPath(path);
-    const auto openParent = [cleaned] {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(cleaned).absolutePath()));
-    };
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(cleaned).toString()} << QString();
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString folder = request == FileManagerRequest::showItem ? QFileInfo(cleaned).absolutePath() : cleaned;
     if (!bus.isConnected()) {
-        openParent();
+        openFolder(folder);
         return;
     }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"),
+        request == FileManagerRequest::showItem ? QStringLiteral("ShowItems") : QStringLiteral("ShowFolders"));
+    call << QStringList{QUrl::fromLocalFile(cleaned).toString(QUrl::FullyEncoded)} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [openParent](QDBusPendingCallWatcher* done) {
-        if (done->isError())
-            openParent();
-        done->deleteLater();
-    });
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished,
+                     [openFolder = std::move(openFolder), folder](QDBusPendingCallWatcher* done) {
+                         if (done->isError())
+                             openFolder(folder);
+                         done->deleteLater();
+                     });
+}
+
+void showInFileManager(const QString& path)
+{
+    askFileManager(QDBusConnection::sessionBus(), FileManagerRequest::showItem, path, openWithDefaultApplication);
+}
+
+void showFolderInFileManager(const QString& path)
+{
+    askFileManager(QDBusConnection::sessionBus(), FileManagerRequest::showFolder, path, openWithDefaultApplication);
 }

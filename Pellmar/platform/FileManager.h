@@ -1,8 +1,21 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QString>
 
-// Shows a file or folder selected in the user's file manager. Returns at once: the request goes
-// over D-Bus (org.freedesktop.FileManager1) without waiting for an answer; when no file manager
-// answers it, the folder that holds the path is opened instead. GUI thread.
+#include <functional>
+
+// What the file manager is asked to show: a file or folder selected in the folder that holds it,
+// or a folder's own contents.
+enum class FileManagerRequest { showItem, showFolder };
+
+// Asks the file manager on `bus` (org.freedesktop.FileManager1) to show the path, without waiting
+// for its answer. When the bus is not connected or no file manager answers, `openFolder` is called
+// with the folder to open instead: the one that holds the item, or the folder itself.
+void askFileManager(const QDBusConnection& bus, FileManagerRequest request, const QString& path,
+                    std::function<void(const QString& folder)> openFolder);
+
+// The same on the session bus, opening the folder with the default application when no file
+// manager answers. GUI thread.
 void showInFileManager(const QString& path);
+void showFolderInFileManager(const QString& path);

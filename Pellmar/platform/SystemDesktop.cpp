@@ -61,6 +61,7 @@ public:
     }
 
     void reveal(const QString& path) override { showInFileManager(path); }
+    void revealFolder(const QString& path) override { showFolderInFileManager(path); }
 
     void copyText(const QString& text) override
     {

@@ -24,6 +24,7 @@ struct FakeDesktop final : Desktop {
         return apps.value(mimeType);
     }
     void reveal(const QString& path) override { calls.append(QStringLiteral("reveal ") + path); }
+    void revealFolder(const QString& path) override { calls.append(QStringLiteral("reveal folder ") + path); }
     void copyText(const QString& text) override { calls.append(QStringLiteral("copy text ") + text); }
     void copyObjects(const QStringList& filePaths, const QList<QImage>& images) override
     {

@@ -84,7 +84,7 @@ TEST_F(PasteTest, AFolderIntoItselfOrAFailedFolderIsRefusedAndLeavesNothing)
               std::nullopt);
 }
 
-TEST_F(PasteTest, OnlyReachableFolderSourcesTakePastesAndTheirRootsOnlyWhenPlain)
+TEST_F(PasteTest, OnlyReachableFolderSourcesTakePastesOrOpenInTheFileManager)
 {
     const Source home{QStringLiteral("H"), QStringLiteral("Home"), homePath(), QString(), QString(), 2, SourceKind::folder};
     const Source photos{QStringLiteral("P"), QStringLiteral("Photos"), QString(), QString(), QString(), 3, SourceKind::photos};
@@ -108,6 +108,12 @@ TEST_F(PasteTest, OnlyReachableFolderSourcesTakePastesAndTheirRootsOnlyWhenPlain
 
     library.paste(source.id, QStringLiteral("in"));
     EXPECT_EQ(library.lastError(), "Copy a file first, then paste it here.");
+
+    // Show in Files opens any folder of a reachable folder source, a root too.
+    for (const auto& entry : cases)
+        library.revealFolder(QString::fromLatin1(entry.sourceID), QString::fromLatin1(entry.path));
+    EXPECT_EQ(offline.desktop->calls, (QStringList{"reveal folder " + root, "reveal folder " + root + "/in",
+                                                   "reveal folder " + homePath(), "reveal folder " + homePath() + "/Pictures"}));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/media/CardCopy.h"
 #include "Pellmar/platform/ClipboardFiles.h"
+#include "Pellmar/platform/Desktop.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,6 +17,14 @@ bool Library::canPaste(const QString& sourceID, const QString& path) const
         return false;
     // The roots of the home folder, of the cloud folder and of a drive take no pastes.
     return !path.isEmpty() || source->placeRank() == 4;
+}
+
+void Library::revealFolder(const QString& sourceID, const QString& path)
+{
+    const std::optional<Source> source = sourceByID(sourceID);
+    if (!source || source->kind != SourceKind::folder || !online_.contains(sourceID))
+        return;
+    desktop_->revealFolder(QDir(source->rootPath).filePath(path));
 }
 
 void Library::paste(const QString& sourceID, const QString& path)
