@@ -17,12 +17,16 @@ struct MidBatchWorker {
         CancelToken token;
         int runs = 0;
         std::function<void(Index&)> rows;   // what the batch records at its end
+        std::function<void()> laterRun;     // called as each run after the first starts
     };
 
     static QCoro::Task<> run(std::shared_ptr<State> state, WorkerInputs inputs, CancelToken token)
     {
-        if (state->runs++ > 0)
+        if (state->runs++ > 0) {
+            if (state->laterRun)
+                state->laterRun();
             co_return;
+        }
         QFile preview(inputs.proxyDirectory + QStringLiteral("/x.preview.jpg"));
         preview.open(QIODevice::WriteOnly);
         preview.close();
@@ -52,13 +56,16 @@ protected:
     }
 
     // Starts the worker, runs the repair while the worker is inside its batch, then lets it go on.
-    void runDuringABatch(const std::function<QCoro::Task<>()>& repair)
+    // `whileStopping` runs once the repair has stopped the worker and waits for its end.
+    void runDuringABatch(const std::function<QCoro::Task<>()>& repair, const std::function<void()>& whileStopping = {})
     {
         worker->release.start();
         library.workers().startWorker();
         ASSERT_TRUE(QTest::qWaitFor([this] { return worker->waiting; }, 5000));
         Tasks::start(repair());
         ASSERT_TRUE(QTest::qWaitFor([this] { return worker->token.isCancelled(); }, 5000));
+        if (whileStopping)
+            whileStopping();
         worker->release.finish();
         waitForTasks();
     }
@@ -129,6 +136,34 @@ TEST_F(MaintenanceTest, RebuildingForgetsFilesAndItemsKeepsTheRestAndWalksTheSou
     EXPECT_EQ(index.pins(QStringLiteral("w")), QStringList{QStringLiteral("S|")});
     EXPECT_EQ(integer(QStringLiteral("SELECT count(*) FROM favorites")), 1);
     EXPECT_EQ(library.selection(), std::nullopt);
+}
+
+// A start asked for while a repair waits for the workers (by the status ticker, or by the end of
+// the stopped run) is held back until the repair has written the index.
+TEST_F(MaintenanceTest, AWorkerAskedForDuringARepairStartsOnlyOnceTheIndexIsWritten)
+{
+    addCopy(QStringLiteral("a.jpg"), {.id = "a", .previewExt = "jpg"});
+    const struct {
+        const char* repair;
+        std::function<QCoro::Task<>()> run;
+        QString rowsBeforeTheWrite;   // rows that the repair's write leaves none of
+    } cases[] = {
+        {"clear previews", [this] { return library.resetPreviews(); },
+         QStringLiteral("SELECT count(*) FROM items WHERE preview_ext != ''")},
+        {"rebuild", [this] { return library.clearIndex(); }, QStringLiteral("SELECT count(*) FROM items")},
+    };
+    for (const auto& c : cases) {
+        *worker = {};
+        worker->rows = [](Index&) {};
+        QList<bool> afterTheWrite;
+        worker->laterRun = [&] { afterTheWrite.append(integer(c.rowsBeforeTheWrite) == 0); };
+
+        runDuringABatch(c.run, [this] { library.workers().startWorker(); });
+
+        EXPECT_FALSE(afterTheWrite.isEmpty()) << c.repair;
+        EXPECT_FALSE(afterTheWrite.contains(false)) << c.repair;
+        worker->laterRun = nullptr;
+    }
 }
 
 } // namespace

@@ -24,12 +24,16 @@ QCoro::Task<> Library::stopWorkersAndEmptyProxies()
 QCoro::Task<> Library::resetPreviews()
 {
     const AliveGuard alive(this);
+    // No worker may start between its stop and the end of the index write: it would write
+    // preview files or rows that the repair then drops or leaves dangling.
+    std::optional<WorkerControl::Hold> hold = workers_->holdStarts();
     co_await alive(stopWorkersAndEmptyProxies());
     try {
         co_await alive(index_->run([](Index& index) { index.forgetPreviews(); }));
     } catch (const DatabaseError& error) {
         setLastError(error.description());
     }
+    hold.reset();
     co_await alive(refreshAfterFileChange());
     workers_->startWorker();
 }
@@ -37,12 +41,14 @@ QCoro::Task<> Library::resetPreviews()
 QCoro::Task<> Library::clearIndex()
 {
     const AliveGuard alive(this);
+    std::optional<WorkerControl::Hold> hold = workers_->holdStarts();
     co_await alive(stopWorkersAndEmptyProxies());
     try {
         co_await alive(index_->run([](Index& index) { index.clearAll(); }));
     } catch (const DatabaseError& error) {
         setLastError(error.description());
     }
+    hold.reset();
     select(std::nullopt);
     co_await alive(refreshAfterFileChange());
     // A source that is not there now is walked when it comes back.

@@ -9,6 +9,7 @@
 #include <QPromise>
 
 #include <exception>
+#include <utility>
 
 // One run of a worker: its handle, and a future that finishes when the run's end sequence is over.
 struct WorkerControl::Run {
@@ -21,6 +22,14 @@ struct WorkerControl::Run {
         end.start();
         ended = end.future();
     }
+};
+
+// The holds that live, and the starts they held back.
+struct WorkerControl::Hold::State {
+    WorkerControl* control = nullptr;
+    int count = 0;
+    bool quickAsked = false;
+    bool fullAsked = false;
 };
 
 namespace {
@@ -54,10 +63,31 @@ QList<QFuture<void>> unfinished(Runs& runs)
 WorkerControl::WorkerControl(Library& library, Bodies bodies)
     : library_(library)
     , bodies_(std::move(bodies))
+    , holds_(std::make_shared<Hold::State>(Hold::State{.control = this}))
 {
 }
 
 WorkerControl::~WorkerControl() = default;
+
+WorkerControl::Hold WorkerControl::holdStarts()
+{
+    ++holds_->count;
+    return Hold(holds_);
+}
+
+WorkerControl::Hold::~Hold()
+{
+    const std::shared_ptr<State> state = state_.lock();
+    if (!state || --state->count > 0)
+        return;
+    const bool quick = std::exchange(state->quickAsked, false);
+    const bool full = std::exchange(state->fullAsked, false);
+    // Quick indexing hands over to larger previews when it ends.
+    if (quick)
+        state->control->startWorker();
+    else if (full)
+        state->control->startFullWorker(false);
+}
 
 WorkerInputs WorkerControl::inputs() const
 {
@@ -70,6 +100,10 @@ WorkerInputs WorkerControl::inputs() const
 
 void WorkerControl::startWorker()
 {
+    if (holds_->count > 0) {
+        holds_->quickAsked = true;
+        return;
+    }
     if (library_.worker()) {
         library_.setRerun(true);
         return;
@@ -95,6 +129,10 @@ void WorkerControl::startFullWorker(bool userRequested)
         library_.idle().setUserOverride(true);
         if (library_.fullWorker() && library_.fullWaiting())
             library_.setFullWaiting(false);
+    }
+    if (holds_->count > 0) {
+        holds_->fullAsked = true;
+        return;
     }
     if (library_.fullWorker() || library_.worker())
         return;

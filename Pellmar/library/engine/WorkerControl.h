@@ -64,6 +64,22 @@ public:
     // The user's pause: larger previews stop and are not started again until the user resumes.
     void pauseFullPreviews();
 
+    // Keeps both workers from starting while it lives, so that a repair can change preview files
+    // and rows with no worker under way. A start asked for meanwhile runs once the last hold ends.
+    class Hold {
+    public:
+        Hold(Hold&&) noexcept = default;
+        Hold& operator=(Hold&&) = delete;
+        ~Hold();
+
+    private:
+        friend class WorkerControl;
+        struct State;
+        explicit Hold(std::weak_ptr<State> state) : state_(std::move(state)) {}
+        std::weak_ptr<State> state_;
+    };
+    [[nodiscard]] Hold holdStarts();
+
 private:
     struct Run;
 
@@ -86,4 +102,6 @@ private:
     // Runs that have not ended yet, the newest last; a stopped run stays here until its end.
     QList<std::shared_ptr<Run>> quickRuns_;
     QList<std::shared_ptr<Run>> fullRuns_;
+    // Shared with the holds, which outlive the control when a repair is cut short by the Library's end.
+    std::shared_ptr<Hold::State> holds_;
 };
