@@ -56,7 +56,11 @@ public:
     // Sources
     QList<Source> sources();
     void saveSource(const Source& source);
-    void removeSource(const QString& sourceID);
+    // Removes the source with its files, folders, workspace memberships and pins, and the items
+    // that have no file left on another source; returns the ids of those items.
+    QStringList removeSource(const QString& sourceID);
+    // The number of the source's folder rows; nothing when the count gives no row.
+    std::optional<qint64> folderCount(const QString& sourceID);
     // Moves a source to where its volume is mounted now; its volume UUID stays.
     void relinkSource(const QString& sourceID, const QString& rootPath, const QString& name, const QString& volumeName);
 

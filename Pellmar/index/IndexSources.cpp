@@ -39,20 +39,35 @@ void Index::relinkSource(const QString& sourceID, const QString& rootPath, const
             {rootPath, name, volumeName, sourceID});
 }
 
-void Index::removeSource(const QString& sourceID)
+QStringList Index::removeSource(const QString& sourceID)
 {
     Transaction transaction(db_);
     db_.run(QStringLiteral("DELETE FROM workspace_sources WHERE source_id = ?"), {sourceID});
     db_.run(QStringLiteral("DELETE FROM pins WHERE source_id = ?"), {sourceID});
     // Items without a file on another source go, with their search rows; the source's own files
     // still exist here and are left out by "source_id != ?".
-    db_.run(QStringLiteral("DELETE FROM search WHERE item_id IN (SELECT id FROM items WHERE id NOT IN (SELECT item_id "
-                           "FROM files WHERE source_id != ? AND item_id IS NOT NULL))"),
-            {sourceID});
+    static const QString orphaned = QStringLiteral(
+        "SELECT id FROM items WHERE id NOT IN (SELECT item_id FROM files WHERE source_id != ? AND item_id IS NOT NULL)");
+    QStringList removed;
+    Statement going(db_.db(), orphaned);
+    going.bind({sourceID});
+    while (going.step())
+        removed.append(going.text(0));
+    db_.run(QStringLiteral("DELETE FROM search WHERE item_id IN (") + orphaned + u')', {sourceID});
     db_.run(QStringLiteral("DELETE FROM items WHERE id NOT IN (SELECT item_id FROM files WHERE source_id != ? AND "
                            "item_id IS NOT NULL)"),
             {sourceID});
     // The source's files and folders go with it by the cascade.
     db_.run(QStringLiteral("DELETE FROM sources WHERE id = ?"), {sourceID});
     transaction.commit();
+    return removed;
+}
+
+std::optional<qint64> Index::folderCount(const QString& sourceID)
+{
+    Statement count(db_.db(), QStringLiteral("SELECT COUNT(*) FROM folders WHERE source_id = ?"));
+    count.bind({sourceID});
+    if (!count.step())
+        return std::nullopt;
+    return count.int64(0);
 }

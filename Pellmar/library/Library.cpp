@@ -41,6 +41,8 @@ LibraryServices LibraryServices::system()
     services.volumes = std::make_shared<SystemVolumeService>();
     services.workerBodies.fullPreviews = fullPreviewWorker(FullRenderers::system(*services.defaults));
     services.workerBodies.quickIndex = quickIndexWorker;
+    services.addsSources = true;
+    services.arguments = QCoreApplication::arguments();
     return services;
 }
 
@@ -69,6 +71,8 @@ Library::Library(Services services, QObject* parent)
     , cloud_(services.cloud ? std::move(services.cloud) : noCloudDrive())
     , sharePicker_(std::move(services.sharePicker))
     , photosScriptRunner_(std::move(services.photosScriptRunner))
+    , addsSources_(services.addsSources)
+    , arguments_(std::move(services.arguments))
 {
     readViewSettings();
     idle_ = std::make_unique<IdleMonitor>(std::move(services.idleReadings), *defaults_, clock_, pools_);

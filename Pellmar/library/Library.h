@@ -256,10 +256,20 @@ public:
     // The plugged-in drives and cards that are not indexed, from the volumes; drops what belongs to
     // volumes that went away and starts listing the media files of new ones.
     void refreshDevices();
+    // Walks the folders of each online folder source that has no folder rows yet, one source at a time.
     QCoro::Task<> walkNewSources();
+    // Scans each online folder source that has not had its complete scan ("allFilesSources") once;
+    // a call during a pass returns at once.
     QCoro::Task<> rescanAllFiles();
+    // On a first start, or when no source is left: the home folder and the photo library.
     QCoro::Task<> addDefaultSources();
+    // The folders after "--add" on the command line, in their order.
     QCoro::Task<> addLaunchSources();
+    // Makes the photo library a source when none is, then scans the photo library source.
+    QCoro::Task<> addPhotosSource();
+    // Forgets the source with its files, folders, memberships, pins and the items and preview
+    // files that were only its own, then reloads (also when the removal failed or the id is unknown).
+    QCoro::Task<> removeSource(QString sourceID);
     // Brings the index of the source in line with its files, then lets the quick-index worker index
     // what is new; returns when the walk and its writes are done. Failures go to lastError.
     QCoro::Task<> scan(Source source);
@@ -575,6 +585,8 @@ private:
     std::shared_ptr<CloudFiles> cloud_;
     std::shared_ptr<SharePicker> sharePicker_;
     QString photosScriptRunner_;
+    bool addsSources_ = false;
+    QStringList arguments_;
     std::unique_ptr<WorkerControl> workers_;
     std::unique_ptr<CardImport> cardImport_;
     // Declared last: destroyed first, waiting for the jobs that may still use the connections.

@@ -4,6 +4,7 @@
 #include "Pellmar/library/engine/WorkerControl.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -34,6 +35,11 @@ struct LibraryServices {
     // False for tools that drive a few operations by hand: the index is opened, but neither
     // the start-up task nor the status ticker runs, so nothing is migrated, scanned or added.
     bool startUp = true;
+    // Whether start-up adds sources of its own: on a first start (and whenever no source is left)
+    // the home folder and the photo library, and on every start the folders named after "--add"
+    // in `arguments`. Off for tests and tools that bring their own sources.
+    bool addsSources = false;
+    QStringList arguments;   // the program's command line, the program's name first
     // Told of an error the program cannot go on after (an index that cannot be opened or
     // upgraded); the Library stops its start-up, and the index file is left as it is. The
     // default writes the text to standard error and ends the event loop with exit code 1.

@@ -31,7 +31,7 @@ Outcome buildPhotoProxy(const FullJob& job, const QDir& folder, const PhotoLibra
     const int side = proxySize > 0 && proxySize <= std::numeric_limits<int>::max() ? int(proxySize) : defaultProxySize;
     const std::optional<QImage> image = library.requestImage(job.assetID, PhotoImageDeliveryMode::highQuality, side);
     if (!image)
-        throw DatabaseError(QStringLiteral("original is not on this Mac"));
+        throw DatabaseError(QStringLiteral("original is not on this computer"));
     writeImageFile(*image, folder.filePath(job.itemID + QStringLiteral(".heic")), ImageFileType::heic, 0.8);
 
     // A small preview that exists is redrawn from the better rendering; it is never made here.

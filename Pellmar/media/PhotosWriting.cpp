@@ -2,6 +2,7 @@
 
 #include "Pellmar/index/Database.h"
 #include "Pellmar/index/RegularFiles.h"
+#include "Pellmar/platform/PlaceWords.h"
 
 #include <QFileInfo>
 
@@ -18,7 +19,7 @@ QFuture<QString> createPhotosAlbum(PhotoLibrary& library, const QString& title)
         })
         .then([identifiers] {
             if (identifiers->isEmpty())
-                throw DatabaseError(QStringLiteral("Apple Photos did not create the album."));
+                throw DatabaseError(QString::fromUtf16(photoLibraryLabel) + QStringLiteral(" did not create the album."));
             return identifiers->first();
         });
 }

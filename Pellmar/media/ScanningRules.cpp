@@ -4,9 +4,12 @@
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/media/PhotosReading.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeDatabase>
 #include <QMimeType>
+#include <QStandardPaths>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -72,10 +75,20 @@ const QSet<QString>& rawExtensions()
 
 const QSet<QString>& homeSubfolderNames()
 {
-    // Linux keeps videos in "Videos" where the Mac has "Movies".
-    static const QSet<QString> table{
-        QStringLiteral("Pictures"), QStringLiteral("Desktop"), QStringLiteral("Downloads"),
-        QStringLiteral("Movies"), QStringLiteral("Documents"), QStringLiteral("Videos")};
+    // Linux keeps videos in "Videos" where the Mac has "Movies". A desktop in another language
+    // gives these folders names in that language (xdg-user-dirs), which count as well.
+    static const QSet<QString> table = [] {
+        QSet<QString> names{QStringLiteral("Pictures"), QStringLiteral("Desktop"), QStringLiteral("Downloads"),
+                            QStringLiteral("Movies"), QStringLiteral("Documents"), QStringLiteral("Videos")};
+        for (const auto location : {QStandardPaths::DesktopLocation, QStandardPaths::DocumentsLocation,
+                                    QStandardPaths::DownloadLocation, QStandardPaths::PicturesLocation,
+                                    QStandardPaths::MoviesLocation}) {
+            const QFileInfo folder(QStandardPaths::writableLocation(location));
+            if (QDir::cleanPath(folder.path()) == homePath())
+                names.insert(folder.fileName());
+        }
+        return names;
+    }();
     return table;
 }
 

@@ -15,7 +15,8 @@
 
 // File-name extensions of camera RAW photos, lower case.
 const QSet<QString>& rawExtensions();
-// The folders directly in the home folder that a source rooted at the home folder indexes.
+// The folders directly in the home folder that a source rooted at the home folder indexes: the
+// usual names and the names the user's desktop gives them (read once).
 const QSet<QString>& homeSubfolderNames();
 // Folder names never walked: dependencies, caches, temporary and build products. Exact case.
 const QSet<QString>& skippedFolderNames();

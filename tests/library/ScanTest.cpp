@@ -160,8 +160,7 @@ TEST_F(ScanTest, APhotoLibraryScanAsksForAccessOnceAndGoesOnWhenGranted)
         const bool granted = answer == PhotoAuthorizationStatus::authorized;
         EXPECT_EQ(library->lastError(),
                   granted ? std::nullopt
-                          : std::optional(QStringLiteral(
-                                "Photos access is off. Turn it on in System Settings, Privacy and Security, Photos.")));
+                          : std::optional(QStringLiteral("Photo Library access is off.")));
         EXPECT_EQ(library->online().contains(QStringLiteral("P1")), granted);
         EXPECT_EQ(library->scanning(), std::nullopt);
     }

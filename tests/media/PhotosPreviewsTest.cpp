@@ -153,7 +153,7 @@ TEST_F(PhotosPreviewsTest, FailuresAreStoredWithTheItem)
     library.setVideoFile(QStringLiteral("not a video"), noise);
     const QList<Case> cases{
         {"gone", MediaKind::photo, QStringLiteral("no longer in the Photos library")},
-        {"not rendered", MediaKind::photo, QStringLiteral("original is not on this Mac")},
+        {"not rendered", MediaKind::photo, QStringLiteral("original is not on this computer")},
         {"unwritable", MediaKind::photo, QStringLiteral("cannot create proxy")},
         {"not a video", MediaKind::video, QStringLiteral("no export session")},
     };

@@ -7,8 +7,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 
-#include <array>
-
 namespace {
 
 // index SUPPORT_DIR FOLDER: adds the folder as a source of the index in SUPPORT_DIR (made when
@@ -48,19 +46,8 @@ const ProbeCommand indexCommand(
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const double total = double(timer.nsecsElapsed()) / 1e9;
 
-        const QueueStatus states = waitFor(library.index().run([id = source.id](Index& ix) {
-            Statement rows(ix.database().db(), QStringLiteral("SELECT state, COUNT(*) FROM files WHERE source_id = ? "
-                                                              "GROUP BY state"));
-            rows.bind({id});
-            QueueStatus counts;
-            while (rows.step()) {
-                const std::array<qint64*, 5> byState{&counts.found, &counts.identified, &counts.ready, &counts.failed,
-                                                     &counts.empty};
-                if (const qint64 state = rows.int64(0); state >= 0 && state < qint64(byState.size()))
-                    *byState[size_t(state)] = rows.int64(1);
-            }
-            return counts;
-        }));
+        const QueueStatus states =
+            waitFor(library.index().run([id = source.id](Index& ix) { return filesByState(ix, id); }));
         const qint64 files = states.found + states.identified + states.ready + states.failed + states.empty;
         io.out << "source " << source.id << " (" << source.name << ")\n"
                << "found " << states.found << ", identified " << states.identified << ", ready " << states.ready

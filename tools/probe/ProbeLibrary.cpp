@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <array>
+
 std::unique_ptr<ProbeLibrary> ProbeLibrary::open(const QString& supportDirectory, ProbeIo& io,
                                                  std::shared_ptr<VolumeService> volumes)
 {
@@ -59,6 +61,21 @@ Source folderSourceFor(Index& index, const QString& rootPath)
     source.addedAt = currentDate();
     index.saveSource(source);
     return source;
+}
+
+QueueStatus filesByState(Index& index, const QString& sourceID)
+{
+    Statement rows(index.database().db(),
+                   QStringLiteral("SELECT state, COUNT(*) FROM files WHERE source_id = ? GROUP BY state"));
+    rows.bind({sourceID});
+    QueueStatus counts;
+    while (rows.step()) {
+        const std::array<qint64*, 5> byState{&counts.found, &counts.identified, &counts.ready, &counts.failed,
+                                             &counts.empty};
+        if (const qint64 state = rows.int64(0); state >= 0 && state < qint64(byState.size()))
+            *byState[size_t(state)] = rows.int64(1);
+    }
+    return counts;
 }
 
 std::shared_ptr<SystemVolumeService> readyVolumeService()

@@ -35,6 +35,9 @@ struct ProbeLibrary {
 // The folder source with this root path, stored first when the index has none.
 Source folderSourceFor(Index& index, const QString& rootPath);
 
+// The source's files counted by state.
+QueueStatus filesByState(Index& index, const QString& sourceID);
+
 // The machine's volume service once it has read the free space of every volume (each reading
 // has a time limit of its own, so this ends even with a hung share).
 std::shared_ptr<SystemVolumeService> readyVolumeService();

@@ -1,11 +1,11 @@
 #include "Pellmar/library/Library.h"
 
 #include "Pellmar/index/Database.h"
-#include "Pellmar/library/engine/ImportDestinations.h"
 #include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/media/PhotosWriting.h"
+#include "Pellmar/platform/PlaceWords.h"
 
 void Library::setFavorites(bool on, const QList<Item>& items)
 {

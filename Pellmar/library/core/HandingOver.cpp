@@ -1,9 +1,9 @@
 #include "Pellmar/library/Library.h"
 
-#include "Pellmar/library/engine/ImportDestinations.h"
 #include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/platform/Desktop.h"
+#include "Pellmar/platform/PlaceWords.h"
 
 #include <QCoroFuture>
 #include <QDir>

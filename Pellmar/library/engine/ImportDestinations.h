@@ -4,14 +4,12 @@
 // in the import sheet, and the folder source that covers a destination folder.
 
 #include "Pellmar/index/Model.h"
+#include "Pellmar/platform/PlaceWords.h"
 
 #include <QList>
 #include <QString>
 
 #include <optional>
-
-// The user's name for the photo library stand-in, as the import sheet shows it.
-inline constexpr char16_t photoLibraryLabel[] = u"Photo Library";
 
 // A stored destination ("folder|PATH" or "album|ID|NAME") decoded. Nothing for any other text, for
 // a folder that does not exist, and for a folder on one of `devices` (a card or removable drive is

@@ -7,18 +7,24 @@
 #include "Pellmar/media/ScanningRules.h"
 #include "Pellmar/media/Walkers.h"
 #include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/PlaceWords.h"
 #include "Pellmar/platform/VolumeService.h"
 
 #include <QCoroFuture>
 
 namespace {
 
-const QString photosAccessMessage =
-    QStringLiteral("Photos access is off. Turn it on in System Settings, Privacy and Security, Photos.");
-
 QString notConnected(const Source& source)
 {
     return source.name + QStringLiteral(" is not connected");
+}
+
+// Why a source cannot be scanned now: the photo library's access is off, or the source is away.
+QString unavailable(const Source& source)
+{
+    if (source.kind == SourceKind::photos && !hasPhotosAccess(*sharedPhotoLibrary()))
+        return QString::fromUtf16(photoLibraryLabel) + QStringLiteral(" access is off.");
+    return notConnected(source);
 }
 
 // Shows the walk's running count; callable from the walking thread. `library` was made on the GUI thread.
@@ -58,7 +64,10 @@ QCoro::Task<> Library::scan(Source source)
         return pools_.run(Priority::userInitiated, [source, volumes = volumes_] { return isSourceAvailable(source, *volumes); });
     };
     if (!co_await alive(available())) {
-        setLastError(photos ? photosAccessMessage : notConnected(source));
+        // A photo library that was never made has nothing to index yet, and nothing to report.
+        const bool nothingIndexedYet = photos && hasPhotosAccess(*sharedPhotoLibrary()) && !sourceProgress_.contains(source.id);
+        if (!nothingIndexedYet)
+            setLastError(unavailable(source));
         co_return;
     }
 
@@ -73,7 +82,7 @@ QCoro::Task<> Library::scan(Source source)
     }));
     // A drive unplugged during the walk: its rows stay as they are, and the user learns why.
     if (walked.gaps.rootVanished || !co_await alive(available())) {
-        setLastError(photos ? photosAccessMessage : notConnected(source));
+        setLastError(unavailable(source));
         setScanning(std::nullopt);
         co_return;
     }
