@@ -6,7 +6,10 @@
 #include "tests/app/FakeUpdater.h"
 #include "tests/library/OfflineLibrary.h"
 
+#include "Pellmar/library/frame/Tasks.h"
+
 #include <QAction>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
@@ -159,6 +162,20 @@ TEST_F(MainMenusTest, InTheSearchFieldTheEditCommandsEditItsText)
     EXPECT_EQ(search.selectedText(), "beach");
     action("delete").trigger();
     EXPECT_EQ(search.text(), "");
+}
+
+TEST_F(MainMenusTest, CtrlShiftOAsksForAFolderAndIndexesIt)
+{
+    waitFor(library.index().run([](Index& index) { index.migrate(); }));
+    const QString folder = offline.dir.filePath(QStringLiteral("Trip"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    offline.folderChooser->answer = folder;
+
+    QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(offline.folderChooser->requests, 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return library.sources().size() == 1; }, 5000));
+    EXPECT_EQ(library.sources().first().rootPath, folder);
+    EXPECT_TRUE(QTest::qWaitFor([] { return Tasks::oneShotRunning() == 0; }, 5000));
 }
 
 TEST_F(MainMenusTest, CheckForUpdatesFollowsTheUpdater)

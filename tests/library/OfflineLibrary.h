@@ -6,12 +6,26 @@
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/FolderChooser.h"
 #include "Pellmar/platform/VolumeService.h"
 
 #include <QSignalBlocker>
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
+
+// Answers each request for a folder with `answer`, when it is set, at once; counts the requests.
+struct FakeFolderChooser final : FolderChooser {
+    void chooseFolder(std::function<void(const QString& path)> chosen) override
+    {
+        ++requests;
+        if (answer)
+            chosen(*answer);
+    }
+    int requests = 0;
+    std::optional<QString> answer;
+};
 
 // A Library on a temporary support folder that runs no start-up, with a manual clock and fake
 // platform services: tests set its state by hand.
@@ -32,6 +46,7 @@ struct OfflineLibrary {
         services.cloud = cloud;
         services.sharePicker = sharePicker;
         services.photosScriptRunner = photosRunner;
+        services.folderChooser = folderChooser;
         services.workerBodies = std::move(workerBodies);
         library = std::make_unique<Library>(std::move(services));
     }
@@ -56,5 +71,6 @@ struct OfflineLibrary {
     QString photosRunner = dir.filePath(QStringLiteral("show-in-photos"));
     // Outlives the library: its sleeping tasks end after it.
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    std::shared_ptr<FakeFolderChooser> folderChooser = std::make_shared<FakeFolderChooser>();
     std::unique_ptr<Library> library;
 };

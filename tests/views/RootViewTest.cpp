@@ -1,3 +1,4 @@
+#include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/views/frame/AlertDialog.h"
 #include "Pellmar/views/frame/DialogPresenter.h"
 #include "Pellmar/views/frame/RootView.h"
@@ -132,4 +133,24 @@ TEST_F(RootViewTest, DeletingAWorkspaceCanBeConfirmed)
     EXPECT_TRUE(alert->confirmButton()->isEnabled());
     alert->confirmButton()->click();
     EXPECT_FALSE(library.deletingWorkspace());
+}
+
+TEST_F(RootViewTest, StoppingASourceCanBeConfirmedAndForgetsIt)
+{
+    waitFor(library.index().run([](Index& index) { index.migrate(); }));
+    const Source trip{QStringLiteral("TRIP"), QStringLiteral("Trip"), offline.dir.filePath(QStringLiteral("Trip")),
+                      QString(), QString(), 1, SourceKind::folder};
+    waitFor(library.index().run([trip](Index& index) { index.saveSource(trip); }));
+    library.setSources({trip});
+    library.setStoppingSource(trip);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return root.dialogs().dialog() != nullptr; }, 5000));
+    auto* alert = qobject_cast<AlertDialog*>(root.dialogs().dialog());
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->title(), "Stop indexing \"Trip\"?");
+    ASSERT_TRUE(alert->confirmButton()->isEnabled());
+    alert->confirmButton()->click();
+    EXPECT_FALSE(library.stoppingSource());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return library.sources().isEmpty(); }, 5000));
+    EXPECT_TRUE(waitFor(library.index().run([](Index& index) { return index.sources(); })).isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([] { return Tasks::oneShotRunning() == 0; }, 5000));
 }

@@ -49,6 +49,7 @@ DialogActions dialogActions(Library& library)
     actions.removeWorkspace = [&library](const Workspace& workspace) { library.removeWorkspace(workspace); };
     actions.moveToTrash = [&library](const QList<ItemCopy>& copies) { Tasks::start(library.moveToTrash(copies)); };
     actions.trash = [&library](const ItemCopy& copy) { library.trash(copy.item, copy.location); };
+    actions.removeSource = [&library](const Source& source) { Tasks::start(library.removeSource(source.id)); };
     actions.rename = [&library](const ItemCopy& copy, const QString& name) { library.rename(copy.item, copy.location, name); };
     actions.workspaceSheet = [&library](const Workspace& workspace, QWidget* parent) -> QDialog* {
         return new WorkspaceSheet(library, workspace, parent);
