@@ -509,8 +509,6 @@ public:
     // Runs the script with the photo library's program off the GUI thread; true when it succeeded.
     QCoro::Task<bool> runScript(QString script);
     QCoro::Task<> revealInFinder(Item item);
-    // Opens a file manager window on a folder (`path` relative to the root) of an online folder source.
-    void revealFolder(const QString& sourceID, const QString& path);
     // Puts the path of the item's file on the clipboard, even when its drive is unplugged.
     QCoro::Task<> copyPaths(Item item);
     void shareSelection(const QString& anchorKey);

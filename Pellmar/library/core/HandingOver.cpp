@@ -6,7 +6,6 @@
 #include "Pellmar/platform/PlaceWords.h"
 
 #include <QCoroFuture>
-#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -76,14 +75,6 @@ QCoro::Task<> Library::revealInFinder(Item item)
     const std::optional<Location> copy = co_await alive(reachableCopy(copies));
     if (const std::optional<QString> path = copy && copy->local ? url(*copy) : std::nullopt)
         desktop_->reveal(*path);
-}
-
-void Library::revealFolder(const QString& sourceID, const QString& path)
-{
-    const std::optional<Source> source = sourceByID(sourceID);
-    if (!source || source->kind != SourceKind::folder || !online_.contains(sourceID))
-        return;
-    desktop_->open(path.isEmpty() ? source->rootPath : QDir(source->rootPath).filePath(path));
 }
 
 QCoro::Task<> Library::copyPaths(Item item)
