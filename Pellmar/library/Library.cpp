@@ -83,6 +83,20 @@ Library::Library(Services services, QObject* parent)
     const bool indexOpen = openIndex();
     workers_ = std::make_unique<WorkerControl>(*this, std::move(services.workerBodies));
     cardImport_ = std::make_unique<CardImport>(*this);
+    connect(this, &Library::changed, this, [this](Prop property) {
+        switch (property) {
+        case Prop::selectedIDs:
+        case Prop::selection:
+        case Prop::locations:
+        case Prop::itemLocations:
+        case Prop::online:
+        case Prop::sources:
+            refreshFileFacts();
+            break;
+        default:
+            break;
+        }
+    });
     if (!indexOpen || !services.startUp)
         return;
 

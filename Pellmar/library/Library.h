@@ -66,7 +66,7 @@ public:
         heroItems, devices, deviceFiles, selectedDevice, selectedCardFile, importDefault, importDevice,
         importJob, importResult,
         onlyHere, trees, expanded, copies, selection, fullscreen, itemLocations, renaming, newName, trashing,
-        locations, probable,
+        locations, probable, fileFacts,
         status, fullStatus, itemCount, scanning, scanFound, processing, fullProcessing, fullPaused,
         fullWaiting, inFlight, fullInFlight, sourceProgress, rate, fullRate, lastError, verification,
         failures, samples, fullSamples,
@@ -176,6 +176,36 @@ public:
     QUORVIN_OBSERVED_TUPLE(trashing, setTrashing, std::optional<ItemCopy>);
     QUORVIN_OBSERVED(locations, setLocations, QList<Location>);
     QUORVIN_OBSERVED(probable, setProbable, QList<Location>);
+
+public:
+    // What the inspector and the item menus show of an item's files, looked at off the GUI thread
+    // once per change of the selection, its copies or the online sources, so that no view waits
+    // for a sleeping drive.
+    struct CloudCopy {
+        Location location;
+        QString url;
+        bool downloaded = false;
+        bool operator==(const CloudCopy&) const = default;
+    };
+    struct FileFacts {
+        std::optional<Location> reachable;   // the first local copy whose file exists
+        std::optional<QString> shareFile;    // what bestFileURL gives
+        std::optional<CloudCopy> cloud;      // what isCloudFile gives
+        std::optional<double> created;       // the reachable file's birth time, where it is kept
+        bool operator==(const FileFacts&) const = default;
+    };
+    // By item id: the selected items and the inspected one.
+    QUORVIN_OBSERVED(fileFacts, setFileFacts, QHash<QString, FileFacts>);
+
+public:
+    // The facts of the item as last looked at; for an item outside the selection, what the online
+    // sources tell without looking at the disk (a local copy on an online source counts as reachable).
+    FileFacts fileFactsOf(const Item& item) const;
+    // Looks at the files of the selected and inspected items again, once per turn of the event loop.
+    void refreshFileFacts();
+    QCoro::Task<> loadFileFacts();
+    bool fileFactsPending = false;
+    quint64 fileFactsGeneration = 0;
 
     // Status and workers
     QUORVIN_OBSERVED(status, setStatus, QueueStatus);
@@ -436,11 +466,6 @@ public:
     // What Open in, Share and drags hand over: the reachable original, else (but for a document)
     // the proxy or the preview file that exists.
     std::optional<QString> bestFileURL(const Item& item) const;
-    struct CloudCopy {
-        Location location;
-        QString url;
-        bool downloaded = false;
-    };
     // The first copy that a cloud drive keeps, and whether it is downloaded.
     std::optional<CloudCopy> isCloudFile(const QList<Location>& locations) const;
     // The photo library ids of the item's copies when every copy is in the photo library.

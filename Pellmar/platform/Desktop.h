@@ -29,6 +29,17 @@ struct DesktopApps {
 // The MIME type of files with this extension; nothing when no type claims it.
 std::optional<QString> mimeTypeForExtension(const QString& extension);
 
+// What a menu shows of an application: the localized name of its desktop entry and its icon (a
+// theme icon name or an image file's path; empty without one).
+struct DesktopEntry {
+    QString name;
+    QString icon;
+    bool operator==(const DesktopEntry&) const = default;
+};
+
+// The desktop entry `appID` as GIO finds it in the XDG data folders; nothing when there is none.
+std::optional<DesktopEntry> desktopEntry(const QString& appID);
+
 // How files leave the program for the rest of the desktop: other applications, the file manager
 // and the clipboard. GUI thread; no call waits for the application or the file manager it asks.
 class Desktop {

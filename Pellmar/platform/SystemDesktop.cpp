@@ -99,6 +99,28 @@ std::optional<QString> mimeTypeForExtension(const QString& extension)
     return type.isDefault() ? std::nullopt : std::optional(type.name());
 }
 
+std::optional<DesktopEntry> desktopEntry(const QString& appID)
+{
+    GDesktopAppInfo* app = g_desktop_app_info_new(appID.toUtf8().constData());
+    if (!app)
+        return std::nullopt;
+    DesktopEntry entry;
+    entry.name = QString::fromUtf8(g_app_info_get_name(G_APP_INFO(app)));
+    if (GIcon* icon = g_app_info_get_icon(G_APP_INFO(app))) {
+        if (G_IS_THEMED_ICON(icon)) {
+            if (const gchar* const* names = g_themed_icon_get_names(G_THEMED_ICON(icon)); names && names[0])
+                entry.icon = QString::fromUtf8(names[0]);
+        } else if (G_IS_FILE_ICON(icon)) {
+            if (gchar* path = g_file_get_path(g_file_icon_get_file(G_FILE_ICON(icon)))) {
+                entry.icon = QString::fromUtf8(path);
+                g_free(path);
+            }
+        }
+    }
+    g_object_unref(app);
+    return entry;
+}
+
 std::shared_ptr<Desktop> systemDesktop()
 {
     return std::make_shared<SystemDesktop>();

@@ -2,9 +2,11 @@
 
 #include "Pellmar/index/Database.h"
 #include "Pellmar/library/frame/AliveGuard.h"
+#include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/CloudFiles.h"
 
 #include <QCoroFuture>
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -150,21 +152,138 @@ std::optional<QString> Library::bestFileURL(const Item& item) const
     return std::nullopt;
 }
 
-std::optional<Library::CloudCopy> Library::isCloudFile(const QList<Location>& locations) const
+namespace {
+
+// The copies that have a path now, with that path, in order.
+QList<std::pair<Location, QString>> copiesWithPaths(const Library& library, const QList<Location>& locations)
 {
-    const QString home = homePath() + u'/';
+    QList<std::pair<Location, QString>> copies;
     for (const Location& location : locations) {
-        const std::optional<QString> path = url(location);
-        if (!path)
-            continue;
+        if (const std::optional<QString> path = library.url(location))
+            copies.append({location, *path});
+    }
+    return copies;
+}
+
+// The first copy that a cloud drive keeps; asks the drive about files in the home folder.
+std::optional<Library::CloudCopy> firstCloudCopy(const QList<std::pair<Location, QString>>& copies,
+                                                 const CloudFiles& cloud, const QString& home)
+{
+    for (const auto& [location, path] : copies) {
         if (!location.local)
-            return CloudCopy{location, *path, false};
-        if (path->startsWith(home + QStringLiteral("Library/Mobile Documents/")))
-            return CloudCopy{location, *path, true};
-        if (path->startsWith(home) && cloud_->isCloudItem(*path))
-            return CloudCopy{location, *path, true};
+            return Library::CloudCopy{location, path, false};
+        if (path.startsWith(home + QStringLiteral("Library/Mobile Documents/")))
+            return Library::CloudCopy{location, path, true};
+        if (path.startsWith(home) && cloud.isCloudItem(path))
+            return Library::CloudCopy{location, path, true};
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Library::CloudCopy> Library::isCloudFile(const QList<Location>& locations) const
+{
+    return firstCloudCopy(copiesWithPaths(*this, locations), *cloud_, homePath() + u'/');
+}
+
+namespace {
+
+// What an item's files are looked at for, gathered on the GUI thread.
+struct FactsQuestion {
+    QString id;
+    QList<std::pair<Location, QString>> copies;        // with paths now
+    QList<std::pair<Location, QString>> reachCandidates;
+    QStringList previewFiles;                          // for sharing, but for a document
+};
+
+Library::FileFacts answer(const FactsQuestion& question, const CloudFiles& cloud, const QString& home)
+{
+    Library::FileFacts facts;
+    facts.reachable = firstExisting(question.reachCandidates, fileExists);
+    if (facts.reachable) {
+        const auto path = std::find_if(question.reachCandidates.cbegin(), question.reachCandidates.cend(),
+                                       [&](const auto& entry) { return entry.first == *facts.reachable; });
+        facts.shareFile = path->second;
+        // QFileInfo reads the birth time through statx; file systems that keep none give nothing.
+        if (const QDateTime born = QFileInfo(path->second).birthTime(); born.isValid())
+            facts.created = double(born.toMSecsSinceEpoch()) / 1000.0;
+    }
+    for (qsizetype at = 0; !facts.shareFile && at < question.previewFiles.size(); ++at) {
+        if (fileExists(question.previewFiles.at(at)))
+            facts.shareFile = question.previewFiles.at(at);
+    }
+    facts.cloud = firstCloudCopy(question.copies, cloud, home);
+    return facts;
+}
+
+} // namespace
+
+Library::FileFacts Library::fileFactsOf(const Item& item) const
+{
+    if (const auto known = fileFacts_.constFind(item.id); known != fileFacts_.cend())
+        return known.value();
+    const QList<Location> copies = locationsOf(item);
+    FileFacts facts;
+    for (const auto& [location, path] : reachCandidates(*this, copies)) {
+        facts.reachable = location;
+        facts.shareFile = path;
+        break;
+    }
+    if (!facts.shareFile && item.kind != MediaKind::document)
+        facts.shareFile = previewURL(item);
+    for (const auto& [location, path] : copiesWithPaths(*this, copies)) {
+        if (!location.local) {
+            facts.cloud = CloudCopy{location, path, false};
+            break;
+        }
+    }
+    return facts;
+}
+
+void Library::refreshFileFacts()
+{
+    if (fileFactsPending)
+        return;
+    fileFactsPending = true;
+    QMetaObject::invokeMethod(this, [this] {
+        fileFactsPending = false;
+        Tasks::start(loadFileFacts());
+    }, Qt::QueuedConnection);
+}
+
+QCoro::Task<> Library::loadFileFacts()
+{
+    const AliveGuard alive(this);
+    const quint64 generation = ++fileFactsGeneration;
+    QList<Item> items = selectedItems();
+    const bool listed = selection_ && std::any_of(items.cbegin(), items.cend(), [this](const Item& item) {
+        return item.id == selection_->id;
+    });
+    if (selection_ && !listed)
+        items.prepend(*selection_);
+    QList<FactsQuestion> questions;
+    for (const Item& item : std::as_const(items)) {
+        const QList<Location> copies = selection_ && selection_->id == item.id ? locations_ : locationsOf(item);
+        FactsQuestion question{item.id, copiesWithPaths(*this, copies), reachCandidates(*this, copies), {}};
+        if (item.kind != MediaKind::document) {
+            for (const std::optional<QString>& path : {proxyURL(item), previewURL(item)}) {
+                if (path)
+                    question.previewFiles.append(*path);
+            }
+        }
+        questions.append(std::move(question));
+    }
+    const QHash<QString, FileFacts> facts = co_await alive(pools_.run(
+        Priority::userInitiated,
+        [questions = std::move(questions), cloud = cloud_, home = homePath() + u'/'] {
+            QHash<QString, FileFacts> answers;
+            for (const FactsQuestion& question : questions)
+                answers.insert(question.id, answer(question, *cloud, home));
+            return answers;
+        }));
+    if (generation == fileFactsGeneration)
+        setFileFacts(facts);
 }
 
 std::optional<QStringList> Library::photosAssetIDs(const Item& item) const
