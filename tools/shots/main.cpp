@@ -2,6 +2,7 @@
 // or of the Settings window (all of them without a list), one line per file on standard output.
 
 #include "tools/shots/Fixture.h"
+#include "tools/shots/InspectorShots.h"
 #include "tools/shots/SettingsShots.h"
 
 #include "Pellmar/app/MainWindow.h"
@@ -55,7 +56,8 @@ Device card()
 // Each state from a Library filled with the fixture items (except "empty").
 const std::map<QString, std::function<void(Library&)>>& states()
 {
-    static const std::map<QString, std::function<void(Library&)>> all{
+    static const std::map<QString, std::function<void(Library&)>> all = [] {
+    std::map<QString, std::function<void(Library&)>> all{
         {"empty", nullptr},
         {"items", [](Library&) {}},
         {"selected", [](Library& l) { l.select(l.items()[1]); }},
@@ -151,6 +153,9 @@ const std::map<QString, std::function<void(Library&)>>& states()
              l.setQuery(QStringLiteral("winter"));
          }},
     };
+    all.merge(inspectorStates());
+    return all;
+    }();
     return all;
 }
 

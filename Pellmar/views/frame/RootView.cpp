@@ -5,6 +5,8 @@
 #include "Pellmar/views/frame/DialogPresenter.h"
 #include "Pellmar/views/frame/FullscreenView.h"
 #include "Pellmar/views/grid/GridView.h"
+#include "Pellmar/views/inspector/InspectorView.h"
+#include "Pellmar/views/inspector/ItemMenus.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/sidebar/SidebarView.h"
 #include "Pellmar/views/workspace/WorkspaceSheet.h"
@@ -57,15 +59,6 @@ DialogActions dialogActions(Library& library)
     return actions;
 }
 
-QWidget* pane(const QString& name, QWidget* parent)
-{
-    auto* widget = new QWidget(parent);
-    widget->setObjectName(name);
-    widget->setAutoFillBackground(true);
-    widget->setBackgroundRole(QPalette::Window);
-    return widget;
-}
-
 } // namespace
 
 RootView::RootView(Library& library, QWidget* parent)
@@ -91,6 +84,12 @@ RootView::RootView(Library& library, QWidget* parent)
     connect(&searchToolbar_->bar(), &SearchBar::focusGridRequested, this, [this] { setFocusField(Field::grid); });
 
     grid_->setObjectName(QStringLiteral("grid"));
+    connect(grid_, &GridView::itemMenuRequested, this, [this](const Item& item, const QString& anchor, const QPoint& at) {
+        inspector::popupItemMenu(library_, item, anchor, at, this);
+    });
+    connect(grid_, &GridView::groupMenuRequested, this, [this](const QString& anchor, const QPoint& at) {
+        inspector::popupGroupMenu(library_, anchor, at, this);
+    });
     cardGrid_->setObjectName(QStringLiteral("cardGrid"));
     cardGrid_->setTextFormat(Qt::PlainText);
     cardGrid_->setAlignment(Qt::AlignCenter);
@@ -106,7 +105,7 @@ RootView::RootView(Library& library, QWidget* parent)
 
     auto* sidebar = new SidebarView(library_, this);
     sidebar->setMinimumWidth(sidebarMinimumWidth);
-    QWidget* inspector = pane(QStringLiteral("inspector"), this);
+    auto* inspector = new InspectorView(library_, this);
     inspector->setMinimumWidth(inspectorMinimumWidth);
     inspector->setMaximumWidth(inspectorMaximumWidth);
 

@@ -5,13 +5,11 @@
 #include "Pellmar/views/grid/TilePainting.h"
 #include "Pellmar/views/grid/TilePictures.h"
 #include "Pellmar/views/kit/Icons.h"
+#include "Pellmar/views/kit/TypeIcon.h"
 
-#include <QApplication>
 #include <QFontMetrics>
-#include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
-#include <QStyle>
 
 namespace {
 
@@ -205,16 +203,7 @@ const QIcon& GridCellDelegate::typeIcon(const QString& mimeType) const
 {
     auto it = typeIcons_.find(mimeType);
     if (it == typeIcons_.end()) {
-        const QMimeType type = QMimeDatabase().mimeTypeForName(mimeType);
-        QIcon icon;
-        for (const QString& name : {type.iconName(), type.genericIconName(), QStringLiteral("text-x-generic")}) {
-            if (!name.isEmpty() && QIcon::hasThemeIcon(name)) {
-                icon = QIcon::fromTheme(name);
-                break;
-            }
-        }
-        if (icon.isNull())
-            icon = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+        const QIcon icon = ::typeIcon(mimeType);
         it = typeIcons_.insert(mimeType, icon);
     }
     return *it;

@@ -6,3 +6,4 @@
 inline constexpr char16_t showInFilesLabel[] = u"Show in Files";
 inline constexpr char16_t openPhotoLibraryLabel[] = u"Open Photo Library";
 inline constexpr char16_t thisComputerLabel[] = u"This Computer";
+inline constexpr char16_t openInPhotoLibraryLabel[] = u"Open in Photo Library";

@@ -1,0 +1,153 @@
+#include "Pellmar/views/inspector/ItemDetailPanel.h"
+
+#include "Pellmar/library/Library.h"
+#include "Pellmar/views/inspector/ActionBar.h"
+#include "Pellmar/views/inspector/CopyRowView.h"
+#include "Pellmar/views/inspector/DetailRules.h"
+#include "Pellmar/views/inspector/ItemPreview.h"
+#include "Pellmar/views/kit/ElidedLabel.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+void clearLayout(QLayout& layout)
+{
+    while (QLayoutItem* old = layout.takeAt(0)) {
+        delete old->widget();
+        delete old;
+    }
+}
+
+} // namespace
+
+ItemDetailPanel::ItemDetailPanel(Library& library, QWidget* parent)
+    : PanelFrame(parent)
+    , library_(library)
+    , preview_(new ItemPreview(library, &content()))
+    , title_(panelLabel(TextStyle::headline, false, &content()))
+    , status_(new QWidget(&content()))
+    , statusText_(panelLabel(TextStyle::callout, true, status_))
+    , download_(new QPushButton(QStringLiteral("Download"), status_))
+    , actions_(new ActionBar(library, &content()))
+    , facts_(new QGridLayout)
+    , copiesHeader_(panelLabel(TextStyle::headline, false, &content()))
+    , copies_(new QVBoxLayout)
+    , probable_(new QWidget(&content()))
+    , probableRows_(new QVBoxLayout)
+{
+    setObjectName(QStringLiteral("itemDetail"));
+    title_->setWordWrap(true);
+    title_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusText_->setWordWrap(true);
+    auto* statusRow = new QHBoxLayout(status_);
+    statusRow->setContentsMargins(0, 0, 0, 0);
+    statusRow->addWidget(statusText_, 1);
+    statusRow->addWidget(download_);
+    connect(download_, &QPushButton::clicked, this, [this] {
+        if (!library_.selection())
+            return;
+        if (const std::optional<Library::CloudCopy> cloud = library_.fileFactsOf(*library_.selection()).cloud)
+            library_.download(cloud->location);
+    });
+
+    facts_->setHorizontalSpacing(12);
+    facts_->setVerticalSpacing(6);
+    facts_->setColumnStretch(1, 1);
+    copies_->setSpacing(10);
+
+    auto* probableColumn = new QVBoxLayout(probable_);
+    probableColumn->setContentsMargins(0, 0, 0, 0);
+    probableColumn->setSpacing(14);
+    probableColumn->addWidget(panelDivider(probable_));
+    QLabel* probableTitle = panelLabel(TextStyle::headline, false, probable_);
+    probableTitle->setText(QStringLiteral("Probably the same"));
+    QLabel* probableNote = panelLabel(TextStyle::caption, true, probable_);
+    probableNote->setText(QStringLiteral("Same name, pixel size and date, not compared byte for byte."));
+    probableNote->setWordWrap(true);
+    probableColumn->addWidget(probableTitle);
+    probableColumn->addWidget(probableNote);
+    probableRows_->setSpacing(10);
+    probableColumn->addLayout(probableRows_);
+
+    QVBoxLayout& col = column();
+    col.addWidget(preview_);
+    col.addWidget(title_);
+    col.addWidget(status_);
+    col.addWidget(actions_);
+    col.addLayout(facts_);
+    col.addWidget(panelDivider(&content()));
+    col.addWidget(copiesHeader_);
+    col.addLayout(copies_);
+    col.addWidget(probable_);
+    col.addStretch(1);
+}
+
+QStringList ItemDetailPanel::factLines() const
+{
+    QStringList lines;
+    for (int row = 0; row < facts_->rowCount(); ++row) {
+        const auto text = [&](int column) {
+            QLayoutItem* cell = facts_->itemAtPosition(row, column);
+            if (const auto* elided = cell ? qobject_cast<ElidedLabel*>(cell->widget()) : nullptr)
+                return elided->fullText();
+            const auto* label = cell ? qobject_cast<QLabel*>(cell->widget()) : nullptr;
+            return label ? label->text() : QString();
+        };
+        if (!text(0).isEmpty())
+            lines.append(text(0) + QStringLiteral(": ") + text(1));
+    }
+    return lines;
+}
+
+void ItemDetailPanel::refresh()
+{
+    const std::optional<Item> selected = library_.selection();
+    if (!selected)
+        return;
+    const Item& item = *selected;
+    const QList<Location>& locations = library_.locations();
+    const Library::FileFacts files = library_.fileFactsOf(item);
+
+    preview_->showItem(item);
+    title_->setText(item.filename);
+    if (shownID_ != item.id) {
+        shownID_ = item.id;
+        library_.logClick(QStringLiteral("inspector shown"), false);
+    }
+
+    const inspector::StatusLine status = inspector::statusLine(locations, library_.online(), files);
+    status_->setVisible(status.kind != inspector::StatusLine::Kind::none);
+    statusText_->setText(status.text);
+    download_->setVisible(status.kind == inspector::StatusLine::Kind::cloud);
+
+    actions_->showItem(item);
+
+    clearLayout(*facts_);
+    int row = 0;
+    for (const inspector::Fact& fact : inspector::itemFacts(item, locations, files.created)) {
+        QLabel* label = panelLabel(TextStyle::callout, true, &content());
+        label->setText(fact.label);
+        auto* value = new ElidedLabel(&content(), Qt::ElideRight);
+        value->setFullText(fact.value);
+        value->setToolTip(fact.value);
+        facts_->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignTop);
+        facts_->addWidget(value, row, 1);
+        ++row;
+    }
+
+    copiesHeader_->setText(inspector::copiesHeader(item, library_.copies(), locations));
+    clearLayout(*copies_);
+    for (const Location& location : locations)
+        copies_->addWidget(new CopyRowView(library_, location, &content()));
+
+    const QList<Location>& probable = library_.probable();
+    probable_->setVisible(!probable.isEmpty());
+    clearLayout(*probableRows_);
+    for (const Location& location : probable)
+        probableRows_->addWidget(new CopyRowView(library_, location, probable_));
+}

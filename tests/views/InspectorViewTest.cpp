@@ -1,0 +1,147 @@
+#include "Pellmar/views/inspector/InspectorView.h"
+#include "Pellmar/views/inspector/ItemDetailPanel.h"
+#include "Pellmar/views/inspector/ItemPreview.h"
+#include "Pellmar/views/inspector/ProxyPlayer.h"
+#include "Pellmar/views/grid/Thumbnail.h"
+#include "tests/library/OfflineLibrary.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMediaPlayer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Item item(const QString& id, MediaKind kind)
+{
+    Item item;
+    item.id = id;
+    item.kind = kind;
+    item.filename = id + (kind == MediaKind::video ? QStringLiteral(".mov") : QStringLiteral(".jpg"));
+    item.width = 1920;
+    item.height = 1080;
+    return item;
+}
+
+Source folderSource(const QString& id, const QString& root)
+{
+    Source source;
+    source.id = id;
+    source.name = id;
+    source.rootPath = root;
+    return source;
+}
+
+Location copyOn(const QString& source, const QString& path, qint64 id)
+{
+    Location location;
+    location.id = id;
+    location.sourceID = source;
+    location.sourceName = source;
+    location.relativePath = path;
+    location.size = 1'000;
+    location.local = true;
+    return location;
+}
+
+class InspectorViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        view.resize(340, 700);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+
+    void settle() { QCoreApplication::processEvents(); }
+
+    OfflineLibrary offline;
+    Library& library = *offline.library;
+    InspectorView view{library};
+};
+
+} // namespace
+
+TEST_F(InspectorViewTest, VideoWithAProxyPlaysItAndKeepsThePlayerForTheSameFile)
+{
+    Item video = item(QStringLiteral("VIDEO"), MediaKind::video);
+    video.proxyExtension = QStringLiteral("mp4");
+    library.setSelectedIDs({video.id});
+    library.setSelection(video);
+    settle();
+
+    ASSERT_EQ(view.panelKind(), inspector::Panel::item);
+    ItemPreview& preview = view.itemDetail().preview();
+    ASSERT_EQ(preview.kind(), inspector::PreviewKind::player);
+    QMediaPlayer* player = preview.player().player();
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(preview.player().url(), QUrl::fromLocalFile(*library.proxyURL(video)));
+
+    // Copies arriving and the same item shown again keep the player and its place.
+    library.setLocations({copyOn(QStringLiteral("HOME"), QStringLiteral("VIDEO.mov"), 1)});
+    library.setSelection(video);
+    settle();
+    EXPECT_EQ(preview.player().player(), player);
+
+    // Another video gets a new player, stopped at its start.
+    Item other = item(QStringLiteral("OTHER"), MediaKind::video);
+    other.proxyExtension = QStringLiteral("mp4");
+    library.setSelectedIDs({other.id});
+    library.setSelection(other);
+    settle();
+    EXPECT_NE(preview.player().player(), player);
+    EXPECT_EQ(preview.player().url(), QUrl::fromLocalFile(*library.proxyURL(other)));
+    EXPECT_EQ(preview.player().player()->playbackState(), QMediaPlayer::StoppedState);
+}
+
+TEST_F(InspectorViewTest, DoubleClickOnAPhotoOpensTheViewer)
+{
+    Item photo = item(QStringLiteral("PHOTO"), MediaKind::photo);
+    photo.previewExtension = QStringLiteral("jpg");
+    library.setSelectedIDs({photo.id});
+    library.setSelection(photo);
+    settle();
+
+    ItemPreview& preview = view.itemDetail().preview();
+    ASSERT_EQ(preview.kind(), inspector::PreviewKind::picture);
+    EXPECT_EQ(preview.picture().path(), library.previewURL(photo));
+    QTest::mouseDClick(&preview.picture(), Qt::LeftButton);
+    EXPECT_TRUE(library.fullscreen());
+}
+
+TEST_F(InspectorViewTest, ReachabilityIsLookedUpOnceOffTheGuiThreadAndShown)
+{
+    QTemporaryDir home;
+    QDir(home.path()).mkpath(QStringLiteral("a"));
+    QFile file(home.filePath(QStringLiteral("a/PHOTO.jpg")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    library.setSources({folderSource(QStringLiteral("HOME"), home.path()), folderSource(QStringLiteral("DISK"), "/nowhere")});
+    library.setOnline({QStringLiteral("HOME")});
+
+    const Item photo = item(QStringLiteral("PHOTO"), MediaKind::photo);
+    const Location gone = copyOn(QStringLiteral("HOME"), QStringLiteral("a/gone.jpg"), 1);
+    const Location here = copyOn(QStringLiteral("HOME"), QStringLiteral("a/PHOTO.jpg"), 2);
+    const Location unplugged = copyOn(QStringLiteral("DISK"), QStringLiteral("PHOTO.jpg"), 3);
+    library.setSelectedIDs({photo.id});
+    library.setSelection(photo);
+    library.setLocations({unplugged, gone, here});
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return library.fileFacts().value(photo.id).reachable.has_value(); }, 5000));
+    const Library::FileFacts facts = library.fileFacts().value(photo.id);
+    EXPECT_EQ(facts.reachable, here);
+    EXPECT_EQ(facts.shareFile, home.filePath(QStringLiteral("a/PHOTO.jpg")));
+    settle();
+    EXPECT_FALSE(view.itemDetail().statusText().isVisible());
+
+    // The drive that held the only existing file goes away: the unplugged names show.
+    library.setOnline({});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !library.fileFacts().value(photo.id).reachable; }, 5000));
+    settle();
+    EXPECT_TRUE(view.itemDetail().statusText().isVisible());
+    EXPECT_EQ(view.itemDetail().statusText().text(), "On DISK or HOME, not plugged in");
+    EXPECT_EQ(view.itemDetail().copiesHeader().text(), "Where it is, 3 copies");
+}
