@@ -2,6 +2,7 @@
 
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/frame/Tasks.h"
+#include "Pellmar/views/device/ImportSheet.h"
 #include "Pellmar/views/frame/DialogPresenter.h"
 #include "Pellmar/views/frame/FullscreenView.h"
 #include "Pellmar/views/grid/GridView.h"
@@ -53,6 +54,9 @@ DialogActions dialogActions(Library& library)
     actions.rename = [&library](const ItemCopy& copy, const QString& name) { library.rename(copy.item, copy.location, name); };
     actions.workspaceSheet = [&library](const Workspace& workspace, QWidget* parent) -> QDialog* {
         return new WorkspaceSheet(library, workspace, parent);
+    };
+    actions.importSheet = [&library](const Device& device, QWidget* parent) -> QDialog* {
+        return new ImportSheet(library, device, parent);
     };
     return actions;
 }
