@@ -1,7 +1,6 @@
 #include "Pellmar/views/device/CardGrid.h"
 
 #include "Pellmar/library/Library.h"
-#include "Pellmar/library/engine/CardOrder.h"
 #include "Pellmar/views/grid/GridCellDelegate.h"
 #include "Pellmar/views/grid/ItemGridModel.h"
 #include "Pellmar/views/grid/TilePictures.h"
@@ -26,17 +25,15 @@ constexpr int overlaySpacing = 8;
 CardGridActions CardGridActions::of(Library& library)
 {
     CardGridActions actions;
-    actions.visibleFiles = [&library](const QString& device) -> std::optional<QList<CardFile>> {
-        const QHash<QString, QList<CardFile>>& listings = library.deviceFiles();
-        const auto listing = listings.constFind(device);
-        if (listing == listings.constEnd())
-            return std::nullopt;
-        return sortedCardFiles(cardFilesMatching(*listing, library.query()), library.sort(), library.ascending());
+    actions.visibleFiles = [&library](const QString& device) { return library.visibleCardFiles(device); };
+    actions.click = [&library](const CardFile& file, const QList<CardFile>& visible, bool command, bool shift) {
+        library.clickCard(file, visible, command, shift);
     };
     actions.clearSelection = [&library] {
         library.setSelectedCardFile(std::nullopt);
         library.setSelectedCards({});
     };
+    actions.preview = [&library](CardFile file) { return library.cardPreview(std::move(file)); };
     return actions;
 }
 
