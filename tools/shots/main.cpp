@@ -77,6 +77,12 @@ const std::map<QString, std::function<void(Library&)>>& states()
              l.setDevices({card()});
              l.setSelectedDevice(card().id());
          }},
+        {"card-files", [](Library& l) {
+             l.setDevices({card()});
+             l.setDeviceFiles({{card().id(), cardFiles()}});
+             l.setSelectedDevice(card().id());
+             l.setSelectedCards({cardFiles()[1].url, cardFiles()[2].url});
+         }},
         {"fullscreen", [](Library& l) {
              l.select(l.items()[0]);
              l.setFullscreen(true);
