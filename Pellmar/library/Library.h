@@ -389,12 +389,11 @@ public:
     void setImportDefault(const std::optional<ImportTarget>& target);
 
     // Memory cards: import destinations, imports, the card grid and eject
-    // A stored destination decoded; nothing for a folder that is gone or on a device.
-    std::optional<ImportTarget> importTarget(const QString& stored) const;
-    // The stored default when it still decodes, else the home folder's "Downloads".
-    ImportTarget defaultImportTarget() const;
-    // The recent destinations that still decode, newest first.
-    QList<ImportTarget> recentImportTargets() const;
+    // The stored default when it still decodes, else the home folder's "Downloads". A stored
+    // folder is looked for off the GUI thread: one that is gone or on a device does not decode.
+    QCoro::Task<ImportTarget> defaultImportTarget();
+    // The recent destinations that still decode, newest first, looked for as above.
+    QCoro::Task<QList<ImportTarget>> recentImportTargets();
     // The online folder sources that are not on a device.
     QList<Source> importLocations() const;
     QString destinationLabel(const ImportTarget& target) const;

@@ -52,7 +52,7 @@ TEST_F(CardImportTest, ImportsUnderFreeNamesAndDeletesOnlyCheckedOriginals)
     EXPECT_EQ(jobs.first().destination, QStringLiteral("Import"));
     EXPECT_EQ(jobs.last().done, 3);
     EXPECT_EQ(jobs.last().bytesDone, jobs.last().bytesTotal);
-    EXPECT_EQ(library->recentImportTargets(), QList<ImportTarget>{ImportTarget::folder(destination)});
+    EXPECT_EQ(QCoro::waitFor(library->recentImportTargets()), QList<ImportTarget>{ImportTarget::folder(destination)});
 }
 
 TEST_F(CardImportTest, WithoutDeleteNothingIsCheckedOrDeleted)

@@ -100,7 +100,7 @@ TEST_F(PhotosImportTest, AnAlbumThatCannotBeCreatedEndsTheImportWithNothingTaken
     EXPECT_EQ(library->importResult(), expected);
     EXPECT_EQ(onCard(files), 3);
     EXPECT_TRUE(photos->fetchAssets(PhotoAssetFetchOptions{}).isEmpty());
-    EXPECT_TRUE(library->recentImportTargets().isEmpty());
+    EXPECT_TRUE(QCoro::waitFor(library->recentImportTargets()).isEmpty());
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "Pellmar/platform/Defaults.h"
+#include "Pellmar/views/destination/DestinationBrowser.h"
 #include "Pellmar/views/kit/ElidedLabel.h"
 #include "Pellmar/views/settings/GeneralSettings.h"
 #include "tests/library/OfflineLibrary.h"
@@ -34,12 +35,12 @@ protected:
 
 TEST_F(GeneralSettingsTest, WithoutAStoredDefaultTheLabelShowsDownloadsAndChoosePreselectsIt)
 {
-    EXPECT_EQ(page->importLabel().fullText(), library.destinationLabel(downloads));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page->importLabel().fullText() == library.destinationLabel(downloads); }, 5000));
     click("choose");
-    ASSERT_TRUE(page->sheet());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->sheet() != nullptr; }, 5000));
     EXPECT_EQ(page->sheet()->choice(), downloads);
+    EXPECT_EQ(page->sheet()->browser().target(), downloads);
     EXPECT_TRUE(page->sheet()->useButton().isEnabled());
-    EXPECT_EQ(page->sheet()->list().currentRow(), 0);
 }
 
 TEST_F(GeneralSettingsTest, UseThisDestinationNeedsAChoiceAndStoresIt)
@@ -47,29 +48,30 @@ TEST_F(GeneralSettingsTest, UseThisDestinationNeedsAChoiceAndStoresIt)
     const ImportTarget chosen = ImportTarget::folder(QDir::cleanPath(elsewhere.path()));
     library.defaults().set(QStringLiteral("recentDestinations"), QStringList{chosen.id()});
     DestinationSheet sheet(library, std::nullopt, &window);
+    sheet.show();
     EXPECT_FALSE(sheet.useButton().isEnabled());
-    ASSERT_EQ(sheet.list().count(), 1);
 
-    sheet.list().setCurrentRow(0);
+    // The recent destination, read off the GUI thread, is the row under the "Recent" header.
+    QListWidget& places = sheet.browser().places();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.browser().loaded() && places.count() > 1; }, 5000));
+    ASSERT_EQ(places.item(0)->text(), QStringLiteral("Recent"));
+    Q_EMIT places.itemClicked(places.item(1));
     EXPECT_EQ(sheet.choice(), chosen);
     ASSERT_TRUE(sheet.useButton().isEnabled());
     sheet.useButton().click();
     EXPECT_EQ(library.defaults().string(QStringLiteral("importDefault")), chosen.id());
-    settle();
-    EXPECT_EQ(page->importLabel().fullText(), library.destinationLabel(chosen));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page->importLabel().fullText() == library.destinationLabel(chosen); }, 5000));
 
     click("resetToDownloads");
     EXPECT_FALSE(library.defaults().contains(QStringLiteral("importDefault")));
-    settle();
-    EXPECT_EQ(page->importLabel().fullText(), library.destinationLabel(downloads));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page->importLabel().fullText() == library.destinationLabel(downloads); }, 5000));
 }
 
 TEST_F(GeneralSettingsTest, EscapeClosesTheSheetWithoutStoring)
 {
-    library.defaults().set(QStringLiteral("recentDestinations"), QStringList{ImportTarget::folder(elsewhere.path()).id()});
     click("choose");
-    ASSERT_TRUE(page->sheet());
-    page->sheet()->list().setCurrentRow(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->sheet() != nullptr; }, 5000));
+    page->sheet()->setChoice(ImportTarget::folder(elsewhere.path()));
     QTest::keyClick(page->sheet(), Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !page->sheet(); }, 5000));
     EXPECT_FALSE(library.defaults().contains(QStringLiteral("importDefault")));

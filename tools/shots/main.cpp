@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QPainter>
 #include <QStyleFactory>
@@ -53,6 +54,19 @@ Device card()
     return device;
 }
 
+// What the card holds: photos, clips and a sound note.
+QList<CardFile> cardFiles()
+{
+    QList<CardFile> files;
+    for (int i = 0; i < 24; ++i)
+        files.append({card().url + QStringLiteral("/DCIM/100CANON/IMG_%1.JPG").arg(4001 + i), 6'200'000 + i * 40'000,
+                      1'765'000'000.0 + i * 60, MediaKind::photo});
+    files.append({card().url + QStringLiteral("/DCIM/100CANON/MVI_4030.MOV"), 184'000'000, 1'765'002'000, MediaKind::video});
+    files.append({card().url + QStringLiteral("/DCIM/100CANON/MVI_4031.MOV"), 96'000'000, 1'765'002'100, MediaKind::video});
+    files.append({card().url + QStringLiteral("/PRIVATE/NOTE_0001.WAV"), 2'400'000, 1'765'002'200, MediaKind::audio});
+    return files;
+}
+
 // Each state from a Library filled with the fixture items (except "empty").
 const std::map<QString, std::function<void(Library&)>>& states()
 {
@@ -64,6 +78,12 @@ const std::map<QString, std::function<void(Library&)>>& states()
         {"card", [](Library& l) {
              l.setDevices({card()});
              l.setSelectedDevice(card().id());
+         }},
+        {"card-files", [](Library& l) {
+             l.setDevices({card()});
+             l.setDeviceFiles({{card().id(), cardFiles()}});
+             l.setSelectedDevice(card().id());
+             l.setSelectedCards({cardFiles()[1].url, cardFiles()[2].url});
          }},
         {"fullscreen", [](Library& l) {
              l.select(l.items()[0]);
@@ -90,7 +110,18 @@ const std::map<QString, std::function<void(Library&)>>& states()
          }},
         {"stop-indexing", [](Library& l) { l.setStoppingSource(l.sources()[1]); }},
         {"delete-workspace", [](Library& l) { l.setDeletingWorkspace(l.workspaces()[1]); }},
-        {"import-sheet", [](Library& l) { l.setImportDevice(card()); }},
+        {"import-sheet", [](Library& l) {
+             // Folders to browse beside the support folder, the default destination among them.
+             const QString pictures = QFileInfo(l.proxyDirectory()).dir().absoluteFilePath(QStringLiteral("../Pictures"));
+             for (const char* folder : {"2025", "2026/Winter", "2026/Spring", "Scans", "Trips/Lisbon"})
+                 QDir().mkpath(pictures + u'/' + QLatin1String(folder));
+             QList<Source> sources = l.sources();
+             sources[0].rootPath = QDir::cleanPath(pictures);
+             l.setSources(sources);
+             l.setImportDefault(ImportTarget::folder(QDir::cleanPath(pictures + QStringLiteral("/2026/Winter"))));
+             l.setDeviceFiles({{card().id(), cardFiles()}});
+             l.setImportDevice(card());
+         }},
         {"workspace-sheet", [](Library& l) { l.setEditingWorkspace(l.workspaces()[1]); }},
         {"strip-relink", [](Library& l) { l.setRelinkNote(QStringLiteral("Backup Disk is connected again at /media/me/Backup Disk")); }},
         {"strip-import", [](Library& l) {

@@ -84,26 +84,30 @@ QString destinationLabel(const ImportTarget& target, const QList<Source>& source
 
 // Library's side: the same rules over its sources, devices and stored settings.
 
-std::optional<ImportTarget> Library::importTarget(const QString& stored) const
+QCoro::Task<ImportTarget> Library::defaultImportTarget()
 {
-    return decodeImportTarget(stored, devices());
+    const AliveGuard alive(this);
+    const std::optional<QString> stored = importDefault();
+    const QString downloads = QDir::home().filePath(QStringLiteral("Downloads"));
+    co_return co_await alive(pools().run(Priority::userInitiated, [stored, devices = devices(), downloads] {
+        if (stored)
+            if (std::optional<ImportTarget> target = decodeImportTarget(*stored, devices))
+                return *target;
+        return ImportTarget::folder(downloads);
+    }));
 }
 
-ImportTarget Library::defaultImportTarget() const
+QCoro::Task<QList<ImportTarget>> Library::recentImportTargets()
 {
-    if (importDefault())
-        if (std::optional<ImportTarget> target = importTarget(*importDefault()))
-            return *target;
-    return ImportTarget::folder(QDir::home().filePath(QStringLiteral("Downloads")));
-}
-
-QList<ImportTarget> Library::recentImportTargets() const
-{
-    QList<ImportTarget> targets;
-    for (const QString& stored : defaults().stringList(QStringLiteral("recentDestinations")))
-        if (std::optional<ImportTarget> target = importTarget(stored))
-            targets.append(*target);
-    return targets;
+    const AliveGuard alive(this);
+    const QStringList stored = defaults().stringList(QStringLiteral("recentDestinations"));
+    co_return co_await alive(pools().run(Priority::userInitiated, [stored, devices = devices()] {
+        QList<ImportTarget> targets;
+        for (const QString& text : stored)
+            if (std::optional<ImportTarget> target = decodeImportTarget(text, devices))
+                targets.append(*target);
+        return targets;
+    }));
 }
 
 QList<Source> Library::importLocations() const

@@ -13,7 +13,7 @@
 
 // A stored destination ("folder|PATH" or "album|ID|NAME") decoded. Nothing for any other text, for
 // a folder that does not exist, and for a folder on one of `devices` (a card or removable drive is
-// never a destination). A new album is never restored.
+// never a destination). A new album is never restored. Looks at the disk: never on the GUI thread.
 std::optional<ImportTarget> decodeImportTarget(const QString& stored, const QList<Device>& devices);
 
 // Whether `path` is a device's mount point or lies below one.

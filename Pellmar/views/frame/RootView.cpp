@@ -2,6 +2,8 @@
 
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/frame/Tasks.h"
+#include "Pellmar/views/device/CardGrid.h"
+#include "Pellmar/views/device/ImportSheet.h"
 #include "Pellmar/views/frame/DialogPresenter.h"
 #include "Pellmar/views/frame/FullscreenView.h"
 #include "Pellmar/views/grid/GridView.h"
@@ -56,6 +58,9 @@ DialogActions dialogActions(Library& library)
     actions.workspaceSheet = [&library](const Workspace& workspace, QWidget* parent) -> QDialog* {
         return new WorkspaceSheet(library, workspace, parent);
     };
+    actions.importSheet = [&library](const Device& device, QWidget* parent) -> QDialog* {
+        return new ImportSheet(library, device, parent);
+    };
     return actions;
 }
 
@@ -70,7 +75,7 @@ RootView::RootView(Library& library, QWidget* parent)
     , detail_(new QWidget(this))
     , contentStack_(new QStackedWidget(detail_))
     , grid_(new GridView(library, contentStack_))
-    , cardGrid_(new QLabel(contentStack_))
+    , cardGrid_(new CardGrid(library, contentStack_))
     , dialogs_(new DialogPresenter(library, *this, dialogActions(library)))
     , viewer_(new FullscreenView(library, viewerFiles(library), this))
 {
@@ -91,8 +96,6 @@ RootView::RootView(Library& library, QWidget* parent)
         inspector::popupGroupMenu(library_, anchor, at, this);
     });
     cardGrid_->setObjectName(QStringLiteral("cardGrid"));
-    cardGrid_->setTextFormat(Qt::PlainText);
-    cardGrid_->setAlignment(Qt::AlignCenter);
     contentStack_->addWidget(grid_);
     contentStack_->addWidget(cardGrid_);
 
@@ -198,9 +201,10 @@ void RootView::showContent()
 {
     const std::optional<Device> device = selectedDevice(library_.devices(), library_.selectedDevice());
     if (device) {
-        cardGrid_->setText(device->name);
+        cardGrid_->setDevice(device);
         contentStack_->setCurrentWidget(cardGrid_);
     } else {
+        cardGrid_->setDevice(std::nullopt);
         contentStack_->setCurrentWidget(grid_);
     }
 }

@@ -12,6 +12,7 @@ class FullscreenView;
 class GridView;
 class Library;
 class QLabel;
+class CardGrid;
 class QLineEdit;
 class QStackedWidget;
 class QToolBar;
@@ -72,7 +73,7 @@ private:
     QWidget* detail_;
     QStackedWidget* contentStack_;
     GridView* grid_;
-    QLabel* cardGrid_;
+    CardGrid* cardGrid_;
     DialogPresenter* dialogs_;
     FullscreenView* viewer_;
     bool fullscreen_ = false;

@@ -42,6 +42,7 @@ struct Cell {
     QString caption;
     TileContent content = TileContent::picture;
     std::optional<QString> picturePath;
+    std::optional<QString> placeholderSymbol;   // drawn on the fill while there is no picture
     QString mimeType;                        // for the type icon
     std::optional<QString> copiesBadge;      // "2 copies"
     bool cloudBadge = false;                 // every copy is only in the cloud

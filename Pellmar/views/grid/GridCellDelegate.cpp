@@ -43,6 +43,16 @@ QRect capsuleRect(QSize content, int x, int y, bool fromRight)
     return fromRight ? QRect(QPoint(x - size.width(), y), size) : QRect(QPoint(x, y), size);
 }
 
+// A symbol in the middle of an empty tile, in the quietest text colour.
+void paintPlaceholderSymbol(QPainter* painter, const QStyleOptionViewItem& option, const QString& symbol, const QRect& tile)
+{
+    constexpr int side = 28;
+    QColor colour = option.palette.color(QPalette::PlaceholderText);
+    colour.setAlphaF(0.6f);
+    const QRect area(tile.center().x() - side / 2, tile.center().y() - side / 2, side, side);
+    painter->drawPixmap(area, Icons::pixmap(symbol, side, colour, painter->device()->devicePixelRatioF()));
+}
+
 void paintCapsule(QPainter* painter, const QRect& rect)
 {
     painter->setPen(Qt::NoPen);
@@ -149,6 +159,8 @@ void GridCellDelegate::paintTile(QPainter* painter, const QStyleOptionViewItem& 
             picture = pictures_.pixmap(cell.id, *cell.picturePath, tile.size() * ratio);
         if (picture.isNull()) {
             painter->fillRect(tile, placeholder);
+            if (cell.placeholderSymbol)
+                paintPlaceholderSymbol(painter, option, *cell.placeholderSymbol, tile);
         } else {
             picture.setDevicePixelRatio(ratio);
             painter->drawPixmap(tile.topLeft(), picture);

@@ -6,14 +6,13 @@
 
 #include <optional>
 
+class DestinationBrowser;
 class Library;
-class QListWidget;
 class QPushButton;
 
-// The sheet in which the user picks the default import destination: the destinations the Library
-// knows (the current choice, the recent ones, the folders that may receive an import) and any
-// other folder through a folder chooser. "Use This Destination" stores the choice as the default;
-// Cancel and Escape store nothing. A new album cannot be chosen here.
+// The sheet in which the user picks the default import destination in the destination chooser:
+// a folder of an indexed location or an album of the photo library, never a new album. "Use This
+// Destination" stores the choice as the default; Cancel and Escape store nothing.
 class DestinationSheet : public QDialog {
     Q_OBJECT
 public:
@@ -21,16 +20,12 @@ public:
 
     const std::optional<ImportTarget>& choice() const { return choice_; }
     void setChoice(const std::optional<ImportTarget>& choice);
-    QListWidget& list() const { return *list_; }
+    DestinationBrowser& browser() const { return *browser_; }
     QPushButton& useButton() const { return *use_; }
 
 private:
-    void fillList();
-    void chooseFolder();
-
     Library& library_;
     std::optional<ImportTarget> choice_;
-    QList<ImportTarget> listed_;
-    QListWidget* list_;
+    DestinationBrowser* browser_;
     QPushButton* use_;
 };

@@ -1,6 +1,7 @@
 #include "Pellmar/views/settings/GeneralSettings.h"
 
 #include "Pellmar/library/Library.h"
+#include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/kit/ElidedLabel.h"
@@ -53,18 +54,29 @@ GeneralSettings::GeneralSettings(Library& library, QWidget* parent)
 
     // The label follows the stored default, and the sources and drives that decide how it reads.
     using P = Library::Prop;
-    const auto showDefault = [this](const auto&) {
-        importLabel_->setFullText(library_.destinationLabel(library_.defaultImportTarget()));
-    };
+    const auto showDefault = [this](const auto&) { Tasks::start(withDefault(this, [](GeneralSettings& page, const ImportTarget& target) {
+        page.importLabel_->setFullText(page.library_.destinationLabel(target));
+    })); };
     showDefault(QSet<P>());
     new CoalescedRefresh(library_, {P::importDefault, P::sources, P::devices}, showDefault, this);
 }
 
+QCoro::Task<> GeneralSettings::withDefault(QPointer<GeneralSettings> page, std::function<void(GeneralSettings&, const ImportTarget&)> then)
+{
+    const ImportTarget target = co_await page->library_.defaultImportTarget();
+    if (page)
+        then(*page, target);
+}
+
 void GeneralSettings::choose()
 {
-    if (sheet_)
+    if (sheet_ || choosing_)
         return;
-    sheet_ = new DestinationSheet(library_, library_.defaultImportTarget(), window());
-    sheet_->setAttribute(Qt::WA_DeleteOnClose);
-    sheet_->open();
+    choosing_ = true;
+    Tasks::start(withDefault(this, [](GeneralSettings& page, const ImportTarget& target) {
+        page.choosing_ = false;
+        page.sheet_ = new DestinationSheet(page.library_, target, page.window());
+        page.sheet_->setAttribute(Qt::WA_DeleteOnClose);
+        page.sheet_->open();
+    }));
 }

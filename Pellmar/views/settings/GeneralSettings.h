@@ -3,7 +3,10 @@
 #include "Pellmar/views/settings/DestinationSheet.h"
 #include "Pellmar/views/settings/SettingsForm.h"
 
+#include <QCoroTask>
 #include <QPointer>
+
+#include <functional>
 #include <QWidget>
 
 class ElidedLabel;
@@ -24,8 +27,12 @@ public:
 
 private:
     void choose();
+    // Runs `then` with the default destination, read off the GUI thread, while the page exists.
+    static QCoro::Task<> withDefault(QPointer<GeneralSettings> page,
+                                     std::function<void(GeneralSettings&, const ImportTarget&)> then);
 
     Library& library_;
     ElidedLabel* importLabel_;
     QPointer<DestinationSheet> sheet_;
+    bool choosing_ = false;
 };

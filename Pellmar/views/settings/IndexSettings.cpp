@@ -54,6 +54,8 @@ IndexActions IndexActions::of(Library& library)
     actions.reveal = showInFileManager;
     actions.stopFullWorker = libraryStep(library, [](Library& l) { return l.workers().stopFullWorker(); });
     actions.stopWorker = libraryStep(library, [](Library& l) { return l.workers().stopWorker(); });
+    actions.resetPreviews = libraryStep(library, [](Library& l) { return l.resetPreviews(); });
+    actions.clearIndex = libraryStep(library, [](Library& l) { return l.clearIndex(); });
     return actions;
 }
 

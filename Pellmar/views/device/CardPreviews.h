@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Pellmar/index/Model.h"
+
+#include <QCoroTask>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// Asks for the previews of card files, two at a time: a card reader slows down sharply under many
+// reads at once. Tiles on screen are asked for first; a request whose tile left the screen before
+// its read began is dropped. What each file gave (a preview file or none) is kept by url, so a
+// tile that comes back, or moves in a new order or filter, shows it without asking again.
+class CardPreviews : public QObject {
+    Q_OBJECT
+public:
+    // Makes or finds the preview file of a card file, or none, away from the GUI thread.
+    using Reader = std::function<QCoro::Task<std::optional<QString>>(CardFile)>;
+
+    explicit CardPreviews(Reader reader, QObject* parent = nullptr);
+
+    // The files whose tiles are on screen, in order of urgency; every other waiting request is
+    // dropped, and reads start for those not known yet.
+    void want(const QList<CardFile>& onScreen);
+    // Whether the file's preview has been asked for and answered.
+    bool isKnown(const QString& url) const { return known_.contains(url); }
+    std::optional<QString> preview(const QString& url) const { return known_.value(url); }
+    int reading() const { return int(running_.size()); }
+    int waiting() const { return int(waiting_.size()); }
+
+Q_SIGNALS:
+    void previewReady(const QString& url);
+
+private:
+    void startReads();
+    static QCoro::Task<> read(QPointer<CardPreviews> self, Reader reader, CardFile file);
+
+    Reader reader_;
+    QList<CardFile> waiting_;   // most urgent first
+    QSet<QString> running_;
+    QHash<QString, std::optional<QString>> known_;
+};
