@@ -39,8 +39,14 @@ TEST_F(ThumbnailTest, ANewPathShowsThePlaceholderThenTheNewPictureAndReportsEach
 
     view.setPath(picture(QStringLiteral("a.jpg"), Qt::red));
     ASSERT_TRUE(loaded.wait(5000));
-    EXPECT_EQ(view.picture().size(), QSize(440, 330));
+    // Scaled to the view on the decoding thread: painting only draws.
+    EXPECT_EQ(view.picture().size(), QSize(200, 150));
     EXPECT_GT(centre(view.picture()).red(), 200);
+
+    // A new size is decoded again; the same path is not announced again.
+    view.resize(120, 60);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.picture().size() == QSize(120, 60); }, 5000));
+    EXPECT_EQ(loaded.count(), 1);
 
     view.setPath(picture(QStringLiteral("b.jpg"), Qt::blue));
     EXPECT_FALSE(view.hasPicture());   // the placeholder at once
@@ -92,20 +98,26 @@ TEST_F(ThumbnailTest, TilePicturesKeepOnlyTheTilesOnAndNearTheScreen)
     const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
     const QString blue = picture(QStringLiteral("blue.jpg"), Qt::blue);
 
-    pictures.setTiles({{QStringLiteral("A"), red}}, {{QStringLiteral("B"), blue}});
+    pictures.setTiles({{QStringLiteral("A"), red}}, {{QStringLiteral("B"), blue}}, {100, 100});
     ASSERT_TRUE(QTest::qWaitFor([&] { return ready.count() == 2; }, 5000));
-    const QPixmap covering = pictures.pixmap(QStringLiteral("A"), red, {100, 100});
-    EXPECT_EQ(covering.size(), QSize(100, 100));
-    EXPECT_TRUE(pictures.pixmap(QStringLiteral("A"), blue, {100, 100}).isNull());   // another file
+    // Scaled to cover the tile on the decoding thread.
+    EXPECT_EQ(pictures.pixmap(QStringLiteral("A"), red).size(), QSize(100, 100));
+    EXPECT_TRUE(pictures.pixmap(QStringLiteral("A"), blue).isNull());   // another file
 
     // A scrolled away: its picture goes; B now shows the red file and is decoded again.
-    pictures.setTiles({{QStringLiteral("B"), red}}, {});
-    EXPECT_TRUE(pictures.pixmap(QStringLiteral("A"), red, {100, 100}).isNull());
-    EXPECT_TRUE(pictures.pixmap(QStringLiteral("B"), red, {100, 100}).isNull());
+    pictures.setTiles({{QStringLiteral("B"), red}}, {}, {100, 100});
+    EXPECT_TRUE(pictures.pixmap(QStringLiteral("A"), red).isNull());
+    EXPECT_TRUE(pictures.pixmap(QStringLiteral("B"), red).isNull());
     ASSERT_TRUE(ready.wait(5000));
     EXPECT_EQ(ready.last().at(0).toString(), QStringLiteral("B"));
-    EXPECT_FALSE(pictures.pixmap(QStringLiteral("B"), red, {100, 100}).isNull());
+    EXPECT_FALSE(pictures.pixmap(QStringLiteral("B"), red).isNull());
     EXPECT_EQ(pictures.decodedCount(), 1);
+
+    // Wider tiles: the old picture shows until the new size arrives.
+    pictures.setTiles({{QStringLiteral("B"), red}}, {}, {160, 120});
+    EXPECT_EQ(pictures.pixmap(QStringLiteral("B"), red).size(), QSize(100, 100));
+    ASSERT_TRUE(ready.wait(5000));
+    EXPECT_EQ(pictures.pixmap(QStringLiteral("B"), red).size(), QSize(160, 120));
 }
 
 } // namespace

@@ -146,3 +146,63 @@ void Fixture::fillItems()
     library->setItemCount(items.size());
     library->setAllCount(items.size());
 }
+
+void Fixture::fillManyItems(int count)
+{
+    const QColor skies[] = {QColor(90, 150, 220), QColor(240, 150, 90), QColor(120, 190, 230), QColor(60, 70, 120),
+                            QColor(150, 180, 210), QColor(200, 210, 225)};
+    const QColor grounds[] = {QColor(60, 120, 70), QColor(90, 70, 60), QColor(220, 200, 150), QColor(30, 40, 50),
+                              QColor(40, 80, 120), QColor(240, 240, 245)};
+    const double durations[] = {9, 75.4, 3725, 600};
+    QDir().mkpath(library->proxyDirectory());
+    QList<Item> items;
+    QHash<QString, qint64> copies;
+    QHash<QString, QList<Location>> locations;
+    double captured = 1'796'947'200;   // December 10, 2026
+    for (int number = 1; number <= count; ++number) {
+        Item item;
+        item.id = QStringLiteral("MANY-%1").arg(number);
+        item.capturedAt = captured;
+        captured -= 86'400 * 0.7;
+        const int kind = number % 10;
+        if (kind == 3) {
+            item.kind = MediaKind::video;
+            item.filename = QStringLiteral("Clip %1.mov").arg(number);
+            item.duration = durations[(number / 10) % 4];
+            item.posterExtension = QStringLiteral("jpg");
+        } else if (kind == 7) {
+            item.kind = MediaKind::document;
+            item.filename = QStringLiteral("Invoice %1.pdf").arg(number);
+            item.uti = QStringLiteral("application/pdf");
+            Location file;
+            file.sourceID = QStringLiteral("HOME");
+            file.local = true;
+            file.size = 48'000 + number * 1'000;
+            locations.insert(item.id, {file});
+        } else {
+            item.kind = MediaKind::photo;
+            item.filename = QStringLiteral("IMG_%1.jpg").arg(4000 + number);
+            item.previewExtension = QStringLiteral("jpg");
+        }
+        if (kind != 7) {
+            const QString preview = library->proxyDirectory() + u'/' + item.id
+                + (item.kind == MediaKind::video ? QStringLiteral(".poster.jpg") : QStringLiteral(".preview.jpg"));
+            drawPreview(preview, QSize(320, 240), skies[number % 6], grounds[(number / 6) % 6]);
+        }
+        if (number % 4 == 1)
+            copies.insert(item.id, 2 + number % 3);
+        // Kept only in the cloud.
+        if (number % 9 == 5) {
+            Location cloud;
+            cloud.sourceID = QStringLiteral("HOME");
+            cloud.local = false;
+            locations.insert(item.id, {cloud});
+        }
+        items.append(item);
+    }
+    library->setCopies(copies);
+    library->setItemLocations(locations);
+    library->setItems(items);
+    library->setItemCount(items.size());
+    library->setAllCount(items.size());
+}

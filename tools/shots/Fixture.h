@@ -19,6 +19,9 @@ struct Fixture {
     void fillPlaces();
     // Items, with larger previews drawn into the preview folder.
     void fillItems();
+    // `count` items of every kind, most with previews, some with several copies, some only in
+    // the cloud, videos of every length and documents without a preview.
+    void fillManyItems(int count);
 
     // An updater that never checks: the pictures show the menu as a machine without a feed has it.
     struct NoUpdates final : Updater {

@@ -12,6 +12,7 @@
 #include "Pellmar/views/frame/FullscreenView.h"
 #include "Pellmar/views/frame/RootView.h"
 #include "Pellmar/views/grid/GridView.h"
+#include "Pellmar/views/grid/ItemGridModel.h"
 #include "Pellmar/views/grid/Thumbnail.h"
 #include "Pellmar/views/grid/TilePictures.h"
 
@@ -75,6 +76,7 @@ const std::map<QString, std::function<void(Library&)>>& states()
         {"empty", nullptr},
         {"items", [](Library&) {}},
         {"selected", [](Library& l) { l.select(l.items()[1]); }},
+        {"grid-500", nullptr},
         {"card", [](Library& l) {
              l.setDevices({card()});
              l.setSelectedDevice(card().id());
@@ -190,6 +192,20 @@ const std::map<QString, std::function<void(Library&)>>& states()
     return all;
 }
 
+// Whether the grid shows every item and each tile on screen that has a picture shows it.
+bool tilesOnScreenFilled(const GridView& grid, const Library& library)
+{
+    const ItemGridModel& rows = grid.rows();
+    if (rows.rowCount() != library.items().size())
+        return false;
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        const grid::Cell& cell = rows.cell(row);
+        if (cell.picturePath && grid.tileOnScreen(cell.id) && !grid.pictures().hasPicture(cell.id, *cell.picturePath))
+            return false;
+    }
+    return true;
+}
+
 // Waits until the pictures the state shows have been decoded, or for a few seconds at most.
 void settle(const RootView& root, const Library& library)
 {
@@ -198,7 +214,7 @@ void settle(const RootView& root, const Library& library)
             return root.viewer().shownMedia().kind == FullscreenView::Media::Kind::none
                    || root.viewer().picture().hasPicture();
         if (root.content() == &root.grid())
-            return root.grid().pictures().decodedCount() >= library.items().size();
+            return tilesOnScreenFilled(root.grid(), library);
         return true;
     };
     if (!QTest::qWaitFor(ready, settleMs))
@@ -237,7 +253,14 @@ bool shoot(const QString& state, const QString& folder, QTextStream& out, QTextS
     const Library& library = *fixture.library;
     if (!QTest::qWaitFor([&] { return library.searchGeneration > 0 && Tasks::oneShotRunning() == 0; }, settleMs))
         err << "quorvin-shots: the first search of " << state << " has not ended" << Qt::endl;
-    if (const auto& apply = states().at(state)) {
+    if (state == QStringLiteral("grid-500")) {
+        fixture.fillPlaces();
+        fixture.fillManyItems(500);
+        Library& many = *fixture.library;
+        many.select(many.items()[5]);
+        many.click(many.items()[6], 1, std::nullopt, true, false);
+        many.click(many.items()[13], 1, std::nullopt, true, false);
+    } else if (const auto& apply = states().at(state)) {
         fixture.fillPlaces();
         fixture.fillItems();
         apply(*fixture.library);

@@ -149,7 +149,8 @@ void CardGrid::updateTiles()
         if (cell.picturePath)
             (row >= first && row <= last ? onScreen : nearScreen).append({cell.id, *cell.picturePath});
     }
-    pictures_->setTiles(onScreen, nearScreen);
+    const QSize tile = GridCellDelegate::tileRect(geometry_.cellRect(0)).size() * devicePixelRatioF();
+    pictures_->setTiles(onScreen, nearScreen, tile);
 }
 
 QRect CardGrid::visualRect(const QModelIndex& index) const

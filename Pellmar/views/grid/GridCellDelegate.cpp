@@ -153,17 +153,14 @@ void GridCellDelegate::paintTile(QPainter* painter, const QStyleOptionViewItem& 
         break;
     }
     case grid::TileContent::picture: {
-        const qreal ratio = painter->device()->devicePixelRatioF();
-        QPixmap picture;
-        if (cell.picturePath)
-            picture = pictures_.pixmap(cell.id, *cell.picturePath, tile.size() * ratio);
+        const QPixmap picture = cell.picturePath ? pictures_.pixmap(cell.id, *cell.picturePath) : QPixmap();
         if (picture.isNull()) {
             painter->fillRect(tile, placeholder);
             if (cell.placeholderSymbol)
                 paintPlaceholderSymbol(painter, option, *cell.placeholderSymbol, tile);
         } else {
-            picture.setDevicePixelRatio(ratio);
-            painter->drawPixmap(tile.topLeft(), picture);
+            // The pixmap has the tile's device pixels; stretched only while a new size decodes.
+            painter->drawPixmap(QRectF(tile), picture, QRectF(picture.rect()));
         }
         break;
     }

@@ -160,7 +160,8 @@ void GridView::updatePictures()
             continue;
         (row >= first && row <= last ? onScreen : nearScreen).append({cell.id, *cell.picturePath});
     }
-    pictures_->setTiles(onScreen, nearScreen);
+    const QSize tile = GridCellDelegate::tileRect(geometry_.cellRect(0)).size() * devicePixelRatioF();
+    pictures_->setTiles(onScreen, nearScreen, tile);
 }
 
 GridCommands GridView::gridCommands() const

@@ -17,10 +17,11 @@ Thumbnail::Thumbnail(TaskPools& pools, int maxPixels, QWidget* parent)
     connect(loader_, &ThumbnailLoader::decoded, this, [this](const QString&, const QString&, const QImage& image) {
         if (image.isNull())
             return;
+        const bool newPath = image_.isNull();
         image_ = image;
-        scaled_ = {};
         update();
-        Q_EMIT loaded();
+        if (newPath)
+            Q_EMIT loaded();
     });
 }
 
@@ -36,15 +37,15 @@ void Thumbnail::setPath(const std::optional<QString>& path)
 
 void Thumbnail::load()
 {
-    if (path_ && image_.isNull())
-        loader_->request(pictureKey, *path_);
+    const QSize pixels = size() * devicePixelRatioF();
+    if (path_ && (image_.isNull() || image_.size() != pixels))
+        loader_->request(pictureKey, *path_, ThumbnailLoader::onScreen, pixels);
 }
 
 void Thumbnail::clear()
 {
     loader_->cancel(pictureKey);
     image_ = {};
-    scaled_ = {};
     update();
 }
 
@@ -60,16 +61,17 @@ void Thumbnail::hideEvent(QHideEvent* event)
     clear();
 }
 
+void Thumbnail::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (isVisible())
+        load();
+}
+
 void Thumbnail::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), tiles::placeholderColor(palette()));
-    if (image_.isNull())
-        return;
-    const QSize pixels = size() * devicePixelRatioF();
-    if (scaled_.size() != pixels) {
-        scaled_ = tiles::coverPixmap(image_, pixels);
-        scaled_.setDevicePixelRatio(devicePixelRatioF());
-    }
-    painter.drawPixmap(0, 0, scaled_);
+    if (!image_.isNull())
+        painter.drawImage(QRectF(rect()), image_, QRectF(image_.rect()));
 }

@@ -3,6 +3,7 @@
 #include "Pellmar/index/Database.h"
 #include "Pellmar/library/frame/TaskPools.h"
 #include "Pellmar/media/ImageDecoding.h"
+#include "Pellmar/views/grid/TilePainting.h"
 
 #include <QMetaObject>
 
@@ -21,6 +22,7 @@ struct ThumbnailLoader::Queue {
         QString path;
         Urgency urgency = onScreen;
         quint64 serial = 0;
+        QSize cover;
     };
 
     explicit Queue(int maxPixels) : maxPixels(maxPixels) {}
@@ -60,6 +62,8 @@ struct ThumbnailLoader::Queue {
         } catch (const DatabaseError&) {
             // Missing, unreadable or no image: the tile keeps its placeholder.
         }
+        if (!image.isNull() && !request->cover.isEmpty())
+            image = tiles::coverImage(image, request->cover);
         const std::lock_guard guard(lock);
         if (!receiver)
             return;
@@ -88,9 +92,9 @@ ThumbnailLoader::~ThumbnailLoader()
     queue_->waiting.clear();
 }
 
-void ThumbnailLoader::request(const QString& key, const QString& path, Urgency urgency)
+void ThumbnailLoader::request(const QString& key, const QString& path, Urgency urgency, QSize cover)
 {
-    if (const auto it = current_.constFind(key); it != current_.cend() && it->path == path) {
+    if (const auto it = current_.constFind(key); it != current_.cend() && it->path == path && it->cover == cover) {
         const std::lock_guard guard(queue_->lock);
         for (Queue::Request& waiting : queue_->waiting) {
             if (waiting.key == key)
@@ -99,11 +103,11 @@ void ThumbnailLoader::request(const QString& key, const QString& path, Urgency u
         return;
     }
     const quint64 serial = nextSerial_++;
-    current_.insert(key, {serial, path});
+    current_.insert(key, {serial, path, cover});
     {
         const std::lock_guard guard(queue_->lock);
         queue_->remove(key);
-        queue_->waiting.push_back({key, path, urgency, serial});
+        queue_->waiting.push_back({key, path, urgency, serial, cover});
     }
     pools_.run(Priority::userInitiated, [queue = queue_] { queue->decodeNext(); });
 }

@@ -4,15 +4,17 @@
 #include <QObject>
 #include <QHash>
 #include <QSet>
+#include <QSize>
 #include <QString>
 
 #include <memory>
 
 class TaskPools;
 
-// Decodes pictures of image files on the user-initiated pool for a view, most urgent first.
-// Each request has a key (a tile's item id); a request for another file under a key replaces the
-// old one, a request for the same file only raises its urgency, and cancelling a key drops its
+// Decodes pictures of image files on the user-initiated pool for a view, most urgent first, and
+// scales them there to the size the view shows them at, so that the GUI thread only draws.
+// Each request has a key (a tile's item id); a request for another file or size under a key
+// replaces the old one, a request for the same file and size only raises its urgency, and cancelling a key drops its
 // request if it has not started. A result is delivered only for the request that is still current
 // under its key: a decode that finished after its key was cancelled or asked for another file is
 // thrown away.
@@ -27,7 +29,9 @@ public:
     ThumbnailLoader(TaskPools& pools, int maxPixels, QObject* parent = nullptr);
     ~ThumbnailLoader() override;
 
-    void request(const QString& key, const QString& path, Urgency urgency = onScreen);
+    // `cover`: unless empty, the picture is delivered scaled to cover that many pixels (centred,
+    // the overflow cut off); else as decoded.
+    void request(const QString& key, const QString& path, Urgency urgency = onScreen, QSize cover = {});
     void cancel(const QString& key);
     // Cancels every request whose key is not in `keys`.
     void keepOnly(const QSet<QString>& keys);
@@ -46,6 +50,7 @@ private:
     struct Current {
         quint64 serial = 0;
         QString path;
+        QSize cover;
     };
     QHash<QString, Current> current_;
     quint64 nextSerial_ = 1;

@@ -12,7 +12,7 @@ QColor placeholderColor(const QPalette& palette)
     return colour;
 }
 
-QPixmap coverPixmap(const QImage& image, QSize size)
+QImage coverImage(const QImage& image, QSize size)
 {
     if (image.isNull() || size.isEmpty())
         return {};
@@ -22,7 +22,7 @@ QPixmap coverPixmap(const QImage& image, QSize size)
     const double height = size.height() / scale;
     const QRect source(int(std::lround((image.width() - width) / 2)), int(std::lround((image.height() - height) / 2)),
                        std::max(1, int(std::lround(width))), std::max(1, int(std::lround(height))));
-    return QPixmap::fromImage(image.copy(source).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    return image.copy(source).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 } // namespace tiles

@@ -14,7 +14,7 @@ namespace tiles {
 QColor placeholderColor(const QPalette& palette);
 
 // `image` scaled to cover `size` (device pixels) with its aspect ratio kept, centred, the overflow
-// cut off.
-QPixmap coverPixmap(const QImage& image, QSize size);
+// cut off. Done where the picture is decoded, off the GUI thread.
+QImage coverImage(const QImage& image, QSize size);
 
 } // namespace tiles

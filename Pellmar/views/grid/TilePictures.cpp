@@ -1,7 +1,5 @@
 #include "Pellmar/views/grid/TilePictures.h"
 
-#include "Pellmar/views/grid/TilePainting.h"
-
 #include <QSet>
 
 TilePictures::TilePictures(TaskPools& pools, int maxPixels, QObject* parent)
@@ -10,13 +8,14 @@ TilePictures::TilePictures(TaskPools& pools, int maxPixels, QObject* parent)
 {
     // The loader delivers only what is still asked for: a tile kept, showing that file.
     connect(&loader_, &ThumbnailLoader::decoded, this, [this](const QString& id, const QString& path, const QImage& image) {
-        pictures_.insert(id, {path, image, {}});
+        pictures_.insert(id, {path, size_, QPixmap::fromImage(image)});
         Q_EMIT pictureReady(id);
     });
 }
 
-void TilePictures::setTiles(const QList<Tile>& onScreen, const QList<Tile>& nearScreen)
+void TilePictures::setTiles(const QList<Tile>& onScreen, const QList<Tile>& nearScreen, QSize size)
 {
+    size_ = size;
     QSet<QString> kept;
     kept.reserve(onScreen.size() + nearScreen.size());
     for (const QList<Tile>* tiles : {&onScreen, &nearScreen}) {
@@ -36,23 +35,19 @@ void TilePictures::setTiles(const QList<Tile>& onScreen, const QList<Tile>& near
 void TilePictures::want(const Tile& tile, ThumbnailLoader::Urgency urgency)
 {
     const auto picture = pictures_.constFind(tile.id);
-    if (picture != pictures_.cend() && picture->path == tile.path)
+    if (picture != pictures_.cend() && picture->path == tile.path && picture->size == size_)
         return;
-    loader_.request(tile.id, tile.path, urgency);
+    loader_.request(tile.id, tile.path, urgency, size_);
 }
 
-QPixmap TilePictures::pixmap(const QString& id, const QString& path, QSize size)
+QPixmap TilePictures::pixmap(const QString& id, const QString& path) const
 {
-    const auto it = pictures_.find(id);
-    if (it == pictures_.end() || it->path != path || it->image.isNull())
-        return {};
-    if (it->covering.size() != size)
-        it->covering = tiles::coverPixmap(it->image, size);
-    return it->covering;
+    const auto it = pictures_.constFind(id);
+    return it == pictures_.cend() || it->path != path ? QPixmap() : it->pixmap;
 }
 
 bool TilePictures::hasPicture(const QString& id, const QString& path) const
 {
     const auto it = pictures_.constFind(id);
-    return it != pictures_.cend() && it->path == path && !it->image.isNull();
+    return it != pictures_.cend() && it->path == path && !it->pixmap.isNull();
 }

@@ -12,27 +12,28 @@
 
 // The pictures of the grid's tiles: decoded for the tiles on screen first, then for about a
 // screen around them, and dropped (decoded or queued) for tiles further away. Each picture is
-// kept as decoded and as a pixmap covering the tile at its current size, so that scrolling only
-// draws. A tile whose file changed is decoded again, and a picture that arrives for a file the
-// tile no longer shows is dropped.
+// decoded and scaled to cover its tile off the GUI thread and kept as a pixmap of the tile's size,
+// so that scrolling only draws. A tile whose file changed is decoded again, and so is every tile
+// when the tiles change size (the old picture shows meanwhile); a picture that arrives for a file
+// or size the tile no longer shows is dropped.
 class TilePictures : public QObject {
     Q_OBJECT
 public:
     // `pools` must outlive the pictures.
     TilePictures(TaskPools& pools, int maxPixels, QObject* parent = nullptr);
 
-    // The tiles by id with their files, those on screen and those around them; tiles outside
-    // both lose their pictures and their queued decodes. Decodes start for the tiles that have
-    // none, on-screen tiles first.
+    // The tiles by id with their files, those on screen and those around them, and the size of a
+    // tile in device pixels; tiles outside both lose their pictures and their queued decodes.
+    // Decodes start for the tiles that have none of that file and size, on-screen tiles first.
     struct Tile {
         QString id;
         QString path;
     };
-    void setTiles(const QList<Tile>& onScreen, const QList<Tile>& nearScreen);
+    void setTiles(const QList<Tile>& onScreen, const QList<Tile>& nearScreen, QSize size);
 
-    // The picture of tile `id` showing `path`, covering `size` device pixels; null while it is
-    // being decoded or when the file has none.
-    QPixmap pixmap(const QString& id, const QString& path, QSize size);
+    // The picture of tile `id` showing `path`, of the tile's size (of its former size while the
+    // new one is being decoded); null while it is being decoded or when the file has none.
+    QPixmap pixmap(const QString& id, const QString& path) const;
 
     // Whether tile `id` has the picture of `path` to show.
     bool hasPicture(const QString& id, const QString& path) const;
@@ -45,12 +46,13 @@ Q_SIGNALS:
 private:
     struct Picture {
         QString path;
-        QImage image;      // null: the file could not be decoded
-        QPixmap covering;  // the image covering the tile's last size
+        QSize size;        // of the tile it was decoded for
+        QPixmap pixmap;    // null: the file could not be decoded
     };
 
     void want(const Tile& tile, ThumbnailLoader::Urgency urgency);
 
     ThumbnailLoader loader_;
     QHash<QString, Picture> pictures_;
+    QSize size_;
 };
