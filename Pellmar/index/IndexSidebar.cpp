@@ -38,22 +38,33 @@ FolderNode buildFolderTree(const QString& path, const FolderTreeParts& parts)
 
 FolderNode Index::sourceTree(const Source& source)
 {
-    // Files count in every folder above them; the rows of one photo library asset (one per album)
-    // count once per folder.
+    // Files count in every folder above them.
     QHash<QString, qint64> counts{{QString(), 0}};
-    QSet<QString> seen;
-    Statement files(db_.db(), QStringLiteral("SELECT rel_path, asset_id FROM files WHERE source_id = ?"));
-    files.bind({source.id});
-    while (files.step()) {
-        const QString assetID = files.text(1);
-        for (QString folder = parentPath(files.text(0)); !folder.isEmpty(); folder = parentPath(folder)) {
-            if (!assetID.isEmpty()) {
-                const QString folderAndAsset = folder + QLatin1Char('\n') + assetID;
-                if (seen.contains(folderAndAsset))
-                    continue;
-                seen.insert(folderAndAsset);
+    if (source.kind == SourceKind::photos) {
+        // The rows of one photo library asset (one per album) count once per folder.
+        QSet<QString> seen;
+        Statement files(db_.db(), QStringLiteral("SELECT rel_path, asset_id FROM files WHERE source_id = ?"));
+        files.bind({source.id});
+        while (files.step()) {
+            const QString assetID = files.text(1);
+            for (QString folder = parentPath(files.text(0)); !folder.isEmpty(); folder = parentPath(folder)) {
+                if (!assetID.isEmpty()) {
+                    const QString folderAndAsset = folder + QLatin1Char('\n') + assetID;
+                    if (seen.contains(folderAndAsset))
+                        continue;
+                    seen.insert(folderAndAsset);
+                }
+                ++counts[folder];
             }
-            ++counts[folder];
+        }
+    } else {
+        // Every row is a file of its own: the index keeps how many lie directly in each folder.
+        Statement folders(db_.db(), QStringLiteral("SELECT folder, files FROM folder_files WHERE source_id = ?"));
+        folders.bind({source.id});
+        while (folders.step()) {
+            const qint64 files = folders.int64(1);
+            for (QString folder = folders.text(0); !folder.isEmpty(); folder = parentPath(folder))
+                counts[folder] += files;
         }
     }
 

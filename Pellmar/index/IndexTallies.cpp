@@ -14,6 +14,7 @@ DROP TABLE IF EXISTS weak_id_sources;
 DROP TABLE IF EXISTS weak_id_counts;
 DROP TABLE IF EXISTS item_renderable;
 DROP TABLE IF EXISTS preview_progress;
+DROP TABLE IF EXISTS folder_files;
 CREATE TABLE source_states (source_id TEXT NOT NULL, state INTEGER NOT NULL, files INTEGER NOT NULL,
   PRIMARY KEY (source_id, state)) WITHOUT ROWID;
 CREATE TABLE item_sources (item_id TEXT NOT NULL, source_id TEXT NOT NULL, files INTEGER NOT NULL,
@@ -26,7 +27,17 @@ CREATE TABLE weak_id_counts (weak_id TEXT NOT NULL PRIMARY KEY, sources INTEGER 
   WITHOUT ROWID;
 CREATE TABLE item_renderable (item_id TEXT NOT NULL PRIMARY KEY, files INTEGER NOT NULL) WITHOUT ROWID;
 CREATE TABLE preview_progress (id INTEGER PRIMARY KEY CHECK (id = 0), total INTEGER NOT NULL, done INTEGER NOT NULL);
+CREATE TABLE folder_files (source_id TEXT NOT NULL, folder TEXT NOT NULL, files INTEGER NOT NULL,
+  PRIMARY KEY (source_id, folder)) WITHOUT ROWID;
 )");
+
+// The folder a file lies in, from its path: everything before the last "/" ("" at the top). The
+// inner rtrim strips the trailing characters that are not "/" (the set of every character of the
+// path but "/"), the outer one the "/" itself.
+QString folderOf(const QString& row)
+{
+    return QStringLiteral("rtrim(rtrim(%1.rel_path, replace(%1.rel_path, '/', '')), '/')").arg(row);
+}
 
 // A file is a copy of its item while it names an item and has a hash; it can be rendered from
 // while it is on this computer or is a photo library asset.
@@ -46,7 +57,8 @@ INSERT INTO item_renderable (item_id, files) SELECT item_id, COUNT(*) FROM files
   WHERE item_id IS NOT NULL AND (local = 1 OR asset_id != '') GROUP BY item_id;
 INSERT INTO preview_progress (id, total, done) SELECT 0, COUNT(*), COALESCE(SUM(proxy_ext != '' OR full_error IS NOT NULL), 0)
   FROM items WHERE kind IN (0, 1, 3) AND id IN (SELECT item_id FROM item_renderable);
-)");
+INSERT INTO folder_files (source_id, folder, files) SELECT source_id, %1, COUNT(*) FROM files GROUP BY 1, 2;
+)").arg(folderOf(QStringLiteral("files")));
 
 // Rows whose count falls to zero are deleted, so each table holds exactly what a fresh count gives.
 // An item's weak id counts for the sources of its copies, and for the lone items, while the item
@@ -65,6 +77,8 @@ CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
   INSERT INTO item_renderable (item_id, files) SELECT new.item_id, 1
     WHERE new.item_id IS NOT NULL AND (new.local = 1 OR new.asset_id != '')
     ON CONFLICT (item_id) DO UPDATE SET files = files + 1;
+  INSERT INTO folder_files (source_id, folder, files) VALUES (new.source_id, %1, 1)
+    ON CONFLICT (source_id, folder) DO UPDATE SET files = files + 1;
 END;
 CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   UPDATE source_states SET files = files - 1 WHERE source_id = old.source_id AND state = old.state;
@@ -74,6 +88,15 @@ CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   DELETE FROM item_sources WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
   UPDATE item_renderable SET files = files - 1 WHERE (old.local = 1 OR old.asset_id != '') AND item_id = old.item_id;
   DELETE FROM item_renderable WHERE item_id = old.item_id AND files < 1;
+  UPDATE folder_files SET files = files - 1 WHERE source_id = old.source_id AND folder = %2;
+  DELETE FROM folder_files WHERE source_id = old.source_id AND folder = %2 AND files < 1;
+END;
+CREATE TRIGGER tally_file_folder AFTER UPDATE OF source_id, rel_path ON files
+WHEN old.source_id IS NOT new.source_id OR %2 IS NOT %1 BEGIN
+  UPDATE folder_files SET files = files - 1 WHERE source_id = old.source_id AND folder = %2;
+  DELETE FROM folder_files WHERE source_id = old.source_id AND folder = %2 AND files < 1;
+  INSERT INTO folder_files (source_id, folder, files) VALUES (new.source_id, %1, 1)
+    ON CONFLICT (source_id, folder) DO UPDATE SET files = files + 1;
 END;
 CREATE TRIGGER tally_file_state AFTER UPDATE OF source_id, state ON files
 WHEN old.source_id IS NOT new.source_id OR old.state IS NOT new.state BEGIN
@@ -181,7 +204,7 @@ CREATE TRIGGER tally_renderable_delete AFTER DELETE ON item_renderable BEGIN
     done = done - (SELECT proxy_ext != '' OR full_error IS NOT NULL FROM items WHERE id = old.item_id)
     WHERE EXISTS (SELECT 1 FROM items WHERE id = old.item_id AND kind IN (0, 1, 3));
 END;
-)");
+)").arg(folderOf(QStringLiteral("new")), folderOf(QStringLiteral("old")));
 
 } // namespace
 

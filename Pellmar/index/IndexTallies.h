@@ -14,6 +14,7 @@
 //   weak_id_counts    sources holding copies of the items of a weak id, and its lone items
 //   item_renderable   files of an item on this computer or in the photo library
 //   preview_progress  one row: the items that qualify for a larger preview, and those finished
+//   folder_files      files per source and the folder they lie in ("" at the top of the source)
 // Makes the tables (dropping those of an earlier layout), their indexes and the triggers that keep
 // them, and counts every table afresh from `files` and `items`. Run inside the caller's transaction.
 void rebuildTallies(Database& db);

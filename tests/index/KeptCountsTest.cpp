@@ -1,7 +1,9 @@
 #include "IndexFixture.h"
 
+#include "Pellmar/index/IndexRows.h"
 #include "Pellmar/index/IndexScope.h"
 
+#include <QMap>
 #include <QStringList>
 
 #include <sqlite3.h>
@@ -102,6 +104,13 @@ protected:
         EXPECT_EQ(rows("SELECT * FROM item_renderable ORDER BY 1"),
                   rows("SELECT item_id, COUNT(*) FROM files WHERE item_id IS NOT NULL AND (local = 1 OR asset_id != '') "
                        "GROUP BY 1 ORDER BY 1"));
+        QMap<QString, qint64> folderFiles;
+        for (const QString& row : rows("SELECT source_id, rel_path FROM files"))
+            ++folderFiles[row.section(u'|', 0, 0) + u'|' + parentPath(row.section(u'|', 1))];
+        QStringList folderRows;
+        for (auto folder = folderFiles.cbegin(); folder != folderFiles.cend(); ++folder)
+            folderRows.append(folder.key() + u'|' + QString::number(folder.value()));
+        EXPECT_EQ(rows("SELECT * FROM folder_files ORDER BY 1, 2"), folderRows);
         const FullStatus previews = index.fullPreviewProgress();
         EXPECT_EQ(QStringList{QString::number(previews.total) + u'|' + QString::number(previews.done)},
                   rows("SELECT COUNT(*), COALESCE(SUM(proxy_ext != '' OR full_error IS NOT NULL), 0) FROM items i WHERE "
@@ -207,7 +216,7 @@ TEST_F(KeptCountsTest, WriteThatFailsPartWayLeavesTheCountsAsTheyWere)
     const auto keptCounts = [&] {
         QStringList all;
         for (const char* table : {"source_states", "item_sources", "lone_items", "lone_counts", "weak_id_sources",
-                                  "weak_id_counts", "item_renderable", "preview_progress"})
+                                  "weak_id_counts", "item_renderable", "preview_progress", "folder_files"})
             all += rows(QStringLiteral("SELECT * FROM ") + table);
         return all;
     };
@@ -241,7 +250,7 @@ TEST_F(KeptCountsTest, UpgradeFromAnIndexWithoutThemCountsTheRows)
         db.exec("DROP TRIGGER " + trigger);
     db.exec("DROP TABLE source_states; DROP TABLE item_sources; DROP TABLE lone_items; DROP TABLE lone_counts; "
             "DROP TABLE weak_id_sources; DROP TABLE weak_id_counts; DROP TABLE item_renderable; "
-            "DROP TABLE preview_progress; PRAGMA user_version = 8");
+            "DROP TABLE preview_progress; DROP TABLE folder_files; PRAGMA user_version = 8");
 
     index.migrate();
     EXPECT_EQ(integer("SELECT COUNT(*) FROM lone_items"), 7);

@@ -26,6 +26,8 @@ CREATE INDEX files_source_item ON files(source_id, item_id);
 CREATE INDEX files_source_path ON files(source_id, rel_path);
 CREATE INDEX files_source_state ON files(source_id, state);
 CREATE INDEX files_state ON files(state);
+CREATE TABLE folder_files (source_id TEXT NOT NULL, folder TEXT NOT NULL, files INTEGER NOT NULL,
+  PRIMARY KEY (source_id, folder)) WITHOUT ROWID;
 CREATE TABLE folders (source_id TEXT NOT NULL REFERENCES sources(id) ON DELETE CASCADE, rel_path TEXT NOT NULL, parent_path TEXT NOT NULL, mtime REAL NOT NULL, PRIMARY KEY (source_id, rel_path));
 CREATE INDEX folders_parent ON folders(source_id, parent_path);
 CREATE TABLE item_renderable (item_id TEXT NOT NULL PRIMARY KEY, files INTEGER NOT NULL) WITHOUT ROWID;
@@ -115,6 +117,15 @@ CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   DELETE FROM item_sources WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
   UPDATE item_renderable SET files = files - 1 WHERE (old.local = 1 OR old.asset_id != '') AND item_id = old.item_id;
   DELETE FROM item_renderable WHERE item_id = old.item_id AND files < 1;
+  UPDATE folder_files SET files = files - 1 WHERE source_id = old.source_id AND folder = rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/');
+  DELETE FROM folder_files WHERE source_id = old.source_id AND folder = rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/') AND files < 1;
+END;
+CREATE TRIGGER tally_file_folder AFTER UPDATE OF source_id, rel_path ON files
+WHEN old.source_id IS NOT new.source_id OR rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/') IS NOT rtrim(rtrim(new.rel_path, replace(new.rel_path, '/', '')), '/') BEGIN
+  UPDATE folder_files SET files = files - 1 WHERE source_id = old.source_id AND folder = rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/');
+  DELETE FROM folder_files WHERE source_id = old.source_id AND folder = rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/') AND files < 1;
+  INSERT INTO folder_files (source_id, folder, files) VALUES (new.source_id, rtrim(rtrim(new.rel_path, replace(new.rel_path, '/', '')), '/'), 1)
+    ON CONFLICT (source_id, folder) DO UPDATE SET files = files + 1;
 END;
 CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
   INSERT INTO source_states (source_id, state, files) VALUES (new.source_id, new.state, 1)
@@ -125,6 +136,8 @@ CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
   INSERT INTO item_renderable (item_id, files) SELECT new.item_id, 1
     WHERE new.item_id IS NOT NULL AND (new.local = 1 OR new.asset_id != '')
     ON CONFLICT (item_id) DO UPDATE SET files = files + 1;
+  INSERT INTO folder_files (source_id, folder, files) VALUES (new.source_id, rtrim(rtrim(new.rel_path, replace(new.rel_path, '/', '')), '/'), 1)
+    ON CONFLICT (source_id, folder) DO UPDATE SET files = files + 1;
 END;
 CREATE TRIGGER tally_file_renderable AFTER UPDATE OF item_id, local, asset_id ON files
 WHEN old.item_id IS NOT new.item_id OR (old.local = 1 OR old.asset_id != '') != (new.local = 1 OR new.asset_id != '') BEGIN
