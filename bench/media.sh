@@ -2,6 +2,7 @@
 # Larger previews and video proxies against the reference tools, side by side in one run:
 #   a 24-megapixel JPEG to a 2048 px HEIC:  quorvin-probe proxy  vs  vips thumbnail (same quality)
 #   a 1080p 10 s clip to a 720p proxy:      quorvin-probe vproxy vs  ffmpeg (same encoder settings)
+#   a 4K HEVC 5 s clip to a 720p proxy:     quorvin-probe vproxy vs  ffmpeg (same encoder settings)
 # Each command runs RUNS times (default 5); the median wall time is reported with the ratio.
 # Usage: scripts/bench media        (builds build/ first)   or   bash bench/media.sh [BUILD_DIR]
 set -euo pipefail
@@ -20,6 +21,9 @@ x264_crf=23
 ffmpeg -hide_banner -loglevel error -f lavfi -i "testsrc2=s=6000x4000" -frames:v 1 -q:v 2 "$work/photo.jpg"
 ffmpeg -hide_banner -loglevel error -f lavfi -i "testsrc2=s=1920x1080:r=30:d=10" -f lavfi -i "sine=f=440:d=10" \
   -c:v libx264 -preset fast -crf 20 -pix_fmt yuv420p -c:a aac -b:a 160k -shortest "$work/clip.mp4"
+ffmpeg -hide_banner -loglevel error -f lavfi -i "testsrc2=s=3840x2160:r=30:d=5" -f lavfi -i "sine=f=440:d=5" \
+  -c:v libx265 -preset ultrafast -x265-params log-level=error -pix_fmt yuv420p -tag:v hvc1 -c:a aac -b:a 160k \
+  -shortest "$work/clip4k.mp4"
 
 # Prints the median of RUNS wall times of the command, in seconds.
 median_seconds() {
@@ -49,3 +53,8 @@ video_ours=$(median_seconds "$probe" vproxy "$work/clip.mp4" "$work/ours.mp4" 72
 video_reference=$(median_seconds ffmpeg -y -i "$work/clip.mp4" -vf scale=-2:720 -c:v libx264 -preset "$x264_preset" \
   -crf "$x264_crf" -c:a aac -b:a 128k -movflags +faststart "$work/reference.mp4")
 report "1080p 10 s clip to 720p proxy" "$video_ours" "$video_reference" 1.2
+
+video4k_ours=$(median_seconds "$probe" vproxy "$work/clip4k.mp4" "$work/ours4k.mp4" 720)
+video4k_reference=$(median_seconds ffmpeg -y -i "$work/clip4k.mp4" -vf scale=-2:720 -c:v libx264 -preset "$x264_preset" \
+  -crf "$x264_crf" -c:a aac -b:a 128k -movflags +faststart "$work/reference4k.mp4")
+report "4K HEVC 5 s clip to 720p proxy" "$video4k_ours" "$video4k_reference" 1.05

@@ -287,14 +287,10 @@ private:
 
     void encodeVideo(const AVFrame* frame)
     {
-        // Made again only when a frame's size or format differs from the one before.
-        scaler_ = sws_getCachedContext(scaler_, frame->width, frame->height, AVPixelFormat(frame->format), scaledWidth_,
-                                       scaledHeight_, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
-        if (!scaler_)
-            fail(AVERROR(EINVAL));
+        prepareScaler(frame);
         // Fresh frames: the encoder may still hold the one before.
         Frame scaled = newPicture(scaledWidth_, scaledHeight_);
-        sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, scaled->data, scaled->linesize);
+        check(sws_scale_frame(scaler_, scaled.get(), frame));
         Frame picture = std::move(scaled);
         if (turns_) {
             Frame turned = newPicture(outWidth_, outHeight_);
@@ -307,6 +303,29 @@ private:
         lastVideoTime_ = time;
         picture->pts = time;
         encode(videoEncoder_.get(), videoOut_, picture.get());
+    }
+
+    // The scaler works in slices on every core, so that a large picture scaled down keeps pace with
+    // the decoder and the encoder; made again only when a frame's size or format differs from the one before.
+    void prepareScaler(const AVFrame* frame)
+    {
+        if (scaler_ && frame->width == scalerInput_.width && frame->height == scalerInput_.height
+            && frame->format == scalerInput_.format)
+            return;
+        sws_freeContext(scaler_);
+        scaler_ = sws_alloc_context();
+        if (!scaler_)
+            fail(AVERROR(ENOMEM));
+        scalerInput_ = {frame->width, frame->height, frame->format};
+        check(av_opt_set_int(scaler_, "srcw", frame->width, 0));
+        check(av_opt_set_int(scaler_, "srch", frame->height, 0));
+        check(av_opt_set_int(scaler_, "src_format", frame->format, 0));
+        check(av_opt_set_int(scaler_, "dstw", scaledWidth_, 0));
+        check(av_opt_set_int(scaler_, "dsth", scaledHeight_, 0));
+        check(av_opt_set_int(scaler_, "dst_format", AV_PIX_FMT_YUV420P, 0));
+        check(av_opt_set_int(scaler_, "sws_flags", SWS_BICUBIC, 0));
+        check(av_opt_set_int(scaler_, "threads", 0, 0));   // as many as the machine has
+        check(sws_init_context(scaler_, nullptr, nullptr));
     }
 
     void encodeAudio(const AVFrame* frame)
@@ -385,6 +404,11 @@ private:
     AVStream* videoOut_ = nullptr;
     AVStream* audioOut_ = nullptr;
     SwsContext* scaler_ = nullptr;
+    struct {
+        int width = 0;
+        int height = 0;
+        int format = -1;
+    } scalerInput_;
     std::unique_ptr<SwrContext, SwrDeleter> resampler_;
     std::unique_ptr<AVAudioFifo, FifoDeleter> fifo_;
     int turns_ = 0;
