@@ -134,6 +134,9 @@ Database::Database(const QString& path)
         exec(QStringLiteral("PRAGMA journal_mode = WAL"));
         exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
         exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+        // Statement journals and sorts stay in memory: a write that changes many index pages of a
+        // file row (linking it to its item, say) would otherwise make and delete a file on disk.
+        exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
         // A row that a REPLACE removes passes through the delete triggers like any deleted row, so
         // that the counts the index keeps stay right.
         exec(QStringLiteral("PRAGMA recursive_triggers = ON"));

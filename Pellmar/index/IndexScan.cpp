@@ -157,27 +157,25 @@ qint64 Index::syncFiles(const QList<FileRecord>& records, const QString& sourceI
     rowCount.bind({sourceID});
     const bool unlistedRows = rowCount.step() && rowCount.int64(0) > listed.size();
     if (unlistedRows && !gaps.covers(QString())) {
-        db_.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS seen (rel_path TEXT PRIMARY KEY)"));
-        db_.exec(QStringLiteral("DELETE FROM seen"));
-        Statement see(db_.db(), QStringLiteral("INSERT OR IGNORE INTO seen (rel_path) VALUES (?)"));
-        for (const FileRecord& record : records)
-            see.bind({record.relativePath}).step();
-        // What lies below a folder the walk could not list counts as seen as it is.
-        for (const QString& folder : gaps.unlistedFolders)
-            db_.run(QStringLiteral("INSERT OR IGNORE INTO seen (rel_path) SELECT rel_path FROM files WHERE source_id = "
-                                   "? AND rel_path >= ? AND rel_path < ?"),
-                    {sourceID, subtreeStart(folder), subtreeEnd(folder)});
-        // The unseen rows are read first so that the clean-up looks only at the items they named:
-        // only deleted rows can leave items without files (a reset row keeps its item).
-        Statement unseen(db_.db(), QStringLiteral("SELECT id, item_id FROM files WHERE source_id = ? AND rel_path NOT IN "
-                                                  "(SELECT rel_path FROM seen)"));
-        unseen.bind({sourceID});
+        // What lies below a folder the walk could not list counts as seen as it is. The unseen rows
+        // are read first so that the clean-up looks only at the items they named: only deleted rows
+        // can leave items without files (a reset row keeps its item).
+        const auto belowUnlisted = [&gaps](const QString& relativePath) {
+            return std::any_of(gaps.unlistedFolders.begin(), gaps.unlistedFolders.end(), [&](const QString& folder) {
+                return relativePath.startsWith(subtreeStart(folder));
+            });
+        };
+        Statement rows(db_.db(), QStringLiteral("SELECT id, rel_path, item_id FROM files WHERE source_id = ?"));
+        rows.bind({sourceID});
         QList<qint64> unseenRows;
         QSet<QString> namedItems;
-        while (unseen.step()) {
-            unseenRows.append(unseen.int64(0));
-            if (!unseen.isNull(1))
-                namedItems.insert(unseen.text(1));
+        while (rows.step()) {
+            const QString relativePath = rows.text(1);
+            if (listed.contains(relativePath) || belowUnlisted(relativePath))
+                continue;
+            unseenRows.append(rows.int64(0));
+            if (!rows.isNull(2))
+                namedItems.insert(rows.text(2));
         }
         deleteFileRows(db_, unseenRows);
         for (const QString& item : namedItems)
