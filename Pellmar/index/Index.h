@@ -147,6 +147,11 @@ public:
     // when it changed or is gone.
     bool setFileState(const Job& job, const QString& error, FileState state);
     void setSearchText(const QString& itemID, const QString& text);
+    // The writes that end a file's quick indexing, in one transaction: drops the item of
+    // `orphanKey` when no file names it, sets the item's search text, and marks the job's row as
+    // markPreviewed does. False when the row changed or is gone; the first two writes hold anyway.
+    bool finishIndexing(const Job& job, const QString& itemID, const std::optional<QString>& orphanKey,
+                        const QString& searchText, const QString& previewExtension, const QString& posterExtension);
     void renameFile(qint64 fileID, const QString& newRelativePath);
     // Empties files, items, folders and search; sources, workspaces, pins and favorites stay.
     void clearAll();

@@ -290,14 +290,43 @@ void Index::updateFileSize(qint64 fileID, qint64 size, bool local)
     lowerFullQueueFloor(size);
 }
 
+namespace {
+
+void dropOrphanItemOf(Database& db, const QString& quickHash)
+{
+    Statement row(db.db(), QStringLiteral("SELECT id FROM items WHERE quick_hash = ?"));
+    row.bind({quickHash});
+    if (row.step())
+        removeItemIfOrphan(db, row.text(0));
+}
+
+void writeSearchText(Database& db, const QString& itemID, const QString& text)
+{
+    removeSearchRow(db, itemID);
+    db.run(QStringLiteral("INSERT INTO search (item_id, text) VALUES (?, ?)"), {itemID, text});
+}
+
+} // namespace
+
 void Index::dropOrphanItem(const QString& quickHash)
 {
     Transaction transaction(db_);
-    Statement row(db_.db(), QStringLiteral("SELECT id FROM items WHERE quick_hash = ?"));
-    row.bind({quickHash});
-    if (row.step())
-        removeItemIfOrphan(db_, row.text(0));
+    dropOrphanItemOf(db_, quickHash);
     transaction.commit();
+}
+
+bool Index::finishIndexing(const Job& job, const QString& itemID, const std::optional<QString>& orphanKey,
+                           const QString& searchText, const QString& previewExtension, const QString& posterExtension)
+{
+    Transaction transaction(db_);
+    if (orphanKey)
+        dropOrphanItemOf(db_, *orphanKey);
+    writeSearchText(db_, itemID, searchText);
+    const bool asRead = rowAsRead(db_, job);
+    if (asRead)
+        markFilePreviewed(job.fileID, itemID, previewExtension, posterExtension);
+    transaction.commit();
+    return asRead;
 }
 
 void Index::markPreviewed(qint64 fileID, const QString& itemID, const QString& previewExtension,
@@ -383,8 +412,7 @@ void Index::writeFileState(qint64 fileID, const QString& error, FileState state)
 void Index::setSearchText(const QString& itemID, const QString& text)
 {
     Transaction transaction(db_);
-    removeSearchRow(db_, itemID);
-    db_.run(QStringLiteral("INSERT INTO search (item_id, text) VALUES (?, ?)"), {itemID, text});
+    writeSearchText(db_, itemID, text);
     transaction.commit();
 }
 

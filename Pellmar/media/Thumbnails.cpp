@@ -1,5 +1,6 @@
 #include "Pellmar/media/Thumbnails.h"
 
+#include "Pellmar/index/Database.h"
 #include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/media/HeifFiles.h"
 #include "Pellmar/media/MediaInfo.h"
@@ -9,6 +10,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QSaveFile>
 #include <QTransform>
 
 #include <libraw/libraw.h>
@@ -108,6 +110,32 @@ std::optional<QImage> heifThumbnail(const QString& path, const QByteArray& head,
         return std::nullopt;
     const QImage view(pixels, width, height, stride, QImage::Format_RGB888);
     return scaledDown(view.copy(), maxPixelSize);
+}
+
+// The number of colour components of a JPEG, from its first frame header; nothing without one.
+std::optional<int> jpegComponents(const QByteArray& b)
+{
+    qint64 p = 2;
+    while (p + 4 <= b.size() && quint8(b[p]) == 0xff) {
+        const quint8 marker = quint8(b[p + 1]);
+        const bool frame = marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+        if (frame)
+            return p + 9 < b.size() ? std::optional<int>(quint8(b[p + 9])) : std::nullopt;
+        if (marker == 0xd9 || marker == 0xda)
+            return std::nullopt;
+        p += 2 + qint64(readUnsigned(b, p + 2, 2, false));
+    }
+    return std::nullopt;
+}
+
+// Writes `bytes` to `output` complete or not at all.
+void writeFileBytes(const QByteArray& bytes, const QString& output)
+{
+    QSaveFile file(output);
+    if (!file.open(QIODevice::WriteOnly))
+        throw DatabaseError(QStringLiteral("cannot create proxy"));
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        throw DatabaseError(QStringLiteral("proxy write failed"));
 }
 
 int orientationOfRawFlip(int flip)
@@ -296,11 +324,22 @@ bool makeThumbnail(const QString& path, const QByteArray& head, const QString& o
     std::optional<QImage> thumbnail;
     if (jpeg) {
         const auto bytes = exifThumbnail(head);
-        thumbnail = bytes ? decodeShrunk(*bytes, smallPreviewSize) : std::nullopt;
-        if (!thumbnail)
+        if (!bytes)
             return false;
+        // Decoded whatever happens, so that a thumbnail that cannot be decoded gives no preview.
+        QImage decoded = QImage::fromData(*bytes, "JPEG");
+        if (decoded.isNull())
+            return false;
+        const int orientation = exifOrientation(head).value_or(1);
+        // An upright colour or grey thumbnail of the preview's size or less is the preview as it
+        // stands: written unchanged, as a camera stored it, with no decoding and encoding again.
+        if (orientation == 1 && std::max(decoded.width(), decoded.height()) <= smallPreviewSize
+            && jpegComponents(*bytes).value_or(0) != 4) {
+            writeFileBytes(*bytes, output);
+            return true;
+        }
         // The thumbnail is stored as the sensor saw it, like the photo: turn it by the photo's orientation.
-        thumbnail = applyOrientation(*thumbnail, exifOrientation(head).value_or(1));
+        thumbnail = applyOrientation(scaledDown(decoded, smallPreviewSize), orientation);
     } else {
         const bool raw = rawExtensions().contains(extension);
         if (heif)

@@ -64,6 +64,20 @@ TEST_F(ThumbnailTest, EmbeddedThumbnailIsTurnedUprightByThePhotosOrientation)
     }
 }
 
+TEST_F(ThumbnailTest, UprightThumbnailIsTheStoredBytesAndOneThatCannotBeDecodedGivesNone)
+{
+    for (const std::optional<int> orientation : {std::optional<int>(), std::optional<int>(1)}) {
+        const QByteArray photo = photoWithThumbnail(orientation);
+        ASSERT_FALSE(thumbnailOf(QStringLiteral("IMG_2.JPG"), photo).isNull());
+        QFile written(path(QStringLiteral("out.preview.jpg")));
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll(), *exifThumbnail(photo));
+    }
+    ExifFields broken;
+    broken.thumbnailJpeg = QByteArray("\xff\xd8\xff\xdb not a picture", 24);
+    EXPECT_TRUE(thumbnailOf(QStringLiteral("IMG_3.JPG"), jpegWithExif(quarteredImage(800, 600), broken)).isNull());
+}
+
 TEST_F(ThumbnailTest, FilesWithoutAUsableEmbeddedThumbnailGetNone)
 {
     const QByteArray plainJpeg = jpegWithExif(quarteredImage(800, 600), ExifFields{{{"Exif.Image.Model", "X"}}, 6, {}});

@@ -51,10 +51,18 @@ QString errorText(const std::exception& error)
     return QString::fromUtf8(error.what());
 }
 
-MediaInfo mediaInfo(MediaKind kind, const QString& path)
+MediaInfo mediaInfo(MediaKind kind, const QString& path, const QByteArray& head)
 {
     switch (kind) {
-    case MediaKind::photo: return readImageMetadata(path);
+    case MediaKind::photo: {
+        // A JPEG's metadata lies before its picture data, most often within the head already read;
+        // the file is read again only when the head ends first.
+        if (head.startsWith("\xff\xd8")) {
+            if (const MediaInfo info = readImageMetadata(path, head); info.width > 0)
+                return info;
+        }
+        return readImageMetadata(path);
+    }
     case MediaKind::video: return readVideoMetadata(path);
     case MediaKind::audio:
     case MediaKind::document: break;
@@ -62,7 +70,8 @@ MediaInfo mediaInfo(MediaKind kind, const QString& path)
     return {};
 }
 
-Item newItem(const QString& key, MediaKind kind, const QString& path, const QString& type, bool local)
+Item newItem(const QString& key, MediaKind kind, const QString& path, const QString& type, bool local,
+             const QByteArray& head)
 {
     Item item;
     item.id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
@@ -71,7 +80,7 @@ Item newItem(const QString& key, MediaKind kind, const QString& path, const QStr
     item.filename = QFileInfo(path).fileName();
     item.uti = type;
     if (local) {
-        const MediaInfo info = mediaInfo(kind, path);
+        const MediaInfo info = mediaInfo(kind, path, head);
         item.capturedAt = info.capturedAt;
         item.width = info.width;
         item.height = info.height;
@@ -164,7 +173,7 @@ void FileWork::run()
     }
 
     const std::optional<Item> existing = waitFor(index_.run([key](Index& ix) { return ix.itemByHash(key); }));
-    const Item item = existing ? *existing : newItem(key, kind, path, type, job_.local);
+    const Item item = existing ? *existing : newItem(key, kind, path, type, job_.local, head);
     const std::optional<QString> linked =
         waitFor(index_.run([job = job_, key, item](Index& ix) { return ix.linkItem(job, key, item); }));
     if (!linked)
@@ -173,16 +182,16 @@ void FileWork::run()
     const QString itemID = *linked;
 
     SmallPicture picture;
+    std::optional<QString> unhashedKey;
     if (job_.local) {
-        const QString unhashedKey = QStringLiteral("unhashed:") + job_.sourceID + QLatin1Char(':') + job_.relativePath;
-        waitFor(index_.run([unhashedKey](Index& ix) { ix.dropOrphanItem(unhashedKey); }));
+        // The item this file stood for while it was not on this computer goes once nothing names it.
+        unhashedKey = QStringLiteral("unhashed:") + job_.sourceID + QLatin1Char(':') + job_.relativePath;
         if (item.previewExtension.isEmpty() && item.posterExtension.isEmpty())
             picture = writeSmallPicture(item.kind, path, head, QDir(proxyDirectory_).filePath(itemID));
     }
     const QString text = itemSearchText(item, job_.relativePath, source_, type);
-    waitFor(index_.run([itemID, text](Index& ix) { ix.setSearchText(itemID, text); }));
-    waitFor(index_.run([job = job_, itemID, picture](Index& ix) {
-        ix.markPreviewed(job, itemID, picture.previewExtension, picture.posterExtension);
+    waitFor(index_.run([job = job_, itemID, unhashedKey, text, picture](Index& ix) {
+        ix.finishIndexing(job, itemID, unhashedKey, text, picture.previewExtension, picture.posterExtension);
     }));
 }
 
