@@ -2,6 +2,7 @@
 
 #include "Pellmar/index/Database.h"
 #include "Pellmar/library/engine/CardImport.h"
+#include "Pellmar/library/engine/ChangeWatcher.h"
 #include "Pellmar/library/engine/FullPreviewBuild.h"
 #include "Pellmar/library/engine/FullPreviewWorker.h"
 #include "Pellmar/library/engine/QuickIndexWorker.h"
@@ -97,6 +98,7 @@ Library::Library(Services services, QObject* parent)
             break;
         }
     });
+    changeWatcher_ = std::make_unique<ChangeWatcher>(*this, volumes_, std::move(services.makeWatcher));
     if (!indexOpen || !services.startUp)
         return;
 
@@ -114,10 +116,11 @@ Library::Library(Services services, QObject* parent)
 
 Library::~Library()
 {
-    for (const std::optional<TaskHandle>& task : {ticker_, worker_, fullWorker_, changeTask, photosTask, importTask}) {
+    for (const std::optional<TaskHandle>& task : {ticker_, worker_, fullWorker_, importTask}) {
         if (task)
             task->cancel();
     }
+    changeWatcher_->stopWatching();
     // A query still running (a panel count over a large index takes seconds) would keep the GUI
     // thread here while the connections close; interrupted, it and every queued job fail at once.
     for (Index* connection : {index_.get(), readIndex_.get(), searchPanel_ ? &searchPanel_->connection() : nullptr}) {

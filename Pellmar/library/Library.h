@@ -29,6 +29,7 @@
 #include <optional>
 
 class CardImport;
+class ChangeWatcher;
 class Clock;
 class CloudFiles;
 class Desktop;
@@ -37,12 +38,10 @@ class Database;
 class Defaults;
 class FolderChooser;
 struct FolderAddition;
-class PhotosObserver;
 class SearchPanel;
 class ShareAnchor;
 class VolumeService;
 class VolumeEjector;
-class Watcher;
 
 // The one object through which every view reads and changes the system. Lives on the GUI thread;
 // every observed property changes there and announces itself with changed(). Its operations
@@ -132,13 +131,6 @@ public:
     QPointer<QObject> picker;
     QHash<QString, QPointer<ShareAnchor>> anchors;   // written by ShareAnchor only
     bool pointerInGrid = false;
-    QHash<QString, std::shared_ptr<Watcher>> watchers;   // by source id
-    QHash<QString, QSet<QString>> changedDirectories;
-    QHash<QString, QSet<QString>> deepDirectories;
-    std::optional<TaskHandle> changeTask;
-    std::shared_ptr<PhotosObserver> photosObserver;
-    std::optional<TaskHandle> photosTask;
-    bool photosAgain = false;
     QHash<QString, QString> queries;   // by query key
     qint64 searchGeneration = 0;
 
@@ -333,6 +325,7 @@ public:
     // Change watching
     // Watches the roots of the online folder sources, in place of what was watched before.
     void startWatching();
+    ChangeWatcher& changeWatcher() { return *changeWatcher_; }
 
     // Search
     // The member keys of the current workspace, sorted; nothing for the built-in workspace, in
@@ -611,6 +604,7 @@ private:
     QStringList arguments_;
     std::unique_ptr<WorkerControl> workers_;
     std::unique_ptr<CardImport> cardImport_;
+    std::unique_ptr<ChangeWatcher> changeWatcher_;
     // Declared last: destroyed first, waiting for the jobs that may still use the connections.
     TaskPools pools_;
 };

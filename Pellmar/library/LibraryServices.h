@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Pellmar/library/engine/ChangeWatcher.h"
 #include "Pellmar/library/engine/IdleMonitor.h"
 #include "Pellmar/library/engine/WorkerControl.h"
 
@@ -30,6 +31,8 @@ struct LibraryServices {
     std::shared_ptr<VolumeEjector> ejector;
     // Asks for a folder to add; none in tools and tests that add folders by path.
     std::shared_ptr<FolderChooser> folderChooser;
+    // Makes the watcher of a folder source; an inotify watcher when empty.
+    ChangeWatcher::WatcherFactory makeWatcher;
     // The work of the two workers; tests pass stubs.
     WorkerControl::Bodies workerBodies;
     // False for tools that drive a few operations by hand: the index is opened, but neither

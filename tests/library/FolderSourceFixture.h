@@ -15,8 +15,8 @@
 // (where the Trash lives) is a temporary folder too. The workers do what the test passes.
 class FolderSourceFixture : public IndexFixture {
 protected:
-    explicit FolderSourceFixture(WorkerControl::Bodies workerBodies = {})
-        : offline(dir.path(), std::move(workerBodies))
+    explicit FolderSourceFixture(WorkerControl::Bodies workerBodies = {}, ChangeWatcher::WatcherFactory makeWatcher = {})
+        : offline(dir.path(), std::move(workerBodies), std::move(makeWatcher))
     {
         qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
         QDir().mkpath(dir.filePath(QStringLiteral("data")));

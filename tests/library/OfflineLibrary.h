@@ -32,7 +32,9 @@ struct FakeFolderChooser final : FolderChooser {
 struct OfflineLibrary {
     OfflineLibrary() : OfflineLibrary(QString()) {}
     // On the index in `supportDirectory` (a fixture's), or in its own folder when empty.
-    explicit OfflineLibrary(const QString& supportDirectory, WorkerControl::Bodies workerBodies = {})
+    // Folder sources get inotify watchers unless `makeWatcher` makes others.
+    explicit OfflineLibrary(const QString& supportDirectory, WorkerControl::Bodies workerBodies = {},
+                            ChangeWatcher::WatcherFactory makeWatcher = {})
     {
         Library::Services services;
         services.supportDirectory = supportDirectory.isEmpty() ? dir.path() : supportDirectory;
@@ -48,6 +50,7 @@ struct OfflineLibrary {
         services.photosScriptRunner = photosRunner;
         services.folderChooser = folderChooser;
         services.workerBodies = std::move(workerBodies);
+        services.makeWatcher = std::move(makeWatcher);
         library = std::make_unique<Library>(std::move(services));
     }
 
