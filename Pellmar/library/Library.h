@@ -133,6 +133,8 @@ public:
     bool pointerInGrid = false;
     QHash<QString, QString> queries;   // by query key
     qint64 searchGeneration = 0;
+    // False until the index has its tables; a search asked for before then is left to the reload that follows.
+    bool indexMigrated = false;
 
     QUORVIN_OBSERVED(stoppingSource, setStoppingSource, std::optional<Source>);
 

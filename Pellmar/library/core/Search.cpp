@@ -69,6 +69,10 @@ std::optional<QStringList> Library::workspaceMembers() const
 QCoro::Task<> Library::search()
 {
     const AliveGuard alive(this);
+    if (!indexMigrated) {
+        qCInfo(logSearch, "search before the index is open: left to the start-up's reload");
+        co_return;
+    }
 
     if (sourceFilter_ && std::none_of(sources_.cbegin(), sources_.cend(),
                                       [this](const Source& source) { return source.id == *sourceFilter_; })) {

@@ -22,6 +22,7 @@ QCoro::Task<> Library::startupTask()
         fatalStop_(error.description());
         co_return;
     }
+    indexMigrated = true;
     qCInfo(logSearch,
            "index migration call returned to the main actor %ld ms after it was made; the migrate fast path or "
            "full path line in category index has the time spent inside",
