@@ -108,14 +108,15 @@ protected:
 
 TEST_F(SidebarFootTest, SwitcherButtonsFollowTheWorkspacesAndTheirMenusAct)
 {
-    const Workspace work = workspace("W1", "Work & Play", "nonsense");
+    const Workspace work = workspace("W1", "<b>Work</b> & Play", "nonsense");
     library.setWorkspaces({workspace("everything", "Everything"), work});
     library.setWorkspaceID(QStringLiteral("everything"));
     WorkspaceSwitcher switcher(library);
     settle();
     QAbstractButton* button = switcher.button("W1");
     ASSERT_TRUE(button);
-    EXPECT_EQ(button->toolTip(), "Work & Play");
+    EXPECT_EQ(button->accessibleName(), "<b>Work</b> & Play");
+    EXPECT_TRUE(button->toolTip().contains("&lt;b&gt;Work&lt;/b&gt;")) << button->toolTip().toStdString();
 
     QMenu* menu = switcher.popupMenu("everything", QPoint());
     ASSERT_TRUE(menu);

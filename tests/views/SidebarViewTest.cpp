@@ -1,3 +1,4 @@
+#include "Pellmar/views/sidebar/DeviceRow.h"
 #include "Pellmar/views/sidebar/SidebarRow.h"
 #include "Pellmar/views/sidebar/SidebarView.h"
 #include "tests/library/OfflineLibrary.h"
@@ -7,6 +8,7 @@
 #include <QMenu>
 #include <QScrollArea>
 #include <QTest>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -125,4 +127,17 @@ TEST_F(SidebarViewTest, RefreshesKeepRowsAndAnOpenMenuWorking)
     menu->close();
     settle();
     EXPECT_TRUE(row("pin:H|Pictures"));
+}
+
+TEST_F(SidebarViewTest, DevicesShowUnderTheirSectionAndEject)
+{
+    const Device card{.url = "/media/me/CARD", .name = "CARD", .capacity = 1'000, .available = 500};
+    library.setDevices({card});
+    settle();
+    auto* row = qobject_cast<DeviceRow*>(view->entryWidget("device:/media/me/CARD"));
+    ASSERT_TRUE(row);
+    ASSERT_TRUE(view->entryWidget("section:Devices"));
+    row->ejectButton().click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !offline.ejector->ejected.isEmpty(); }, 5000));
+    EXPECT_EQ(offline.ejector->ejected, QStringList{"/media/me/CARD"});
 }

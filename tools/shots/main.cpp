@@ -168,6 +168,17 @@ const std::map<QString, std::function<void(Library&)>>& states()
          }},
         {"strip-previews-paused", [](Library& l) { l.setFullStatus({420, 1'310}); }},
         {"sidebar", [](Library& l) {
+             QList<Source> sources = l.sources();
+             sources.prepend(Source{.id = "LIB", .name = "Photo Library", .rootPath = QDir::homePath() + "/Photo Library",
+                                    .kind = SourceKind::photos});
+             sources.prepend(Source{.id = "ME", .name = "This Computer", .rootPath = homePath()});
+             l.setSources(sources);
+             QList<FolderNode> trees = l.trees();
+             trees.prepend(FolderNode{.id = "LIB", .sourceID = "LIB", .name = "Photo Library", .count = 2'480,
+                                      .children = {FolderNode{.id = "LIB/#favorites", .sourceID = "LIB", .name = "Favorites",
+                                                              .count = 120, .smart = SmartFilter::favorites}}});
+             trees.prepend(FolderNode{.id = "ME", .sourceID = "ME", .name = "This Computer", .count = 312});
+             l.setTrees(trees);
              l.setPinned({QStringLiteral("HOME|2026/Winter"), QStringLiteral("DISK|DCIM")});
              l.setSourceFilter(QStringLiteral("HOME"));
              l.setPathFilter(QStringLiteral("2026/Winter"));

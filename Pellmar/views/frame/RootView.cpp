@@ -102,7 +102,10 @@ RootView::RootView(Library& library, QWidget* parent)
     auto* detailLayout = new QVBoxLayout(detail_);
     detailLayout->setContentsMargins(0, 0, 0, 0);
     detailLayout->setSpacing(0);
-    detailLayout->addWidget(new ActivityStrip(library_, detail_));
+    auto* strip = new ActivityStrip(library_, detail_);
+    connect(strip, &ActivityStrip::ejectRequested, this,
+            [this](const Device& device) { Tasks::start(library_.ejectDevice(device)); });
+    detailLayout->addWidget(strip);
     detailLayout->addWidget(contentStack_, 1);
     detail_->installEventFilter(this);
 

@@ -40,7 +40,7 @@ QColor faded(QColor color, qreal opacity)
     return color;
 }
 
-constexpr int wrapFlags = Qt::TextWordWrap | Qt::TextWrapAnywhere;
+constexpr int wrapFlags = Qt::TextWordWrap;
 
 } // namespace
 

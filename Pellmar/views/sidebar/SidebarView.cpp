@@ -142,6 +142,8 @@ QWidget* SidebarView::createWidget(const SidebarEntry& entry)
         auto* row = new DeviceRow(library_, *entry.device, content_);
         connect(row, &DeviceRow::indexRequested, this,
                 [this](const Device& device) { Tasks::start(library_.indexFolder(device.url, std::nullopt)); });
+        connect(row, &DeviceRow::ejectRequested, this,
+                [this](const Device& device) { Tasks::start(library_.ejectDevice(device)); });
         widget = row;
         break;
     }

@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPainter>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include <algorithm>
@@ -36,7 +37,7 @@ public:
     {
         look_ = look;
         setObjectName(look.id);
-        setToolTip(look.name);
+        setToolTip(Qt::convertFromPlainText(look.name));   // a name is never markup
         setAccessibleName(look.name);
         update();
     }

@@ -52,6 +52,14 @@ public:
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     }
 
+    // The name is drawn as it is: never taken as a button text, whose '&' would mark a shortcut.
+    void setName(const QString& name)
+    {
+        name_ = name;
+        setAccessibleName(name);
+        updateGeometry();
+    }
+
     void setState(MemberState state)
     {
         state_ = state;
@@ -60,7 +68,7 @@ public:
 
     QSize sizeHint() const override
     {
-        return {checkSize + spacing + fontMetrics().horizontalAdvance(text()), std::max(disclosureHeight, fontMetrics().height())};
+        return {checkSize + spacing + fontMetrics().horizontalAdvance(name_), std::max(disclosureHeight, fontMetrics().height())};
     }
     QSize minimumSizeHint() const override { return {checkSize + spacing + 40, sizeHint().height()}; }
 
@@ -81,7 +89,7 @@ protected:
         const QRect textArea(checkSize + spacing, 0, width() - checkSize - spacing, height());
         painter.setPen(primaryTextColor(palette()));
         painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter,
-                         fontMetrics().elidedText(text(), Qt::ElideMiddle, textArea.width()));
+                         fontMetrics().elidedText(name_, Qt::ElideMiddle, textArea.width()));
         if (hasFocus()) {
             painter.setPen(QPen(accent, 1, Qt::DotLine));
             painter.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -89,6 +97,7 @@ protected:
     }
 
 private:
+    QString name_;
     MemberState state_ = MemberState::off;
 };
 
@@ -121,8 +130,7 @@ MemberRows::MemberRows(const FolderNode& node, int depth, MemberSet& members, QW
     } else {
         row->addSpacing(disclosureWidth);
     }
-    toggle_->setText(node.name);
-    toggle_->setAccessibleName(node.name);
+    static_cast<MemberToggle*>(toggle_)->setName(node.name);
     connect(toggle_, &QAbstractButton::clicked, this, [this] { members_.toggle(node_); });
     row->addWidget(toggle_, 1);
     column->addLayout(row);
