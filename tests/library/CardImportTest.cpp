@@ -144,4 +144,17 @@ TEST_F(CardImportTest, NoFilesOrARunningImportChangeNothing)
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("Other"))));
 }
 
+TEST_F(CardImportTest, AnImportIntoAnIndexedFolderRescansTheSourceThatCoversIt)
+{
+    QCoro::waitFor(library->indexFolder(dir.filePath(QStringLiteral("Pictures")), std::nullopt));
+    ASSERT_EQ(library->sources().size(), 1);
+    const QString sourceID = library->sources().first().id;
+
+    library->startImport({cardPhoto(QStringLiteral("a.jpg"))}, device, destination, false);
+    waitForResult();
+    EXPECT_EQ(library->sources().size(), 1);
+    EXPECT_EQ(waitFor(library->readIndex().run([sourceID](Index& index) { return index.filePaths(sourceID, QString()); })),
+              QStringList{"Import/a.jpg"});
+}
+
 } // namespace

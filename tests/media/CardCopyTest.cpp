@@ -77,4 +77,32 @@ TEST(CardCopyTest, OnlyTheTemporariesOfCopiesThatAnEarlierRunLeftAreRemoved)
               QStringList({current, QStringLiteral(".c.importing-short"), QStringLiteral("a.jpg")}));
 }
 
+TEST(CardCopyTest, ANameTakenWhileTheCopyIsWrittenIsNeverReplaced)
+{
+    QTemporaryDir dir;
+    const QString original = dir.filePath(QStringLiteral("IMG_1.JPG"));
+    QFile file(original);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(100'000, 'x'));
+    file.close();
+    const QString folder = dir.filePath(QStringLiteral("Import"));
+    QDir().mkpath(folder);
+
+    // Another program saves a file under the free name while the copy is being written.
+    const QString taken = QDir(folder).filePath(QStringLiteral("IMG_1.JPG"));
+    const CopyWriteFaultInjection race([&](const QString&) {
+        QFile other(taken);
+        if (!other.exists() && other.open(QIODevice::WriteOnly))
+            other.write("the other program's file");
+        return 0;
+    });
+    const std::optional<QString> copy = copyIntoFolder(CardFile{original, 100'000, 0, MediaKind::photo}, folder);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(*copy, QDir(folder).filePath(QStringLiteral("IMG_1 2.JPG")));
+    QFile kept(taken);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("the other program's file"));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
 } // namespace
