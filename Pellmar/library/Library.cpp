@@ -99,6 +99,8 @@ Library::Library(Services services, QObject* parent)
         }
     });
     changeWatcher_ = std::make_unique<ChangeWatcher>(*this, volumes_, std::move(services.makeWatcher));
+    // Without the start-up, whoever made this Library has given the index its tables.
+    indexMigrated = !services.startUp;
     if (!indexOpen || !services.startUp)
         return;
 
