@@ -13,18 +13,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-void clearLayout(QLayout& layout)
-{
-    while (QLayoutItem* old = layout.takeAt(0)) {
-        delete old->widget();
-        delete old;
-    }
-}
-
-} // namespace
-
 ItemDetailPanel::ItemDetailPanel(Library& library, QWidget* parent)
     : PanelFrame(parent)
     , library_(library)

@@ -62,3 +62,11 @@ QWidget* panelDivider(QWidget* parent)
     line->setForegroundRole(QPalette::Mid);
     return line;
 }
+
+void clearLayout(QLayout& layout)
+{
+    while (QLayoutItem* old = layout.takeAt(0)) {
+        delete old->widget();
+        delete old;
+    }
+}

@@ -31,3 +31,7 @@ QLabel* panelLabel(TextStyle style, bool secondary, QWidget* parent);
 
 // A thin horizontal line between parts of a panel.
 QWidget* panelDivider(QWidget* parent);
+
+// Empties a layout a panel fills again, deleting its widgets.
+class QLayout;
+void clearLayout(QLayout& layout);
