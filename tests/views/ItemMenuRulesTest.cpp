@@ -1,4 +1,4 @@
-#include "Pellmar/views/inspector/MenuRules.h"
+#include "Pellmar/views/details/MenuRules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Pellmar/views/inspector/ItemMenus.h"
+#include "Pellmar/views/details/ItemMenus.h"
 #include "Pellmar/platform/Desktop.h"
 #include "tests/library/OfflineLibrary.h"
 

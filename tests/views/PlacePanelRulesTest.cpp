@@ -1,5 +1,5 @@
-#include "Pellmar/views/inspector/GroupRules.h"
-#include "Pellmar/views/inspector/LocationRules.h"
+#include "Pellmar/views/details/GroupRules.h"
+#include "Pellmar/views/details/LocationRules.h"
 #include "Pellmar/views/kit/Formatters.h"
 
 #include <QDir>

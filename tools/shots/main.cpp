@@ -2,7 +2,7 @@
 // or of the Settings window (all of them without a list), one line per file on standard output.
 
 #include "tools/shots/Fixture.h"
-#include "tools/shots/InspectorShots.h"
+#include "tools/shots/DetailsShots.h"
 #include "tools/shots/SettingsShots.h"
 
 #include "Pellmar/app/MainWindow.h"
@@ -197,7 +197,7 @@ const std::map<QString, std::function<void(Library&)>>& states()
              l.setQuery(QStringLiteral("winter"));
          }},
     };
-    all.merge(inspectorStates());
+    all.merge(detailsStates());
     return all;
     }();
     return all;

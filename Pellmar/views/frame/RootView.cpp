@@ -7,8 +7,8 @@
 #include "Pellmar/views/frame/DialogPresenter.h"
 #include "Pellmar/views/frame/FullscreenView.h"
 #include "Pellmar/views/grid/GridView.h"
-#include "Pellmar/views/inspector/InspectorView.h"
-#include "Pellmar/views/inspector/ItemMenus.h"
+#include "Pellmar/views/details/DetailsPane.h"
+#include "Pellmar/views/details/ItemMenus.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/sidebar/SidebarView.h"
 #include "Pellmar/views/workspace/WorkspaceSheet.h"
@@ -111,7 +111,7 @@ RootView::RootView(Library& library, QWidget* parent)
 
     auto* sidebar = new SidebarView(library_, this);
     sidebar->setMinimumWidth(sidebarMinimumWidth);
-    auto* inspector = new InspectorView(library_, this);
+    auto* inspector = new DetailsPane(library_, this);
     inspector->setMinimumWidth(inspectorMinimumWidth);
     inspector->setMaximumWidth(inspectorMaximumWidth);
 

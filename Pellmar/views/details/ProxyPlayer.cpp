@@ -1,4 +1,4 @@
-#include "Pellmar/views/inspector/ProxyPlayer.h"
+#include "Pellmar/views/details/ProxyPlayer.h"
 
 #include <QHBoxLayout>
 #include <QMediaPlayer>

@@ -1,4 +1,4 @@
-#include "Pellmar/views/inspector/PanelChoice.h"
+#include "Pellmar/views/details/PanelChoice.h"
 
 #include <algorithm>
 

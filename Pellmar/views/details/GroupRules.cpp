@@ -1,4 +1,4 @@
-#include "Pellmar/views/inspector/GroupRules.h"
+#include "Pellmar/views/details/GroupRules.h"
 
 #include "Pellmar/views/kit/Formatters.h"
 

@@ -1,4 +1,4 @@
-#include "Pellmar/views/inspector/LocationRules.h"
+#include "Pellmar/views/details/LocationRules.h"
 
 #include "Pellmar/views/kit/Formatters.h"
 

@@ -1,10 +1,10 @@
-#include "Pellmar/views/inspector/ItemDetailPanel.h"
+#include "Pellmar/views/details/ItemDetailPanel.h"
 
 #include "Pellmar/library/Library.h"
-#include "Pellmar/views/inspector/ActionBar.h"
-#include "Pellmar/views/inspector/CopyRowView.h"
-#include "Pellmar/views/inspector/DetailRules.h"
-#include "Pellmar/views/inspector/ItemPreview.h"
+#include "Pellmar/views/details/ActionBar.h"
+#include "Pellmar/views/details/CopyRowView.h"
+#include "Pellmar/views/details/DetailRules.h"
+#include "Pellmar/views/details/ItemPreview.h"
 #include "Pellmar/views/kit/ElidedLabel.h"
 
 #include <QGridLayout>

@@ -1,7 +1,7 @@
-#include "Pellmar/views/inspector/InspectorView.h"
-#include "Pellmar/views/inspector/ItemDetailPanel.h"
-#include "Pellmar/views/inspector/ItemPreview.h"
-#include "Pellmar/views/inspector/ProxyPlayer.h"
+#include "Pellmar/views/details/DetailsPane.h"
+#include "Pellmar/views/details/ItemDetailPanel.h"
+#include "Pellmar/views/details/ItemPreview.h"
+#include "Pellmar/views/details/ProxyPlayer.h"
 #include "Pellmar/views/grid/Thumbnail.h"
 #include "tests/library/OfflineLibrary.h"
 
@@ -47,7 +47,7 @@ Location copyOn(const QString& source, const QString& path, qint64 id)
     return location;
 }
 
-class InspectorViewTest : public ::testing::Test {
+class DetailsPaneTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -60,12 +60,12 @@ protected:
 
     OfflineLibrary offline;
     Library& library = *offline.library;
-    InspectorView view{library};
+    DetailsPane view{library};
 };
 
 } // namespace
 
-TEST_F(InspectorViewTest, VideoWithAProxyPlaysItAndKeepsThePlayerForTheSameFile)
+TEST_F(DetailsPaneTest, VideoWithAProxyPlaysItAndKeepsThePlayerForTheSameFile)
 {
     Item video = item(QStringLiteral("VIDEO"), MediaKind::video);
     video.proxyExtension = QStringLiteral("mp4");
@@ -97,7 +97,7 @@ TEST_F(InspectorViewTest, VideoWithAProxyPlaysItAndKeepsThePlayerForTheSameFile)
     EXPECT_EQ(preview.player().player()->playbackState(), QMediaPlayer::StoppedState);
 }
 
-TEST_F(InspectorViewTest, DoubleClickOnAPhotoOpensTheViewer)
+TEST_F(DetailsPaneTest, DoubleClickOnAPhotoOpensTheViewer)
 {
     Item photo = item(QStringLiteral("PHOTO"), MediaKind::photo);
     photo.previewExtension = QStringLiteral("jpg");
@@ -112,7 +112,7 @@ TEST_F(InspectorViewTest, DoubleClickOnAPhotoOpensTheViewer)
     EXPECT_TRUE(library.fullscreen());
 }
 
-TEST_F(InspectorViewTest, ReachabilityIsLookedUpOnceOffTheGuiThreadAndShown)
+TEST_F(DetailsPaneTest, ReachabilityIsLookedUpOnceOffTheGuiThreadAndShown)
 {
     QTemporaryDir home;
     QDir(home.path()).mkpath(QStringLiteral("a"));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Pellmar/index/Model.h"
-#include "Pellmar/views/inspector/DetailRules.h"
+#include "Pellmar/views/details/DetailRules.h"
 
 #include <QWidget>
 

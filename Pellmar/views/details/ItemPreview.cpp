@@ -1,10 +1,10 @@
-#include "Pellmar/views/inspector/ItemPreview.h"
+#include "Pellmar/views/details/ItemPreview.h"
 
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/core/ShareAnchor.h"
 #include "Pellmar/views/grid/Thumbnail.h"
-#include "Pellmar/views/inspector/ItemMenus.h"
-#include "Pellmar/views/inspector/ProxyPlayer.h"
+#include "Pellmar/views/details/ItemMenus.h"
+#include "Pellmar/views/details/ProxyPlayer.h"
 #include "Pellmar/views/kit/TypeIcon.h"
 
 #include <QContextMenuEvent>

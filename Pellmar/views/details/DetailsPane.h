@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Pellmar/views/inspector/PanelChoice.h"
+#include "Pellmar/views/details/PanelChoice.h"
 
 #include <map>
 #include <QStackedWidget>
@@ -14,10 +14,10 @@ class Library;
 // is made once and kept, so that showing the same item again keeps the video player where it was.
 // The device and card panels are empty panes, each with an object name, until their views take
 // their places.
-class InspectorView : public QStackedWidget {
+class DetailsPane : public QStackedWidget {
     Q_OBJECT
 public:
-    explicit InspectorView(Library& library, QWidget* parent = nullptr);
+    explicit DetailsPane(Library& library, QWidget* parent = nullptr);
 
     inspector::Panel panelKind() const { return shown_; }
     // The panel of that kind, made when first asked for.

@@ -1,4 +1,4 @@
-#include "Pellmar/views/inspector/PanelFrame.h"
+#include "Pellmar/views/details/PanelFrame.h"
 
 #include "Pellmar/index/Log.h"
 #include "Pellmar/views/kit/TextColors.h"

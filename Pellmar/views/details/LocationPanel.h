@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Pellmar/views/inspector/PanelFrame.h"
+#include "Pellmar/views/details/PanelFrame.h"
 
 class ElidedLabel;
 class Library;

@@ -1,7 +1,7 @@
-#include "Pellmar/views/inspector/MenuRules.h"
+#include "Pellmar/views/details/MenuRules.h"
 
 #include "Pellmar/platform/Defaults.h"
-#include "Pellmar/views/inspector/DetailRules.h"
+#include "Pellmar/views/details/DetailRules.h"
 #include "Pellmar/views/kit/PlaceWords.h"
 
 #include <algorithm>

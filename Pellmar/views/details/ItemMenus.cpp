@@ -1,9 +1,9 @@
-#include "Pellmar/views/inspector/ItemMenus.h"
+#include "Pellmar/views/details/ItemMenus.h"
 
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Desktop.h"
-#include "Pellmar/views/inspector/MenuRules.h"
+#include "Pellmar/views/details/MenuRules.h"
 #include "Pellmar/views/kit/MenuText.h"
 
 #include <QFileInfo>

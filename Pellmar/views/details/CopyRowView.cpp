@@ -1,9 +1,9 @@
-#include "Pellmar/views/inspector/CopyRowView.h"
+#include "Pellmar/views/details/CopyRowView.h"
 
 #include "Pellmar/library/Library.h"
 #include "Pellmar/platform/Desktop.h"
-#include "Pellmar/views/inspector/DetailRules.h"
-#include "Pellmar/views/inspector/PanelFrame.h"
+#include "Pellmar/views/details/DetailRules.h"
+#include "Pellmar/views/details/PanelFrame.h"
 #include "Pellmar/views/kit/PlaceWords.h"
 #include "Pellmar/views/kit/TextColors.h"
 

@@ -1,4 +1,4 @@
-#include "Pellmar/views/inspector/Mosaic.h"
+#include "Pellmar/views/details/Mosaic.h"
 
 #include "Pellmar/views/grid/Thumbnail.h"
 

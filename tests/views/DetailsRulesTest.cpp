@@ -1,5 +1,5 @@
-#include "Pellmar/views/inspector/DetailRules.h"
-#include "Pellmar/views/inspector/PanelChoice.h"
+#include "Pellmar/views/details/DetailRules.h"
+#include "Pellmar/views/details/PanelChoice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "Pellmar/views/inspector/GroupPanel.h"
+#include "Pellmar/views/details/GroupPanel.h"
 
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/core/ShareAnchor.h"
-#include "Pellmar/views/inspector/GroupRules.h"
-#include "Pellmar/views/inspector/MenuRules.h"
-#include "Pellmar/views/inspector/Mosaic.h"
+#include "Pellmar/views/details/GroupRules.h"
+#include "Pellmar/views/details/MenuRules.h"
+#include "Pellmar/views/details/Mosaic.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "tools/shots/InspectorShots.h"
+#include "tools/shots/DetailsShots.h"
 
 #include "Pellmar/library/Library.h"
 
@@ -17,7 +17,7 @@ Location copy(qint64 id, const QString& source, const QString& name, const QStri
     return location;
 }
 
-// Shows the item in the inspector with these copies, as the selection detail would load them.
+// Shows the item in the details pane with these copies, as the selection detail would load them.
 void inspect(Library& library, const Item& item, const QList<Location>& copies)
 {
     library.setSelectedIDs({item.id});
@@ -27,22 +27,22 @@ void inspect(Library& library, const Item& item, const QList<Location>& copies)
 
 } // namespace
 
-std::map<QString, std::function<void(Library&)>> inspectorStates()
+std::map<QString, std::function<void(Library&)>> detailsStates()
 {
     return {
-        {"inspector-copies", [](Library& l) {
+        {"details-copies", [](Library& l) {
              // One copy in the home folder (no such file here) and one on the unplugged backup disk.
              inspect(l, l.items()[0],
                      {copy(1, "HOME", "Pictures", "2026/Winter/IMG_0412.jpg", 4'213'000),
                       copy(2, "DISK", "Backup Disk", "Photos/2026/IMG_0412.jpg", 4'213'000)});
          }},
-        {"inspector-video", [](Library& l) {
+        {"details-video", [](Library& l) {
              Item video = l.items()[2];
              video.proxyExtension = QStringLiteral("mp4");
              video.duration = 83;
              inspect(l, video, {copy(3, "HOME", "Pictures", "Beach walk.mov", 182'000'000)});
          }},
-        {"inspector-document", [](Library& l) {
+        {"details-document", [](Library& l) {
              Item document;
              document.id = QStringLiteral("DOC");
              document.kind = MediaKind::document;
@@ -51,7 +51,7 @@ std::map<QString, std::function<void(Library&)>> inspectorStates()
              l.setItems(QList<Item>(l.items()) << document);
              inspect(l, document, {copy(4, "DISK", "Backup Disk", "Papers/Lease agreement.pdf", 312'000)});
          }},
-        {"inspector-all-items", [](Library& l) {
+        {"details-all-items", [](Library& l) {
              LocationSummary summary;
              summary.photos = 7;
              summary.videos = 1;
@@ -61,7 +61,7 @@ std::map<QString, std::function<void(Library&)>> inspectorStates()
              l.setSummary(summary);
              l.setHeroItems(l.items().mid(0, 6));
          }},
-        {"inspector-folder", [](Library& l) {
+        {"details-folder", [](Library& l) {
              LocationSummary summary;
              summary.photos = 3;
              summary.documents = 2;
@@ -75,7 +75,7 @@ std::map<QString, std::function<void(Library&)>> inspectorStates()
              l.setSummary(summary);
              l.setHeroItems(l.items().mid(3, 3));
          }},
-        {"inspector-group", [](Library& l) {
+        {"details-group", [](Library& l) {
              const QList<Item> items = l.items();
              l.setSelectedIDs({items[0].id, items[1].id, items[2].id, items[4].id});
              QHash<QString, QList<Location>> copies;

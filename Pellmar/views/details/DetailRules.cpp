@@ -1,4 +1,4 @@
-#include "Pellmar/views/inspector/DetailRules.h"
+#include "Pellmar/views/details/DetailRules.h"
 
 #include "Pellmar/views/grid/GridCell.h"
 #include "Pellmar/views/kit/Formatters.h"

@@ -1,14 +1,14 @@
-#include "Pellmar/views/inspector/InspectorView.h"
+#include "Pellmar/views/details/DetailsPane.h"
 
 #include "Pellmar/library/Library.h"
-#include "Pellmar/views/inspector/GroupPanel.h"
-#include "Pellmar/views/inspector/ItemDetailPanel.h"
-#include "Pellmar/views/inspector/LocationPanel.h"
+#include "Pellmar/views/details/GroupPanel.h"
+#include "Pellmar/views/details/ItemDetailPanel.h"
+#include "Pellmar/views/details/LocationPanel.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 
 using PanelKind = inspector::Panel;
 
-InspectorView::InspectorView(Library& library, QWidget* parent)
+DetailsPane::DetailsPane(Library& library, QWidget* parent)
     : QStackedWidget(parent)
     , library_(library)
 {
@@ -24,13 +24,13 @@ InspectorView::InspectorView(Library& library, QWidget* parent)
     refresh_->requestAll();
 }
 
-inspector::PanelState InspectorView::stateOf(const Library& library)
+inspector::PanelState DetailsPane::stateOf(const Library& library)
 {
     return {library.selectedIDs().size(), library.selection().has_value(), library.devices(),
             library.selectedDevice(), library.selectedCards().size(), library.selectedCardFile().has_value()};
 }
 
-QWidget& InspectorView::panel(PanelKind kind)
+QWidget& DetailsPane::panel(PanelKind kind)
 {
     if (const auto found = panels_.find(kind); found != panels_.end())
         return *found->second;
@@ -54,12 +54,12 @@ QWidget& InspectorView::panel(PanelKind kind)
     return *made;
 }
 
-ItemDetailPanel& InspectorView::itemDetail()
+ItemDetailPanel& DetailsPane::itemDetail()
 {
     return static_cast<ItemDetailPanel&>(panel(PanelKind::item));
 }
 
-void InspectorView::refresh()
+void DetailsPane::refresh()
 {
     shown_ = inspector::choosePanel(stateOf(library_));
     QWidget& current = panel(shown_);
