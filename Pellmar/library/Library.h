@@ -532,13 +532,6 @@ public:
     QCoro::Task<> copyPaths(Item item);
     void shareSelection(const QString& anchorKey);
     void beginRename(const Item& item, const Location& location);
-    // What copying or dragging the item hands over: its reachable file, or for a photo library
-    // item the picture in an image file (decoded off the GUI thread when copied).
-    struct PasteboardObject {
-        enum class Kind { file, image } kind = Kind::file;
-        QString path;
-        bool operator==(const PasteboardObject&) const = default;
-    };
     std::optional<PasteboardObject> pasteboardObject(const Item& item) const;
     void share(const QStringList& filePaths, const QString& anchorKey);
     void copySelection();
@@ -564,20 +557,10 @@ private:
     template <typename T>
     void assignObserved(T& stored, const T& value, Prop property)
     {
-        if (sameValue(stored, value))
+        if (sameObservedValue(stored, value))
             return;
         stored = value;
         Q_EMIT changed(property);
-    }
-
-    template <typename T>
-    static bool sameValue(const T& a, const T& b)
-    {
-        // QList's own comparison refuses the recursive FolderNode.
-        if constexpr (std::is_same_v<T, QList<FolderNode>>)
-            return std::equal(a.begin(), a.end(), b.begin(), b.end());
-        else
-            return a == b;
     }
 
     // Brings back the search text and kind filter remembered for the current position.

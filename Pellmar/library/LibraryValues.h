@@ -24,3 +24,11 @@ struct AppChoices {
     std::optional<QString> main;
     QStringList others;
 };
+
+// What copying or dragging an item hands over: its reachable file, or for a photo library item the
+// picture in an image file (decoded off the GUI thread when copied).
+struct PasteboardObject {
+    enum class Kind { file, image } kind = Kind::file;
+    QString path;
+    bool operator==(const PasteboardObject&) const = default;
+};

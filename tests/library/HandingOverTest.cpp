@@ -88,14 +88,14 @@ TEST_F(HandingOverTest, ShowInPhotosWithoutAPhotoLibraryCopyOrProgramReportsOnly
 
 TEST_F(HandingOverTest, PasteboardObjectIsTheFileElseThePhotoLibraryPicture)
 {
-    using Kind = Library::PasteboardObject::Kind;
+    using Kind = PasteboardObject::Kind;
     const Item here = addItemWithCopies({.id = "HERE"}, {"ON"});
     const Item away = addItemWithCopies({.id = "AWAY", .previewExt = "jpg"}, {"DRIVE"});
     const Item photos = addItemWithCopies({.id = "PHOTOS", .previewExt = "jpg"}, {"PH"});
     const Item bare = addItemWithCopies({.id = "BARE"}, {"PH"});
-    EXPECT_EQ(library->pasteboardObject(here), (Library::PasteboardObject{Kind::file, root + "/HERE.file"}));
+    EXPECT_EQ(library->pasteboardObject(here), (PasteboardObject{Kind::file, root + "/HERE.file"}));
     EXPECT_FALSE(library->pasteboardObject(away));
-    EXPECT_EQ(library->pasteboardObject(photos), (Library::PasteboardObject{Kind::image, *library->previewURL(photos)}));
+    EXPECT_EQ(library->pasteboardObject(photos), (PasteboardObject{Kind::image, *library->previewURL(photos)}));
     EXPECT_FALSE(library->pasteboardObject(bare));
 }
 

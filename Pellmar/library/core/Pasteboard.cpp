@@ -18,7 +18,7 @@ constexpr int pastedImageSide = 1 << 14;
 
 } // namespace
 
-std::optional<Library::PasteboardObject> Library::pasteboardObject(const Item& item) const
+std::optional<PasteboardObject> Library::pasteboardObject(const Item& item) const
 {
     const QList<Location> copies = locationsOf(item);
     if (const std::optional<Location> copy = reachableURL(copies); copy && copy->local) {

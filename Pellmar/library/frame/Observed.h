@@ -1,5 +1,23 @@
 #pragma once
 
+#include <QList>
+
+#include <algorithm>
+
+// Whether a new value of an observed property equals the stored one. Lists compare element by
+// element: QList's own comparison refuses a recursive element type (a folder node holding its children).
+template <typename T>
+bool sameObservedValue(const T& a, const T& b)
+{
+    return a == b;
+}
+
+template <typename T>
+bool sameObservedValue(const QList<T>& a, const QList<T>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
+
 // Observed properties of Library: each is declared with one of these macros inside the class,
 // which must declare `Prop` with one value per property, `changed(Prop)` and `assignObserved`.
 
