@@ -157,7 +157,7 @@ indexed() {
 # toolbar and the activity strip.
 grid_x=370
 grid_y=170
-# The Favorite button of the inspector's action bar for a photo.
+# The Favorite button of the details pane's action bar for a photo.
 favorite_x=1362
 favorite_y=397
 
@@ -185,14 +185,19 @@ step_select() {
   id=$(sql "SELECT item_id FROM files WHERE rel_path LIKE '%Lagoon.jpg'" | head -n 1)
   # One item with two copies, both in Pictures.
   [ "$(sql "SELECT COUNT(*) FROM files WHERE item_id = '$id'")" = 2 ] || { echo "Lagoon has not two copies"; return 1; }
-  local clicks
+  local clicks panes
   clicks=$(grep -c 'click to selection state' "$log" || true)
+  panes=$(grep -c 'click to inspector image' "$log" || true)
   click "$grid_x" "$grid_y"
   wait_until 10 [ "$(grep -c 'click to selection state' "$log")" -gt "$clicks" ] || { echo "the click selected nothing"; return 1; }
+  # The pane beside the grid is laid out once it shows the item's image; its buttons are where
+  # the next step clicks only from then on.
+  wait_until 20 [ "$(grep -c 'click to inspector image' "$log")" -gt "$panes" ] ||
+    { echo "the pane beside the grid did not show the item"; return 1; }
 }
 
 step_favorite() {
-  # The inspector's action bar: Favorite is its last button.
+  # The action bar of the pane beside the grid: Favorite is its last button.
   click "$favorite_x" "$favorite_y"
   local lagoon="SELECT item_id FROM files WHERE rel_path = 'Pictures/Lagoon.jpg'"
   wait_until 10 [ "$(sql "SELECT COUNT(*) FROM favorites WHERE item_id = ($lagoon)")" = 1 ] ||
@@ -231,7 +236,7 @@ step_unplug() {
   umount "$drive" || { echo "cannot unplug the drive"; return 1; }
   # The status ticker sees the drive gone within a second or two.
   sleep 3
-  # The drive's item is still listed, with its preview; the inspector says where it is.
+  # The drive's item is still listed, with its preview; the details pane says where it is.
   search_for Canyon 1 || { echo "the drive's item is not listed while the drive is away"; return 1; }
   click "$grid_x" "$grid_y"
   [ "$(files_of "$drive" "1")" = 2 ] || { echo "the drive's rows were dropped"; return 1; }
