@@ -22,13 +22,12 @@ fail() {
   exit 1
 }
 
-# Waits up to $1 seconds until the command after it succeeds.
+# Waits up to $1 seconds until the condition $2 holds. The condition is a piece of shell code,
+# evaluated afresh each time, so it is quoted with single quotes where it reads the disk or the log.
 wait_until() {
-  local limit=$1
-  shift
-  local deadline=$((SECONDS + limit))
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
+  local wait_deadline=$((SECONDS + $1))
+  until eval "$2"; do
+    [ "$SECONDS" -lt "$wait_deadline" ] || return 1
     sleep 0.2
   done
 }
@@ -138,7 +137,7 @@ start_program() {
   XDG_RUNTIME_DIR=$home/runtime QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 \
     "$quorvin" "${arguments[@]}" > "$log" 2>&1 &
   pid=$!
-  wait_until 60 grep -q '^support folder: ' "$log" || fail "the program did not start"
+  wait_until 60 'grep -q "^support folder: " "$log"' || fail "the program did not start"
   support=$(sed -n 's/^support folder: //p' "$log")
   window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Quorvin' | head -n 1) || fail "no window"
   xdotool windowsize "$window" 1400 900 windowmove "$window" 0 0 windowfocus --sync "$window"
@@ -167,11 +166,11 @@ favorite_y=397
 step_first_start() {
   start_program
   # Pictures: 8 files (the copy is a file of its own); the drive: 2.
-  wait_until 240 indexed "$home" 8 || { echo "the home folder was not indexed"; return 1; }
-  wait_until 120 indexed "$drive" 2 || { echo "the drive was not indexed"; return 1; }
+  wait_until 240 'indexed "$home" 8' || { echo "the home folder was not indexed"; return 1; }
+  wait_until 120 'indexed "$drive" 2' || { echo "the drive was not indexed"; return 1; }
   # The camera pictures have their small previews from their EXIF thumbnails by now.
   local missing="SELECT filename FROM items WHERE filename IN ('Lagoon.jpg', 'Harbour.jpg', 'Canyon.jpg') AND preview_ext = ''"
-  wait_until 120 [ -z "$(sql "$missing")" ] || { echo "without a small preview: $(sql "$missing")"; return 1; }
+  wait_until 120 '[ -z "$(sql "$missing")" ]' || { echo "without a small preview: $(sql "$missing")"; return 1; }
   "$probe" search "$support" Lagoon > "$work/found" && grep -q 'Lagoon' "$work/found" ||
     { echo "the index finds no Lagoon"; return 1; }
 }
@@ -189,10 +188,10 @@ step_select() {
   clicks=$(grep -c 'click to selection state' "$log" || true)
   panes=$(grep -c 'click to inspector image' "$log" || true)
   click "$grid_x" "$grid_y"
-  wait_until 10 [ "$(grep -c 'click to selection state' "$log")" -gt "$clicks" ] || { echo "the click selected nothing"; return 1; }
+  wait_until 10 '[ "$(grep -c "click to selection state" "$log")" -gt "$clicks" ]' || { echo "the click selected nothing"; return 1; }
   # The pane beside the grid is laid out once it shows the item's image; its buttons are where
   # the next step clicks only from then on.
-  wait_until 20 [ "$(grep -c 'click to inspector image' "$log")" -gt "$panes" ] ||
+  wait_until 20 '[ "$(grep -c "click to inspector image" "$log")" -gt "$panes" ]' ||
     { echo "the pane beside the grid did not show the item"; return 1; }
 }
 
@@ -200,7 +199,7 @@ step_favorite() {
   # The action bar of the pane beside the grid: Favorite is its last button.
   click "$favorite_x" "$favorite_y"
   local lagoon="SELECT item_id FROM files WHERE rel_path = 'Pictures/Lagoon.jpg'"
-  wait_until 10 [ "$(sql "SELECT COUNT(*) FROM favorites WHERE item_id = ($lagoon)")" = 1 ] ||
+  wait_until 10 '[ "$(sql "SELECT COUNT(*) FROM favorites WHERE item_id = ($lagoon)")" = 1 ]' ||
     { echo "no favorite was kept"; return 1; }
 }
 
@@ -215,10 +214,10 @@ screen_brightness() {
 step_fullscreen() {
   # A double click on the tile opens the viewer; Escape leaves it.
   xdotool mousemove --window "$window" "$grid_x" "$grid_y" click --repeat 2 --delay 80 1
-  wait_until 10 [ "$(screen_brightness)" -lt 60 ] || { echo "the viewer did not open"; return 1; }
+  wait_until 10 '[ "$(screen_brightness)" -lt 60 ]' || { echo "the viewer did not open"; return 1; }
   cp "$work/now.png" "$shots/fullscreen-open.png"
   key Escape
-  wait_until 10 [ "$(screen_brightness)" -gt 200 ] || { echo "the viewer did not close"; return 1; }
+  wait_until 10 '[ "$(screen_brightness)" -gt 200 ]' || { echo "the viewer did not close"; return 1; }
 }
 
 # Searches for `text` through the search field and waits until the grid shows `found` items.
@@ -228,8 +227,8 @@ search_for() {
   key ctrl+f
   key ctrl+a
   type_text "$text"
-  wait_until 20 [ "$(grep -c 'search called by search field' "$log")" -gt "$searches" ] || return 1
-  wait_until 20 sh -c "tail -n 20 '$log' | grep -q 'search grid gen .* found $found '"
+  wait_until 20 '[ "$(grep -c "search called by search field" "$log")" -gt "$searches" ]' || return 1
+  wait_until 20 'tail -n 20 "$log" | grep -q "search grid gen .* found $found "'
 }
 
 step_unplug() {
@@ -249,14 +248,14 @@ step_plug_in() {
   # Back online, the drive is the same source: its rows are as they were, and a picture added to it
   # now is indexed as the drive's.
   make_jpeg "$drive/Mesa.jpg" testsrc 1200x900 thumbnail
-  wait_until 90 indexed "$drive" 3 || { echo "the drive is not followed again after it came back"; return 1; }
+  wait_until 90 'indexed "$drive" 3' || { echo "the drive is not followed again after it came back"; return 1; }
   [ "$(files_of "$drive" "f.state = 2")" = 3 ] || { echo "the drive's files are not all ready"; return 1; }
 }
 
 step_quit() {
   # The window is gone before the key is released, which xdotool reports; the exit code tells.
   xdotool key --window "$window" ctrl+q 2> /dev/null || true
-  wait_until 30 [ ! -e "/proc/$pid" ] || { echo "the program did not quit"; return 1; }
+  wait_until 30 '[ ! -e "/proc/$pid" ]' || { echo "the program did not quit"; return 1; }
   local code=0
   wait "$pid" || code=$?
   pid=""
