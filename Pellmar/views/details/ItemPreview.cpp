@@ -26,7 +26,6 @@ ItemPreview::ItemPreview(Library& library, QWidget* parent)
     : QWidget(parent)
     , library_(library)
     , stack_(new QStackedLayout(this))
-    , player_(new ProxyPlayer(this))
     , picture_(new Thumbnail(library.pools(), pictureSize, this))
     , documentPicture_(new Thumbnail(library.pools(), documentSize, this))
     , icon_(new QLabel(this))
@@ -38,7 +37,6 @@ ItemPreview::ItemPreview(Library& library, QWidget* parent)
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     icon_->setAlignment(Qt::AlignCenter);
-    stack_->addWidget(player_);
     stack_->addWidget(picture_);
     stack_->addWidget(documentPicture_);
     stack_->addWidget(icon_);
@@ -56,6 +54,10 @@ void ItemPreview::showItem(const Item& item)
     ratio_ = inspector::previewRatio(item, kind_);
     switch (kind_) {
     case inspector::PreviewKind::player:
+        if (!player_) {
+            player_ = new ProxyPlayer(this);
+            stack_->addWidget(player_);
+        }
         player_->setUrl(QUrl::fromLocalFile(*proxy));
         stack_->setCurrentWidget(player_);
         break;
@@ -73,7 +75,7 @@ void ItemPreview::showItem(const Item& item)
         break;
     }
     // A player left behind stops; its position is kept for the same file.
-    if (kind_ != inspector::PreviewKind::player && player_->player())
+    if (kind_ != inspector::PreviewKind::player && player_ && player_->player())
         player_->player()->pause();
     setFixedHeight(heightForWidth(width()));
     updateGeometry();

@@ -27,7 +27,9 @@ public:
 
     void showItem(const Item& item);
     inspector::PreviewKind kind() const { return kind_; }
-    ProxyPlayer& player() const { return *player_; }
+    // The player exists from the first video on: making one starts the media backend, which takes
+    // longer than a frame, so a photo or a document never pays for it.
+    ProxyPlayer* player() const { return player_; }
     Thumbnail& picture() const { return *picture_; }
 
     bool hasHeightForWidth() const override { return true; }
@@ -45,7 +47,7 @@ private:
     inspector::PreviewKind kind_ = inspector::PreviewKind::picture;
     double ratio_ = 4.0 / 3.0;
     QStackedLayout* stack_;
-    ProxyPlayer* player_;
+    ProxyPlayer* player_ = nullptr;
     Thumbnail* picture_;
     Thumbnail* documentPicture_;
     QLabel* icon_;
