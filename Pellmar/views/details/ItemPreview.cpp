@@ -97,6 +97,9 @@ void ItemPreview::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     setFixedHeight(heightForWidth(width()));
+    // A height set while the first resize event is delivered gets no event of its own, so the
+    // pages are given the final size here.
+    stack_->setGeometry(rect());
     if (kind_ == inspector::PreviewKind::documentIcon) {
         clearMask();
         return;
