@@ -217,6 +217,16 @@ bool tilesOnScreenFilled(const GridView& grid, const Library& library)
     return true;
 }
 
+// Whether each picture shown beside the grid (the item's preview, the mosaic's cells) has arrived.
+bool panePicturesShown(const RootView& root)
+{
+    for (const Thumbnail* picture : root.findChildren<Thumbnail*>()) {
+        if (picture->isVisible() && picture->path() && QFileInfo::exists(*picture->path()) && !picture->hasPicture())
+            return false;
+    }
+    return true;
+}
+
 // Waits until the pictures the state shows have been decoded, or for a few seconds at most.
 void settle(const RootView& root, const Library& library)
 {
@@ -225,8 +235,8 @@ void settle(const RootView& root, const Library& library)
             return root.viewer().shownMedia().kind == FullscreenView::Media::Kind::none
                    || root.viewer().picture().hasPicture();
         if (root.content() == &root.grid())
-            return tilesOnScreenFilled(root.grid(), library);
-        return true;
+            return tilesOnScreenFilled(root.grid(), library) && panePicturesShown(root);
+        return panePicturesShown(root);
     };
     if (!QTest::qWaitFor(ready, settleMs))
         QTextStream(stderr) << "quorvin-shots: pictures still loading after " << settleMs << " ms" << Qt::endl;
