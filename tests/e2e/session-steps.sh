@@ -156,9 +156,10 @@ indexed() {
 # toolbar and the activity strip.
 grid_x=370
 grid_y=170
-# The Favorite button of the details pane's action bar for a photo.
-favorite_x=1362
-favorite_y=397
+# The Favorite button of the details pane's action bar for a photo with a file at hand: the bar's
+# fourth button, which the 340-pixel pane puts at the start of its second line.
+favorite_x=1116
+favorite_y=391
 
 # ---------------------------------------------------------------------------------------------
 # The steps.

@@ -1,6 +1,7 @@
 #include "Pellmar/views/details/DetailsPane.h"
 #include "Pellmar/views/details/ItemDetailPanel.h"
 #include "Pellmar/views/details/ItemPreview.h"
+#include "Pellmar/views/details/PanelFrame.h"
 #include "Pellmar/views/details/ProxyPlayer.h"
 #include "Pellmar/views/grid/Thumbnail.h"
 #include "tests/library/OfflineLibrary.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMediaPlayer>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -45,6 +47,32 @@ Location copyOn(const QString& source, const QString& path, qint64 id)
     location.size = 1'000;
     location.local = true;
     return location;
+}
+
+QStringList shownButtons(const QWidget& panel)
+{
+    QStringList shown;
+    for (const QPushButton* button : panel.findChildren<QPushButton*>()) {
+        if (button->isVisible())
+            shown.append(button->text());
+    }
+    return shown;
+}
+
+// The titles of the shown buttons of a panel that its column cuts off at either side.
+QStringList clippedButtons(QWidget& panel)
+{
+    auto& frame = dynamic_cast<PanelFrame&>(panel);
+    const QRect column = frame.viewport()->rect();
+    QStringList clipped;
+    for (const QPushButton* button : frame.content().findChildren<QPushButton*>()) {
+        if (!button->isVisible())
+            continue;
+        const QRect shown(button->mapTo(frame.viewport(), QPoint(0, 0)), button->size());
+        if (shown.left() < column.left() || shown.right() > column.right())
+            clipped.append(button->text());
+    }
+    return clipped;
 }
 
 class DetailsPaneTest : public ::testing::Test {
@@ -147,4 +175,52 @@ TEST_F(DetailsPaneTest, ReachabilityIsLookedUpOnceOffTheGuiThreadAndShown)
     EXPECT_TRUE(view.itemDetail().statusText().isVisible());
     EXPECT_EQ(view.itemDetail().statusText().text(), "On DISK or HOME, not plugged in");
     EXPECT_EQ(view.itemDetail().copiesHeader().text(), "Where it is, 3 copies");
+}
+
+// At the narrowest the window makes the pane, every button of an item with all its actions and of a
+// selection shows whole: the rows of buttons go on in a second line, long names are shortened.
+TEST_F(DetailsPaneTest, EveryButtonFitsTheNarrowestPane)
+{
+    QTemporaryDir home;
+    const QString name = QStringLiteral("Summer_holiday_on_the_coast_2024_06_18_102030_edited_final.jpg");
+    QDir(home.path()).mkpath(QStringLiteral("a"));
+    QFile file(home.filePath(QStringLiteral("a/") + name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString longSource = QStringLiteral("Photographs_and_videos_of_the_family_archive_2001_2024");
+    library.setSources({folderSource(QStringLiteral("HOME"), home.path()), folderSource(longSource, home.path())});
+    library.setOnline({QStringLiteral("HOME"), longSource});
+    Item photo = item(QStringLiteral("PHOTO"), MediaKind::photo);
+    photo.filename = name;
+    Item other = item(QStringLiteral("OTHER"), MediaKind::photo);
+    Location inPhotos = copyOn(QStringLiteral("LIB"), QStringLiteral("Holidays/") + name, 3);
+    inPhotos.assetID = QStringLiteral("ASSET-1");
+    const QList<Location> copies{copyOn(QStringLiteral("HOME"), QStringLiteral("a/") + name, 1),
+                                 copyOn(longSource, QStringLiteral("a/") + name, 2), inPhotos};
+    library.setItems({photo, other});
+    library.setItemLocations({{photo.id, copies}});
+
+    view.resize(280, 700);
+    library.setSelectedIDs({photo.id});
+    library.setSelection(photo);
+    library.setLocations(copies);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return library.fileFacts().value(photo.id).reachable.has_value(); }, 5000));
+    settle();
+    ItemDetailPanel& detail = view.itemDetail();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return detail.findChild<QPushButton*>(QStringLiteral("showInFiles")); }, 5000));
+    QCoreApplication::processEvents();
+    const QStringList shown = shownButtons(detail);
+    for (const char* title : {"Open", "Open in", "Open in Photo Library", "Share", "Favorite", "Show in Files"})
+        EXPECT_TRUE(shown.contains(QLatin1String(title))) << title << " is not shown: " << shown.join(", ").toStdString();
+    EXPECT_EQ(clippedButtons(detail).join(", ").toStdString(), "");
+    EXPECT_LE(detail.content().width(), detail.viewport()->width());
+
+    library.setSelection(std::nullopt);
+    library.setSelectedIDs({photo.id, other.id});
+    settle();
+    ASSERT_EQ(view.panelKind(), inspector::Panel::group);
+    QWidget& group = view.panel(inspector::Panel::group);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(shownButtons(group).contains(QStringLiteral("Add to Favorites")));
+    EXPECT_EQ(clippedButtons(group).join(", ").toStdString(), "");
 }

@@ -4,8 +4,9 @@
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/views/details/ItemMenus.h"
 #include "Pellmar/views/details/MenuRules.h"
+#include "Pellmar/views/details/PanelFrame.h"
+#include "Pellmar/views/kit/FlowLayout.h"
 
-#include <QHBoxLayout>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -13,10 +14,8 @@
 ActionBar::ActionBar(Library& library, QWidget* parent)
     : QWidget(parent)
     , library_(library)
-    , row_(new QHBoxLayout(this))
+    , row_(new FlowLayout(this, 8))
 {
-    row_->setContentsMargins(0, 0, 0, 0);
-    row_->setSpacing(8);
 }
 
 QPushButton* ActionBar::button(const QString& title) const
@@ -30,10 +29,7 @@ QPushButton* ActionBar::button(const QString& title) const
 
 void ActionBar::showItem(const Item& item)
 {
-    while (QLayoutItem* old = row_->takeAt(0)) {
-        delete old->widget();
-        delete old;
-    }
+    clearLayout(*row_);
     const inspector::ItemFacts facts = inspector::ItemFacts::of(library_, item, library_.locations());
     const std::optional<QString> shareFile = library_.fileFactsOf(item).shareFile;
     QPointer<Library> owner(&library_);
@@ -75,5 +71,4 @@ void ActionBar::showItem(const Item& item)
             break;
         }
     }
-    row_->addStretch(1);
 }

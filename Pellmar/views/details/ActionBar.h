@@ -5,12 +5,13 @@
 #include <QWidget>
 
 class Library;
-class QHBoxLayout;
+class FlowLayout;
 class QPushButton;
 
 // The row of buttons under the inspected item's name: "Open", the "Open in" menu, "Open in Photo
 // Library", "Share" and "Favorite" or "Unfavorite", each only where it can act on the item's
-// copies as the Library last found them.
+// copies as the Library last found them. The buttons go on in a second line where the column
+// is too narrow for all of them.
 class ActionBar : public QWidget {
     Q_OBJECT
 public:
@@ -22,5 +23,5 @@ public:
 
 private:
     Library& library_;
-    QHBoxLayout* row_;
+    FlowLayout* row_;
 };

@@ -4,6 +4,7 @@
 #include "Pellmar/platform/Desktop.h"
 #include "Pellmar/views/details/DetailRules.h"
 #include "Pellmar/views/details/PanelFrame.h"
+#include "Pellmar/views/kit/ElidedLabel.h"
 #include "Pellmar/views/kit/PlaceWords.h"
 #include "Pellmar/views/kit/TextColors.h"
 
@@ -55,13 +56,15 @@ CopyRowView::CopyRowView(Library& library, const Location& location, QWidget* pa
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    QLabel* source = panelLabel(TextStyle::callout, false, this);
-    source->setText(row.source);
-    QLabel* place = panelLabel(TextStyle::caption, true, this);
-    place->setText(row.place);
-    place->setWordWrap(true);
+    // Names and paths too long for the column are shortened in the middle, so that the button
+    // beside them stays whole.
+    ElidedLabel* source = elidedPanelLabel(TextStyle::callout, false, this);
+    source->setFullText(row.source);
+    ElidedLabel* place = elidedPanelLabel(TextStyle::caption, true, this);
+    place->setFullText(row.place);
     QLabel* detail = panelLabel(TextStyle::caption2, true, this);
     detail->setText(row.detail);
+    detail->setWordWrap(true);
     texts->addWidget(source);
     texts->addWidget(place);
     texts->addWidget(detail);

@@ -5,8 +5,8 @@
 #include "Pellmar/views/details/GroupRules.h"
 #include "Pellmar/views/details/MenuRules.h"
 #include "Pellmar/views/details/Mosaic.h"
+#include "Pellmar/views/kit/FlowLayout.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -24,13 +24,11 @@ GroupPanel::GroupPanel(Library& library, QWidget* parent)
     }, this))
     , title_(panelLabel(TextStyle::headline, false, &content()))
     , subtitle_(panelLabel(TextStyle::callout, true, &content()))
-    , firstRow_(new QHBoxLayout)
-    , secondRow_(new QHBoxLayout)
+    , firstRow_(new FlowLayout(nullptr, 8))
+    , secondRow_(new FlowLayout(nullptr, 8))
 {
     setObjectName(QStringLiteral("groupPanel"));
     subtitle_->setWordWrap(true);
-    firstRow_->setSpacing(8);
-    secondRow_->setSpacing(8);
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(8);
     buttons->addLayout(firstRow_);
@@ -74,7 +72,7 @@ void GroupPanel::refresh()
     clearLayout(*firstRow_);
     clearLayout(*secondRow_);
     const inspector::GroupFacts facts = inspector::GroupFacts::of(library_, group);
-    const auto add = [this](QHBoxLayout* row, const QString& title, auto action) {
+    const auto add = [this](FlowLayout* row, const QString& title, auto action) {
         auto* button = new QPushButton(title, &content());
         connect(button, &QPushButton::clicked, this, action);
         row->addWidget(button);
@@ -84,7 +82,6 @@ void GroupPanel::refresh()
     add(firstRow_, QStringLiteral("Share"), [this] { library_.shareSelection(QStringLiteral("group")); });
     add(firstRow_, facts.allFavorite ? QStringLiteral("Remove from Favorites") : QStringLiteral("Add to Favorites"),
         [this, group, on = !facts.allFavorite] { library_.setFavorites(on, group); });
-    firstRow_->addStretch(1);
     // Downloads act on the selection as it is when clicked.
     const auto eachCloudCopy = [this](bool downloaded) {
         for (const Item& item : library_.selectedItems()) {
@@ -99,5 +96,4 @@ void GroupPanel::refresh()
         add(secondRow_, QStringLiteral("Remove Download"), [eachCloudCopy] { eachCloudCopy(true); });
     if (facts.anyReachable)
         add(secondRow_, QStringLiteral("Move to Trash"), [this] { library_.requestGroupTrash(); });
-    secondRow_->addStretch(1);
 }

@@ -4,7 +4,7 @@
 
 class Library;
 class Mosaic;
-class QHBoxLayout;
+class FlowLayout;
 class QLabel;
 class QPushButton;
 class ShareAnchor;
@@ -30,6 +30,6 @@ private:
     ShareAnchor* anchor_;
     QLabel* title_;
     QLabel* subtitle_;
-    QHBoxLayout* firstRow_;
-    QHBoxLayout* secondRow_;
+    FlowLayout* firstRow_;
+    FlowLayout* secondRow_;
 };

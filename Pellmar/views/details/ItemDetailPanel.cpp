@@ -17,7 +17,7 @@ ItemDetailPanel::ItemDetailPanel(Library& library, QWidget* parent)
     : PanelFrame(parent)
     , library_(library)
     , preview_(new ItemPreview(library, &content()))
-    , title_(panelLabel(TextStyle::headline, false, &content()))
+    , title_(panelTitle(&content()))
     , status_(new QWidget(&content()))
     , statusText_(panelLabel(TextStyle::callout, true, status_))
     , download_(new QPushButton(QStringLiteral("Download"), status_))
@@ -29,8 +29,6 @@ ItemDetailPanel::ItemDetailPanel(Library& library, QWidget* parent)
     , probableRows_(new QVBoxLayout)
 {
     setObjectName(QStringLiteral("itemDetail"));
-    title_->setWordWrap(true);
-    title_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusText_->setWordWrap(true);
     auto* statusRow = new QHBoxLayout(status_);
     statusRow->setContentsMargins(0, 0, 0, 0);

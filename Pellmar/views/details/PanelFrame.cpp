@@ -1,12 +1,36 @@
 #include "Pellmar/views/details/PanelFrame.h"
 
 #include "Pellmar/index/Log.h"
+#include "Pellmar/views/kit/ElidedLabel.h"
 #include "Pellmar/views/kit/TextColors.h"
+#include "Pellmar/views/kit/WrappingLabel.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QTimer>
 #include <QVBoxLayout>
+
+namespace {
+
+void setTextStyle(QLabel& label, TextStyle style, bool secondary)
+{
+    QFont font = label.font();
+    const qreal base = font.pointSizeF() > 0 ? font.pointSizeF() : 10;
+    switch (style) {
+    case TextStyle::headline: font.setBold(true); break;
+    case TextStyle::callout: break;
+    case TextStyle::caption: font.setPointSizeF(base * 0.88); break;
+    case TextStyle::caption2: font.setPointSizeF(base * 0.8); break;
+    }
+    label.setFont(font);
+    if (secondary) {
+        QPalette palette = label.palette();
+        palette.setColor(QPalette::WindowText, secondaryTextColor(palette));
+        label.setPalette(palette);
+    }
+}
+
+} // namespace
 
 PanelFrame::PanelFrame(QWidget* parent)
     : QScrollArea(parent)
@@ -37,20 +61,21 @@ QLabel* panelLabel(TextStyle style, bool secondary, QWidget* parent)
 {
     auto* label = new QLabel(parent);
     label->setTextFormat(Qt::PlainText);
-    QFont font = label->font();
-    const qreal base = font.pointSizeF() > 0 ? font.pointSizeF() : 10;
-    switch (style) {
-    case TextStyle::headline: font.setBold(true); break;
-    case TextStyle::callout: break;
-    case TextStyle::caption: font.setPointSizeF(base * 0.88); break;
-    case TextStyle::caption2: font.setPointSizeF(base * 0.8); break;
-    }
-    label->setFont(font);
-    if (secondary) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, secondaryTextColor(palette));
-        label->setPalette(palette);
-    }
+    setTextStyle(*label, style, secondary);
+    return label;
+}
+
+QLabel* panelTitle(QWidget* parent)
+{
+    auto* title = new WrappingLabel(parent);
+    setTextStyle(*title, TextStyle::headline, false);
+    return title;
+}
+
+ElidedLabel* elidedPanelLabel(TextStyle style, bool secondary, QWidget* parent, Qt::TextElideMode mode)
+{
+    auto* label = new ElidedLabel(parent, mode);
+    setTextStyle(*label, style, secondary);
     return label;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QScrollArea>
+#include <Qt>
 
 class QVBoxLayout;
 
@@ -25,9 +26,13 @@ private:
 
 // A label in the inspector's fonts: the headline (bold), the callout (the body size), the caption
 // (smaller) and caption2 (smaller still), in the primary or the secondary text colour. Plain text.
+// A title wraps, inside a word where one is wider than the column. The elided kind shortens a text too long for the column with an ellipsis (its tooltip shows it whole).
 enum class TextStyle { headline, callout, caption, caption2 };
+class ElidedLabel;
 class QLabel;
 QLabel* panelLabel(TextStyle style, bool secondary, QWidget* parent);
+QLabel* panelTitle(QWidget* parent);
+ElidedLabel* elidedPanelLabel(TextStyle style, bool secondary, QWidget* parent, Qt::TextElideMode mode = Qt::ElideMiddle);
 
 // A thin horizontal line between parts of a panel.
 QWidget* panelDivider(QWidget* parent);
