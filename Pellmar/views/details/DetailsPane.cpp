@@ -1,6 +1,7 @@
 #include "Pellmar/views/details/DetailsPane.h"
 
 #include "Pellmar/library/Library.h"
+#include "Pellmar/views/device/DevicePanels.h"
 #include "Pellmar/views/details/GroupPanel.h"
 #include "Pellmar/views/details/ItemDetailPanel.h"
 #include "Pellmar/views/details/LocationPanel.h"
@@ -16,7 +17,7 @@ DetailsPane::DetailsPane(Library& library, QWidget* parent)
     using P = Library::Prop;
     refresh_ = new CoalescedRefresh(
         library,
-        {P::selectedIDs, P::selection, P::devices, P::selectedDevice, P::selectedCards, P::selectedCardFile,
+        {P::selectedIDs, P::selection, P::devices, P::selectedDevice, P::deviceFiles, P::selectedCards, P::selectedCardFile,
          P::locations, P::online, P::copies, P::probable, P::fileFacts, P::favorites, P::photoFavorites, P::sources,
          P::items, P::itemLocations, P::sourceFilter, P::pathFilter, P::smartFilter, P::favoritesOnly, P::notBackedUp,
          P::summary, P::heroItems, P::onlyHere, P::workspaceID, P::workspaces},
@@ -39,15 +40,9 @@ QWidget& DetailsPane::panel(PanelKind kind)
     case PanelKind::item: made = new ItemDetailPanel(library_, this); break;
     case PanelKind::group: made = new GroupPanel(library_, this); break;
     case PanelKind::location: made = new LocationPanel(library_, this); break;
-    case PanelKind::cardGroup:
-    case PanelKind::cardFile:
-    case PanelKind::device: {
-        made = new QWidget(this);
-        made->setObjectName(kind == PanelKind::device     ? QStringLiteral("devicePanel")
-                            : kind == PanelKind::cardFile ? QStringLiteral("cardFilePanel")
-                                                      : QStringLiteral("cardGroupPanel"));
-        break;
-    }
+    case PanelKind::cardGroup: made = new CardGroupPanel(library_, this); break;
+    case PanelKind::cardFile: made = new CardFilePanel(library_, this); break;
+    case PanelKind::device: made = new DevicePanel(library_, this); break;
     }
     panels_.emplace(kind, made);
     addWidget(made);
@@ -67,7 +62,9 @@ void DetailsPane::refresh()
     case PanelKind::item: itemDetail().refresh(); break;
     case PanelKind::group: static_cast<GroupPanel&>(current).refresh(); break;
     case PanelKind::location: static_cast<LocationPanel&>(current).refresh(); break;
-    default: break;
+    case PanelKind::cardGroup: static_cast<CardGroupPanel&>(current).refresh(); break;
+    case PanelKind::cardFile: static_cast<CardFilePanel&>(current).refresh(); break;
+    case PanelKind::device: static_cast<DevicePanel&>(current).refresh(); break;
     }
     setCurrentWidget(&current);
 }

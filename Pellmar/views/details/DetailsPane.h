@@ -12,8 +12,6 @@ class Library;
 // The inspector column of the main window: the one panel that the Library's selections call for,
 // rebuilt at most once per turn of the event loop when what it shows changes. Each kind of panel
 // is made once and kept, so that showing the same item again keeps the video player where it was.
-// The device and card panels are empty panes, each with an object name, until their views take
-// their places.
 class DetailsPane : public QStackedWidget {
     Q_OBJECT
 public:

@@ -25,8 +25,7 @@ class SearchToolbar;
 // confirmations. While the Library is in fullscreen the toolbar is hidden; when it leaves
 // fullscreen the grid takes the keyboard again.
 //
-// The card grid is an empty pane here, with an object name, until its view takes its place. The
-// grid's context menus are the item menus.
+// The grid's context menus are the item menus.
 class RootView : public QWidget {
     Q_OBJECT
 public:
