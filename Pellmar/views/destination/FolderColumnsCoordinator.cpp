@@ -17,8 +17,12 @@ public:
     void list(const QString& folder, const QStringList& excluded, QObject* context,
               std::function<void(const QStringList&)> done) override
     {
+        // A listing read before the continuation is attached would be handed over inside list(),
+        // in the middle of the caller's walk; it always arrives on a later turn instead.
         pools_.run(Priority::userInitiated, [folder, excluded] { return destination::folderListing(folder, excluded); })
-            .then(context, [done = std::move(done)](const QStringList& listing) { done(listing); });
+            .then(context, [context, done = std::move(done)](const QStringList& listing) {
+                QMetaObject::invokeMethod(context, [done, listing] { done(listing); }, Qt::QueuedConnection);
+            });
     }
 
 private:

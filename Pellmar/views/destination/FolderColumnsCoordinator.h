@@ -16,8 +16,8 @@ class TaskPools;
 class FolderLister {
 public:
     virtual ~FolderLister() = default;
-    // Lists the subfolders of `folder` (folderListing); `done` runs on the GUI thread unless
-    // `context` is gone by then.
+    // Lists the subfolders of `folder` (folderListing); `done` runs on the GUI thread on a later
+    // turn of the event loop, never inside list(), unless `context` is gone by then.
     virtual void list(const QString& folder, const QStringList& excluded, QObject* context,
                       std::function<void(const QStringList&)> done) = 0;
 };
