@@ -2,8 +2,6 @@
 
 #include "Pellmar/library/frame/Tasks.h"
 
-
-
 namespace {
 
 constexpr int concurrentReads = 2;
