@@ -20,8 +20,9 @@ Source source(const QString& id, const QString& name, const QString& root)
     return source;
 }
 
-// A landscape of two colours with a sun, as a stand-in for a photo.
-void drawPreview(const QString& path, QSize size, QColor sky, QColor ground)
+} // namespace
+
+QImage landscape(QSize size, QColor sky, QColor ground)
 {
     QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
@@ -37,10 +38,13 @@ void drawPreview(const QString& path, QSize size, QColor sky, QColor ground)
     const int sun = size.height() / 6;
     painter.drawEllipse(QPoint(size.width() * 2 / 3, size.height() / 3), sun, sun);
     painter.end();
-    image.save(path, "JPG", 85);
+    return image;
 }
 
-} // namespace
+void drawPreview(const QString& path, QSize size, QColor sky, QColor ground)
+{
+    landscape(size, sky, ground).save(path, "JPG", 85);
+}
 
 Fixture::Fixture()
 {

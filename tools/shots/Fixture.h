@@ -5,9 +5,17 @@
 #include "Pellmar/library/Library.h"
 #include "Pellmar/platform/Defaults.h"
 
+#include <QColor>
+#include <QImage>
+#include <QSize>
 #include <QTemporaryDir>
 
 #include <memory>
+
+// A landscape of two colours with a sun, as a stand-in for a photo.
+QImage landscape(QSize size, QColor sky, QColor ground);
+// The landscape saved as a JPEG.
+void drawPreview(const QString& path, QSize size, QColor sky, QColor ground);
 
 // A Library on a temporary support folder whose state is set by hand (nothing is scanned), with
 // one main window over it.

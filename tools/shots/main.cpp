@@ -1,6 +1,7 @@
 // quorvin-shots OUTDIR [STATE...]: writes OUTDIR/STATE.png of the main window in each fixture state
 // or of the Settings window (all of them without a list), one line per file on standard output.
 
+#include "tools/shots/CardShots.h"
 #include "tools/shots/Fixture.h"
 #include "tools/shots/DetailsShots.h"
 #include "tools/shots/SettingsShots.h"
@@ -8,6 +9,7 @@
 #include "Pellmar/app/MainWindow.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
+#include "Pellmar/views/device/CardGrid.h"
 #include "Pellmar/views/frame/DialogPresenter.h"
 #include "Pellmar/views/frame/FullscreenView.h"
 #include "Pellmar/views/frame/RootView.h"
@@ -23,6 +25,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QStyleFactory>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 
@@ -45,29 +48,6 @@ ItemCopy copyOf(const Library& library, int index, const QString& relativePath, 
     return copy;
 }
 
-Device card()
-{
-    Device device;
-    device.url = QStringLiteral("/media/me/EOS_DIGITAL");
-    device.name = QStringLiteral("EOS_DIGITAL");
-    device.capacity = 64'000'000'000;
-    device.available = 21'000'000'000;
-    return device;
-}
-
-// What the card holds: photos, clips and a sound note.
-QList<CardFile> cardFiles()
-{
-    QList<CardFile> files;
-    for (int i = 0; i < 24; ++i)
-        files.append({card().url + QStringLiteral("/DCIM/100CANON/IMG_%1.JPG").arg(4001 + i), 6'200'000 + i * 40'000,
-                      1'765'000'000.0 + i * 60, MediaKind::photo});
-    files.append({card().url + QStringLiteral("/DCIM/100CANON/MVI_4030.MOV"), 184'000'000, 1'765'002'000, MediaKind::video});
-    files.append({card().url + QStringLiteral("/DCIM/100CANON/MVI_4031.MOV"), 96'000'000, 1'765'002'100, MediaKind::video});
-    files.append({card().url + QStringLiteral("/PRIVATE/NOTE_0001.WAV"), 2'400'000, 1'765'002'200, MediaKind::audio});
-    return files;
-}
-
 // Each state from a Library filled with the fixture items (except "empty").
 const std::map<QString, std::function<void(Library&)>>& states()
 {
@@ -77,16 +57,6 @@ const std::map<QString, std::function<void(Library&)>>& states()
         {"items", [](Library&) {}},
         {"selected", [](Library& l) { l.select(l.items()[1]); }},
         {"grid-500", nullptr},
-        {"card", [](Library& l) {
-             l.setDevices({card()});
-             l.setSelectedDevice(card().id());
-         }},
-        {"card-files", [](Library& l) {
-             l.setDevices({card()});
-             l.setDeviceFiles({{card().id(), cardFiles()}});
-             l.setSelectedDevice(card().id());
-             l.setSelectedCards({cardFiles()[1].url, cardFiles()[2].url});
-         }},
         {"fullscreen", [](Library& l) {
              l.select(l.items()[0]);
              l.setFullscreen(true);
@@ -112,18 +82,6 @@ const std::map<QString, std::function<void(Library&)>>& states()
          }},
         {"stop-indexing", [](Library& l) { l.setStoppingSource(l.sources()[1]); }},
         {"delete-workspace", [](Library& l) { l.setDeletingWorkspace(l.workspaces()[1]); }},
-        {"import-sheet", [](Library& l) {
-             // Folders to browse beside the support folder, the default destination among them.
-             const QString pictures = QFileInfo(l.proxyDirectory()).dir().absoluteFilePath(QStringLiteral("../Pictures"));
-             for (const char* folder : {"2025", "2026/Winter", "2026/Spring", "Scans", "Trips/Lisbon"})
-                 QDir().mkpath(pictures + u'/' + QLatin1String(folder));
-             QList<Source> sources = l.sources();
-             sources[0].rootPath = QDir::cleanPath(pictures);
-             l.setSources(sources);
-             l.setImportDefault(ImportTarget::folder(QDir::cleanPath(pictures + QStringLiteral("/2026/Winter"))));
-             l.setDeviceFiles({{card().id(), cardFiles()}});
-             l.setImportDevice(card());
-         }},
         {"workspace-sheet", [](Library& l) { l.setEditingWorkspace(l.workspaces()[1]); }},
         {"strip-relink", [](Library& l) { l.setRelinkNote(QStringLiteral("Backup Disk is connected again at /media/me/Backup Disk")); }},
         {"strip-import", [](Library& l) {
@@ -198,6 +156,7 @@ const std::map<QString, std::function<void(Library&)>>& states()
          }},
     };
     all.merge(detailsStates());
+    all.merge(cardStates());
     return all;
     }();
     return all;
@@ -227,6 +186,23 @@ bool panePicturesShown(const RootView& root)
     return true;
 }
 
+// Whether each photo tile of the card grid on screen has been given its preview, or none, and
+// each preview is decoded.
+bool cardTilesOnScreenFilled(const CardGrid& grid)
+{
+    const ItemGridModel& rows = grid.rows();
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        const grid::Cell& cell = rows.cell(row);
+        if (!grid.visualRect(rows.index(row)).intersects(grid.viewport()->rect()))
+            continue;
+        if (cell.placeholderSymbol == QStringLiteral("photo") && !grid.previews().isKnown(cell.id))
+            return false;
+        if (cell.picturePath && !grid.pictures().hasPicture(cell.id, *cell.picturePath))
+            return false;
+    }
+    return true;
+}
+
 // Waits until the pictures the state shows have been decoded, or for a few seconds at most.
 void settle(const RootView& root, const Library& library)
 {
@@ -236,6 +212,8 @@ void settle(const RootView& root, const Library& library)
                    || root.viewer().picture().hasPicture();
         if (root.content() == &root.grid())
             return tilesOnScreenFilled(root.grid(), library) && panePicturesShown(root);
+        if (const auto* cards = qobject_cast<const CardGrid*>(root.content()))
+            return cardTilesOnScreenFilled(*cards) && panePicturesShown(root);
         return panePicturesShown(root);
     };
     if (!QTest::qWaitFor(ready, settleMs))
@@ -305,6 +283,9 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // Card previews are made into a cache of the run's own, not the user's.
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
     QApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

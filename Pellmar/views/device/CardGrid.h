@@ -48,6 +48,7 @@ public:
     const ItemGridModel& rows() const { return *model_; }
     const cards::Overlay& overlay() const { return overlay_; }
     const CardPreviews& previews() const { return *previews_; }
+    const TilePictures& pictures() const { return *pictures_; }
 
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
