@@ -3,17 +3,13 @@
 #include "Pellmar/library/Library.h"
 #include "Pellmar/views/grid/GridCellDelegate.h"
 #include "Pellmar/views/grid/ItemGridModel.h"
-#include "Pellmar/views/grid/TilePictures.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/kit/Icons.h"
 
-#include <QApplication>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionProgressBar>
 
 namespace {
 
@@ -43,26 +39,11 @@ CardGrid::CardGrid(Library& library, QWidget* parent)
 }
 
 CardGrid::CardGrid(Library& library, CardGridActions actions, TaskPools& pools, QWidget* parent)
-    : QAbstractItemView(parent)
+    : TileGrid(pools, parent)
     , library_(library)
     , actions_(std::move(actions))
-    , model_(new ItemGridModel(this))
-    , pictures_(new TilePictures(pools, grid::pictureMaxPixels, this))
     , previews_(new CardPreviews(actions_.preview, this))
-    , delegate_(new GridCellDelegate(*pictures_, this))
 {
-    setModel(model_);
-    setItemDelegate(delegate_);
-    setSelectionMode(NoSelection);
-    setEditTriggers(NoEditTriggers);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollMode(ScrollPerPixel);
-
-    connect(pictures_, &TilePictures::pictureReady, this, [this](const QString& id) {
-        if (const int row = model_->rowOf(id); row >= 0)
-            viewport()->update(visualRect(model_->index(row)));
-    });
     connect(previews_, &CardPreviews::previewReady, this, [this](const QString& url) {
         if (model_->rowOf(url) >= 0)
             applyCells();
@@ -103,84 +84,22 @@ void CardGrid::applyCells()
     if (model_->rowCount() != before)
         relayout();
     else
-        updateTiles();
+        tilesMoved();
     viewport()->update();
 }
 
-void CardGrid::relayout()
+// Previews are asked for the photos on screen, most urgent first.
+void CardGrid::tilesMoved()
 {
-    geometry_ = grid::geometry(viewport()->width(), GridCellDelegate::textHeight(font()));
-    updateGeometries();
-    viewport()->update();
-    updateTiles();
-}
-
-void CardGrid::updateGeometries()
-{
-    QAbstractItemView::updateGeometries();
-    QScrollBar* bar = verticalScrollBar();
-    const int height = viewport()->height();
-    bar->setRange(0, std::max(0, geometry_.contentHeight(model_->rowCount()) - height));
-    bar->setPageStep(height);
-    bar->setSingleStep(std::max(1, (geometry_.cellHeight + grid::spacing) / 3));
-}
-
-// Previews are asked for the tiles on screen; the known ones are decoded for them and a screen
-// around them.
-void CardGrid::updateTiles()
-{
-    if (!files_)
-        return;
-    const int count = model_->rowCount();
-    const int top = verticalOffset();
-    const int height = viewport()->height();
-    const auto [first, last] = geometry_.indexesBetween(top, top + height, count);
-    const auto [nearFirst, nearLast] = geometry_.indexesBetween(top - height, top + 2 * height, count);
-    QList<CardFile> wanted;
-    for (int row = first; row <= last && row < files_->size(); ++row)
-        if ((*files_)[row].kind == MediaKind::photo)
-            wanted.append((*files_)[row]);
-    previews_->want(wanted);
-
-    QList<TilePictures::Tile> onScreen;
-    QList<TilePictures::Tile> nearScreen;
-    for (int row = nearFirst; row <= nearLast; ++row) {
-        const grid::Cell& cell = model_->cell(row);
-        if (cell.picturePath)
-            (row >= first && row <= last ? onScreen : nearScreen).append({cell.id, *cell.picturePath});
+    if (files_) {
+        const auto [first, last] = rowsOnScreen();
+        QList<CardFile> wanted;
+        for (int row = first; row <= last && row < files_->size(); ++row)
+            if ((*files_)[row].kind == MediaKind::photo)
+                wanted.append((*files_)[row]);
+        previews_->want(wanted);
     }
-    const QSize tile = GridCellDelegate::tileRect(geometry_.cellRect(0)).size() * devicePixelRatioF();
-    pictures_->setTiles(onScreen, nearScreen, tile);
-}
-
-QRect CardGrid::visualRect(const QModelIndex& index) const
-{
-    if (!index.isValid() || index.row() >= model_->rowCount())
-        return {};
-    return geometry_.cellRect(index.row()).translated(0, -verticalOffset());
-}
-
-void CardGrid::scrollTo(const QModelIndex& index, ScrollHint)
-{
-    const QRect cell = visualRect(index);
-    if (cell.isNull())
-        return;
-    QScrollBar* bar = verticalScrollBar();
-    if (cell.top() < 0)
-        bar->setValue(bar->value() + cell.top());
-    else if (cell.bottom() >= viewport()->height())
-        bar->setValue(bar->value() + cell.bottom() + 1 - viewport()->height());
-}
-
-QModelIndex CardGrid::indexAt(const QPoint& point) const
-{
-    const std::optional<int> row = geometry_.indexAt(point + QPoint(0, verticalOffset()), model_->rowCount());
-    return row ? model_->index(*row) : QModelIndex();
-}
-
-int CardGrid::verticalOffset() const
-{
-    return verticalScrollBar()->value();
+    TileGrid::tilesMoved();
 }
 
 void CardGrid::mousePressEvent(QMouseEvent* event)
@@ -214,17 +133,7 @@ void CardGrid::clickAt(QMouseEvent* event)
 void CardGrid::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
-    const QRect area = event->rect();
-    const int count = model_->rowCount();
-    const auto [first, last] = geometry_.indexesBetween(area.top() + verticalOffset(), area.bottom() + verticalOffset(), count);
-    QStyleOptionViewItem option;
-    initViewItemOption(&option);
-    for (int row = first; row <= last; ++row) {
-        const QModelIndex index = model_->index(row);
-        option.rect = visualRect(index);
-        if (option.rect.intersects(area))
-            delegate_->paint(&painter, option, index);
-    }
+    paintTiles(painter, event->rect());
     paintOverlay(painter);
 }
 
@@ -275,14 +184,3 @@ void CardGrid::paintOverlay(QPainter& painter)
     }
 }
 
-void CardGrid::resizeEvent(QResizeEvent* event)
-{
-    QAbstractItemView::resizeEvent(event);
-    relayout();
-}
-
-void CardGrid::scrollContentsBy(int dx, int dy)
-{
-    QAbstractItemView::scrollContentsBy(dx, dy);
-    updateTiles();
-}

@@ -3,19 +3,14 @@
 #include "Pellmar/index/Model.h"
 #include "Pellmar/views/device/CardCells.h"
 #include "Pellmar/views/device/CardPreviews.h"
-#include "Pellmar/views/grid/GridLayout.h"
-
-#include <QAbstractItemView>
+#include "Pellmar/views/grid/TileGrid.h"
 
 #include <functional>
 #include <memory>
 #include <optional>
 
-class GridCellDelegate;
-class ItemGridModel;
 class Library;
 class TaskPools;
-class TilePictures;
 
 // What the card grid asks of the Library.
 struct CardGridActions {
@@ -35,7 +30,7 @@ struct CardGridActions {
 // the stroke of a ticked file. Clicks tick files through the Library, Command and Shift as the
 // keyboard holds them; a double click counts as two clicks. Over the grid, a message while the
 // card is being listed or no file is shown.
-class CardGrid : public QAbstractItemView {
+class CardGrid : public TileGrid {
     Q_OBJECT
 public:
     CardGrid(Library& library, QWidget* parent = nullptr);
@@ -45,27 +40,14 @@ public:
     // The device whose files are shown; none shows nothing.
     void setDevice(const std::optional<Device>& device);
 
-    const ItemGridModel& rows() const { return *model_; }
     const cards::Overlay& overlay() const { return overlay_; }
     const CardPreviews& previews() const { return *previews_; }
-    const TilePictures& pictures() const { return *pictures_; }
-
-    QRect visualRect(const QModelIndex& index) const override;
-    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
-    QModelIndex indexAt(const QPoint& point) const override;
 
 protected:
     QModelIndex moveCursor(CursorAction, Qt::KeyboardModifiers) override { return {}; }
-    int horizontalOffset() const override { return 0; }
-    int verticalOffset() const override;
-    bool isIndexHidden(const QModelIndex&) const override { return false; }
-    void setSelection(const QRect&, QItemSelectionModel::SelectionFlags) override {}
-    QRegion visualRegionForSelection(const QItemSelection&) const override { return {}; }
-    void updateGeometries() override;
+    void tilesMoved() override;
 
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent*) override {}
@@ -75,8 +57,6 @@ private:
     // Reads the files shown, then applies their cells.
     void rebuild();
     void applyCells();
-    void relayout();
-    void updateTiles();
     void clickAt(QMouseEvent* event);
     void paintOverlay(QPainter& painter);
 
@@ -85,9 +65,5 @@ private:
     std::optional<Device> device_;
     std::optional<QList<CardFile>> files_;
     cards::Overlay overlay_;
-    ItemGridModel* model_;
-    TilePictures* pictures_;
     CardPreviews* previews_;
-    GridCellDelegate* delegate_;
-    grid::Geometry geometry_;
 };

@@ -4,11 +4,9 @@
 #include "Pellmar/library/core/ShareAnchor.h"
 #include "Pellmar/views/grid/GridActions.h"
 #include "Pellmar/views/grid/GridCell.h"
-#include "Pellmar/views/grid/GridCellDelegate.h"
 #include "Pellmar/views/grid/GridEmptyState.h"
 #include "Pellmar/views/grid/ItemGridModel.h"
 #include "Pellmar/views/grid/LibraryGridActions.h"
-#include "Pellmar/views/grid/TilePictures.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/kit/Icons.h"
 
@@ -36,26 +34,11 @@ GridView::GridView(Library& library, QWidget* parent)
 }
 
 GridView::GridView(Library& library, GridActions& actions, TaskPools& pools, QWidget* parent)
-    : QAbstractItemView(parent)
+    : TileGrid(pools, parent)
     , library_(library)
     , actions_(actions)
-    , model_(new ItemGridModel(this))
-    , pictures_(new TilePictures(pools, grid::pictureMaxPixels, this))
-    , delegate_(new GridCellDelegate(*pictures_, this))
 {
-    setModel(model_);
-    setItemDelegate(delegate_);
-    setSelectionMode(NoSelection);
-    setEditTriggers(NoEditTriggers);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollMode(ScrollPerPixel);
     setFocusPolicy(Qt::StrongFocus);
-
-    connect(pictures_, &TilePictures::pictureReady, this, [this](const QString& id) {
-        if (const int row = model_->rowOf(id); row >= 0)
-            viewport()->update(visualRect(model_->index(row)));
-    });
 
     using P = Library::Prop;
     auto* refresh = new CoalescedRefresh(
@@ -125,45 +108,7 @@ void GridView::updateAnchors()
     qDeleteAll(previous);
 }
 
-void GridView::relayout()
-{
-    geometry_ = grid::geometry(viewport()->width(), GridCellDelegate::textHeight(font()));
-    updateGeometries();
-    viewport()->update();
-    updatePictures();
-}
-
-void GridView::updateGeometries()
-{
-    QAbstractItemView::updateGeometries();
-    QScrollBar* bar = verticalScrollBar();
-    const int height = viewport()->height();
-    bar->setRange(0, std::max(0, geometry_.contentHeight(model_->rowCount()) - height));
-    bar->setPageStep(height);
-    // A notch of the wheel (three steps) scrolls one row.
-    bar->setSingleStep(std::max(1, (geometry_.cellHeight + grid::spacing) / 3));
-}
-
 // Pictures for the tiles on screen, then for a screen above and below.
-void GridView::updatePictures()
-{
-    const int count = model_->rowCount();
-    const int top = verticalOffset();
-    const int height = viewport()->height();
-    const auto [first, last] = geometry_.indexesBetween(top, top + height, count);
-    const auto [nearFirst, nearLast] = geometry_.indexesBetween(top - height, top + 2 * height, count);
-    QList<TilePictures::Tile> onScreen;
-    QList<TilePictures::Tile> nearScreen;
-    for (int row = nearFirst; row <= nearLast; ++row) {
-        const grid::Cell& cell = model_->cell(row);
-        if (!cell.picturePath)
-            continue;
-        (row >= first && row <= last ? onScreen : nearScreen).append({cell.id, *cell.picturePath});
-    }
-    const QSize tile = GridCellDelegate::tileRect(geometry_.cellRect(0)).size() * devicePixelRatioF();
-    pictures_->setTiles(onScreen, nearScreen, tile);
-}
-
 GridCommands GridView::gridCommands() const
 {
     const std::optional<QString>& source = library_.sourceFilter();
@@ -183,17 +128,6 @@ GridCommands GridView::gridCommands() const
     };
 }
 
-std::optional<QRect> GridView::tileOnScreen(const QString& id) const
-{
-    const int row = model_->rowOf(id);
-    if (row < 0)
-        return std::nullopt;
-    const QRect tile = GridCellDelegate::tileRect(visualRect(model_->index(row)));
-    if (!tile.intersects(viewport()->rect()))
-        return std::nullopt;
-    return tile;
-}
-
 std::optional<QRect> GridView::tileOnDisplay(const QString& id) const
 {
     if (!isVisible() || !window()->isVisible())
@@ -204,61 +138,20 @@ std::optional<QRect> GridView::tileOnDisplay(const QString& id) const
     return QRect(viewport()->mapToGlobal(tile->topLeft()), tile->size());
 }
 
-QRect GridView::visualRect(const QModelIndex& index) const
-{
-    if (!index.isValid() || index.row() >= model_->rowCount())
-        return {};
-    return geometry_.cellRect(index.row()).translated(0, -verticalOffset());
-}
-
-void GridView::scrollTo(const QModelIndex& index, ScrollHint)
-{
-    const QRect cell = visualRect(index);
-    if (cell.isNull())
-        return;
-    // Only as far as needed to show the whole cell.
-    QScrollBar* bar = verticalScrollBar();
-    if (cell.top() < 0)
-        bar->setValue(bar->value() + cell.top());
-    else if (cell.bottom() >= viewport()->height())
-        bar->setValue(bar->value() + cell.bottom() + 1 - viewport()->height());
-}
-
-QModelIndex GridView::indexAt(const QPoint& point) const
-{
-    const std::optional<int> row = geometry_.indexAt(point + QPoint(0, verticalOffset()), model_->rowCount());
-    return row ? model_->index(*row) : QModelIndex();
-}
-
 QModelIndex GridView::moveCursor(CursorAction, Qt::KeyboardModifiers)
 {
     // Keys move the Library's selection (keyPressEvent), never the view's current index.
     return {};
 }
 
-int GridView::verticalOffset() const
-{
-    return verticalScrollBar()->value();
-}
-
 void GridView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
-    const int count = model_->rowCount();
-    if (count == 0) {
+    if (model_->rowCount() == 0) {
         paintEmptyState(painter);
         return;
     }
-    const QRect area = event->rect();
-    const auto [first, last] = geometry_.indexesBetween(area.top() + verticalOffset(), area.bottom() + verticalOffset(), count);
-    QStyleOptionViewItem option;
-    initViewItemOption(&option);
-    for (int row = first; row <= last; ++row) {
-        const QModelIndex index = model_->index(row);
-        option.rect = visualRect(index);
-        if (option.rect.intersects(area))
-            delegate_->paint(&painter, option, index);
-    }
+    paintTiles(painter, event->rect());
 }
 
 void GridView::paintEmptyState(QPainter& painter)
@@ -291,25 +184,6 @@ void GridView::paintEmptyState(QPainter& painter)
         painter.setPen(secondary);
         painter.drawText(QRect(area.left(), y, area.width(), descriptionBox.height()), flags, *state.description);
     }
-}
-
-void GridView::resizeEvent(QResizeEvent* event)
-{
-    QAbstractItemView::resizeEvent(event);
-    relayout();
-}
-
-void GridView::changeEvent(QEvent* event)
-{
-    QAbstractItemView::changeEvent(event);
-    if (event->type() == QEvent::FontChange)
-        relayout();
-}
-
-void GridView::scrollContentsBy(int dx, int dy)
-{
-    QAbstractItemView::scrollContentsBy(dx, dy);
-    updatePictures();
 }
 
 bool GridView::viewportEvent(QEvent* event)

@@ -1,22 +1,18 @@
 #pragma once
 
 #include "Pellmar/index/Model.h"
-#include "Pellmar/views/grid/GridLayout.h"
+#include "Pellmar/views/grid/TileGrid.h"
 #include "Pellmar/views/kit/GridCommands.h"
 
-#include <QAbstractItemView>
 #include <QHash>
 #include <QList>
 
 #include <memory>
 
 class GridActions;
-class GridCellDelegate;
-class ItemGridModel;
 class Library;
 class ShareAnchor;
 class TaskPools;
-class TilePictures;
 
 // The grid of the current search result (Library::items), in order, as tiles of equal columns
 // between 150 and 220 wide. A model keyed by item id feeds it and a delegate paints the cells;
@@ -24,10 +20,7 @@ class TilePictures;
 // hovering become Library operations through GridActions; the grid keeps no selection of its
 // own. It scrolls only when a key moves the selection. While the result is empty, it shows the
 // message that says why.
-//
-// The layout is its own arithmetic (GridLayout), not QListView's: a QListView grid has no padding,
-// ignores spacing and chooses its own column count, which the Up and Down keys must match.
-class GridView : public QAbstractItemView, public GridCommandSource {
+class GridView : public TileGrid, public GridCommandSource {
     Q_OBJECT
 public:
     // The grid of the window: acts through the Library's operations and decodes on its pools.
@@ -39,19 +32,9 @@ public:
     // What the Edit menu offers while the grid has the focus.
     GridCommands gridCommands() const override;
 
-    int columnCount() const { return geometry_.columns; }
-    // The rows as the view shows them, and the tile of an item on screen in viewport coordinates.
-    const ItemGridModel& rows() const { return *model_; }
-    std::optional<QRect> tileOnScreen(const QString& id) const;
     // The tile of an item in global screen coordinates, while the grid is shown and the tile is on
     // screen: where a share picker for the item opens.
     std::optional<QRect> tileOnDisplay(const QString& id) const;
-    const TilePictures& pictures() const { return *pictures_; }
-
-    // QAbstractItemView
-    QRect visualRect(const QModelIndex& index) const override;
-    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
-    QModelIndex indexAt(const QPoint& point) const override;
 
 Q_SIGNALS:
     // A right click on a tile: the item menu, or the selection's menu when the tile is one of
@@ -61,16 +44,7 @@ Q_SIGNALS:
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
-    int horizontalOffset() const override { return 0; }
-    int verticalOffset() const override;
-    bool isIndexHidden(const QModelIndex&) const override { return false; }
-    void setSelection(const QRect&, QItemSelectionModel::SelectionFlags) override {}
-    QRegion visualRegionForSelection(const QItemSelection&) const override { return {}; }
-    void updateGeometries() override;
-
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void scrollContentsBy(int dx, int dy) override;
     bool viewportEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -78,13 +52,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void rebuild();
     void updateAnchors();
-    void relayout();
-    void updatePictures();
     void clickAt(QMouseEvent* event, int clickCount);
     void moveBy(int offset, bool extend);
     bool openOrQuickLook(bool space);
@@ -93,9 +64,6 @@ private:
     Library& library_;
     std::unique_ptr<GridActions> ownActions_;
     GridActions& actions_;
-    ItemGridModel* model_;
-    TilePictures* pictures_;
-    GridCellDelegate* delegate_;
     QList<Item> items_;   // the items of the rows, in row order
     // Each row's caption with what it was written from, so that a rebuild formats only new ones.
     struct Caption {
@@ -105,5 +73,4 @@ private:
     };
     QHash<QString, Caption> captions_;
     QHash<QString, ShareAnchor*> anchors_;   // one per tile, keyed by its item's id
-    grid::Geometry geometry_;
 };
