@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <limits>
 #include <optional>
 #include <type_traits>
@@ -147,11 +148,36 @@ public:
     // when it changed or is gone.
     bool setFileState(const Job& job, const QString& error, FileState state);
     void setSearchText(const QString& itemID, const QString& text);
-    // The writes that end a file's quick indexing, in one transaction: drops the item of
-    // `orphanKey` when no file names it, sets the item's search text, and marks the job's row as
-    // markPreviewed does. False when the row changed or is gone; the first two writes hold anyway.
-    bool finishIndexing(const Job& job, const QString& itemID, const std::optional<QString>& orphanKey,
-                        const QString& searchText, const QString& previewExtension, const QString& posterExtension);
+    // What one file's quick indexing found, for recordIndexedFiles: its content key, the item that
+    // held that key when it was looked up (or the new one made for it), the unhashed key of its
+    // former stand-in item, its search text, and the picture extensions rendered for `item.id`.
+    struct IndexedFile {
+        Job job;
+        QString quickHash;
+        Item item;
+        std::optional<QString> orphanKey;
+        QString searchText;
+        QString previewExtension;
+        QString posterExtension;
+    };
+    // What recordIndexedFiles did with one file: written, or left as it was because its row
+    // changed meanwhile (`error` empty) or because one of its writes failed (`error` says why).
+    struct IndexedOutcome {
+        bool written = false;
+        QString error;
+    };
+    // Called inside recordIndexedFiles's transaction for a file that carries a picture, once it is
+    // linked: `standingID` is the item that holds its content now, which differs from the item the
+    // picture was rendered for when another file of the same new content was linked first. Returns
+    // whether the picture now lies under `standingID`'s name; when not, no extension is recorded.
+    using PicturePlacer = std::function<bool(const IndexedFile& file, const QString& standingID)>;
+    // Ends the quick indexing of several files in one transaction. For each file, in order and
+    // only while its row is as its job read it: links it to the item of its content (inserting the
+    // item unless one holds the key), drops the item of `orphanKey` when no file names it, writes
+    // the item's search text, stores the picture extensions where the item has none, and marks the
+    // row ready. A file whose writes fail leaves its row as it was and the others go on. Throws,
+    // with nothing written, only when the transaction itself cannot begin or commit.
+    QList<IndexedOutcome> recordIndexedFiles(const QList<IndexedFile>& files, const PicturePlacer& placePicture);
     void renameFile(qint64 fileID, const QString& newRelativePath);
     // Empties files, items, folders and search; sources, workspaces, pins and favorites stay.
     void clearAll();

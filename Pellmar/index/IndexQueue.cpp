@@ -315,18 +315,40 @@ void Index::dropOrphanItem(const QString& quickHash)
     transaction.commit();
 }
 
-bool Index::finishIndexing(const Job& job, const QString& itemID, const std::optional<QString>& orphanKey,
-                           const QString& searchText, const QString& previewExtension, const QString& posterExtension)
+QList<Index::IndexedOutcome> Index::recordIndexedFiles(const QList<IndexedFile>& files,
+                                                      const PicturePlacer& placePicture)
 {
+    QList<IndexedOutcome> outcomes;
+    outcomes.reserve(files.size());
     Transaction transaction(db_);
-    if (orphanKey)
-        dropOrphanItemOf(db_, *orphanKey);
-    writeSearchText(db_, itemID, searchText);
-    const bool asRead = rowAsRead(db_, job);
-    if (asRead)
-        markFilePreviewed(job.fileID, itemID, previewExtension, posterExtension);
+    for (const IndexedFile& file : files) {
+        IndexedOutcome& outcome = outcomes.emplace_back();
+        // Each file's writes hold or go together, whatever becomes of the others.
+        db_.exec(QStringLiteral("SAVEPOINT indexed_file"));
+        try {
+            if (rowAsRead(db_, file.job)) {
+                const QString itemID =
+                    linkFileToItem(db_, file.job.fileID, itemOfFile(db_, file.job.fileID), file.quickHash, file.item);
+                if (file.orphanKey)
+                    dropOrphanItemOf(db_, *file.orphanKey);
+                writeSearchText(db_, itemID, file.searchText);
+                const bool hasPicture = !file.previewExtension.isEmpty() || !file.posterExtension.isEmpty();
+                const bool placed = !hasPicture || itemID == file.item.id || placePicture(file, itemID);
+                markFilePreviewed(file.job.fileID, itemID, placed ? file.previewExtension : QString(),
+                                  placed ? file.posterExtension : QString());
+                outcome.written = true;
+            }
+            db_.exec(QStringLiteral("RELEASE indexed_file"));
+        } catch (const std::exception& error) {
+            outcome.written = false;
+            const auto* databaseError = dynamic_cast<const DatabaseError*>(&error);
+            outcome.error = databaseError ? databaseError->description() : QString::fromUtf8(error.what());
+            db_.exec(QStringLiteral("ROLLBACK TO indexed_file"));
+            db_.exec(QStringLiteral("RELEASE indexed_file"));
+        }
+    }
     transaction.commit();
-    return asRead;
+    return outcomes;
 }
 
 void Index::markPreviewed(qint64 fileID, const QString& itemID, const QString& previewExtension,

@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -267,6 +268,64 @@ TEST_F(QueueTest, JobWritesApplyOnlyToTheRowAsItWasRead)
     EXPECT_EQ(text("SELECT error FROM files"), QStringLiteral("unreadable"));
 }
 
+// The ends of several files go in one transaction, yet each file's writes hold or go on their own:
+// a row that changed since it was read is left alone, a failing file leaves its row waiting, and a
+// second file of the same new content joins the item of the first with the first's picture name.
+TEST_F(QueueTest, RecordingABatchWritesEachFileOnItsOwnTerms)
+{
+    index.syncFiles({onDisk("a.jpg"), onDisk("copy.jpg"), onDisk("edited.jpg"), onDisk("bad.jpg"), onDisk("b.jpg")},
+                    "A", {});
+    const QList<Job> jobs = index.pendingFiles(5, {"A"});
+    ASSERT_EQ(jobs.size(), 5);
+    index.syncFiles({onDisk("a.jpg"), onDisk("copy.jpg"), onDisk("edited.jpg", 2000), onDisk("bad.jpg"), onDisk("b.jpg")},
+                    "A", {});
+    const auto read = [](const Job& job, const QString& itemID, const QString& hash) {
+        return Index::IndexedFile{.job = job, .quickHash = hash, .item = newItem(itemID, hash),
+                                  .orphanKey = "unhashed:A:" + job.relativePath, .searchText = job.relativePath,
+                                  .previewExtension = "jpg"};
+    };
+    QList<std::pair<QString, QString>> placed;
+    const auto placePicture = [&](const Index::IndexedFile& file, const QString& standingID) {
+        if (file.job.relativePath == "bad.jpg")
+            throw DatabaseError("cannot move the preview");
+        placed.append({file.item.id, standingID});
+        return true;
+    };
+    addItem({.id = "KNOWN", .quickHash = "hk"});
+    const QList<Index::IndexedOutcome> outcomes = index.recordIndexedFiles(
+        {read(jobs[0], "NEW-A", "ha"), read(jobs[1], "NEW-COPY", "ha"), read(jobs[2], "NEW-E", "he"),
+         read(jobs[3], "NEW-BAD", "hk"), read(jobs[4], "NEW-B", "hb")},
+        placePicture);
+
+    struct Expected {
+        const char* path;
+        bool written;
+        const char* error;
+        FileState state;
+        const char* item;
+    };
+    const Expected expected[] = {
+        {"a.jpg", true, "", FileState::ready, "NEW-A"},
+        {"copy.jpg", true, "", FileState::ready, "NEW-A"},
+        {"edited.jpg", false, "", FileState::found, ""},
+        {"bad.jpg", false, "cannot move the preview", FileState::found, ""},
+        {"b.jpg", true, "", FileState::ready, "NEW-B"},
+    };
+    ASSERT_EQ(outcomes.size(), 5);
+    for (qsizetype i = 0; i < 5; ++i) {
+        SCOPED_TRACE(expected[i].path);
+        EXPECT_EQ(outcomes[i].written, expected[i].written);
+        EXPECT_EQ(outcomes[i].error, QString::fromUtf8(expected[i].error));
+        EXPECT_EQ(integer("SELECT state FROM files WHERE rel_path = ?", {expected[i].path}), rawValue(expected[i].state));
+        EXPECT_EQ(itemOf(expected[i].path), QString::fromUtf8(expected[i].item));
+    }
+    EXPECT_EQ(placed, (QList<std::pair<QString, QString>>{{"NEW-COPY", "NEW-A"}}));
+    EXPECT_EQ(text("SELECT group_concat(id) FROM (SELECT id FROM items ORDER BY id)"), QStringLiteral("KNOWN,NEW-A,NEW-B"));
+    EXPECT_EQ(itemText("preview_ext", "NEW-A"), QStringLiteral("jpg"));
+    EXPECT_EQ(itemText("preview_ext", "KNOWN"), QString());
+    EXPECT_EQ(text("SELECT text FROM search WHERE item_id = 'NEW-B'"), QStringLiteral("b.jpg"));
+}
+
 // A file that is touched or copied back is reset and hashed again; when its content is the same it
 // rejoins its item, and the favorites and previews that hang on the item's id stay.
 TEST_F(QueueTest, TouchedFileRejoinsItsItemAndChangedContentLetsItGo)
@@ -448,10 +507,12 @@ TEST_F(QueueTest, ClearAllKeepsSourcesWorkspacesPinsAndFavorites)
 // indexing slows down as the index grows.
 TEST_F(QueueTest, PerFileWritesUseIndexesOnly)
 {
-    index.syncFiles({onDisk("f"), onDisk("g", 5000)}, "A", {});
+    index.syncFiles({onDisk("f"), onDisk("g", 5000), onDisk("h", 6000)}, "A", {});
     const qint64 f = fileID("f");
     const qint64 g = fileID("g");
     index.linkItem(g, "hg", newItem("G", "hg"));
+    const QList<Job> pending = index.pendingFiles(3, {"A"});
+    const Job h = *std::find_if(pending.begin(), pending.end(), [](const Job& job) { return job.relativePath == "h"; });
 
     QStringList statements;
     sqlite3_trace_v2(
@@ -468,6 +529,9 @@ TEST_F(QueueTest, PerFileWritesUseIndexesOnly)
     index.dropOrphanItem("unhashed:A:f");
     index.setSearchText(item, "f");
     index.markPreviewed(f, item, "jpg", "jpg");
+    index.recordIndexedFiles({{.job = h, .quickHash = "h", .item = newItem("H", "h"), .orphanKey = "unhashed:A:h",
+                               .searchText = "h", .previewExtension = "jpg"}},
+                             [](const Index::IndexedFile&, const QString&) { return true; });
     index.setFileState(g, "empty file", FileState::empty);
     index.updateFileSize(f, 1, true);
     index.setProxy(item, "heic", "");

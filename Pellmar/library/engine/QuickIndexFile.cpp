@@ -19,6 +19,7 @@
 #include <QMimeType>
 #include <QUuid>
 
+#include <cstdio>
 #include <exception>
 #include <optional>
 
@@ -118,49 +119,60 @@ SmallPicture writeSmallPicture(MediaKind kind, const QString& path, const QByteA
     return {};
 }
 
-// The writes of one file's work; each returns false when the row changed since it was read.
-class FileWork {
-public:
-    FileWork(const Job& job, const Source& source, Index& index, const QString& proxyDirectory)
-        : job_(job), source_(source), index_(index), proxyDirectory_(proxyDirectory)
-    {
-    }
-
-    void run();
-    // Records a failure (or emptiness) unless the source went away meanwhile: then the files
-    // read as missing or unreadable are not, and the row waits for the source to come back.
-    void fail(const QString& text, FileState state);
-
-private:
-    Job job_;
-    const Source& source_;
-    Index& index_;
-    const QString& proxyDirectory_;
-};
-
-void FileWork::run()
+QString pictureFile(const QString& proxyDirectory, const QString& itemID, const QString& role)
 {
-    const QString path = source_.rootPath + QLatin1Char('/') + job_.relativePath;
-    const std::optional<FileValues> values = job_.local ? fileValues(path) : std::nullopt;
+    return QDir(proxyDirectory).filePath(itemID + QLatin1Char('.') + role + QStringLiteral(".jpg"));
+}
+
+// The roles of the pictures a file's work rendered for its item.
+QStringList pictureRoles(const Index::IndexedFile& file)
+{
+    QStringList roles;
+    if (!file.previewExtension.isEmpty())
+        roles.append(QStringLiteral("preview"));
+    if (!file.posterExtension.isEmpty())
+        roles.append(QStringLiteral("poster"));
+    return roles;
+}
+
+// Records a failure (or emptiness) unless the source went away meanwhile: then the files read as
+// missing or unreadable are not, and the row waits for the source to come back.
+void failFile(const Job& job, const Source& source, Index& index, const QString& text, FileState state)
+{
+    if (!isSourceAvailable(source))
+        return;
+    try {
+        waitFor(index.run([job, text, state](Index& ix) { ix.setFileState(job, text, state); }));
+    } catch (const std::exception&) {
+        // The index could not take the failure either; the file stays waiting.
+    }
+}
+
+// The reading half of one file's work: everything up to the writes that end it. Nothing when the
+// file ended here (empty).
+std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& index, const QString& proxyDirectory)
+{
+    const QString path = source.rootPath + QLatin1Char('/') + job.relativePath;
+    const std::optional<FileValues> values = job.local ? fileValues(path) : std::nullopt;
     const bool package = values && values->package;
     const MediaKind kind = package ? MediaKind::document : mediaKindForExtension(path).value_or(MediaKind::document);
     const QString type = fileTypeName(path, package);
-    // Held until this file's work ends: large media files are read one at a time by both workers.
-    const bool media = job_.local && !package && mediaKindForExtension(path);
+    // Held until this file's reading ends: large media files are read one at a time by both workers.
+    const bool media = job.local && !package && mediaKindForExtension(path);
     const std::optional<Gate::Pass> pass =
         media && values ? ReadGate::passFor(values->size) : std::optional<Gate::Pass>();
 
     QString key;
     QByteArray head;
-    if (!job_.local) {
-        key = QStringLiteral("unhashed:") + job_.sourceID + QLatin1Char(':') + job_.relativePath;
+    if (!job.local) {
+        key = QStringLiteral("unhashed:") + job.sourceID + QLatin1Char(':') + job.relativePath;
     } else {
         if (values && !values->regular && !package)
             throw FileError(path, QString::fromLatin1(notRegularFileText));   // a FIFO or a device is never opened
         const qint64 size = package ? packageSize(path) : values ? values->size : 0;
         if (size == 0) {
-            fail(QStringLiteral("empty file"), FileState::empty);
-            return;
+            failFile(job, source, index, QStringLiteral("empty file"), FileState::empty);
+            return std::nullopt;
         }
         if (package) {
             key = folderHash(path, size);
@@ -172,41 +184,78 @@ void FileWork::run()
         }
     }
 
-    const std::optional<Item> existing = waitFor(index_.run([key](Index& ix) { return ix.itemByHash(key); }));
-    const Item item = existing ? *existing : newItem(key, kind, path, type, job_.local, head);
-    const std::optional<QString> linked =
-        waitFor(index_.run([job = job_, key, item](Index& ix) { return ix.linkItem(job, key, item); }));
-    if (!linked)
-        return;   // the file changed or went meanwhile; a later pass indexes what is there now
-    job_.state = FileState::identified;
-    const QString itemID = *linked;
-
-    SmallPicture picture;
-    std::optional<QString> unhashedKey;
-    if (job_.local) {
+    const std::optional<Item> existing = waitFor(index.run([key](Index& ix) { return ix.itemByHash(key); }));
+    ReadFile read{.newItem = !existing};
+    Index::IndexedFile& file = read.file;
+    file.job = job;
+    file.quickHash = key;
+    file.item = existing ? *existing : newItem(key, kind, path, type, job.local, head);
+    if (job.local) {
         // The item this file stood for while it was not on this computer goes once nothing names it.
-        unhashedKey = QStringLiteral("unhashed:") + job_.sourceID + QLatin1Char(':') + job_.relativePath;
-        if (item.previewExtension.isEmpty() && item.posterExtension.isEmpty())
-            picture = writeSmallPicture(item.kind, path, head, QDir(proxyDirectory_).filePath(itemID));
+        file.orphanKey = QStringLiteral("unhashed:") + job.sourceID + QLatin1Char(':') + job.relativePath;
+        if (file.item.previewExtension.isEmpty() && file.item.posterExtension.isEmpty()) {
+            const SmallPicture picture =
+                writeSmallPicture(file.item.kind, path, head, QDir(proxyDirectory).filePath(file.item.id));
+            file.previewExtension = picture.previewExtension;
+            file.posterExtension = picture.posterExtension;
+        }
     }
-    const QString text = itemSearchText(item, job_.relativePath, source_, type);
-    waitFor(index_.run([job = job_, itemID, unhashedKey, text, picture](Index& ix) {
-        ix.finishIndexing(job, itemID, unhashedKey, text, picture.previewExtension, picture.posterExtension);
-    }));
-}
-
-void FileWork::fail(const QString& text, FileState state)
-{
-    if (!isSourceAvailable(source_))
-        return;
-    try {
-        waitFor(index_.run([job = job_, text, state](Index& ix) { ix.setFileState(job, text, state); }));
-    } catch (const std::exception&) {
-        // The index could not take the failure either; the file stays waiting.
-    }
+    file.searchText = itemSearchText(file.item, job.relativePath, source, type);
+    return read;
 }
 
 } // namespace
+
+std::optional<ReadFile> readFolderFile(const Job& job, const Source& source, Index& index, const QString& proxyDirectory)
+{
+    try {
+        return readFile(job, source, index, proxyDirectory);
+    } catch (const std::exception& error) {
+        failFile(job, source, index, errorText(error), FileState::failed);
+        return std::nullopt;
+    }
+}
+
+void recordFolderFiles(const QList<ReadFile>& reads, const QHash<QString, Source>& sources, Index& index,
+                       const QString& proxyDirectory)
+{
+    if (reads.isEmpty())
+        return;
+    QList<Index::IndexedFile> files;
+    files.reserve(reads.size());
+    for (const ReadFile& read : reads)
+        files.append(read.file);
+    // A picture rendered under the name of a new item whose content another file linked first
+    // moves to the standing item's name, still before the row that points at it is committed.
+    const Index::PicturePlacer placePicture = [proxyDirectory](const Index::IndexedFile& file, const QString& standingID) {
+        for (const QString& role : pictureRoles(file)) {
+            if (::rename(QFile::encodeName(pictureFile(proxyDirectory, file.item.id, role)).constData(),
+                         QFile::encodeName(pictureFile(proxyDirectory, standingID, role)).constData())
+                != 0)
+                return false;
+        }
+        return true;
+    };
+    QList<Index::IndexedOutcome> outcomes;
+    try {
+        outcomes = waitFor(index.run([files, placePicture](Index& ix) { return ix.recordIndexedFiles(files, placePicture); }));
+    } catch (const std::exception& error) {
+        outcomes = QList<Index::IndexedOutcome>(files.size(), Index::IndexedOutcome{.error = errorText(error)});
+    }
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const Index::IndexedFile& file = files[i];
+        const bool newItem = reads[i].newItem;
+        if (outcomes[i].written)
+            continue;
+        // A picture rendered for a new item that was not recorded has nothing that points at it.
+        if (newItem) {
+            for (const QString& role : pictureRoles(file))
+                QFile::remove(pictureFile(proxyDirectory, file.item.id, role));
+        }
+        if (!outcomes[i].error.isEmpty())
+            failFile(file.job, sources.value(file.job.sourceID), index, outcomes[i].error, FileState::failed);
+    }
+}
 
 QString fileTypeName(const QString& path, bool package)
 {
@@ -219,10 +268,6 @@ QString fileTypeName(const QString& path, bool package)
 
 void indexFolderFile(const Job& job, const Source& source, Index& index, const QString& proxyDirectory)
 {
-    FileWork work(job, source, index, proxyDirectory);
-    try {
-        work.run();
-    } catch (const std::exception& error) {
-        work.fail(errorText(error), FileState::failed);
-    }
+    if (std::optional<ReadFile> read = readFolderFile(job, source, index, proxyDirectory))
+        recordFolderFiles({*read}, {{source.id, source}}, index, proxyDirectory);
 }

@@ -3,11 +3,13 @@
 // The quick-index work on one file of a folder source: its content key, its item, a small preview
 // or poster when the item has none, its search text, and the file's state.
 
-#include "Pellmar/index/Model.h"
+#include "Pellmar/index/Index.h"
 
+#include <QHash>
+#include <QList>
 #include <QString>
 
-class Index;
+#include <optional>
 
 // The MIME type of a file by its name: generic data ("application/octet-stream") when the name
 // says nothing, a folder ("inode/directory") for a package whose name says nothing.
@@ -23,3 +25,20 @@ QString fileTypeName(const QString& path, bool package);
 // not failed). A media file larger than 32 MiB waits for the shared read gate. Never throws.
 // Runs on a worker thread and waits for the writer `index`.
 void indexFolderFile(const Job& job, const Source& source, Index& index, const QString& proxyDirectory);
+
+// indexFolderFile in two halves, so that a worker writes the ends of several files in one
+// transaction. The reading half does all but the writes that end the file: it hashes, finds or
+// makes the item and renders its picture, under the name of the item it found or made. It ends
+// the file itself (empty, or failed with its text) and gives nothing when there is nothing to
+// write. Never throws.
+struct ReadFile {
+    Index::IndexedFile file;
+    bool newItem = false;   // the item did not exist when it was looked up
+};
+std::optional<ReadFile> readFolderFile(const Job& job, const Source& source, Index& index,
+                                       const QString& proxyDirectory);
+// The writing half, for files of any of `sources`, in one transaction (Index::recordIndexedFiles):
+// a file whose writes fail is failed with their text as above; a picture of a new item that was
+// not recorded is deleted. Never throws.
+void recordFolderFiles(const QList<ReadFile>& reads, const QHash<QString, Source>& sources, Index& index,
+                       const QString& proxyDirectory);

@@ -9,7 +9,9 @@
 #include "Pellmar/media/ScanningRules.h"
 
 #include <QCoroFuture>
+#include <QElapsedTimer>
 
+#include <mutex>
 #include <set>
 #include <tuple>
 
@@ -17,6 +19,9 @@ namespace {
 
 constexpr qint64 batchSize = 24;
 constexpr int filesAtOnce = 8;
+// The finished files of a batch are written together, at the latest once the first of them has
+// waited this long, so that slow files still show up as ready one by one.
+constexpr qint64 longestWriteDelayMs = 150;
 
 // A job as it was handed out: the same file comes back with another key once its row changed.
 using JobKey = std::tuple<qint64, qint64, double, qint64>;
@@ -36,16 +41,54 @@ QStringList availableSources(const QHash<QString, Source>& sources)
     return ids;
 }
 
-void indexOne(const Job& job, const WorkerInputs& inputs, const CancelToken& token)
+// The files of a batch that are read and wait for their writes, written in one transaction
+// when the batch ends or the first has waited long enough. Shared by the batch's jobs.
+class PendingWrites {
+public:
+    explicit PendingWrites(const WorkerInputs& inputs) : inputs_(inputs) {}
+
+    void add(ReadFile read)
+    {
+        QList<ReadFile> due;
+        {
+            std::lock_guard locker(lock_);
+            if (reads_.isEmpty())
+                firstAdded_.start();
+            reads_.append(std::move(read));
+            if (firstAdded_.elapsed() >= longestWriteDelayMs)
+                due.swap(reads_);
+        }
+        recordFolderFiles(due, inputs_.sources, *inputs_.index, inputs_.proxyDirectory);
+    }
+
+    void writeAll()
+    {
+        QList<ReadFile> due;
+        {
+            std::lock_guard locker(lock_);
+            due.swap(reads_);
+        }
+        recordFolderFiles(due, inputs_.sources, *inputs_.index, inputs_.proxyDirectory);
+    }
+
+private:
+    const WorkerInputs& inputs_;
+    std::mutex lock_;
+    QList<ReadFile> reads_;
+    QElapsedTimer firstAdded_;
+};
+
+void indexOne(const Job& job, const WorkerInputs& inputs, const CancelToken& token, PendingWrites& writes)
 {
     // Files of a stopped run that have not begun wait for the next run.
     if (token.isCancelled())
         return;
     const Source source = inputs.sources.value(job.sourceID);
-    if (source.kind == SourceKind::photos)
+    if (source.kind == SourceKind::photos) {
         identifyPhotosFile(job, source, *inputs.index, inputs.proxyDirectory, *sharedPhotoLibrary());
-    else
-        indexFolderFile(job, source, *inputs.index, inputs.proxyDirectory);
+    } else if (std::optional<ReadFile> read = readFolderFile(job, source, *inputs.index, inputs.proxyDirectory)) {
+        writes.add(std::move(*read));
+    }
 }
 
 void indexPendingFiles(const WorkerInputs& inputs, const CancelToken& token, TaskPools& pools)
@@ -69,8 +112,11 @@ void indexPendingFiles(const WorkerInputs& inputs, const CancelToken& token, Tas
             fresh |= handedOut.insert(keyOf(job)).second;
         if (!fresh)
             return;
+        PendingWrites writes(inputs);
         waitFor(fanOut(pools, Priority::utility, filesAtOnce, batch,
-                       [&inputs, &token](const Job& job) { indexOne(job, inputs, token); }));
+                       [&](const Job& job) { indexOne(job, inputs, token, writes); }));
+        // Also after a stop: the files that were read are not read again.
+        writes.writeAll();
     }
 }
 
