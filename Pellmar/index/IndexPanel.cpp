@@ -1,5 +1,6 @@
 #include "Pellmar/index/Index.h"
 
+#include "Pellmar/index/IndexNotBackedUp.h"
 #include "Pellmar/index/IndexRows.h"
 
 namespace {
@@ -33,22 +34,6 @@ QList<Location> readLocations(Database& database, const QString& sql, const SqlV
     return locations;
 }
 
-qint64& countOfKind(LocationSummary& summary, MediaKind kind)
-{
-    switch (kind) {
-    case MediaKind::photo:
-        return summary.photos;
-    case MediaKind::video:
-        return summary.videos;
-    case MediaKind::audio:
-        return summary.audio;
-    case MediaKind::document:
-        return summary.documents;
-    }
-    Q_UNREACHABLE();
-    return summary.documents;
-}
-
 qint64 count(Database& database, const SqlClause& query)
 {
     Statement statement(database.db(), query.text);
@@ -72,14 +57,12 @@ qint64 Index::countNotBackedUp(const std::optional<QStringList>& keys)
         // Every lone item names an item (an item goes only once no file names it), so the lone
         // items of the counted sources, less the twinned ones, are the count: a few kept rows.
         const QString sources = loneCopySources();
-        return count(db_, {QStringLiteral("SELECT (SELECT COALESCE(SUM(items), 0) FROM lone_counts WHERE source_id IN (") + sources
+        return count(db_, {QStringLiteral("SELECT (SELECT COALESCE(SUM(items), 0) FROM lone_totals WHERE source_id IN (") + sources
                                + QStringLiteral(")) - (SELECT COUNT(*) FROM (") + twinnedLoneItems()
                                + QStringLiteral(") WHERE source_id IN (") + sources + QStringLiteral("))"),
                            {}});
     }
-    SqlClause query{QStringLiteral("SELECT COUNT(*) FROM items WHERE 1 = 1") + loneCopyClause(), {}};
-    query.append(itemsWithFileWhere(scopeClause(*keys)));
-    return count(db_, query);
+    return countNotBackedUpInScope(db_, *keys);
 }
 
 qint64 Index::countFavorites(const QString& workspaceID, const std::optional<QStringList>& keys)
@@ -94,6 +77,8 @@ qint64 Index::countFavorites(const QString& workspaceID, const std::optional<QSt
 
 LocationSummary Index::summary(const ViewFilter& filter)
 {
+    if (std::optional<LocationSummary> kept = notBackedUpSummary(db_, filter))
+        return *kept;
     ViewFilter view = filter;
     view.onlyHere = false;
     const SqlClause filters = filterClauses(view);
@@ -113,7 +98,7 @@ LocationSummary Index::summary(const ViewFilter& filter)
     kindRows.bind(kinds.values);
     while (kindRows.step()) {
         if (const std::optional<MediaKind> kind = mediaKindFromRawValue(kindRows.int64(0)))
-            countOfKind(summary, *kind) = kindRows.int64(1);
+            summary.count(*kind) = kindRows.int64(1);
         if (const std::optional<double> earliest = kindRows.optionalReal(2); earliest && (!summary.earliest || *earliest < *summary.earliest))
             summary.earliest = earliest;
         if (const std::optional<double> latest = kindRows.optionalReal(3); latest && (!summary.latest || *latest >= *summary.latest))

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr qint64 currentVersion = 11;
+constexpr qint64 currentVersion = 12;
 // A file with an items table below this version predates the base script and is started afresh.
 constexpr qint64 firstKeptVersion = 2;
 // Files below this version may hold Apple Photos items whose larger previews failed for good.
@@ -150,6 +150,10 @@ const SpeedIndex speedIndexes[] = {
     // without reading the assets that are.
     {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_offline_asset ON files(source_id) WHERE asset_id != '' AND "
                              "local = 0")},
+    // Lets the panel's figures of single copies find the files reset by a change, which still
+    // name their item but are no copy of it, without reading the others.
+    {"files", QStringLiteral("CREATE INDEX IF NOT EXISTS files_reset_item ON files(item_id, source_id) WHERE quick_hash IS "
+                             "NULL AND item_id IS NOT NULL")},
 };
 
 const QString favoritesTable = QStringLiteral(

@@ -10,6 +10,7 @@ DROP TABLE IF EXISTS source_states;
 DROP TABLE IF EXISTS item_sources;
 DROP TABLE IF EXISTS lone_items;
 DROP TABLE IF EXISTS lone_counts;
+DROP TABLE IF EXISTS lone_totals;
 DROP TABLE IF EXISTS weak_id_sources;
 DROP TABLE IF EXISTS weak_id_counts;
 DROP TABLE IF EXISTS item_renderable;
@@ -19,8 +20,10 @@ CREATE TABLE source_states (source_id TEXT NOT NULL, state INTEGER NOT NULL, fil
   PRIMARY KEY (source_id, state)) WITHOUT ROWID;
 CREATE TABLE item_sources (item_id TEXT NOT NULL, source_id TEXT NOT NULL, files INTEGER NOT NULL,
   PRIMARY KEY (item_id, source_id)) WITHOUT ROWID;
-CREATE TABLE lone_items (item_id TEXT NOT NULL PRIMARY KEY, source_id TEXT NOT NULL) WITHOUT ROWID;
-CREATE TABLE lone_counts (source_id TEXT NOT NULL PRIMARY KEY, items INTEGER NOT NULL) WITHOUT ROWID;
+CREATE TABLE lone_items (item_id TEXT NOT NULL PRIMARY KEY, source_id TEXT NOT NULL, kind INTEGER NOT NULL,
+  captured_at REAL, size INTEGER NOT NULL, not_local INTEGER NOT NULL) WITHOUT ROWID;
+CREATE TABLE lone_totals (source_id TEXT NOT NULL, kind INTEGER NOT NULL, items INTEGER NOT NULL, size INTEGER NOT NULL,
+  not_local INTEGER NOT NULL, PRIMARY KEY (source_id, kind)) WITHOUT ROWID;
 CREATE TABLE weak_id_sources (weak_id TEXT NOT NULL, source_id TEXT NOT NULL, items INTEGER NOT NULL,
   PRIMARY KEY (weak_id, source_id)) WITHOUT ROWID;
 CREATE TABLE weak_id_counts (weak_id TEXT NOT NULL PRIMARY KEY, sources INTEGER NOT NULL, lone INTEGER NOT NULL)
@@ -45,9 +48,14 @@ const QString counts = QStringLiteral(R"(
 INSERT INTO source_states (source_id, state, files) SELECT source_id, state, COUNT(*) FROM files GROUP BY source_id, state;
 INSERT INTO item_sources (item_id, source_id, files) SELECT item_id, source_id, COUNT(*) FROM files
   WHERE item_id IS NOT NULL AND quick_hash IS NOT NULL GROUP BY item_id, source_id;
-INSERT INTO lone_items (item_id, source_id) SELECT item_id, MIN(source_id) FROM item_sources GROUP BY item_id
-  HAVING COUNT(*) = 1;
-INSERT INTO lone_counts (source_id, items) SELECT source_id, COUNT(*) FROM lone_items GROUP BY source_id;
+INSERT INTO lone_items (item_id, source_id, kind, captured_at, size, not_local)
+  SELECT l.item_id, l.source_id, COALESCE(i.kind, -1), i.captured_at, COALESCE(t.size, 0), COALESCE(t.not_local, 0)
+  FROM (SELECT item_id, MIN(source_id) AS source_id FROM item_sources GROUP BY item_id HAVING COUNT(*) = 1) AS l
+  LEFT JOIN items AS i ON i.id = l.item_id
+  LEFT JOIN (SELECT item_id, SUM(size) AS size, SUM(local = 0) AS not_local FROM files WHERE item_id IS NOT NULL
+    GROUP BY item_id) AS t ON t.item_id = l.item_id;
+INSERT INTO lone_totals (source_id, kind, items, size, not_local)
+  SELECT source_id, kind, COUNT(*), SUM(size), SUM(not_local) FROM lone_items GROUP BY source_id, kind;
 INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT i.weak_id, s.source_id, COUNT(*) FROM item_sources s
   JOIN items i ON i.id = s.item_id WHERE i.weak_id != '' GROUP BY i.weak_id, s.source_id;
 INSERT INTO weak_id_counts (weak_id, sources, lone) SELECT weak_id, COUNT(*), 0 FROM weak_id_sources GROUP BY weak_id;
@@ -60,12 +68,32 @@ INSERT INTO preview_progress (id, total, done) SELECT 0, COUNT(*), COALESCE(SUM(
 INSERT INTO folder_files (source_id, folder, files) SELECT source_id, %1, COUNT(*) FROM files GROUP BY 1, 2;
 )").arg(folderOf(QStringLiteral("files")));
 
+// Records the candidate lone items (columns item_id and source_id) with their item's kind and
+// capture date (-1 and NULL while the item row is missing) and what all files naming the item add up to.
+QString insertLoneItem(const QString& candidates)
+{
+    return QStringLiteral("INSERT INTO lone_items (item_id, source_id, kind, captured_at, size, not_local) SELECT c.item_id, "
+                          "c.source_id, COALESCE(i.kind, -1), i.captured_at, (SELECT COALESCE(SUM(size), 0) FROM files WHERE "
+                          "item_id = c.item_id), (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = c.item_id) "
+                          "FROM (%1) AS c LEFT JOIN items AS i ON i.id = c.item_id")
+        .arg(candidates);
+}
+
+// Adds up again the files of the lone items among `itemIDs`, after one of their files changed.
+QString resizeLoneItems(const QString& itemIDs)
+{
+    return QStringLiteral("UPDATE lone_items SET size = (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = "
+                          "lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = "
+                          "lone_items.item_id) WHERE item_id IN (%1)")
+        .arg(itemIDs);
+}
+
 // Rows whose count falls to zero are deleted, so each table holds exactly what a fresh count gives.
 // An item's weak id counts for the sources of its copies, and for the lone items, while the item
 // exists; a weak id's row is made by its first source before any lone item counts on it, and
 // goes with its last source after its lone items are taken off.
 const QString triggers = QStringLiteral(R"(
-CREATE INDEX lone_items_source ON lone_items(source_id);
+CREATE INDEX lone_items_captured ON lone_items(source_id, kind, captured_at);
 CREATE INDEX weak_id_counts_twinned ON weak_id_counts(weak_id) WHERE sources > 1 AND lone > 0;
 
 CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
@@ -79,6 +107,7 @@ CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
     ON CONFLICT (item_id) DO UPDATE SET files = files + 1;
   INSERT INTO folder_files (source_id, folder, files) VALUES (new.source_id, %1, 1)
     ON CONFLICT (source_id, folder) DO UPDATE SET files = files + 1;
+  %6;
 END;
 CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   UPDATE source_states SET files = files - 1 WHERE source_id = old.source_id AND state = old.state;
@@ -90,6 +119,11 @@ CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   DELETE FROM item_renderable WHERE item_id = old.item_id AND files < 1;
   UPDATE folder_files SET files = files - 1 WHERE source_id = old.source_id AND folder = %2;
   DELETE FROM folder_files WHERE source_id = old.source_id AND folder = %2 AND files < 1;
+  %7;
+END;
+CREATE TRIGGER tally_file_lone_size AFTER UPDATE OF item_id, size, local ON files
+WHEN old.item_id IS NOT new.item_id OR old.size != new.size OR old.local != new.local BEGIN
+  %5;
 END;
 CREATE TRIGGER tally_file_folder AFTER UPDATE OF source_id, rel_path ON files
 WHEN old.source_id IS NOT new.source_id OR %2 IS NOT %1 BEGIN
@@ -128,27 +162,36 @@ CREATE TRIGGER tally_copy_insert AFTER INSERT ON item_sources BEGIN
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT weak_id, new.source_id, 1 FROM items
     WHERE id = new.item_id AND weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   DELETE FROM lone_items WHERE item_id = new.item_id;
-  INSERT INTO lone_items (item_id, source_id) SELECT new.item_id, new.source_id
-    WHERE NOT EXISTS (SELECT 1 FROM item_sources WHERE item_id = new.item_id AND source_id != new.source_id);
+  %3;
 END;
 CREATE TRIGGER tally_copy_delete AFTER DELETE ON item_sources BEGIN
   DELETE FROM lone_items WHERE item_id = old.item_id;
-  INSERT INTO lone_items (item_id, source_id) SELECT item_id, MIN(source_id) FROM item_sources
-    WHERE item_id = old.item_id GROUP BY item_id HAVING COUNT(*) = 1;
+  %4;
   UPDATE weak_id_sources SET items = items - 1
     WHERE source_id = old.source_id AND weak_id = (SELECT weak_id FROM items WHERE id = old.item_id);
   DELETE FROM weak_id_sources
     WHERE source_id = old.source_id AND weak_id = (SELECT weak_id FROM items WHERE id = old.item_id) AND items < 1;
 END;
 CREATE TRIGGER tally_lone_insert AFTER INSERT ON lone_items BEGIN
-  INSERT INTO lone_counts (source_id, items) VALUES (new.source_id, 1)
-    ON CONFLICT (source_id) DO UPDATE SET items = items + 1;
+  INSERT INTO lone_totals (source_id, kind, items, size, not_local) VALUES (new.source_id, new.kind, 1, new.size, new.not_local)
+    ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
+    not_local = not_local + excluded.not_local;
   UPDATE weak_id_counts SET lone = lone + 1 WHERE weak_id = (SELECT weak_id FROM items WHERE id = new.item_id);
 END;
 CREATE TRIGGER tally_lone_delete AFTER DELETE ON lone_items BEGIN
-  UPDATE lone_counts SET items = items - 1 WHERE source_id = old.source_id;
-  DELETE FROM lone_counts WHERE source_id = old.source_id AND items < 1;
+  UPDATE lone_totals SET items = items - 1, size = size - old.size, not_local = not_local - old.not_local
+    WHERE source_id = old.source_id AND kind = old.kind;
+  DELETE FROM lone_totals WHERE source_id = old.source_id AND kind = old.kind AND items < 1;
   UPDATE weak_id_counts SET lone = lone - 1 WHERE weak_id = (SELECT weak_id FROM items WHERE id = old.item_id);
+END;
+CREATE TRIGGER tally_lone_update AFTER UPDATE OF kind, size, not_local ON lone_items
+WHEN old.kind != new.kind OR old.size != new.size OR old.not_local != new.not_local BEGIN
+  UPDATE lone_totals SET items = items - 1, size = size - old.size, not_local = not_local - old.not_local
+    WHERE source_id = old.source_id AND kind = old.kind;
+  DELETE FROM lone_totals WHERE source_id = old.source_id AND kind = old.kind AND items < 1;
+  INSERT INTO lone_totals (source_id, kind, items, size, not_local) VALUES (new.source_id, new.kind, 1, new.size, new.not_local)
+    ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
+    not_local = not_local + excluded.not_local;
 END;
 CREATE TRIGGER tally_weak_source_insert AFTER INSERT ON weak_id_sources BEGIN
   INSERT INTO weak_id_counts (weak_id, sources, lone) VALUES (new.weak_id, 1, 0)
@@ -160,6 +203,7 @@ CREATE TRIGGER tally_weak_source_delete AFTER DELETE ON weak_id_sources BEGIN
 END;
 
 CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
+  UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
     WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   UPDATE weak_id_counts SET lone = lone + 1
@@ -168,6 +212,7 @@ CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
     WHERE new.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = new.id);
 END;
 CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
+  UPDATE lone_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE weak_id_counts SET lone = lone - 1
     WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
   UPDATE weak_id_sources SET items = items - 1
@@ -175,6 +220,10 @@ CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
   DELETE FROM weak_id_sources WHERE weak_id = old.weak_id AND items < 1;
   UPDATE preview_progress SET total = total - 1, done = done - (old.proxy_ext != '' OR old.full_error IS NOT NULL)
     WHERE old.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = old.id);
+END;
+CREATE TRIGGER tally_item_lone AFTER UPDATE OF kind, captured_at ON items
+WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
+  UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
 END;
 CREATE TRIGGER tally_item_weak AFTER UPDATE OF weak_id ON items WHEN old.weak_id IS NOT new.weak_id BEGIN
   UPDATE weak_id_counts SET lone = lone - 1
@@ -204,7 +253,15 @@ CREATE TRIGGER tally_renderable_delete AFTER DELETE ON item_renderable BEGIN
     done = done - (SELECT proxy_ext != '' OR full_error IS NOT NULL FROM items WHERE id = old.item_id)
     WHERE EXISTS (SELECT 1 FROM items WHERE id = old.item_id AND kind IN (0, 1, 3));
 END;
-)").arg(folderOf(QStringLiteral("new")), folderOf(QStringLiteral("old")));
+)")
+                             .arg(folderOf(QStringLiteral("new")), folderOf(QStringLiteral("old")),
+                                  insertLoneItem(QStringLiteral("SELECT new.item_id AS item_id, new.source_id AS source_id WHERE NOT "
+                                                                "EXISTS (SELECT 1 FROM item_sources WHERE item_id = new.item_id "
+                                                                "AND source_id != new.source_id)")),
+                                  insertLoneItem(QStringLiteral("SELECT item_id, MIN(source_id) AS source_id FROM item_sources "
+                                                                "WHERE item_id = old.item_id GROUP BY item_id HAVING COUNT(*) = 1")),
+                                  resizeLoneItems(QStringLiteral("old.item_id, new.item_id")),
+                                  resizeLoneItems(QStringLiteral("new.item_id")), resizeLoneItems(QStringLiteral("old.item_id")));
 
 } // namespace
 

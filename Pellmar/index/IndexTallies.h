@@ -8,8 +8,10 @@
 // makes it, keeps them right, and a write that is rolled back takes its changes to them back too.
 //   source_states     files per source and state
 //   item_sources      hashed files (the copies) per item and source
-//   lone_items        items whose copies all lie on one source, with that source
-//   lone_counts       lone items per source
+//   lone_items        items whose copies all lie on one source, with that source, the item's kind
+//                     and capture date, and the size and number not on this computer of all the
+//                     files that name the item (kind -1 while no item row exists)
+//   lone_totals       lone items per source and kind, with their sizes and files not on this computer
 //   weak_id_sources   items with copies on a source, per non-empty weak id and source
 //   weak_id_counts    sources holding copies of the items of a weak id, and its lone items
 //   item_renderable   files of an item on this computer or in the photo library

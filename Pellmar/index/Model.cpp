@@ -188,3 +188,19 @@ QString ImportTarget::id() const
         return QStringLiteral("album|") + album->id + u'|' + album->name;
     return QStringLiteral("new");
 }
+
+qint64& LocationSummary::count(MediaKind kind)
+{
+    switch (kind) {
+    case MediaKind::photo:
+        return photos;
+    case MediaKind::video:
+        return videos;
+    case MediaKind::audio:
+        return audio;
+    case MediaKind::document:
+        return documents;
+    }
+    Q_UNREACHABLE();
+    return documents;
+}

@@ -209,6 +209,9 @@ struct LocationSummary {
     std::optional<double> earliest;
     std::optional<double> latest;
 
+    // The member that counts items of the kind.
+    qint64& count(MediaKind kind);
+
     bool operator==(const LocationSummary&) const = default;
 };
 

@@ -24,13 +24,13 @@ const QString loneCopyFromFiles = QStringLiteral(
     "WHERE twin.weak_id = mine.weak_id AND twin.id != mine.id AND copy.quick_hash IS NOT NULL AND copy.source_id != "
     "lone.source_id)))");
 
-const QList<QStringList> scopes{{"A"}, {"B"}, {"A|d"}, {"P|#favorites", "B|e"}};
+const QList<QStringList> scopes{{"A"}, {"B"}, {"A|d"}, {"P|#favorites", "B|e"}, {"A", "B|e"}};
 
 class KeptCountsTest : public IndexFixture {
 protected:
     // Two folder sources and a photo library: a lone item, one copied to both folders, weak-id
-    // twins on different sources and on the same one, a photo library item in two albums, and a
-    // file not yet linked.
+    // twins on different sources and on the same one, a photo library item in two albums, a
+    // document not on this computer, and a file not yet linked.
     void addLibrary()
     {
         addSource("A");
@@ -41,14 +41,14 @@ protected:
 
     void addRows()
     {
-        addItem({.id = "solo"});
-        addItem({.id = "pair"});
-        addItem({.id = "twin1", .weakID = "w"});
-        addItem({.id = "twin2", .weakID = "w"});
-        addItem({.id = "near1", .weakID = "x"});
-        addItem({.id = "near2", .weakID = "x"});
-        addItem({.id = "photo"});
-        addItem({.id = "song", .kind = MediaKind::audio});
+        addItem({.id = "solo", .capturedAt = 100});
+        addItem({.id = "pair", .capturedAt = 200});
+        addItem({.id = "twin1", .capturedAt = 300, .weakID = "w"});
+        addItem({.id = "twin2", .capturedAt = 300, .weakID = "w"});
+        addItem({.id = "near1", .capturedAt = 50, .weakID = "x"});
+        addItem({.id = "near2", .kind = MediaKind::video, .capturedAt = 400, .weakID = "x"});
+        addItem({.id = "photo", .capturedAt = 500});
+        addItem({.id = "memo", .kind = MediaKind::document, .capturedAt = 600});
         addFile({.sourceID = "A", .relPath = "d/solo.jpg", .itemID = "solo"});
         addFile({.sourceID = "A", .relPath = "d/pair.jpg", .itemID = "pair", .size = 7});
         addFile({.sourceID = "B", .relPath = "e/pair.jpg", .itemID = "pair", .size = 7});
@@ -56,9 +56,9 @@ protected:
         addFile({.sourceID = "B", .relPath = "t2.jpg", .itemID = "twin2"});
         addFile({.sourceID = "A", .relPath = "n1.jpg", .itemID = "near1"});
         addFile({.sourceID = "A", .relPath = "n2.jpg", .itemID = "near2"});
-        addFile({.sourceID = "P", .relPath = "One/k", .itemID = "photo", .assetID = "k", .favorite = true});
-        addFile({.sourceID = "P", .relPath = "Two/k", .itemID = "photo", .assetID = "k", .favorite = true});
-        addFile({.sourceID = "A", .relPath = "song.m4a", .itemID = "song"});
+        addFile({.sourceID = "P", .relPath = "One/k", .itemID = "photo", .size = 11, .assetID = "k", .favorite = true});
+        addFile({.sourceID = "P", .relPath = "Two/k", .itemID = "photo", .size = 11, .assetID = "k", .favorite = true});
+        addFile({.sourceID = "A", .relPath = "memo.pdf", .itemID = "memo", .size = 3, .local = false});
         addFile({.sourceID = "B", .relPath = "e/new.mov"});
     }
 
@@ -90,10 +90,12 @@ protected:
                   rows("SELECT item_id, source_id, COUNT(*) FROM files WHERE item_id IS NOT NULL AND quick_hash IS NOT "
                        "NULL GROUP BY 1, 2 ORDER BY 1, 2"));
         EXPECT_EQ(rows("SELECT * FROM lone_items ORDER BY 1"),
-                  rows("SELECT item_id, MIN(source_id) FROM files WHERE item_id IS NOT NULL AND quick_hash IS NOT NULL "
-                       "GROUP BY 1 HAVING MIN(source_id) = MAX(source_id) ORDER BY 1"));
-        EXPECT_EQ(rows("SELECT * FROM lone_counts ORDER BY 1"),
-                  rows("SELECT source_id, COUNT(*) FROM lone_items GROUP BY 1 ORDER BY 1"));
+                  rows("SELECT l.item_id, l.source_id, COALESCE(i.kind, -1), i.captured_at, (SELECT SUM(size) FROM files "
+                       "WHERE item_id = l.item_id), (SELECT SUM(local = 0) FROM files WHERE item_id = l.item_id) FROM (SELECT "
+                       "item_id, MIN(source_id) AS source_id FROM files WHERE item_id IS NOT NULL AND quick_hash IS NOT NULL "
+                       "GROUP BY 1 HAVING MIN(source_id) = MAX(source_id)) AS l LEFT JOIN items AS i ON i.id = l.item_id ORDER BY 1"));
+        EXPECT_EQ(rows("SELECT * FROM lone_totals ORDER BY 1, 2"),
+                  rows("SELECT source_id, kind, COUNT(*), SUM(size), SUM(not_local) FROM lone_items GROUP BY 1, 2 ORDER BY 1, 2"));
         const QString weakCopies = "SELECT i.weak_id, f.source_id, i.id FROM files f JOIN items i ON i.id = f.item_id "
                                    "WHERE f.quick_hash IS NOT NULL AND i.weak_id != ''";
         EXPECT_EQ(rows("SELECT * FROM weak_id_sources ORDER BY 1, 2"),
@@ -137,6 +139,49 @@ protected:
             scoped.append(itemsWithFileWhere(scopeClause(keys)));
             EXPECT_EQ(index.countNotBackedUp(keys), integer(scoped.text, scoped.values)) << keys.join(u',').toStdString();
         }
+        for (const std::optional<QString>& source : {std::optional<QString>(), std::optional<QString>("A"),
+                                                     std::optional<QString>("B"), std::optional<QString>("P")}) {
+            for (const std::optional<MediaKind> kind : {std::optional<MediaKind>(), std::optional(MediaKind::photo),
+                                                        std::optional(MediaKind::document)}) {
+                SCOPED_TRACE(source.value_or("everything").toStdString() + " kind " + std::to_string(kind ? rawValue(*kind) : -1));
+                EXPECT_EQ(index.summary({.source = source, .notBackedUp = true, .kind = kind}), summaryFromRows(source, kind));
+            }
+        }
+    }
+
+    // The panel's summary of the single copies, of the whole index or of a source, counted from
+    // every file row.
+    LocationSummary summaryFromRows(const std::optional<QString>& source, std::optional<MediaKind> kind)
+    {
+        QString items = "SELECT id FROM items WHERE 1 = 1" + loneCopyFromFiles;
+        if (kind)
+            items += " AND kind = " + QString::number(rawValue(*kind));
+        if (source)
+            items += " AND id IN (SELECT item_id FROM files WHERE source_id = '" + *source + "')";
+        LocationSummary summary;
+        Statement kinds(db.db(), "SELECT kind, COUNT(*), MIN(captured_at), MAX(captured_at) FROM items WHERE id IN (" + items
+                                     + ") GROUP BY kind");
+        while (kinds.step()) {
+            summary.count(*mediaKindFromRawValue(kinds.int64(0))) = kinds.int64(1);
+            const auto widen = [](std::optional<double>& bound, std::optional<double> value, auto better) {
+                if (value && (!bound || better(*value, *bound)))
+                    bound = value;
+            };
+            widen(summary.earliest, kinds.optionalReal(2), std::less<>());
+            widen(summary.latest, kinds.optionalReal(3), std::greater<>());
+        }
+        const QString place = source ? "source_id = '" + *source + "'" : QString("1 = 1");
+        Statement sizes(db.db(), "SELECT COALESCE(SUM(size), 0), COALESCE(SUM(local = 0), 0), COALESCE(SUM(CASE WHEN item_id IN "
+                                     "(SELECT id FROM items WHERE kind = 3) THEN size END), 0) FROM files WHERE " + place
+                                     + " AND item_id IN (" + items + ")");
+        sizes.step();
+        summary.size = sizes.int64(0);
+        summary.notLocal = sizes.int64(1);
+        summary.documentSize = sizes.int64(2);
+        if (source)
+            summary.onlyHere = integer("SELECT COUNT(*) FROM items WHERE id IN (" + items + ") AND NOT EXISTS (SELECT 1 FROM "
+                                       "files WHERE item_id = items.id AND quick_hash IS NOT NULL AND source_id != ?)", {*source});
+        return summary;
     }
 };
 
@@ -150,40 +195,40 @@ TEST_F(KeptCountsTest, CountsFollowEveryWriteOfTheIndex)
         QStringList expectedLone;
     };
     const QList<Step> steps{
-        {"the library as added", [] {}, {"near1", "near2", "photo", "solo", "song"}},
+        {"the library as added", [] {}, {"memo", "near1", "near2", "photo", "solo"}},
         {"larger previews made and failed",
          [&] {
              index.setProxy("solo", "heic", {});
              index.setFullError("near1", "cannot decode");
-             index.setProxy("song", "none", {});
+             index.setProxy("memo", "none", {});
          },
-         {"near1", "near2", "photo", "solo", "song"}},
+         {"memo", "near1", "near2", "photo", "solo"}},
         {"a photo library asset not on this computer",
          [&] { index.updateFileSize(fileID("P", "Two/k"), 0, false); },
-         {"near1", "near2", "solo", "song"}},
+         {"memo", "near1", "near2", "solo"}},
         {"a copy reset by a change is no copy",
          [&] { index.syncFiles({FileRecord{.relativePath = "e/pair.jpg", .size = 8, .local = true},
                                 FileRecord{.relativePath = "t2.jpg", .local = true},
                                 FileRecord{.relativePath = "e/new.mov", .local = true}},
                                "B", {}); },
-         {"near1", "near2", "pair", "solo", "song"}},
+         {"memo", "near1", "near2", "pair", "solo"}},
         {"hashed again, it is a copy again",
          [&] { index.linkItem(fileID("B", "e/pair.jpg"), "hash-pair", unused); },
-         {"near1", "near2", "solo", "song"}},
+         {"memo", "near1", "near2", "solo"}},
         {"a twin's only copy is hashed to another item",
          [&] { index.linkItem(fileID("B", "t2.jpg"), "hash-solo", unused); },
-         {"near1", "near2", "song", "twin1"}},
+         {"memo", "near1", "near2", "twin1"}},
         {"a move within a source",
          [&] { index.renameFile(fileID("A", "t1.jpg"), "d/t1.jpg"); },
-         {"near1", "near2", "song", "twin1"}},
+         {"memo", "near1", "near2", "twin1"}},
         {"a move onto another file's path displaces that row",
          [&] { index.renameFile(fileID("A", "n2.jpg"), "n1.jpg"); },
-         {"near2", "song", "twin1"}},
+         {"memo", "near2", "twin1"}},
         {"a moved file hands its item to its twin at the new path",
          [&] { index.applyChanges({{.sourceID = "A", .records = {FileRecord{.relativePath = "d/moved.jpg", .size = 7,
                                                                                .local = true}},
                                     .knownPaths = {"d/pair.jpg"}, .gaps = {}}}); },
-         {"near2", "song", "twin1"}},
+         {"memo", "near2", "twin1"}},
         {"a failed file drops the item it waited to be hashed for",
          [&] {
              index.syncFiles({FileRecord{.relativePath = "d/solo.jpg", .size = 5, .local = true},
@@ -200,7 +245,7 @@ TEST_F(KeptCountsTest, CountsFollowEveryWriteOfTheIndex)
         {"and a scan fills it again", [&] {
              addSource("B");
              addRows();
-         }, {"near1", "near2", "photo", "solo", "song"}},
+         }, {"memo", "near1", "near2", "photo", "solo"}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -215,7 +260,7 @@ TEST_F(KeptCountsTest, WriteThatFailsPartWayLeavesTheCountsAsTheyWere)
     addLibrary();
     const auto keptCounts = [&] {
         QStringList all;
-        for (const char* table : {"source_states", "item_sources", "lone_items", "lone_counts", "weak_id_sources",
+        for (const char* table : {"source_states", "item_sources", "lone_items", "lone_totals", "weak_id_sources",
                                   "weak_id_counts", "item_renderable", "preview_progress", "folder_files"})
             all += rows(QStringLiteral("SELECT * FROM ") + table);
         return all;
@@ -248,7 +293,7 @@ TEST_F(KeptCountsTest, UpgradeFromAnIndexWithoutThemCountsTheRows)
     // The layout before the counts were kept: no tables or triggers for them, version 8.
     for (const QString& trigger : rows("SELECT name FROM sqlite_master WHERE type = 'trigger'"))
         db.exec("DROP TRIGGER " + trigger);
-    db.exec("DROP TABLE source_states; DROP TABLE item_sources; DROP TABLE lone_items; DROP TABLE lone_counts; "
+    db.exec("DROP TABLE source_states; DROP TABLE item_sources; DROP TABLE lone_items; DROP TABLE lone_totals; "
             "DROP TABLE weak_id_sources; DROP TABLE weak_id_counts; DROP TABLE item_renderable; "
             "DROP TABLE preview_progress; DROP TABLE folder_files; PRAGMA user_version = 8");
 

@@ -22,6 +22,7 @@ CREATE INDEX files_photo_favorite ON files(item_id) WHERE asset_id != '' AND fav
 CREATE INDEX files_photo_flags ON files(source_id, item_id) WHERE favorite = 1 OR raw = 1 OR (subtype & 4) != 0;
 CREATE INDEX files_ready_size ON files(size, item_id, source_id) WHERE state = 2 AND (local = 1 OR asset_id != '');
 CREATE INDEX files_renderable ON files(item_id) WHERE local = 1 OR asset_id != '';
+CREATE INDEX files_reset_item ON files(item_id, source_id) WHERE quick_hash IS NULL AND item_id IS NOT NULL;
 CREATE INDEX files_source_item ON files(source_id, item_id);
 CREATE INDEX files_source_path ON files(source_id, rel_path);
 CREATE INDEX files_source_state ON files(source_id, state);
@@ -61,9 +62,11 @@ CREATE INDEX items_name ON items(filename COLLATE NOCASE);
 CREATE INDEX items_proxy ON items(proxy_ext);
 CREATE INDEX items_waiting ON items(kind) WHERE proxy_ext = '' AND full_error IS NULL;
 CREATE INDEX items_weak ON items(weak_id);
-CREATE TABLE lone_counts (source_id TEXT NOT NULL PRIMARY KEY, items INTEGER NOT NULL) WITHOUT ROWID;
-CREATE TABLE lone_items (item_id TEXT NOT NULL PRIMARY KEY, source_id TEXT NOT NULL) WITHOUT ROWID;
-CREATE INDEX lone_items_source ON lone_items(source_id);
+CREATE TABLE lone_items (item_id TEXT NOT NULL PRIMARY KEY, source_id TEXT NOT NULL, kind INTEGER NOT NULL,
+  captured_at REAL, size INTEGER NOT NULL, not_local INTEGER NOT NULL) WITHOUT ROWID;
+CREATE INDEX lone_items_captured ON lone_items(source_id, kind, captured_at);
+CREATE TABLE lone_totals (source_id TEXT NOT NULL, kind INTEGER NOT NULL, items INTEGER NOT NULL, size INTEGER NOT NULL,
+  not_local INTEGER NOT NULL, PRIMARY KEY (source_id, kind)) WITHOUT ROWID;
 CREATE TABLE pins (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT NOT NULL, position INTEGER NOT NULL, PRIMARY KEY (workspace_id, source_id, path));
 CREATE TABLE preview_progress (id INTEGER PRIMARY KEY CHECK (id = 0), total INTEGER NOT NULL, done INTEGER NOT NULL);
 CREATE VIRTUAL TABLE search USING fts5(item_id UNINDEXED, text, tokenize = 'unicode61 remove_diacritics 2');
@@ -85,8 +88,7 @@ CREATE TABLE sources (
 , kind INTEGER NOT NULL DEFAULT 0);
 CREATE TRIGGER tally_copy_delete AFTER DELETE ON item_sources BEGIN
   DELETE FROM lone_items WHERE item_id = old.item_id;
-  INSERT INTO lone_items (item_id, source_id) SELECT item_id, MIN(source_id) FROM item_sources
-    WHERE item_id = old.item_id GROUP BY item_id HAVING COUNT(*) = 1;
+  INSERT INTO lone_items (item_id, source_id, kind, captured_at, size, not_local) SELECT c.item_id, c.source_id, COALESCE(i.kind, -1), i.captured_at, (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = c.item_id), (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = c.item_id) FROM (SELECT item_id, MIN(source_id) AS source_id FROM item_sources WHERE item_id = old.item_id GROUP BY item_id HAVING COUNT(*) = 1) AS c LEFT JOIN items AS i ON i.id = c.item_id;
   UPDATE weak_id_sources SET items = items - 1
     WHERE source_id = old.source_id AND weak_id = (SELECT weak_id FROM items WHERE id = old.item_id);
   DELETE FROM weak_id_sources
@@ -96,8 +98,7 @@ CREATE TRIGGER tally_copy_insert AFTER INSERT ON item_sources BEGIN
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT weak_id, new.source_id, 1 FROM items
     WHERE id = new.item_id AND weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   DELETE FROM lone_items WHERE item_id = new.item_id;
-  INSERT INTO lone_items (item_id, source_id) SELECT new.item_id, new.source_id
-    WHERE NOT EXISTS (SELECT 1 FROM item_sources WHERE item_id = new.item_id AND source_id != new.source_id);
+  INSERT INTO lone_items (item_id, source_id, kind, captured_at, size, not_local) SELECT c.item_id, c.source_id, COALESCE(i.kind, -1), i.captured_at, (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = c.item_id), (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = c.item_id) FROM (SELECT new.item_id AS item_id, new.source_id AS source_id WHERE NOT EXISTS (SELECT 1 FROM item_sources WHERE item_id = new.item_id AND source_id != new.source_id)) AS c LEFT JOIN items AS i ON i.id = c.item_id;
 END;
 CREATE TRIGGER tally_file_copy AFTER UPDATE OF source_id, item_id, quick_hash ON files
 WHEN old.source_id IS NOT new.source_id OR old.item_id IS NOT new.item_id
@@ -119,6 +120,7 @@ CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   DELETE FROM item_renderable WHERE item_id = old.item_id AND files < 1;
   UPDATE folder_files SET files = files - 1 WHERE source_id = old.source_id AND folder = rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/');
   DELETE FROM folder_files WHERE source_id = old.source_id AND folder = rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/') AND files < 1;
+  UPDATE lone_items SET size = (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = lone_items.item_id) WHERE item_id IN (old.item_id);
 END;
 CREATE TRIGGER tally_file_folder AFTER UPDATE OF source_id, rel_path ON files
 WHEN old.source_id IS NOT new.source_id OR rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/') IS NOT rtrim(rtrim(new.rel_path, replace(new.rel_path, '/', '')), '/') BEGIN
@@ -138,6 +140,11 @@ CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
     ON CONFLICT (item_id) DO UPDATE SET files = files + 1;
   INSERT INTO folder_files (source_id, folder, files) VALUES (new.source_id, rtrim(rtrim(new.rel_path, replace(new.rel_path, '/', '')), '/'), 1)
     ON CONFLICT (source_id, folder) DO UPDATE SET files = files + 1;
+  UPDATE lone_items SET size = (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = lone_items.item_id) WHERE item_id IN (new.item_id);
+END;
+CREATE TRIGGER tally_file_lone_size AFTER UPDATE OF item_id, size, local ON files
+WHEN old.item_id IS NOT new.item_id OR old.size != new.size OR old.local != new.local BEGIN
+  UPDATE lone_items SET size = (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = lone_items.item_id) WHERE item_id IN (old.item_id, new.item_id);
 END;
 CREATE TRIGGER tally_file_renderable AFTER UPDATE OF item_id, local, asset_id ON files
 WHEN old.item_id IS NOT new.item_id OR (old.local = 1 OR old.asset_id != '') != (new.local = 1 OR new.asset_id != '') BEGIN
@@ -155,6 +162,7 @@ WHEN old.source_id IS NOT new.source_id OR old.state IS NOT new.state BEGIN
     ON CONFLICT (source_id, state) DO UPDATE SET files = files + 1;
 END;
 CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
+  UPDATE lone_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE weak_id_counts SET lone = lone - 1
     WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
   UPDATE weak_id_sources SET items = items - 1
@@ -164,12 +172,17 @@ CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
     WHERE old.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = old.id);
 END;
 CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
+  UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
     WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   UPDATE weak_id_counts SET lone = lone + 1
     WHERE weak_id = new.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = new.id);
   UPDATE preview_progress SET total = total + 1, done = done + (new.proxy_ext != '' OR new.full_error IS NOT NULL)
     WHERE new.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = new.id);
+END;
+CREATE TRIGGER tally_item_lone AFTER UPDATE OF kind, captured_at ON items
+WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
+  UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
 END;
 CREATE TRIGGER tally_item_preview AFTER UPDATE OF kind, proxy_ext, full_error ON items BEGIN
   UPDATE preview_progress SET
@@ -190,14 +203,25 @@ CREATE TRIGGER tally_item_weak AFTER UPDATE OF weak_id ON items WHEN old.weak_id
     WHERE weak_id = new.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = new.id);
 END;
 CREATE TRIGGER tally_lone_delete AFTER DELETE ON lone_items BEGIN
-  UPDATE lone_counts SET items = items - 1 WHERE source_id = old.source_id;
-  DELETE FROM lone_counts WHERE source_id = old.source_id AND items < 1;
+  UPDATE lone_totals SET items = items - 1, size = size - old.size, not_local = not_local - old.not_local
+    WHERE source_id = old.source_id AND kind = old.kind;
+  DELETE FROM lone_totals WHERE source_id = old.source_id AND kind = old.kind AND items < 1;
   UPDATE weak_id_counts SET lone = lone - 1 WHERE weak_id = (SELECT weak_id FROM items WHERE id = old.item_id);
 END;
 CREATE TRIGGER tally_lone_insert AFTER INSERT ON lone_items BEGIN
-  INSERT INTO lone_counts (source_id, items) VALUES (new.source_id, 1)
-    ON CONFLICT (source_id) DO UPDATE SET items = items + 1;
+  INSERT INTO lone_totals (source_id, kind, items, size, not_local) VALUES (new.source_id, new.kind, 1, new.size, new.not_local)
+    ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
+    not_local = not_local + excluded.not_local;
   UPDATE weak_id_counts SET lone = lone + 1 WHERE weak_id = (SELECT weak_id FROM items WHERE id = new.item_id);
+END;
+CREATE TRIGGER tally_lone_update AFTER UPDATE OF kind, size, not_local ON lone_items
+WHEN old.kind != new.kind OR old.size != new.size OR old.not_local != new.not_local BEGIN
+  UPDATE lone_totals SET items = items - 1, size = size - old.size, not_local = not_local - old.not_local
+    WHERE source_id = old.source_id AND kind = old.kind;
+  DELETE FROM lone_totals WHERE source_id = old.source_id AND kind = old.kind AND items < 1;
+  INSERT INTO lone_totals (source_id, kind, items, size, not_local) VALUES (new.source_id, new.kind, 1, new.size, new.not_local)
+    ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
+    not_local = not_local + excluded.not_local;
 END;
 CREATE TRIGGER tally_renderable_delete AFTER DELETE ON item_renderable BEGIN
   UPDATE preview_progress SET total = total - 1,
