@@ -5,6 +5,8 @@ work=$(mktemp -d)
 home=$work/home
 pictures=$home/Pictures
 drive=/mnt/Travel
+card=/mnt/EOS_DIGITAL
+card_loop=""
 log=$work/quorvin.log
 support=""
 pid=""
@@ -12,6 +14,8 @@ pid=""
 cleanup() {
   [ -z "$pid" ] || kill "$pid" 2> /dev/null || true
   umount -l "$drive" 2> /dev/null || true
+  umount -l "$card" 2> /dev/null || true
+  [ -z "$card_loop" ] || losetup -d "$card_loop" 2> /dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -121,6 +125,30 @@ make_fixture() {
   fi
   make_jpeg "$drive/Canyon.jpg" smptehdbars 1600x1200 thumbnail
   cp -p "$pictures/Harbour.jpg" "$drive/Harbour.jpg"
+  make_card
+}
+
+# A camera's memory card: a file system with DCIM/100TEST on a loop device that udev's database
+# (the namespace's own) calls an SD card. It is plugged in by its step. (Not FAT: the kernels CI
+# runs on may have no FAT driver.)
+make_card() {
+  truncate -s 64M "$work/card.img"
+  mkfs.ext4 -q -F -L EOS_DIGITAL "$work/card.img"
+  card_loop=$(losetup -f --show "$work/card.img")
+  mkdir -p "$card"
+  mount "$card_loop" "$card"
+  mkdir -p "$card/DCIM/100TEST"
+  make_jpeg "$card/DCIM/100TEST/IMG_0001.JPG" mandelbrot 1600x1200 thumbnail
+  make_jpeg "$card/DCIM/100TEST/IMG_0002.JPG" life 1200x900 thumbnail
+  make_jpeg "$card/DCIM/100TEST/IMG_0003.JPG" cellauto 1200x900 thumbnail
+  (cd "$card/DCIM/100TEST" && sha256sum ./*.JPG > "$work/card.sha256")
+  umount "$card"
+  local number
+  number=$(printf '%d:%d' "0x$(stat -c %t "$card_loop")" "0x$(stat -c %T "$card_loop")")
+  mkdir -p /run/udev
+  mount -t tmpfs e2e-udev /run/udev
+  mkdir -p /run/udev/data
+  printf 'E:ID_DRIVE_FLASH_SD=1\nE:ID_FS_LABEL=EOS_DIGITAL\nE:ID_FS_TYPE=ext4\n' > "/run/udev/data/b$number"
 }
 
 # ---------------------------------------------------------------------------------------------
@@ -253,6 +281,47 @@ step_plug_in() {
   [ "$(files_of "$drive" "f.state = 2")" = 3 ] || { echo "the drive's files are not all ready"; return 1; }
 }
 
+# The device row of the card below "Devices" in the sidebar, and the Import… button of the
+# device panel beside the grid.
+device_x=85
+device_y=395
+import_x=1115
+import_y=255
+
+# Clicks a point of the import sheet given from its bottom edge and from its left edge, or with a
+# negative x from its right edge (the sheet is a window of its own over the main one, as large as
+# its content).
+click_in_sheet() {
+  local sheet=$1 x=$2 from_bottom=$3 WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$sheet" | grep -E '^(WIDTH|HEIGHT)=')"
+  [ "$x" -ge 0 ] || x=$((WIDTH + x))
+  xdotool mousemove --window "$sheet" "$x" "$((HEIGHT - from_bottom))" click 1
+  sleep 0.3
+}
+
+step_import_card() {
+  mount "$card_loop" "$card" || { echo "cannot plug the card in"; return 1; }
+  # Once the program has seen the card, its row selects it and the device panel offers Import….
+  local sheet=""
+  wait_until 30 'click "$device_x" "$device_y"; click "$import_x" "$import_y";
+    sheet=$(xdotool search --onlyvisible --name "^Import from EOS_DIGITAL" | head -n 1); [ -n "$sheet" ]' ||
+    { echo "no import sheet for the card"; return 1; }
+  # Delete from card after importing, confirmed; then Import into the sheet's first choice, the
+  # home's Downloads.
+  click_in_sheet "$sheet" 27 91
+  key Return
+  click_in_sheet "$sheet" -60 32
+  local downloads=$home/Downloads
+  wait_until 60 '[ -z "$(find "$card/DCIM" -type f)" ]' ||
+    { echo "the card's originals were not deleted after the import"; return 1; }
+  # Every original went only with a complete copy of it beside the others.
+  (cd "$downloads" && sha256sum --quiet -c "$work/card.sha256") ||
+    { echo "the copies in Downloads are not the card's files"; return 1; }
+  wait_until 60 'indexed "$home" 11' || { echo "the imported files were not indexed"; return 1; }
+  # Xvfb has no window manager to hand the focus back to the window when the sheet closes.
+  xdotool windowfocus --sync "$window"
+}
+
 step_quit() {
   # The window is gone before the key is released, which xdotool reports; the exit code tells.
   xdotool key --window "$window" ctrl+q 2> /dev/null || true
@@ -273,6 +342,7 @@ run_session() {
   step fullscreen
   step unplug
   step plug_in
+  step import_card
   step quit
   echo "the session ran to its end; screenshots in $shots"
 }
