@@ -6,6 +6,7 @@
 #include "Pellmar/views/grid/TilePainting.h"
 
 #include <QMetaObject>
+#include <QThread>
 
 #include <algorithm>
 #include <mutex>
@@ -13,9 +14,12 @@
 #include <tuple>
 #include <vector>
 
-// The requests not yet started, shared with the pool's jobs. Each request puts one job on the
-// pool, and each job decodes the most urgent request waiting when it starts (if any is left), so
-// that reordering and cancelling need not touch the pool.
+// The requests not yet started, shared with the pool's jobs. At most as many jobs as the process
+// has cores are on the pool at a time; each decodes the most urgent waiting request and, while
+// more wait, puts its successor at the back of the pool's queue, so that the pool's other work
+// takes turns with it. Reordering and cancelling need not touch the pool. Decoding is all
+// computing: more decodes at once would only share the cores, and a decode for a tile that has
+// since left the screen would hold back the tiles now on it.
 struct ThumbnailLoader::Queue {
     struct Request {
         QString key;
@@ -25,11 +29,14 @@ struct ThumbnailLoader::Queue {
         QSize cover;
     };
 
-    explicit Queue(int maxPixels) : maxPixels(maxPixels) {}
+    Queue(TaskPools& pools, int maxPixels) : pools(pools), maxPixels(maxPixels) {}
 
+    TaskPools& pools;
     const int maxPixels;
+    const int maxRunning = std::max(1, QThread::idealThreadCount());
     std::mutex lock;
     std::vector<Request> waiting;
+    int running = 0;   // jobs started and not yet ended
     ThumbnailLoader* receiver = nullptr;   // cleared when the loader goes
 
     void remove(const QString& key)
@@ -37,50 +44,82 @@ struct ThumbnailLoader::Queue {
         std::erase_if(waiting, [&](const Request& r) { return r.key == key; });
     }
 
-    std::optional<Request> takeMostUrgent()
+    // Under the lock, after a request was queued: whether a new job is to decode it.
+    bool claimJob()
+    {
+        if (running >= maxRunning)
+            return false;
+        ++running;
+        return true;
+    }
+
+    // The most urgent waiting request; none ends the calling job.
+    std::optional<Request> takeMostUrgentOrEnd()
     {
         const std::lock_guard guard(lock);
         const auto most = std::min_element(waiting.begin(), waiting.end(), [](const Request& a, const Request& b) {
             return std::tie(a.urgency, a.serial) < std::tie(b.urgency, b.serial);
         });
-        if (most == waiting.end())
+        if (most == waiting.end()) {
+            --running;
             return std::nullopt;
+        }
         Request request = std::move(*most);
         waiting.erase(most);
         return request;
     }
 
-    // Runs on a pool thread.
-    void decodeNext()
+    static void startJob(const std::shared_ptr<Queue>& queue)
     {
-        const std::optional<Request> request = takeMostUrgent();
+        queue->pools.run(Priority::userInitiated, [queue] { queue->decodeNext(queue); });
+    }
+
+    // A pool job.
+    void decodeNext(const std::shared_ptr<Queue>& self)
+    {
+        const std::optional<Request> request = takeMostUrgentOrEnd();
         if (!request)
             return;
+        if (decode(*request))
+            startJob(self);
+        else
+            endJob();
+    }
+
+    void endJob()
+    {
+        const std::lock_guard guard(lock);
+        --running;
+    }
+
+    // Decodes and delivers; false once the loader has gone.
+    bool decode(const Request& request)
+    {
         QImage image;
         try {
-            image = decodePhoto(request->path, maxPixels);
+            image = decodePhoto(request.path, maxPixels);
         } catch (const DatabaseError&) {
             // Missing, unreadable or no image: the tile keeps its placeholder.
         }
-        if (!image.isNull() && !request->cover.isEmpty())
-            image = tiles::coverImage(image, request->cover);
+        if (!image.isNull() && !request.cover.isEmpty())
+            image = tiles::coverImage(image, request.cover);
         const std::lock_guard guard(lock);
         if (!receiver)
-            return;
+            return false;
         // The loader is alive while the lock is held; a call queued for it is dropped when it goes.
         QMetaObject::invokeMethod(
             receiver,
-            [receiver = receiver, key = request->key, serial = request->serial, path = request->path, image] {
+            [receiver = receiver, key = request.key, serial = request.serial, path = request.path, image] {
                 receiver->deliver(key, serial, path, image);
             },
             Qt::QueuedConnection);
+        return true;
     }
 };
 
 ThumbnailLoader::ThumbnailLoader(TaskPools& pools, int maxPixels, QObject* parent)
     : QObject(parent)
-    , pools_(pools)
-    , queue_(std::make_shared<Queue>(maxPixels))
+    , queue_(std::make_shared<Queue>(pools, maxPixels))
 {
     queue_->receiver = this;
 }
@@ -104,12 +143,15 @@ void ThumbnailLoader::request(const QString& key, const QString& path, Urgency u
     }
     const quint64 serial = nextSerial_++;
     current_.insert(key, {serial, path, cover});
+    bool startJob = false;
     {
         const std::lock_guard guard(queue_->lock);
         queue_->remove(key);
         queue_->waiting.push_back({key, path, urgency, serial, cover});
+        startJob = queue_->claimJob();
     }
-    pools_.run(Priority::userInitiated, [queue = queue_] { queue->decodeNext(); });
+    if (startJob)
+        Queue::startJob(queue_);
 }
 
 void ThumbnailLoader::cancel(const QString& key)

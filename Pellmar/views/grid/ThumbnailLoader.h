@@ -11,11 +11,11 @@
 
 class TaskPools;
 
-// Decodes pictures of image files on the user-initiated pool for a view, most urgent first, and
-// scales them there to the size the view shows them at, so that the GUI thread only draws.
-// Each request has a key (a tile's item id); a request for another file or size under a key
-// replaces the old one, a request for the same file and size only raises its urgency, and cancelling a key drops its
-// request if it has not started. A result is delivered only for the request that is still current
+// Decodes pictures of image files on the user-initiated pool for a view, most urgent first and as
+// many at a time as the process has cores, and scales them there to the size the view shows them
+// at, so that the GUI thread only draws. Each request has a key (a tile's item id); a request for
+// another file or size under a key replaces the old one, a request for the same file and size only
+// raises its urgency, and cancelling a key drops its request if it has not started. A result is delivered only for the request that is still current
 // under its key: a decode that finished after its key was cancelled or asked for another file is
 // thrown away.
 //
@@ -45,7 +45,6 @@ private:
     struct Queue;
     void deliver(const QString& key, quint64 serial, const QString& path, const QImage& image);
 
-    TaskPools& pools_;
     std::shared_ptr<Queue> queue_;
     struct Current {
         quint64 serial = 0;
