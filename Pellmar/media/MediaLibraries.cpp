@@ -8,6 +8,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <malloc.h>
+
 #include <mutex>
 
 void initMediaLibraries()
@@ -24,5 +26,11 @@ void initMediaLibraries()
         // Cached operations would keep decoded images of files that are never asked for again.
         vips_cache_set_max(0);
         av_log_set_level(AV_LOG_QUIET);
+        // Pictures are decoded on many threads, each allocating from an arena of its own. With
+        // glibc's adaptive threshold, a freed picture buffer stays in its thread's arena for the
+        // next allocation there, and a grid's decoding threads held several hundred megabytes
+        // this way. Blocks of a megabyte or more are now mapped for each use and given back
+        // when freed.
+        mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
     });
 }
