@@ -75,8 +75,10 @@ TEST_F(DevicePanelsTest, EachCardSelectionShowsItsPanel)
     EXPECT_TRUE(devicePanel.indexButton().isEnabled());
     EXPECT_TRUE(devicePanel.ejectButton().isEnabled());
 
-    // The listing arriving is enough for the counts to appear.
+    // The listing arriving is enough for the counts to appear; they cover the whole card, whatever
+    // the search text leaves in the grid.
     library.setDeviceFiles({{device.id(), {photo, video, audio, document}}});
+    library.setQuery(QStringLiteral("MVI"));
     shown<DevicePanel>();
     EXPECT_FALSE(devicePanel.lookingRow().isVisible());
     EXPECT_EQ(devicePanel.factLines(),
