@@ -10,5 +10,10 @@ Index::Index(const QString& path, Access access)
         // The grid's reads jump about a large file; mapped, its pages come from the system's file
         // cache without a system call each. SQLite lowers the size to the most it maps.
         db_.exec(QStringLiteral("PRAGMA mmap_size = 4294967296"));
+    } else {
+        // Each indexed file touches a dozen B-trees (the file row's indexes, the item's, the
+        // full-text table, the kept counts): with a large index their inner pages must stay in
+        // memory, or every write reads them back from the file.
+        db_.exec(QStringLiteral("PRAGMA cache_size = -65536"));
     }
 }

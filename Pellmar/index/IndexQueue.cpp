@@ -39,7 +39,7 @@ bool rowAsRead(Database& db, const Job& job)
 // Inserts the item unless one holds its content key and links the file to the standing item;
 // the file's former item goes when nothing names it any more. Inside the caller's transaction.
 QString linkFileToItem(Database& db, qint64 fileID, const std::optional<QString>& formerItem,
-                       const QString& quickHash, const Item& item)
+                       const QString& quickHash, const Item& item, FileState state = FileState::identified)
 {
     db.run(QStringLiteral("INSERT OR IGNORE INTO items (id, quick_hash, kind, filename, captured_at, width, height, "
                           "duration, camera, lens, preview_ext, proxy_ext, poster_ext, created_at, weak_id, uti) VALUES "
@@ -48,14 +48,17 @@ QString linkFileToItem(Database& db, qint64 fileID, const std::optional<QString>
             item.duration, item.camera, item.lens, item.previewExtension, item.proxyExtension, item.posterExtension,
             currentDate(), item.weakKey(), item.uti});
 
+    // The item inserted just now under the key, or the one that held the key already.
     QString itemID = item.id;
-    Statement existing(db.db(), QStringLiteral("SELECT id FROM items WHERE quick_hash = ?"));
-    existing.bind({quickHash});
-    if (existing.step())
-        itemID = existing.text(0);
+    if (db.changes() == 0 || item.quickHash != quickHash) {
+        Statement existing(db.db(), QStringLiteral("SELECT id FROM items WHERE quick_hash = ?"));
+        existing.bind({quickHash});
+        if (existing.step())
+            itemID = existing.text(0);
+    }
 
-    db.run(QStringLiteral("UPDATE files SET quick_hash = ?, item_id = ?, state = 1 WHERE id = ?"),
-           {quickHash, itemID, fileID});
+    db.run(QStringLiteral("UPDATE files SET quick_hash = ?, item_id = ?, state = ? WHERE id = ?"),
+           {quickHash, itemID, rawValue(state), fileID});
     db.run(QStringLiteral("UPDATE items SET modified_at = MAX(modified_at, (SELECT mtime FROM files WHERE id = ?)), "
                           "added_at = MAX(added_at, (SELECT added_at FROM files WHERE id = ?)) WHERE id = ?"),
            {fileID, fileID, itemID});
@@ -300,6 +303,18 @@ void dropOrphanItemOf(Database& db, const QString& quickHash)
         removeItemIfOrphan(db, row.text(0));
 }
 
+// Stores each extension on the item only where the item has none yet.
+void storeSmallPictures(Database& db, const QString& itemID, const QString& previewExtension,
+                        const QString& posterExtension)
+{
+    if (!previewExtension.isEmpty())
+        db.run(QStringLiteral("UPDATE items SET preview_ext = ? WHERE id = ? AND preview_ext = ''"),
+               {previewExtension, itemID});
+    if (!posterExtension.isEmpty())
+        db.run(QStringLiteral("UPDATE items SET poster_ext = ? WHERE id = ? AND poster_ext = ''"),
+               {posterExtension, itemID});
+}
+
 void writeSearchText(Database& db, const QString& itemID, const QString& text)
 {
     removeSearchRow(db, itemID);
@@ -327,15 +342,16 @@ QList<Index::IndexedOutcome> Index::recordIndexedFiles(const QList<IndexedFile>&
         db_.exec(QStringLiteral("SAVEPOINT indexed_file"));
         try {
             if (rowAsRead(db_, file.job)) {
-                const QString itemID =
-                    linkFileToItem(db_, file.job.fileID, itemOfFile(db_, file.job.fileID), file.quickHash, file.item);
+                // The row goes straight to ready: the whole of the file's work commits at once.
+                const QString itemID = linkFileToItem(db_, file.job.fileID, itemOfFile(db_, file.job.fileID),
+                                                      file.quickHash, file.item, FileState::ready);
                 if (file.orphanKey)
                     dropOrphanItemOf(db_, *file.orphanKey);
                 writeSearchText(db_, itemID, file.searchText);
                 const bool hasPicture = !file.previewExtension.isEmpty() || !file.posterExtension.isEmpty();
-                const bool placed = !hasPicture || itemID == file.item.id || placePicture(file, itemID);
-                markFilePreviewed(file.job.fileID, itemID, placed ? file.previewExtension : QString(),
-                                  placed ? file.posterExtension : QString());
+                if (hasPicture && (itemID == file.item.id || placePicture(file, itemID)))
+                    storeSmallPictures(db_, itemID, file.previewExtension, file.posterExtension);
+                lowerFullQueueFloor(file.job.size);
                 outcome.written = true;
             }
             db_.exec(QStringLiteral("RELEASE indexed_file"));
@@ -373,12 +389,7 @@ bool Index::markPreviewed(const Job& job, const QString& itemID, const QString& 
 void Index::markFilePreviewed(qint64 fileID, const QString& itemID, const QString& previewExtension,
                               const QString& posterExtension)
 {
-    if (!previewExtension.isEmpty())
-        db_.run(QStringLiteral("UPDATE items SET preview_ext = ? WHERE id = ? AND preview_ext = ''"),
-                {previewExtension, itemID});
-    if (!posterExtension.isEmpty())
-        db_.run(QStringLiteral("UPDATE items SET poster_ext = ? WHERE id = ? AND poster_ext = ''"),
-                {posterExtension, itemID});
+    storeSmallPictures(db_, itemID, previewExtension, posterExtension);
     db_.run(QStringLiteral("UPDATE files SET state = 2 WHERE id = ?"), {fileID});
     lowerFullQueueFloor(fileSize(db_, fileID));
 }

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QUuid>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -210,6 +211,23 @@ TEST_F(QuickIndexTest, ASecondCopyOfKnownContentGetsNoNewPreviewButItsOwnPlaceIn
     EXPECT_EQ(*row(QStringLiteral("Rome/renamed.jpg")), (FileRow{FileState::ready, {}, item}));
     EXPECT_FALSE(QFile::exists(preview));
     EXPECT_TRUE(searchText(item).startsWith(QStringLiteral("a.jpg Rome Pictures Canon EOS R5 Photo")));
+}
+
+// New items get ids that grow with time, so that the tables keyed by item id take a run's items
+// side by side; they stay uppercase UUIDs like every other id.
+TEST_F(QuickIndexTest, NewItemIdsAreUuidsThatGrowWithTime)
+{
+    write(QStringLiteral("first.mp3"), QByteArray("first song"));
+    scanAndIndex(source);
+    write(QStringLiteral("second.mp3"), QByteArray("second song"));
+    scanAndIndex(source);
+    const QString first = row(QStringLiteral("first.mp3"))->itemID;
+    const QString second = row(QStringLiteral("second.mp3"))->itemID;
+    for (const QString& id : {first, second}) {
+        EXPECT_FALSE(QUuid::fromString(id).isNull()) << id.toStdString();
+        EXPECT_EQ(id, id.toUpper());
+    }
+    EXPECT_LT(first, second);
 }
 
 TEST_F(QuickIndexTest, FilesThatAreNotRegularAreFailedWithoutBeingOpened)
