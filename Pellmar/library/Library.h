@@ -68,7 +68,7 @@ public:
         locations, probable, fileFacts,
         status, fullStatus, itemCount, scanning, scanFound, processing, fullProcessing, fullPaused,
         fullWaiting, inFlight, fullInFlight, sourceProgress, rate, fullRate, lastError, verification,
-        failures, samples, fullSamples,
+        failures, unwatchedSources, samples, fullSamples,
         ticker, worker, rerun, fullWorker,
     };
     Q_ENUM(Prop)
@@ -172,22 +172,8 @@ public:
     QUORVIN_OBSERVED(probable, setProbable, QList<Location>);
 
 public:
-    // What the inspector and the item menus show of an item's files, looked at off the GUI thread
-    // once per change of the selection, its copies or the online sources, so that no view waits
-    // for a sleeping drive.
-    struct CloudCopy {
-        Location location;
-        QString url;
-        bool downloaded = false;
-        bool operator==(const CloudCopy&) const = default;
-    };
-    struct FileFacts {
-        std::optional<Location> reachable;   // the first local copy whose file exists
-        std::optional<QString> shareFile;    // what bestFileURL gives
-        std::optional<CloudCopy> cloud;      // what isCloudFile gives
-        std::optional<double> created;       // the reachable file's birth time, where it is kept
-        bool operator==(const FileFacts&) const = default;
-    };
+    using CloudCopy = ::CloudCopy;
+    using FileFacts = ::FileFacts;
     // By item id: the selected items and the inspected one.
     QUORVIN_OBSERVED(fileFacts, setFileFacts, QHash<QString, FileFacts>);
 
@@ -219,6 +205,8 @@ public:
     QUORVIN_OBSERVED(lastError, setLastError, std::optional<QString>);
     QUORVIN_OBSERVED_TUPLE(verification, setVerification, std::optional<SourceVerification>);
     QUORVIN_OBSERVED_TUPLE(failures, setFailures, QList<Index::FileFailure>);
+    // The ids of the watched sources with folders the system refused to watch.
+    QUORVIN_OBSERVED(unwatchedSources, setUnwatchedSources, QSet<QString>);
     QUORVIN_OBSERVED_TUPLE(samples, setSamples, QList<Sample>);
     QUORVIN_OBSERVED_TUPLE(fullSamples, setFullSamples, QList<Sample>);
 

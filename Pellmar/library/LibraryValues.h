@@ -19,6 +19,25 @@ struct SourceVerification {
     Verification result;
 };
 
+// A copy of an item that a cloud drive keeps: where, its file's path, and whether it is downloaded.
+struct CloudCopy {
+    Location location;
+    QString url;
+    bool downloaded = false;
+    bool operator==(const CloudCopy&) const = default;
+};
+
+// What the details pane and the item menus show of an item's files, looked at off the GUI thread
+// once per change of the selection, its copies or the online sources, so that no view waits for a
+// sleeping drive.
+struct FileFacts {
+    std::optional<Location> reachable;   // the first local copy whose file exists
+    std::optional<QString> shareFile;    // what bestFileURL gives
+    std::optional<CloudCopy> cloud;      // what isCloudFile gives
+    std::optional<double> created;       // the reachable file's birth time, where it is kept
+    bool operator==(const FileFacts&) const = default;
+};
+
 // The applications that open a kind of file: the preferred one and the others (desktop entry ids).
 struct AppChoices {
     std::optional<QString> main;

@@ -162,7 +162,7 @@ private:
                                   "folders are found only by rescans")
                        .arg(QString::fromLocal8Bit(std::strerror(error)), folder);
         }
-        note(folder, WatchFlags::mustScanSubfolders);
+        note(folder, WatchFlags::mustScanSubfolders | WatchFlags::notWatched);
     }
 
     int depthOf(const QString& path) const

@@ -18,6 +18,9 @@ namespace WatchFlags {
 // Changes below this folder may have been missed (the event queue overflowed, or the folder could
 // not be watched): rescan all of it.
 inline constexpr quint32 mustScanSubfolders = 0x01;
+// The system refused to watch this folder (or one below it), as when it allows no more watches:
+// changes there are not reported. Comes with mustScanSubfolders.
+inline constexpr quint32 notWatched = 0x02;
 // The watched root itself was removed, renamed or unmounted.
 // Reported once; the watcher then delivers nothing more.
 inline constexpr quint32 rootChanged = 0x20;

@@ -8,6 +8,7 @@
 #include "tests/support/LogCapture.h"
 
 #include <QDirIterator>
+#include <QMutex>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QThread>
@@ -351,6 +352,63 @@ TEST_F(SlowWatcherTest, AWatcherIsMadeAndStoppedOffTheGuiThread)
     release.release();
     ASSERT_TRUE(QTest::qWaitFor([&] { return made && made->isStopped(); }, 10000));
     EXPECT_NE(madeOn.load(), QThread::currentThread());
+}
+
+// Fake watchers, kept by root, that the test makes report what the system refused.
+class RefusedWatchTest : public ChangeWatchingTest {
+protected:
+    RefusedWatchTest()
+        : ChangeWatchingTest([this](const QString& path, WatchHandler handler) {
+            auto made = std::make_shared<FakeWatcher>(path, std::move(handler));
+            const QMutexLocker locked(&lock);
+            watchers.append(made);
+            return made;
+        })
+    {
+    }
+
+    std::shared_ptr<FakeWatcher> madeWatcher(qsizetype count)
+    {
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            const QMutexLocker locked(&lock);
+            return watchers.size() >= count;
+        }, 10000));
+        const QMutexLocker locked(&lock);
+        return watchers.value(count - 1);
+    }
+
+    QMutex lock;
+    QList<std::shared_ptr<FakeWatcher>> watchers;
+};
+
+TEST_F(RefusedWatchTest, AFolderTheSystemRefusesToWatchIsShownUntilItsWatcherGoes)
+{
+    write(QStringLiteral("a/1.jpg"));
+    library.startWatching();
+    const std::shared_ptr<FakeWatcher> first = madeWatcher(1);
+    ASSERT_TRUE(first);
+    const QString refused = absolute(QStringLiteral("a"));
+    first->deliver({refused}, {WatchFlags::mustScanSubfolders | WatchFlags::notWatched});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !library.unwatchedSources().isEmpty(); }, 10000));
+    EXPECT_EQ(library.unwatchedSources(), QSet<QString>{source.id});
+    // The refused folder is listed again in depth, as after any report that asks for it.
+    EXPECT_TRUE(watcher.deepDirectories().value(source.id).contains(refused));
+    runPass();
+    EXPECT_EQ(fileRows(), diskFiles());
+
+    // Offline, the source has no watcher and nothing to show; a late report of the old watcher
+    // changes nothing.
+    library.setOnline({});
+    library.startWatching();
+    EXPECT_TRUE(library.unwatchedSources().isEmpty());
+    watcher.noteFolderChanges(source.id, {refused}, {WatchFlags::mustScanSubfolders | WatchFlags::notWatched});
+    EXPECT_TRUE(library.unwatchedSources().isEmpty());
+
+    // A new watcher whose watches are all in place shows nothing.
+    library.setOnline({source.id});
+    library.startWatching();
+    ASSERT_TRUE(madeWatcher(2));
+    EXPECT_TRUE(library.unwatchedSources().isEmpty());
 }
 
 // The real watcher on the source's folder: what is done on disk reaches the index.

@@ -214,3 +214,31 @@ TEST(ActivityBlocks, MorePreviewsDoneThanCountedLeavesNoTimeLeft)
     EXPECT_EQ(block.counts, "120 of 100");
     EXPECT_EQ(block.progress, (ProgressValue{100, 100}));
 }
+
+TEST(ActivityBlocks, TheWatchNoteNamesTheSourcesWithUnwatchedFolders)
+{
+    const struct {
+        const char* situation;
+        QSet<QString> unwatched;
+        std::optional<QString> note;
+    } cases[] = {
+        {"every folder watched", {}, std::nullopt},
+        {"one source", {"H"},
+         "Some folders of Home are not watched: the system allows no more folder watches. Changes in them show "
+         "after the next scan."},
+        {"sources in sidebar order", {"D", "H"},
+         "Some folders of Home, Backup Disk are not watched: the system allows no more folder watches. Changes "
+         "in them show after the next scan."},
+        {"a source that is gone", {"X"}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        ActivityInputs in;
+        in.sources = {source("H", "Home"), source("D", "Backup Disk")};
+        in.unwatchedSources = c.unwatched;
+        // The note stands beside whatever else runs.
+        in.scanning = QStringLiteral("Home");
+        const ActivityBlocks blocks = activityBlocks(in);
+        EXPECT_EQ(blocks.watchNote, c.note) << c.situation;
+        EXPECT_TRUE(std::holds_alternative<ScanBlock>(blocks.activity)) << c.situation;
+    }
+}

@@ -84,6 +84,7 @@ const std::map<QString, std::function<void(Library&)>>& states()
         {"delete-workspace", [](Library& l) { l.setDeletingWorkspace(l.workspaces()[1]); }},
         {"workspace-sheet", [](Library& l) { l.setEditingWorkspace(l.workspaces()[1]); }},
         {"strip-relink", [](Library& l) { l.setRelinkNote(QStringLiteral("Backup Disk is connected again at /media/me/Backup Disk")); }},
+        {"strip-unwatched", [](Library& l) { l.setUnwatchedSources({l.sources()[0].id}); }},
         {"strip-import", [](Library& l) {
              ImportJob job;
              job.device = card().name;

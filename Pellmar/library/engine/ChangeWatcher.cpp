@@ -83,6 +83,9 @@ void ChangeWatcher::startWatching()
         dropWatcher(*slot);
         slot = watchers_.erase(slot);
     }
+    QSet<QString> unwatched = library_.unwatchedSources();
+    unwatched.removeIf([this](const QString& id) { return !watchers_.contains(id); });
+    library_.setUnwatchedSources(unwatched);
 
     rememberMountPoints();
     for (auto source = wanted.cbegin(); source != wanted.cend(); ++source) {
@@ -140,6 +143,9 @@ void ChangeWatcher::noteFolderChanges(const QString& sourceID, const QStringList
     for (qsizetype i = 0; i < count; ++i) {
         if (flags[i] & WatchFlags::rootChanged)
             continue;
+        // A report of a watcher dropped meanwhile says nothing of what is watched now.
+        if ((flags[i] & WatchFlags::notWatched) && watchers_.contains(sourceID))
+            library_.setUnwatchedSources(library_.unwatchedSources() + QSet<QString>{sourceID});
         changedDirectories_[sourceID].insert(paths[i]);
         if (flags[i] & WatchFlags::mustScanSubfolders)
             deepDirectories_[sourceID].insert(paths[i]);

@@ -48,7 +48,8 @@ public:
     void stopWatching();
 
     // Records what a watcher reported for a source and schedules the change pass. An event of the
-    // root itself (WatchFlags::rootChanged) is dropped; mustScanSubfolders asks for a deep listing.
+    // root itself (WatchFlags::rootChanged) is dropped; mustScanSubfolders asks for a deep listing;
+    // notWatched puts the source in the Library's unwatchedSources while its watcher lives.
     void noteFolderChanges(const QString& sourceID, const QStringList& paths, const QList<quint32>& flags);
     // Schedules a photo library pass, or one more after the pending or running one.
     void notePhotosChange();

@@ -32,6 +32,7 @@ constexpr std::array symbols{
     // Controls
     Symbol{"xmark", "x"},
     Symbol{"xmark.circle.fill", "circle-x-filled"},
+    Symbol{"exclamationmark.circle.fill", "alert-circle-filled"},
     Symbol{"magnifyingglass", "search"},
     Symbol{"line.3.horizontal.decrease", "filter"},
     Symbol{"arrow.up.arrow.down", "arrows-sort"},

@@ -124,6 +124,21 @@ PreviewBlock previewBlock(const ActivityInputs& in)
     return block;
 }
 
+// Names the sources, in sidebar order, with folders the system refused to watch; nothing when none has.
+std::optional<QString> watchNote(const ActivityInputs& in)
+{
+    QStringList names;
+    for (const Source& source : in.sources) {
+        if (in.unwatchedSources.contains(source.id))
+            names.append(source.name);
+    }
+    if (names.isEmpty())
+        return std::nullopt;
+    return QStringLiteral("Some folders of %1 are not watched: the system allows no more folder watches. "
+                          "Changes in them show after the next scan.")
+        .arg(names.join(QStringLiteral(", ")));
+}
+
 ActivityBlock activityBlock(const ActivityInputs& in)
 {
     const qint64 pending = in.status.found + in.status.identified;
@@ -175,6 +190,7 @@ ActivityInputs ActivityInputs::of(const Library& library)
         .previewsNever = defaults.string(QStringLiteral("fullPreviews")) == QStringLiteral("never"),
         .notOnBattery = onBattery && defaults.boolean(QStringLiteral("notOnBattery")),
         .now = library.clock().now(),
+        .unwatchedSources = library.unwatchedSources(),
     };
 }
 
@@ -207,6 +223,7 @@ ActivityBlocks activityBlocks(const ActivityInputs& in)
 {
     ActivityBlocks blocks;
     blocks.relinkNote = in.relinkNote;
+    blocks.watchNote = watchNote(in);
     if (in.importJob)
         blocks.importProgress = importProgressBlock(*in.importJob, in.now);
     else if (in.importResult)

@@ -1,9 +1,9 @@
 #pragma once
 
 // The texts, progress and buttons of the activity strip, from a plain reading of the Library's
-// background work. Up to three blocks, top to bottom: the relink note, the card import (its
-// progress or its result) and one activity (a scan, quick indexing, files waiting, or larger
-// previews), the first of these that applies.
+// background work. Up to four blocks, top to bottom: the relink note, the note on folders that
+// are not watched, the card import (its progress or its result) and one activity (a scan, quick
+// indexing, files waiting, or larger previews), the first of these that applies.
 
 #include "Pellmar/index/Index.h"
 #include "Pellmar/index/Model.h"
@@ -44,6 +44,7 @@ struct ActivityInputs {
     bool previewsNever = false;
     bool notOnBattery = false;
     double now = 0;   // seconds since 1970, for an import's speed
+    QSet<QString> unwatchedSources;
 
     static ActivityInputs of(const Library& library);
 };
@@ -104,6 +105,7 @@ using ActivityBlock = std::variant<std::monostate, ScanBlock, IndexingBlock, Wai
 
 struct ActivityBlocks {
     std::optional<QString> relinkNote;
+    std::optional<QString> watchNote;
     std::optional<ImportProgressBlock> importProgress;
     std::optional<ImportResultRow> importResult;
     ActivityBlock activity;

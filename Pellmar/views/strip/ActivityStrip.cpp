@@ -28,6 +28,9 @@ struct ActivityStrip::Parts {
     StripBlock* relink;
     QLabel* relinkNote;
 
+    StripBlock* watch;
+    QLabel* watchNote;
+
     StripBlock* importProgress;
     ElidedLabel* importTitle;
     QLabel* importCounts;
@@ -104,7 +107,7 @@ ActivityStrip::ActivityStrip(Library& library, QWidget* parent)
         library_,
         {P::relinkNote, P::importJob, P::importResult, P::devices, P::scanning, P::scanFound, P::processing,
          P::status, P::sources, P::sourceProgress, P::inFlight, P::rate, P::fullProcessing, P::fullWaiting,
-         P::fullStatus, P::online, P::fullInFlight, P::fullRate},
+         P::fullStatus, P::online, P::fullInFlight, P::fullRate, P::unwatchedSources},
         [this](const QSet<Library::Prop>&) { showBlocks(activityBlocks(ActivityInputs::of(library_))); }, this);
     connect(&library_.idle(), &IdleMonitor::changed, refresh_, [this](IdleMonitor::Prop property) {
         if (property == IdleMonitor::Prop::onBattery || property == IdleMonitor::Prop::isHot)
@@ -129,6 +132,15 @@ void ActivityStrip::build()
     p.relinkNote = StripBlock::label(QStringLiteral("relinkNote"), Text::body, p.relink);
     p.relink->content().addWidget(relinkSymbol);
     p.relink->content().addWidget(p.relinkNote, 1);
+
+    p.watch = new StripBlock(QStringLiteral("watchBlock"), false, this);
+    auto* watchSymbol = new QLabel(p.watch);
+    watchSymbol->setPixmap(Icons::pixmap(QStringLiteral("exclamationmark.circle.fill"), 16,
+                                         secondaryTextColor(palette()), devicePixelRatioF()));
+    p.watchNote = StripBlock::label(QStringLiteral("watchNote"), Text::body, p.watch);
+    p.watchNote->setWordWrap(true);
+    p.watch->content().addWidget(watchSymbol, 0, Qt::AlignTop);
+    p.watch->content().addWidget(p.watchNote, 1);
 
     p.importProgress = new StripBlock(QStringLiteral("importProgressBlock"), true, this);
     p.importTitle = elidedLabel(QStringLiteral("importTitle"), Text::title, p.importProgress);
@@ -208,7 +220,7 @@ void ActivityStrip::build()
     p.previewWorkingOn = elidedLabel(QStringLiteral("previewWorkingOn"), Text::caption, p.preview);
     p.preview->content().addWidget(p.previewWorkingOn);
 
-    for (StripBlock* block : {p.relink, p.importProgress, p.importResult, p.scan, p.indexing, p.waiting, p.preview})
+    for (StripBlock* block : {p.relink, p.watch, p.importProgress, p.importResult, p.scan, p.indexing, p.waiting, p.preview})
         layout->addWidget(block);
 }
 
@@ -249,6 +261,8 @@ void ActivityStrip::showBlocks(const ActivityBlocks& blocks)
     Parts& p = *parts_;
     p.relink->setVisible(blocks.relinkNote.has_value());
     p.relinkNote->setText(blocks.relinkNote.value_or(QString()));
+    p.watch->setVisible(blocks.watchNote.has_value());
+    p.watchNote->setText(blocks.watchNote.value_or(QString()));
 
     p.importProgress->setVisible(blocks.importProgress.has_value());
     if (const auto& job = blocks.importProgress) {
