@@ -48,7 +48,7 @@ public:
     Database& database() { return db_; }
 
     // Schema and migrations
-    // Creates or upgrades the schema to version 10 on the writer, in one transaction. True exactly
+    // Creates or upgrades the schema to version 13 on the writer, in one transaction. True exactly
     // when tables of a layout too old to upgrade were dropped (the caller then clears the preview
     // files); the file is copied aside first ("index-version1.sqlite"). A file whose tables match
     // no known layout is refused with a DatabaseError and left as it is.
@@ -62,6 +62,9 @@ public:
     QStringList removeSource(const QString& sourceID);
     // The number of the source's folder rows; nothing when the count gives no row.
     std::optional<qint64> folderCount(const QString& sourceID);
+    // The folders that walks found on a device of their own (absolute paths), and adding to them.
+    QSet<QString> mountPoints();
+    void rememberMountPoints(const QStringList& paths);
     // Moves a source to where its volume is mounted now; its volume UUID stays.
     void relinkSource(const QString& sourceID, const QString& rootPath, const QString& name, const QString& volumeName);
 

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr qint64 currentVersion = 12;
+constexpr qint64 currentVersion = 13;
 // A file with an items table below this version predates the base script and is started afresh.
 constexpr qint64 firstKeptVersion = 2;
 // Files below this version may hold Apple Photos items whose larger previews failed for good.
@@ -168,6 +168,9 @@ const QString membersTable = QStringLiteral(
 const QString pinsTable = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS pins (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT NOT NULL, "
     "position INTEGER NOT NULL, PRIMARY KEY (workspace_id, source_id, path))");
+// Folders inside sources that a walk found on a device of their own: the drive mounted there may be
+// away at a later start, and its empty folder must not read as its files deleted.
+const QString mountPointsTable = QStringLiteral("CREATE TABLE IF NOT EXISTS mount_points (path TEXT PRIMARY KEY)");
 const QString foldersTable = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS folders (source_id TEXT NOT NULL REFERENCES sources(id) ON DELETE CASCADE, rel_path "
     "TEXT NOT NULL, parent_path TEXT NOT NULL, mtime REAL NOT NULL, PRIMARY KEY (source_id, rel_path))");
@@ -351,6 +354,7 @@ bool Index::migrate()
         "UPDATE items SET weak_id = lower(filename) || '|' || width || 'x' || height || '|' || CAST(captured_at AS "
         "INTEGER) WHERE weak_id = '' AND captured_at IS NOT NULL AND width > 0 AND height > 0"));
     db_.exec(foldersTable);
+    db_.exec(mountPointsTable);
     db_.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS folders_parent ON folders(source_id, parent_path)"));
     db_.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS files_item_source ON files(item_id, source_id)"));
     db_.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS items_id_weak ON items(id, weak_id)"));

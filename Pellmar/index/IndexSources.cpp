@@ -71,3 +71,20 @@ std::optional<qint64> Index::folderCount(const QString& sourceID)
         return std::nullopt;
     return count.int64(0);
 }
+
+QSet<QString> Index::mountPoints()
+{
+    Statement statement(db_.db(), QStringLiteral("SELECT path FROM mount_points"));
+    QSet<QString> paths;
+    while (statement.step())
+        paths.insert(statement.text(0));
+    return paths;
+}
+
+void Index::rememberMountPoints(const QStringList& paths)
+{
+    Transaction transaction(db_);
+    for (const QString& path : paths)
+        db_.run(QStringLiteral("INSERT OR IGNORE INTO mount_points (path) VALUES (?)"), {path});
+    transaction.commit();
+}

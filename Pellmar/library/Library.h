@@ -295,6 +295,11 @@ public:
     QHash<QString, std::shared_ptr<FolderAddition>> foldersBeingAdded;   // by cleaned path
     // Adds a folder source to the sources that have had their complete scan.
     void rememberAllFilesSource(const Source& source);
+    // Folders of sources that walks found on a device of their own, as the index keeps them: every
+    // walk is given them, so that one a drive that is away left empty keeps its rows.
+    QSet<QString> knownMountPoints;
+    // Adds what a walk found to knownMountPoints and to the index.
+    QCoro::Task<> rememberMountPoints(QStringList found);
 
     // Status
     // Refreshes the status counters once a second until cancelled.

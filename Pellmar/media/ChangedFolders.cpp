@@ -73,7 +73,8 @@ std::optional<RelinkTarget> relinkCandidates(const Source& source, const QList<M
 }
 
 FolderRecords folderRecords(const Source& source, const QString& folder, const QStringList& knownFiles,
-                            const QStringList& knownFolders, bool deep, const StopRequest& stopRequested)
+                            const QStringList& knownFolders, bool deep, const StopRequest& stopRequested,
+                            const QSet<QString>& knownMountPoints)
 {
     FolderRecords result;
     const QString prefix = folder.isEmpty() ? QString() : folder + QLatin1Char('/');
@@ -105,20 +106,22 @@ FolderRecords folderRecords(const Source& source, const QString& folder, const Q
             result.knownFilePaths.insert(path);
     }
 
-    ScanOptions oneLevel;
+    ScanOptions deepWalk;
+    deepWalk.stopRequested = stopRequested;
+    deepWalk.knownMountPoints = knownMountPoints;
+    ScanOptions oneLevel = deepWalk;
     oneLevel.deep = false;
-    oneLevel.stopRequested = stopRequested;
     ScanResult scan = scanSource(source, folder, oneLevel);
     result.files = std::move(scan.files);
     addGaps(result.gaps, scan.gaps);
+    result.mountPoints += scan.mountPoints;
     for (const QString& name : *listed) {
         if (!rescan.contains(name))
             continue;
-        ScanOptions deepWalk;
-        deepWalk.stopRequested = stopRequested;
         ScanResult below = scanSource(source, prefix + name, deepWalk);
         result.files += below.files;
         addGaps(result.gaps, below.gaps);
+        result.mountPoints += below.mountPoints;
     }
 
     QSet<QString> knownSubfolders;
@@ -140,9 +143,10 @@ FolderRecords folderRecords(const Source& source, const QString& folder, const Q
             result.folders.append(FolderRecord{path, contentModificationDate(pathBelow(source.rootPath, path))});
             continue;
         }
-        ScanResult subtree = scanSubtree(source, path, stopRequested);
+        ScanResult subtree = scanSubtree(source, path, deepWalk);
         result.folders += subtree.folders;
         addGaps(result.gaps, subtree.gaps);
+        result.mountPoints += subtree.mountPoints;
     }
     return result;
 }

@@ -41,14 +41,17 @@ struct FolderRecords {
     QList<FolderRecord> folders;
     QSet<QString> knownFolderPaths;   // the known folder paths the folders replace
     Index::WalkGaps gaps;             // what could not be read: the index keeps its rows there
+    QStringList mountPoints;          // what the walks found on a device of their own (ScanResult)
 };
 
 // Walks one changed folder ("" for the root) again. `knownFiles` and `knownFolders` are the
 // index's paths under it. Not deep: the folder's own files, and new subfolders in depth; the
 // known files of subfolders that are still there are left alone. Deep: everything below it.
-// A stop request ends the walks at their next folder; what they did not reach is a gap.
+// A stop request ends the walks at their next folder; what they did not reach is a gap. The folders
+// of drives that are away are gaps as well (ScanOptions::knownMountPoints).
 FolderRecords folderRecords(const Source& source, const QString& folder, const QStringList& knownFiles,
-                            const QStringList& knownFolders, bool deep, const StopRequest& stopRequested = {});
+                            const QStringList& knownFolders, bool deep, const StopRequest& stopRequested = {},
+                            const QSet<QString>& knownMountPoints = {});
 
 // Whether the path is exactly the path of one of the devices.
 bool isDevicePath(const QString& path, const QList<Device>& devices);

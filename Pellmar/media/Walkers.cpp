@@ -101,6 +101,47 @@ int injectedListingError(const QByteArray& path)
     return ListingFaultInjection::active() ? ListingFaultInjection::errorFor(QFile::decodeName(path)) : 0;
 }
 
+// The device a folder lies on, as a test may have it read.
+dev_t deviceOf(const struct stat& status, const QByteArray& path)
+{
+    if (FolderDeviceInjection::active()) {
+        if (const int device = FolderDeviceInjection::errorFor(QFile::decodeName(path)))
+            return dev_t(device);
+    }
+    return status.st_dev;
+}
+
+QString parentFolder(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+// Whether a folder lies on another device than its parent: a drive is mounted there.
+bool isMountPoint(const QString& folder)
+{
+    struct stat own {};
+    struct stat parent {};
+    const QByteArray path = QFile::encodeName(folder);
+    const QByteArray parentPath = QFile::encodeName(parentFolder(folder));
+    return ::stat(path.constData(), &own) == 0 && ::stat(parentPath.constData(), &parent) == 0
+        && deviceOf(own, path) != deviceOf(parent, parentPath);
+}
+
+// Whether a folder that was a mount point is now an empty folder on its parent's device: the
+// folder a drive that is away left behind.
+bool isAbsentDrive(const QString& folder)
+{
+    struct stat own {};
+    if (::lstat(QFile::encodeName(folder).constData(), &own) != 0 || !S_ISDIR(own.st_mode) || isMountPoint(folder))
+        return false;
+    FolderChain chain;
+    if (chain.start(AT_FDCWD, QFile::encodeName(folder).constData(), false) != 0)
+        return false;
+    const FolderListing listing = listFolder(chain.descriptor(), false);
+    return listing.complete && listing.entries.empty();
+}
+
 // Opens a folder below a source's root, one component at a time, each relative to the one before, so
 // that the path's length does not matter. Links in the relative path are followed, as a path's are.
 int openBelowRoot(FolderChain& chain, const QString& root, const QStringList& components)
@@ -160,7 +201,18 @@ public:
     bool begin()
     {
         result_.gaps.rootVanished = !isSourceAvailable(source_) || !rootDevice(rootDevice_);
-        return !result_.gaps.rootVanished && pathIsSound_;
+        if (result_.gaps.rootVanished || !pathIsSound_)
+            return false;
+        if (targetRelative_.isEmpty())
+            return true;
+        const QString target = QFile::decodeName(target_);
+        if (insideAbsentDrive(target)) {
+            noteUnreadable(targetRelative_);
+            return false;
+        }
+        if (isMountPoint(target))
+            result_.mountPoints.append(target);
+        return true;
     }
 
     // Records the root as missing when it went away or another file system took its place meanwhile
@@ -214,6 +266,23 @@ public:
     }
 
 private:
+    // Whether the target is, or lies inside, a folder that a drive now away left behind.
+    bool insideAbsentDrive(const QString& target) const
+    {
+        const QString rootPrefix = root_ == QLatin1String("/") ? root_ : root_ + QLatin1Char('/');
+        for (const QString& mount : options_.knownMountPoints) {
+            if (mount.startsWith(rootPrefix) && (target == mount || target.startsWith(mount + QLatin1Char('/')))
+                && isAbsentDrive(mount))
+                return true;
+        }
+        return false;
+    }
+
+    bool isKnownMountPoint(const QByteArray& path) const
+    {
+        return !options_.knownMountPoints.isEmpty() && options_.knownMountPoints.contains(QFile::decodeName(path));
+    }
+
     bool rootDevice(dev_t& device) const
     {
         struct stat status {};
@@ -276,10 +345,17 @@ private:
 
     // Walks the folder the chain has just descended into (never the target). Returns false when the
     // walk cannot go back to the parent, which leaves the rest of the parent unlisted.
-    bool walkFolder(FolderChain& chain, const QByteArray& path, const QString& relativePath, int depth)
+    // `wasMountPoint`: the folder lies on its parent's device now, but a drive was mounted there.
+    bool walkFolder(FolderChain& chain, const QByteArray& path, const QString& relativePath, int depth,
+                    bool wasMountPoint)
     {
         const FolderListing listing = listFolder(chain.descriptor(), mode_ == Mode::files);
-        if (!holdsProjectMarker(listing)) {
+        if (wasMountPoint && listing.complete && listing.entries.empty()) {
+            // The drive is away: what the index holds below its folder stays.
+            noteUnreadable(relativePath);
+            if (options_.collectFolders || mode_ == Mode::foldersOnly)
+                result_.folders.append(FolderRecord{relativePath, listing.modified});
+        } else if (!holdsProjectMarker(listing)) {
             if (!listing.complete)
                 noteUnreadable(relativePath);
             if (options_.collectFolders || mode_ == Mode::foldersOnly)
@@ -293,6 +369,7 @@ private:
     {
         const int childDepth = depth + 1;
         const bool homeLevel = homeSource_ && childDepth == 1;
+        const dev_t device = deviceOf(chain.status(), path);
         for (const FolderListing::Entry& entry : listing.entries) {
             const QByteArrayView nativeName = listing.nameOf(entry);
             const std::optional<QString> name = diskFileName(nativeName, path);
@@ -323,7 +400,10 @@ private:
                 noteUnreadable(folderRelative);
                 continue;
             }
-            if (!walkFolder(chain, folderPath, folderRelative, childDepth)) {
+            const bool ownDevice = deviceOf(chain.status(), folderPath) != device;
+            if (ownDevice)
+                result_.mountPoints.append(QFile::decodeName(folderPath));
+            if (!walkFolder(chain, folderPath, folderRelative, childDepth, !ownDevice && isKnownMountPoint(folderPath))) {
                 // This folder was moved away while the walk was below it: the rest of it is unlisted.
                 noteUnreadable(relativePath);
                 return;
@@ -423,13 +503,14 @@ ScanResult scanSource(const Source& source, const QString& relativePath, const S
     return walk.finish();
 }
 
-ScanResult scanSubtree(const Source& source, const QString& relativePath, const StopRequest& stopRequested)
+ScanResult scanSubtree(const Source& source, const QString& relativePath, const ScanOptions& options)
 {
     if (source.kind == SourceKind::photos)
         return {};
-    ScanOptions options;
-    options.stopRequested = stopRequested;
-    FolderWalk walk(source, relativePath, FolderWalk::Mode::foldersOnly, options);
+    ScanOptions foldersOnly;
+    foldersOnly.stopRequested = options.stopRequested;
+    foldersOnly.knownMountPoints = options.knownMountPoints;
+    FolderWalk walk(source, relativePath, FolderWalk::Mode::foldersOnly, foldersOnly);
     if (!walk.begin())
         return walk.finish();
     walk.walkDeep(true);

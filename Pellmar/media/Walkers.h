@@ -11,6 +11,7 @@
 #include "Pellmar/media/FolderDescriptors.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,10 @@ struct ScanOptions {
     bool collectFolders = false;    // also list the folders below the walked one (deep walks)
     ScanProgress progress;          // called every 500 files and once at the end; may be empty
     StopRequest stopRequested;      // may be empty: the walk then runs to its end
+    // Folders that earlier walks found on a device of their own (absolute paths). One that is now an
+    // empty folder on its parent's device is a drive that is away: the walk names it as unlisted,
+    // like everything below it, so that the index keeps its rows.
+    QSet<QString> knownMountPoints;
 };
 
 // What one walk saw, and what it could not see: folders it could not list in full (or that hold an
@@ -40,6 +45,9 @@ struct ScanResult {
     QList<FolderRecord> folders;    // in walking order
     Index::WalkGaps gaps;
     bool stopped = false;           // stopRequested answered true before the walk's end
+    // The walked folder and the folders below it that lie on another device than their parent's
+    // (absolute paths): drives mounted inside the source.
+    QStringList mountPoints;
 };
 
 // The files (and, on request, the folders) of a source or of one folder of it. For the photo
@@ -49,7 +57,8 @@ ScanResult scanSource(const Source& source, const QString& relativePath, const S
 
 // The folders of a source or of one subtree of it, without files: the walked folder itself first
 // (when the relative path is not empty and names a folder), then the admitted folders below it.
-ScanResult scanSubtree(const Source& source, const QString& relativePath, const StopRequest& stopRequested = {});
+// Of the options, only stopRequested and knownMountPoints apply.
+ScanResult scanSubtree(const Source& source, const QString& relativePath, const ScanOptions& options = {});
 
 // The names of the folders directly inside a folder that the scanning rules admit, in listing order;
 // empty when the folder is not there, nothing when it is there and cannot be listed in full.
@@ -65,3 +74,6 @@ qint64 packageSize(const QString& path);
 
 // Opening a folder for listing fails, as on a failing drive (tests only).
 using ListingFaultInjection = FaultInjection<struct FolderListingFault>;
+// A folder for which the function returns a number other than 0 reads as lying on the device of that
+// number (tests only): a drive mounted on a folder is that number for the folder and all below it.
+using FolderDeviceInjection = FaultInjection<struct FolderDeviceFault>;

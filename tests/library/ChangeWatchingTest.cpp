@@ -3,6 +3,7 @@
 #include "Pellmar/index/Log.h"
 #include "Pellmar/library/engine/ChangeWatcher.h"
 #include "Pellmar/media/PhotosFolderLibrary.h"
+#include "Pellmar/media/Walkers.h"
 #include "Pellmar/platform/MemoryPhotoLibrary.h"
 #include "tests/media/FakeWatcher.h"
 #include "tests/support/LogCapture.h"
@@ -246,6 +247,59 @@ TEST_F(ChangeWatchingTest, TheEmptyFolderOfAnUnmountedDriveDeletesNoRows)
         EXPECT_EQ(fileRows(), QStringList(mounted) << QStringLiteral("new.jpg 7"));
         QFile::remove(absolute(QStringLiteral("new.jpg")));
         db.run(QStringLiteral("DELETE FROM files"));
+    }
+}
+
+// A drive mounted on a folder of the source and then away leaves that folder empty on the source's
+// own device. Once a walk has seen the drive there, neither a scan nor a deep change pass takes its
+// files for deleted, in the same run or, through the index, in the next.
+TEST_F(ChangeWatchingTest, TheRowsOfADriveThatIsAwayStayInScansPassesAndTheNextRun)
+{
+    for (const char* path : {"top.jpg", "Drive/a.jpg", "Drive/sub/b.jpg"})
+        write(QString::fromUtf8(path));
+    const QString drive = absolute(QStringLiteral("Drive"));
+    {
+        // The drive's folders all lie on its own device.
+        const FolderDeviceInjection mounted([&](const QString& folder) {
+            return folder == drive || folder.startsWith(drive + u'/') ? 4242 : 0;
+        });
+        report(QString(), WatchFlags::mustScanSubfolders);
+        runPass();
+    }
+    const QStringList whileMounted = fileRows();
+    ASSERT_EQ(whileMounted.size(), 3);
+    EXPECT_EQ(index.mountPoints(), QSet<QString>{drive});
+
+    QDir(drive).removeRecursively();
+    QDir(root).mkdir(QStringLiteral("Drive"));
+    // The next run knows of the drive only what the index tells.
+    library.knownMountPoints.clear();
+    Tasks::start(library.reload());
+    waitForTasks();
+    ASSERT_EQ(library.knownMountPoints, QSet<QString>{drive});
+
+    const struct {
+        const char* walk;
+        std::function<void()> run;
+    } walks[] = {
+        {"scan", [&] {
+             Tasks::start(library.scan(source));
+             waitForTasks();
+         }},
+        {"deep pass of the root", [&] {
+             report(QString(), WatchFlags::mustScanSubfolders);
+             runPass();
+         }},
+        {"deep pass of the drive's folder", [&] {
+             report(QStringLiteral("Drive"), WatchFlags::mustScanSubfolders);
+             runPass();
+         }},
+    };
+    for (const auto& walk : walks) {
+        SCOPED_TRACE(walk.walk);
+        walk.run();
+        EXPECT_EQ(fileRows(), whileMounted);
+        EXPECT_TRUE(folderRows().contains(QStringLiteral("Drive/sub")));
     }
 }
 

@@ -92,25 +92,43 @@ QString readText(const QString& path)
 }
 
 // A volume whose UUID cannot be read (tmpfs here, as a network share or a machine without udev)
-// that is unmounted leaves its empty mount folder: a sync of it must keep every row.
+// that is unmounted leaves its empty mount folder: a sync of it must keep every row. So must a sync
+// of a source that holds the drive's mount folder, in a later run that has only the index to
+// remember that a drive was mounted there.
 TEST(UnmountedSource, SyncOfTheEmptyMountFolderDeletesNothing)
 {
-    for (const bool lazy : {false, true}) {
-        SCOPED_TRACE(lazy ? "lazy unmount" : "unmount");
+    const struct {
+        const char* situation;
+        bool lazy;
+        bool inside;   // the drive is mounted on a folder of the source, not on its root
+        const char* secondSays;
+    } cases[] = {
+        {"unmount", false, false, "is unavailable"},
+        {"lazy unmount", true, false, "is unavailable"},
+        {"unmount of a drive inside the source", false, true, "unreadable, kept: card"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.situation);
         QTemporaryDir dir;
-        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("card")));
+        const QString root = c.inside ? dir.filePath(QStringLiteral("source")) : dir.path();
+        ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/card")));
+        if (c.inside) {
+            QFile photo(root + QStringLiteral("/kept.jpg"));
+            ASSERT_TRUE(photo.open(QIODevice::WriteOnly));
+        }
         const QString database = dir.filePath(QStringLiteral("index.sqlite"));
 
         Script script;
-        script.mountPoint = QFile::encodeName(dir.filePath(QStringLiteral("card")));
+        script.mountPoint = QFile::encodeName(root + QStringLiteral("/card"));
         for (const char* name : {"/a.jpg", "/b.jpg", "/c.mov"})
             script.files.append(script.mountPoint + name);
         script.uidMap = "0 " + QByteArray::number(getuid()) + " 1";
         script.gidMap = "0 " + QByteArray::number(getgid()) + " 1";
-        script.syncArguments = {script.probe, "sync", QFile::encodeName(database), script.mountPoint};
+        script.syncArguments = {script.probe, "sync", QFile::encodeName(database),
+                                c.inside ? QFile::encodeName(root) : script.mountPoint};
         script.firstOutput = QFile::encodeName(dir.filePath(QStringLiteral("first.txt")));
         script.secondOutput = QFile::encodeName(dir.filePath(QStringLiteral("second.txt")));
-        script.lazyUnmount = lazy;
+        script.lazyUnmount = c.lazy;
         std::vector<char*> argv;
         for (QByteArray& argument : script.syncArguments)
             argv.push_back(argument.data());
@@ -127,13 +145,14 @@ TEST(UnmountedSource, SyncOfTheEmptyMountFolderDeletesNothing)
             GTEST_SKIP() << "the kernel refuses a mount namespace here";
         ASSERT_EQ(WEXITSTATUS(status), 0) << readText(dir.filePath(QStringLiteral("first.txt"))).toStdString();
 
-        EXPECT_TRUE(readText(dir.filePath(QStringLiteral("first.txt"))).contains(QStringLiteral("added 3,")));
+        const qint64 files = c.inside ? 4 : 3;
+        EXPECT_TRUE(readText(dir.filePath(QStringLiteral("first.txt"))).contains(QStringLiteral("added %1,").arg(files)));
         const QString second = readText(dir.filePath(QStringLiteral("second.txt")));
-        EXPECT_TRUE(second.contains(QStringLiteral("is unavailable"))) << second.toStdString();
+        EXPECT_TRUE(second.contains(QLatin1String(c.secondSays))) << second.toStdString();
         Database db(database);
         Statement count(db.db(), QStringLiteral("SELECT COUNT(*) FROM files"));
         ASSERT_TRUE(count.step());
-        EXPECT_EQ(count.int64(0), 3);
+        EXPECT_EQ(count.int64(0), files);
     }
 }
 

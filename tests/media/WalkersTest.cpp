@@ -328,7 +328,7 @@ TEST_F(WalkersTest, StoppedWalkEndsAtTheNextFolderAndCountsItsTargetAsUnseen)
     const ScanResult sub = scanSource(source, QStringLiteral("one"), ScanOptions{.stopRequested = [] { return true; }});
     EXPECT_TRUE(sub.files.isEmpty());
     EXPECT_EQ(sub.gaps.unlistedFolders, QStringList{QStringLiteral("one")});
-    EXPECT_EQ(scanSubtree(source, QString(), [] { return true; }).gaps.unlistedFolders, QStringList{QString()});
+    EXPECT_EQ(scanSubtree(source, QString(), ScanOptions{.stopRequested = [] { return true; }}).gaps.unlistedFolders, QStringList{QString()});
 }
 
 TEST_F(WalkersTest, RootThatGoesAwayMidWalkIsReportedMissing)
@@ -401,6 +401,57 @@ TEST_F(WalkersTest, FolderMovedOutOfItsParentDuringADeepWalkLeavesTheParentAsAGa
     EXPECT_TRUE(result.gaps.unlistedFolders.contains(QStringLiteral("A")));
     for (const QString& photo : {photos.first(), QStringLiteral("A/later/q.jpg")})
         EXPECT_TRUE(recordAt(result, photo) || coveredByGap(photo)) << photo.toStdString();
+}
+
+
+// A drive mounted on a folder of the source is reported while it is there. Once it is away, the
+// empty folder it leaves on its parent's device is a gap in every kind of walk, so its files are not
+// taken for deleted; the same folder holding files again is walked as any folder.
+TEST_F(WalkersTest, TheEmptyFolderOfADriveThatIsAwayIsAGap)
+{
+    tree.files({QStringLiteral("top.jpg"), QStringLiteral("Drive/a.jpg"), QStringLiteral("Drive/sub/b.jpg")});
+    const QString drive = tree.path(QStringLiteral("Drive"));
+    {
+        // The drive's folders all lie on its own device.
+        const FolderDeviceInjection mounted([&](const QString& folder) {
+            return folder == drive || folder.startsWith(drive + u'/') ? 4242 : 0;
+        });
+        EXPECT_EQ(scanSource(source, QString(), walk(true)).mountPoints, QStringList{drive});
+        EXPECT_EQ(scanSubtree(source, QString()).mountPoints, QStringList{drive});
+        EXPECT_EQ(scanSource(source, QStringLiteral("Drive"), walk(true)).mountPoints, QStringList{drive});
+        EXPECT_TRUE(scanSource(source, QStringLiteral("Drive/sub"), walk(true)).mountPoints.isEmpty());
+    }
+
+    QDir(drive).removeRecursively();
+    tree.folder(QStringLiteral("Drive"));
+    // Without knowing the drive, its folder is only an empty folder.
+    EXPECT_FALSE(scanSource(source, QString(), walk(true)).gaps.covers(QStringLiteral("Drive/a.jpg")));
+
+    ScanOptions known = walk(true, true);
+    known.knownMountPoints = {drive};
+    const struct {
+        const char* walked;
+        ScanResult result;
+        QString file;
+    } walks[] = {
+        {"the whole source", scanSource(source, QString(), known), QStringLiteral("Drive/a.jpg")},
+        {"its folders only", scanSubtree(source, QString(), known), QStringLiteral("Drive/sub")},
+        {"the drive's folder", scanSource(source, QStringLiteral("Drive"), known), QStringLiteral("Drive/a.jpg")},
+        {"a folder that was on the drive", scanSource(source, QStringLiteral("Drive/sub"), known),
+         QStringLiteral("Drive/sub/b.jpg")},
+    };
+    for (const auto& w : walks) {
+        EXPECT_TRUE(w.result.gaps.covers(w.file)) << w.walked;
+        EXPECT_FALSE(w.result.gaps.covers(QStringLiteral("top.jpg"))) << w.walked;
+        EXPECT_FALSE(w.result.gaps.rootVanished) << w.walked;
+        EXPECT_TRUE(w.result.mountPoints.isEmpty()) << w.walked;
+    }
+    EXPECT_EQ(pathsOf(walks[0].result.files), QStringList{QStringLiteral("top.jpg")});
+
+    tree.file(QStringLiteral("Drive/c.jpg"));
+    const ScanResult refilled = scanSource(source, QString(), known);
+    EXPECT_TRUE(refilled.gaps.unlistedFolders.isEmpty());
+    EXPECT_EQ(pathsOf(refilled.files), QStringList({QStringLiteral("Drive/c.jpg"), QStringLiteral("top.jpg")}));
 }
 
 } // namespace

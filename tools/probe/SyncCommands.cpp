@@ -29,8 +29,10 @@ const ProbeCommand syncCommand(
 
         ScanOptions options;
         options.collectFolders = true;
+        options.knownMountPoints = waitFor(index.run([](Index& ix) { return ix.mountPoints(); }));
         const ScanResult walk = scanSource(source, QString(), options);
         const auto [stamps, written] = waitFor(index.run([&source, &walk](Index& ix) {
+            ix.rememberMountPoints(walk.mountPoints);
             const Verification stamps = ix.fileStamps(walk.files, source.id);
             const qint64 written = ix.syncFiles(walk.files, source.id, walk.gaps);
             ix.replaceSourceFolderRows(walk.folders, source.id, walk.gaps);

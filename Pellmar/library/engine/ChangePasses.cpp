@@ -24,6 +24,7 @@ using namespace std::chrono_literals;
 struct ChangeWatcher::Listing {
     Index::FileChanges files;
     Index::FolderChanges folders;
+    QStringList mountPoints;
 };
 
 namespace {
@@ -126,12 +127,15 @@ QCoro::Task<std::optional<ChangeWatcher::Listing>> ChangeWatcher::listDirectory(
     for (const MountedVolume& volume : volumes_->all())
         listedMounts.insert(QDir::cleanPath(volume.url), volume.deviceNumber);
     const CancelToken stop = listingStop_.token();
-    co_return co_await alive(library_.pools().run(Priority::userInitiated, [=, seen = mountPoints_] {
-        FolderRecords found = folderRecords(source, relative, knownFiles, knownFolders, deep, [stop] { return stop.isCancelled(); });
+    co_return co_await alive(library_.pools().run(Priority::userInitiated, [=, seen = mountPoints_,
+                                                                            known = library_.knownMountPoints] {
+        FolderRecords found = folderRecords(source, relative, knownFiles, knownFolders, deep,
+                                            [stop] { return stop.isCancelled(); }, known);
         found.gaps.unlistedFolders += unmountedBelow(root, path, seen, listedMounts);
         Listing listing;
         listing.files = {source.id, std::move(found.files), std::move(found.knownFilePaths), found.gaps};
         listing.folders = {source.id, std::move(found.folders), std::move(found.knownFolderPaths), found.gaps};
+        listing.mountPoints = std::move(found.mountPoints);
         return std::optional(std::move(listing));
     }));
 }
@@ -172,6 +176,10 @@ QCoro::Task<> ChangeWatcher::applyChanges()
     listings.removeIf([&requeued](const Listing& listing) { return requeued.contains(listing.files.sourceID); });
 
     if (!listings.isEmpty()) {
+        QStringList mountPoints;
+        for (const Listing& listing : std::as_const(listings))
+            mountPoints += listing.mountPoints;
+        co_await alive(library_.rememberMountPoints(mountPoints));
         QList<Index::FileChanges> files;
         QList<Index::FolderChanges> folders;
         for (const Listing& listing : std::as_const(listings)) {

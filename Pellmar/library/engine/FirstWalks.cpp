@@ -25,8 +25,12 @@ QCoro::Task<> Library::walkNewSources()
             continue;
 
         const double started = clock_->uptime();
-        const ScanResult walked = co_await alive(
-            pools_.run(Priority::utility, [source] { return scanSubtree(source, QString()); }));
+        const ScanResult walked = co_await alive(pools_.run(Priority::utility, [source, mounts = knownMountPoints] {
+            ScanOptions options;
+            options.knownMountPoints = mounts;
+            return scanSubtree(source, QString(), options);
+        }));
+        co_await alive(rememberMountPoints(walked.mountPoints));
         try {
             co_await alive(index_->run([walked, id = source.id](Index& index) {
                 index.replaceSourceFolderRows(walked.folders, id, walked.gaps);

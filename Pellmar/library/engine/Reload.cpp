@@ -75,6 +75,7 @@ QCoro::Task<> Library::reload()
         const QString id = workspaceID_;
         setPinned(co_await alive(index_->run([id](Index& index) { return index.pins(id); })));
         setFavorites(co_await alive(index_->run([id](Index& index) { return index.favoriteIDs(id); })));
+        knownMountPoints += co_await alive(index_->run([](Index& index) { return index.mountPoints(); }));
     } catch (const DatabaseError& error) {
         setLastError(error.description());
         refreshDevices();

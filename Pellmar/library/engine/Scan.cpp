@@ -35,6 +35,27 @@ void reportScanProgress(const QPointer<Library>& library, qint64 count)
 
 } // namespace
 
+QCoro::Task<> Library::rememberMountPoints(QStringList found)
+{
+    const AliveGuard alive(this);
+    QStringList added;
+    for (const QString& path : std::as_const(found)) {
+        if (!knownMountPoints.contains(path)) {
+            knownMountPoints.insert(path);
+            added.append(path);
+        }
+    }
+    if (added.isEmpty())
+        co_return;
+    try {
+        co_await alive(index_->run([added](Index& index) { index.rememberMountPoints(added); }));
+    } catch (const DatabaseError&) {
+        // The next walk that finds them stores them again.
+        for (const QString& path : std::as_const(added))
+            knownMountPoints.remove(path);
+    }
+}
+
 void Library::rememberAllFilesSource(const Source& source)
 {
     if (source.kind == SourceKind::photos)
@@ -74,12 +95,14 @@ QCoro::Task<> Library::scan(Source source)
     setScanning(source.name);
     setScanFound(0);
     const QPointer<Library> self(this);
-    const ScanResult walked = co_await alive(pools_.run(Priority::userInitiated, [source, self] {
+    const ScanResult walked = co_await alive(pools_.run(Priority::userInitiated, [source, self, mounts = knownMountPoints] {
         ScanOptions options;
         options.collectFolders = true;
         options.progress = [self](qint64 count) { reportScanProgress(self, count); };
+        options.knownMountPoints = mounts;
         return scanSource(source, QString(), options);
     }));
+    co_await alive(rememberMountPoints(walked.mountPoints));
     // A drive unplugged during the walk: its rows stay as they are, and the user learns why.
     if (walked.gaps.rootVanished || !co_await alive(available())) {
         setLastError(unavailable(source));
