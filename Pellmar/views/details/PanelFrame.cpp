@@ -40,7 +40,8 @@ PanelFrame::PanelFrame(QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A scroll bar only while the content is taller than the pane, as the desktop shows them.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     column_->setContentsMargins(16, 16, 16, 16);
     column_->setSpacing(14);
     column_->setAlignment(Qt::AlignTop);
