@@ -276,7 +276,11 @@ step_plug_in() {
   mount -o loop "$work/drive.img" "$drive" || { echo "cannot plug the drive in again"; return 1; }
   # Back online, the drive is the same source: its rows are as they were, and a picture added to it
   # now is indexed as the drive's.
-  make_jpeg "$drive/Mesa.jpg" testsrc 1200x900 thumbnail
+  # Made aside and moved in whole, as a file manager's copy ends: the drive is watched, and the
+  # steps of making it would show up as files of their own.
+  make_jpeg "$work/Mesa.jpg" testsrc 1200x900 thumbnail
+  cp "$work/Mesa.jpg" "$drive/.Mesa.jpg.part"
+  mv "$drive/.Mesa.jpg.part" "$drive/Mesa.jpg"
   wait_until 90 'indexed "$drive" 3' || { echo "the drive is not followed again after it came back"; return 1; }
   [ "$(files_of "$drive" "f.state = 2")" = 3 ] || { echo "the drive's files are not all ready"; return 1; }
 }
