@@ -6,6 +6,7 @@
 #include "Pellmar/platform/Desktop.h"
 #include "Pellmar/platform/ShareServices.h"
 #include "Pellmar/views/frame/FileDialogFolderChooser.h"
+#include "Pellmar/views/grid/GridCell.h"
 #include "Pellmar/views/grid/QuickLookWindow.h"
 #include "Pellmar/views/kit/ShareMenu.h"
 
@@ -82,6 +83,8 @@ int main(int argc, char** argv)
         return QCoreApplication::exec();
     }
 
+    // The grid's first document caption and type icon should not wait for the MIME database.
+    library.pools().run(Priority::utility, [] { grid::loadTypeDatabase(); });
     // The program ends with its last main window, not with the last window of any kind.
     QApplication::setQuitOnLastWindowClosed(false);
     FeedUpdater updater(library.defaults(), library.pools(), QStringLiteral(QUORVIN_VERSION));

@@ -235,6 +235,44 @@ TEST_F(GridViewTest, NewResultsKeepTheScrollPosition)
     EXPECT_EQ(view->verticalScrollBar()->value(), 600);
 }
 
+// Captions are written as tiles come near the screen and kept between results: whatever is
+// scrolled to shows its caption, and a caption follows a change of its item or its locations.
+TEST_F(GridViewTest, CaptionsFollowTheScrollAndTheirItems)
+{
+    QList<Item> many;
+    for (int i = 0; i < 60; ++i)
+        many.append(item(QString::number(i)));
+    many[0].kind = MediaKind::document;
+    many[0].uti = QStringLiteral("application/x-no-such-type");
+    many[59].kind = MediaKind::video;
+    Location copy;
+    copy.local = true;
+    copy.size = 1'500;
+    library->setItemLocations({{QStringLiteral("0"), {copy}}});
+    setItems(many);
+    const auto caption = [&](int row) { return view->rows().cell(row).caption; };
+    EXPECT_EQ(caption(0), QStringLiteral("Document, 2 KB"));
+    EXPECT_EQ(caption(1), QStringLiteral("Photo"));
+
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    EXPECT_EQ(caption(59), QStringLiteral("Video"));
+    EXPECT_EQ(caption(58), QStringLiteral("Photo"));
+
+    // The same ids, changed: the captions on screen and off screen are written anew.
+    many[59].kind = MediaKind::audio;
+    many[0].kind = MediaKind::photo;
+    library->setItems(many);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return caption(59) == QStringLiteral("Audio"); }, 2000)) << caption(59).toStdString();
+    view->verticalScrollBar()->setValue(0);
+    EXPECT_EQ(caption(0), QStringLiteral("Photo"));
+
+    many[0].kind = MediaKind::document;
+    library->setItems(many);
+    copy.size = 5'000'000;
+    library->setItemLocations({{QStringLiteral("0"), {copy}}});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return caption(0) == QStringLiteral("Document, 5 MB"); }, 2000)) << caption(0).toStdString();
+}
+
 TEST_F(GridViewTest, EditCommandsFollowTheSelectionAndThePlace)
 {
     setItems(seven);

@@ -2,9 +2,11 @@
 
 #include "Pellmar/views/kit/Formatters.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QMimeDatabase>
 #include <QMimeType>
+#include <QMutex>
 
 #include <algorithm>
 #include <cmath>
@@ -24,10 +26,25 @@ QString durationText(double seconds)
 
 QString typeDescription(const QString& mimeType)
 {
+    // Each type is asked once: a type's description is read from its own file on first use.
+    static QMutex mutex;
+    static QHash<QString, QString> descriptions;
+    {
+        const QMutexLocker lock(&mutex);
+        if (const auto found = descriptions.constFind(mimeType); found != descriptions.cend())
+            return *found;
+    }
     const QMimeType type = QMimeDatabase().mimeTypeForName(mimeType);
-    if (!type.isValid() || type.comment().isEmpty())
-        return QStringLiteral("Document");
-    return type.comment();
+    const QString description =
+        !type.isValid() || type.comment().isEmpty() ? QStringLiteral("Document") : type.comment();
+    const QMutexLocker lock(&mutex);
+    descriptions.insert(mimeType, description);
+    return description;
+}
+
+void loadTypeDatabase()
+{
+    QMimeDatabase().mimeTypeForName(QStringLiteral("application/pdf"));
 }
 
 QString cellCaption(const Item& item, const QList<Location>& locations)

@@ -19,7 +19,10 @@ namespace grid {
 QString durationText(double seconds);
 
 // The description of a MIME type ("PDF document"), or "Document" for a type that is not known.
+// Safe on any thread.
 QString typeDescription(const QString& mimeType);
+// Loads the MIME database, which its first user otherwise waits for; for a worker at start-up.
+void loadTypeDatabase();
 
 enum class TileContent {
     placeholder,   // the fullscreen viewer shows this selected item

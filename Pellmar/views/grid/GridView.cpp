@@ -58,6 +58,9 @@ GridView::GridView(Library& library, GridActions& actions, TaskPools& pools, QWi
 
 GridView::~GridView() = default;
 
+// The cells of the new result. A caption is kept from the last rebuild while its item and
+// locations are unchanged; the others are written once their tiles come near the screen
+// (tilesMoved), so a large result costs the GUI thread only the tiles a person can see.
 void GridView::rebuild()
 {
     items_ = library_.items();
@@ -66,15 +69,14 @@ void GridView::rebuild()
     const QHash<QString, QList<Location>>& locations = library_.itemLocations();
     static const QList<Location> noLocations;
     QHash<QString, Caption> captions;
-    captions.reserve(items_.size());
+    captions.reserve(std::min(captions_.size(), items_.size()));
     QList<grid::Cell> cells;
     cells.reserve(items_.size());
     for (const Item& item : std::as_const(items_)) {
         const auto found = locations.constFind(item.id);
         const QList<Location>& itemLocations = found == locations.cend() ? noLocations : found.value();
         Caption caption = captions_.take(item.id);
-        if (caption.item != item || caption.locations != itemLocations || caption.text.isNull())
-            caption = {item, itemLocations, grid::cellCaption(item, itemLocations)};
+        const bool keep = !caption.text.isNull() && caption.item == item && caption.locations == itemLocations;
         cells.append(grid::makeCell(item,
                                     {
                                         .selected = selected.contains(item.id),
@@ -83,13 +85,42 @@ void GridView::rebuild()
                                         .locations = found == locations.cend() ? nullptr : &found.value(),
                                         .previewPath = actions_.previewPath(item),
                                     },
-                                    caption.text));
-        captions.insert(item.id, std::move(caption));
+                                    keep ? caption.text : QString()));
+        if (keep)
+            captions.insert(item.id, std::move(caption));
     }
     captions_.swap(captions);
     model_->apply(cells);
     updateAnchors();
     relayout();
+}
+
+void GridView::tilesMoved()
+{
+    writeCaptions();
+    TileGrid::tilesMoved();
+}
+
+// The captions of the rows near the screen that have none yet.
+void GridView::writeCaptions()
+{
+    const QHash<QString, QList<Location>>& locations = library_.itemLocations();
+    static const QList<Location> noLocations;
+    const auto [first, last] = rowsNearScreen();
+    for (int row = first; row <= last; ++row) {
+        const grid::Cell& cell = model_->cell(row);
+        // While a result is being applied the rows do not yet follow items_; its relayout comes next.
+        if (!cell.caption.isNull() || row >= items_.size() || items_.at(row).id != cell.id)
+            continue;
+        const Item& item = items_.at(row);
+        const auto found = locations.constFind(item.id);
+        const QList<Location>& itemLocations = found == locations.cend() ? noLocations : found.value();
+        QString text = grid::cellCaption(item, itemLocations);
+        if (text.isNull())
+            text = QStringLiteral("");   // written, and empty
+        captions_.insert(item.id, {item, itemLocations, text});
+        model_->setCaption(row, text);
+    }
 }
 
 // Every tile keeps a share anchor under its item's id; each rebuild registers them again.

@@ -52,9 +52,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void tilesMoved() override;
 
 private:
     void rebuild();
+    void writeCaptions();
     void updateAnchors();
     void clickAt(QMouseEvent* event, int clickCount);
     void moveBy(int offset, bool extend);
@@ -65,7 +67,8 @@ private:
     std::unique_ptr<GridActions> ownActions_;
     GridActions& actions_;
     QList<Item> items_;   // the items of the rows, in row order
-    // Each row's caption with what it was written from, so that a rebuild formats only new ones.
+    // The captions written so far with what they were written from, so that a rebuild keeps them
+    // while their item and locations are unchanged.
     struct Caption {
         Item item;
         QList<Location> locations;

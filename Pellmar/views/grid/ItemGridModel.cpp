@@ -86,6 +86,14 @@ void ItemGridModel::removeMissing(const QList<grid::Cell>& cells)
     }
 }
 
+void ItemGridModel::setCaption(int row, const QString& caption)
+{
+    if (rows_.at(row).caption == caption)
+        return;
+    rows_[row].caption = caption;
+    Q_EMIT dataChanged(index(row), index(row));
+}
+
 int ItemGridModel::rowOf(const QString& id) const
 {
     for (int row = 0; row < rows_.size(); ++row) {

@@ -17,6 +17,9 @@ public:
     // `cells` must not hold one id twice.
     void apply(const QList<grid::Cell>& cells);
 
+    // Gives a row the caption written for it after the row was applied.
+    void setCaption(int row, const QString& caption);
+
     const grid::Cell& cell(int row) const { return rows_.at(row); }
     const QList<grid::Cell>& cells() const { return rows_; }
     // The row of the item `id`, or -1.

@@ -115,13 +115,17 @@ std::pair<int, int> TileGrid::rowsOnScreen() const
     return geometry_.indexesBetween(top, top + viewport()->height(), model_->rowCount());
 }
 
-void TileGrid::tilesMoved()
+std::pair<int, int> TileGrid::rowsNearScreen() const
 {
-    const int count = model_->rowCount();
     const int top = verticalOffset();
     const int height = viewport()->height();
+    return geometry_.indexesBetween(top - height, top + 2 * height, model_->rowCount());
+}
+
+void TileGrid::tilesMoved()
+{
     const auto [first, last] = rowsOnScreen();
-    const auto [nearFirst, nearLast] = geometry_.indexesBetween(top - height, top + 2 * height, count);
+    const auto [nearFirst, nearLast] = rowsNearScreen();
     QList<TilePictures::Tile> onScreen;
     QList<TilePictures::Tile> nearScreen;
     for (int row = nearFirst; row <= nearLast; ++row) {

@@ -55,8 +55,9 @@ protected:
     void relayout();
     // The tiles on screen changed (a scroll, a new layout, new rows): asks for their pictures.
     virtual void tilesMoved();
-    // The first and last row on screen; last < first when none is.
+    // The first and last row on screen, and of a screen above and below; last < first when none is.
     std::pair<int, int> rowsOnScreen() const;
+    std::pair<int, int> rowsNearScreen() const;
     // Paints the cells that meet `area` of the viewport.
     void paintTiles(QPainter& painter, const QRect& area);
 
