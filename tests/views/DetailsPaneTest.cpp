@@ -224,3 +224,37 @@ TEST_F(DetailsPaneTest, EveryButtonFitsTheNarrowestPane)
     EXPECT_TRUE(shownButtons(group).contains(QStringLiteral("Add to Favorites")));
     EXPECT_EQ(clippedButtons(group).join(", ").toStdString(), "");
 }
+
+// The fact and copy rows are kept while a refresh brings the same ones, and made anew when the
+// copies' reachability or the selected item changes.
+TEST_F(DetailsPaneTest, FactAndCopyRowsFollowReachabilityAndTheSelection)
+{
+    QTemporaryDir home;
+    QDir(home.path()).mkpath(QStringLiteral("a"));
+    QFile file(home.filePath(QStringLiteral("a/PHOTO.jpg")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    library.setSources({folderSource(QStringLiteral("HOME"), home.path())});
+    library.setOnline({QStringLiteral("HOME")});
+    const Item photo = item(QStringLiteral("PHOTO"), MediaKind::photo);
+    Item other = item(QStringLiteral("OTHER"), MediaKind::photo);
+    other.width = 640;
+    other.height = 480;
+    const QList<Location> copies{copyOn(QStringLiteral("HOME"), QStringLiteral("a/PHOTO.jpg"), 1)};
+    const auto showInFiles = [&] { return view.itemDetail().findChild<QPushButton*>(QStringLiteral("showInFiles")); };
+
+    library.setSelectedIDs({photo.id});
+    library.setSelection(photo);
+    library.setLocations(copies);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return showInFiles() != nullptr; }, 5000));
+    const QStringList photoFacts = view.itemDetail().factLines();
+    EXPECT_TRUE(photoFacts.join(u'\n').contains(QStringLiteral("1920"))) << photoFacts.join(u'\n').toStdString();
+
+    library.setOnline({});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return showInFiles() == nullptr; }, 5000));
+
+    library.setSelectedIDs({other.id});
+    library.setSelection(other);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.itemDetail().factLines() != photoFacts; }, 5000));
+    EXPECT_TRUE(view.itemDetail().factLines().join(u'\n').contains(QStringLiteral("640")));
+}

@@ -113,27 +113,50 @@ void ItemDetailPanel::refresh()
 
     actions_->showItem(item);
 
-    clearLayout(*facts_);
-    int row = 0;
-    for (const inspector::Fact& fact : inspector::itemFacts(item, locations, files.created)) {
-        QLabel* label = panelLabel(TextStyle::callout, true, &content());
-        label->setText(fact.label);
-        auto* value = new ElidedLabel(&content(), Qt::ElideRight);
-        value->setFullText(fact.value);
-        value->setToolTip(fact.value);
-        facts_->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignTop);
-        facts_->addWidget(value, row, 1);
-        ++row;
+    // The rows below are widgets; a refresh that brings the same facts and copies keeps them.
+    QList<inspector::Fact> facts = inspector::itemFacts(item, locations, files.created);
+    if (facts != shownFacts_) {
+        shownFacts_ = std::move(facts);
+        clearLayout(*facts_);
+        int row = 0;
+        for (const inspector::Fact& fact : std::as_const(shownFacts_)) {
+            QLabel* label = panelLabel(TextStyle::callout, true, &content());
+            label->setText(fact.label);
+            auto* value = new ElidedLabel(&content(), Qt::ElideRight);
+            value->setFullText(fact.value);
+            value->setToolTip(fact.value);
+            facts_->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignTop);
+            facts_->addWidget(value, row, 1);
+            ++row;
+        }
     }
 
     copiesHeader_->setText(inspector::copiesHeader(item, library_.copies(), locations));
-    clearLayout(*copies_);
-    for (const Location& location : locations)
-        copies_->addWidget(new CopyRowView(library_, location, &content()));
+    if (shownCopies_.update(locations, library_.online()))
+        fillCopyRows(*copies_, locations, &content());
 
     const QList<Location>& probable = library_.probable();
     probable_->setVisible(!probable.isEmpty());
-    clearLayout(*probableRows_);
-    for (const Location& location : probable)
-        probableRows_->addWidget(new CopyRowView(library_, location, probable_));
+    if (shownProbable_.update(probable, library_.online()))
+        fillCopyRows(*probableRows_, probable, probable_);
+}
+
+void ItemDetailPanel::fillCopyRows(QVBoxLayout& rows, const QList<Location>& locations, QWidget* parent)
+{
+    clearLayout(rows);
+    for (const Location& location : locations)
+        rows.addWidget(new CopyRowView(library_, location, parent));
+}
+
+bool ItemDetailPanel::ShownCopies::update(const QList<Location>& newLocations, const QSet<QString>& online)
+{
+    QList<inspector::CopyRow> newRows;
+    newRows.reserve(newLocations.size());
+    for (const Location& location : newLocations)
+        newRows.append(inspector::copyRow(location, online));
+    if (newLocations == locations && newRows == rows)
+        return false;
+    locations = newLocations;
+    rows = std::move(newRows);
+    return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Pellmar/views/details/DetailRules.h"
 #include "Pellmar/views/details/PanelFrame.h"
 
 #include <QString>
@@ -30,6 +31,15 @@ public:
     QStringList factLines() const;
 
 private:
+    // The copies a list of rows was made for, and what the rows showed.
+    struct ShownCopies {
+        QList<Location> locations;
+        QList<inspector::CopyRow> rows;
+        // Whether these locations, reachable as `online` says, need new rows; remembers them if so.
+        bool update(const QList<Location>& newLocations, const QSet<QString>& online);
+    };
+    void fillCopyRows(QVBoxLayout& rows, const QList<Location>& locations, QWidget* parent);
+
     Library& library_;
     QString shownID_;
     ItemPreview* preview_;
@@ -43,4 +53,7 @@ private:
     QVBoxLayout* copies_;
     QWidget* probable_;
     QVBoxLayout* probableRows_;
+    QList<inspector::Fact> shownFacts_;
+    ShownCopies shownCopies_;
+    ShownCopies shownProbable_;
 };
