@@ -129,6 +129,46 @@ TEST_F(SidebarViewTest, RefreshesKeepRowsAndAnOpenMenuWorking)
     EXPECT_TRUE(row("pin:H|Pictures"));
 }
 
+TEST_F(SidebarViewTest, ShownRowsEaseTheirChangesAndAWorkspaceSwitchFadesTheOldList)
+{
+    library.setExpanded({"H/"});
+    settle();
+    SidebarRow* music = row("tree:H/Music");
+    SidebarRow* pictures = row("tree:H/Pictures");
+    ASSERT_TRUE(music && pictures);
+    EXPECT_EQ(music->highlightLevel(), 0);
+    EXPECT_EQ(pictures->chevronTurn(), 0);
+
+    // Selecting one row and opening another: both start where they were and arrive.
+    library.setFilter("H", "Music", std::nullopt);
+    library.setExpanded({"H/", "H/Pictures"});
+    view->rebuild();
+    EXPECT_LT(music->highlightLevel(), 1);
+    EXPECT_LT(pictures->chevronTurn(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return music->highlightLevel() == 1 && pictures->chevronTurn() == 1; }, 5000));
+
+    // A row that appears shows its look at once; the row left eases out.
+    library.setExpanded({"H/"});
+    view->rebuild();
+    ASSERT_FALSE(row("tree:H/Pictures/2024"));
+    library.setFilter("H", "Pictures/2024", std::nullopt);
+    library.setExpanded({"H/", "H/Pictures"});
+    view->rebuild();
+    ASSERT_TRUE(row("tree:H/Pictures/2024"));
+    EXPECT_EQ(row("tree:H/Pictures/2024")->highlightLevel(), 1);
+    EXPECT_GT(music->highlightLevel(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return music->highlightLevel() == 0; }, 5000));
+
+    // A switch covers the list with a picture of the old one that lets clicks through and goes.
+    library.setWorkspaces({Workspace{.id = "everything", .name = "Everything", .symbol = "house"},
+                           Workspace{.id = "W", .name = "Trips", .symbol = "airplane"}});
+    library.setWorkspaceID("W");
+    settle();
+    ASSERT_TRUE(view->fadingContent());
+    EXPECT_TRUE(view->fadingContent()->testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->fadingContent(); }, 5000));
+}
+
 TEST_F(SidebarViewTest, DevicesShowUnderTheirSectionAndEject)
 {
     const Device card{.url = "/media/me/CARD", .name = "CARD", .capacity = 1'000, .available = 500};

@@ -21,6 +21,8 @@ constexpr int iconSize = 16;
 constexpr int dotSize = 8;
 constexpr qreal cornerRadius = 7;
 constexpr qreal selectedOpacity = 0.18;
+// A change of the highlight or the chevron eases out over this time.
+constexpr int changeMilliseconds = 150;
 
 QFont nameFont(const QFont& base)
 {
@@ -44,16 +46,68 @@ SidebarRow::SidebarRow(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_Hover);
 }
 
+void SidebarRow::setupEased(Eased& part)
+{
+    part.animation = new QVariantAnimation(this);
+    part.animation->setDuration(changeMilliseconds);
+    part.animation->setEasingCurve(QEasingCurve::OutCubic);
+    connect(part.animation, &QVariantAnimation::valueChanged, this, [this, &part](const QVariant& value) {
+        part.level = value.toReal();
+        update();
+    });
+}
+
+void SidebarRow::ease(Eased& part, qreal target, bool smoothly)
+{
+    if (part.animation && part.animation->state() == QAbstractAnimation::Running) {
+        if (part.animation->endValue().toReal() == target)
+            return;
+        part.animation->stop();
+    }
+    if (!smoothly || part.level == target) {
+        part.level = target;
+        return;
+    }
+    // Made on first use: most rows of a long list never animate.
+    if (!part.animation)
+        setupEased(part);
+    part.animation->setStartValue(part.level);
+    part.animation->setEndValue(target);
+    part.animation->start();
+}
+
 void SidebarRow::setLook(const SidebarLook& look)
 {
-    if (look == look_)
+    if (hasLook_ && look == look_)
         return;
     const bool heightChanged = look.caption.isEmpty() != look_.caption.isEmpty();
+    const bool onScreen = isOnScreen();
+    const bool smoothly = hasLook_ && onScreen;
     look_ = look;
+    hasLook_ = true;
+    ease(highlight_, look_.selected ? 1 : 0, smoothly);
+    ease(chevron_, look_.chevron.value_or(false) ? 1 : 0, smoothly);
     setAccessibleName(look_.text);
     if (heightChanged)
         updateGeometry();
-    update();
+    // Every update marks the row for the next paint, and each marked row costs that paint a pass
+    // over all its siblings: thousands of rows out of sight would hold the GUI thread for long.
+    if (onScreen)
+        update();
+}
+
+bool SidebarRow::isOnScreen() const
+{
+    if (!isVisible())
+        return false;
+    QRect shown = rect();
+    for (const QWidget* widget = this; !widget->isWindow() && widget->parentWidget(); widget = widget->parentWidget()) {
+        shown.translate(widget->pos());
+        shown &= widget->parentWidget()->rect();
+        if (shown.isEmpty())
+            return false;
+    }
+    return true;
 }
 
 QSize SidebarRow::sizeHint() const
@@ -77,9 +131,9 @@ void SidebarRow::paintEvent(QPaintEvent*)
     const QPalette& pal = palette();
     const QColor secondary = secondaryTextColor(pal);
 
-    if (look_.selected) {
+    if (highlight_.level > 0) {
         QColor fill = pal.color(QPalette::Highlight);
-        fill.setAlphaF(selectedOpacity);
+        fill.setAlphaF(selectedOpacity * highlight_.level);
         QPainterPath path;
         path.addRoundedRect(QRectF(rect()).adjusted(outerMargin, 0, -outerMargin, 0), cornerRadius, cornerRadius);
         painter.fillPath(path, fill);
@@ -93,8 +147,7 @@ void SidebarRow::paintEvent(QPaintEvent*)
             const QPixmap chevron = Icons::pixmap(QStringLiteral("chevron.right"), chevronSize, secondary, ratio);
             painter.save();
             painter.translate(x + chevronWidth / 2.0, middle);
-            if (*look_.chevron)
-                painter.rotate(90);
+            painter.rotate(90 * chevron_.level);
             painter.drawPixmap(QPointF(-chevronSize / 2.0, -chevronSize / 2.0), chevron);
             painter.restore();
         }

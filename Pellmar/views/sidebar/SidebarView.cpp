@@ -10,7 +10,10 @@
 
 #include <QEvent>
 #include <QFrame>
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
 #include <QMenu>
+#include <QPropertyAnimation>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -20,6 +23,8 @@ namespace {
 constexpr int topPadding = 10;
 constexpr int bottomPadding = 12;
 constexpr int entrySpacing = 2;
+// A switch of workspace cross-fades the list over this time, easing in and out.
+constexpr int switchMilliseconds = 200;
 
 } // namespace
 
@@ -60,7 +65,12 @@ SidebarView::SidebarView(Library& library, QWidget* parent)
          P::smartFilter, P::favoritesOnly, P::notBackedUp, P::selectedDevice, P::pinned, P::workspaces, P::workspaceID,
          P::devices, P::verification, P::failures, P::lastError, P::trees, P::expanded, P::sourceProgress,
          P::hiddenSources, P::hiddenSmart},
-        [this](const QSet<Library::Prop>&) { rebuild(); }, this);
+        [this](const QSet<Library::Prop>& changed) {
+            if (changed.contains(Library::Prop::workspaceID))
+                fadeOutContent();
+            rebuild();
+        },
+        this);
     refresh->requestAll();
 }
 
@@ -100,12 +110,15 @@ void SidebarView::rebuild()
     positions_.reserve(entries_.size());
     QHash<QString, QWidget*> kept;
     kept.reserve(entries_.size());
+    QList<QWidget*> created;
     for (qsizetype i = 0; i < entries_.size(); ++i) {
         const SidebarEntry& entry = entries_[i];
         positions_.insert(entry.key, i);
         QWidget* widget = widgets_.take(entry.key);
-        if (!widget)
+        if (!widget) {
             widget = createWidget(entry);
+            created.append(widget);
+        }
         updateWidget(widget, entry);
         kept.insert(entry.key, widget);
     }
@@ -116,6 +129,9 @@ void SidebarView::rebuild()
     }
     widgets_ = std::move(kept);
     relayout();
+    // Shown once in place, so that only the new rows in sight are painted.
+    for (QWidget* widget : std::as_const(created))
+        widget->show();
 }
 
 QWidget* SidebarView::createWidget(const SidebarEntry& entry)
@@ -160,7 +176,6 @@ QWidget* SidebarView::createWidget(const SidebarEntry& entry)
     }
     }
     widget->setObjectName(key);
-    widget->show();
     return widget;
 }
 
@@ -187,10 +202,37 @@ void SidebarView::relayout()
         case SidebarEntryKind::header: height = widget->sizeHint().height(); break;
         default: height = widget->heightForWidth(width); break;
         }
-        widget->setGeometry(0, y, width, height);
+        const QRect place(0, y, width, height);
+        if (widget->geometry() != place)
+            widget->setGeometry(place);
         y += height + entrySpacing;
     }
     content_->resize(width, y - entrySpacing + bottomPadding);
+}
+
+void SidebarView::fadeOutContent()
+{
+    QWidget* viewport = scroll_->viewport();
+    if (!viewport->isVisible())
+        return;
+    delete fading_;
+    auto* cover = new QLabel(viewport);
+    cover->setObjectName(QStringLiteral("sidebarFade"));
+    cover->setAttribute(Qt::WA_TransparentForMouseEvents);
+    cover->setPixmap(viewport->grab());
+    cover->setGeometry(viewport->rect());
+    auto* opacity = new QGraphicsOpacityEffect(cover);
+    cover->setGraphicsEffect(opacity);
+    cover->show();
+    cover->raise();
+    auto* fade = new QPropertyAnimation(opacity, "opacity", cover);
+    fade->setDuration(switchMilliseconds);
+    fade->setEasingCurve(QEasingCurve::InOutQuad);
+    fade->setStartValue(1.0);
+    fade->setEndValue(0.0);
+    connect(fade, &QPropertyAnimation::finished, cover, &QObject::deleteLater);
+    fade->start();
+    fading_ = cover;
 }
 
 bool SidebarView::eventFilter(QObject* watched, QEvent* event)

@@ -3,6 +3,7 @@
 #include "Pellmar/views/sidebar/SidebarRules.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 class Library;
@@ -14,7 +15,8 @@ class WorkspaceSwitcher;
 // and the status blocks in a scrolling list, with the workspace switcher below a divider. The list
 // is flattenSidebar() of what the Library holds; its widgets are kept by entry key from one
 // rebuild to the next, so hover, the scroll position and an open menu outlive the ticker's
-// refreshes. Every click calls one Library operation.
+// refreshes. A switch of workspace fades the old list out over the new one. Every click calls one
+// Library operation.
 class SidebarView : public QWidget {
     Q_OBJECT
 public:
@@ -30,6 +32,8 @@ public:
     // The widget that shows the entry with this key, or null.
     QWidget* entryWidget(const QString& key) const { return widgets_.value(key); }
     QScrollArea& scrollArea() const { return *scroll_; }
+    // The picture of the list before a workspace switch while it fades out; null otherwise.
+    QWidget* fadingContent() const { return fading_; }
     WorkspaceSwitcher& switcher() const { return *switcher_; }
 
     // Opens the context menu of a pinned or tree row; the menu is returned for tests.
@@ -42,6 +46,9 @@ private:
     QWidget* createWidget(const SidebarEntry& entry);
     void updateWidget(QWidget* widget, const SidebarEntry& entry);
     void relayout();
+    // Covers the list with a picture of itself that fades out, so the rebuild that follows
+    // appears to cross-fade.
+    void fadeOutContent();
     const SidebarEntry* entry(const QString& key) const;
     void rowClicked(const QString& key);
     void chevronClicked(const QString& key);
@@ -54,4 +61,5 @@ private:
     QHash<QString, qsizetype> positions_;   // entry key → index in entries_
     QHash<QString, QWidget*> widgets_;
     bool failuresOpen_ = false;
+    QPointer<QWidget> fading_;
 };
