@@ -50,6 +50,10 @@ class Flattener {
 public:
     explicit Flattener(const SidebarInputs& inputs) : in_(inputs)
     {
+        // Room for what every open tree shows, so that the list and its keys grow without moving.
+        const qsizetype expected = 16 + in_.pinned.size() + in_.devices.size() + in_.failures.size() + openNodes(in_.workspaceTrees);
+        entries_.reserve(expected);
+        keys_.reserve(expected);
         for (const Source& source : in_.sources)
             ranks_.insert(source.id, source.placeRank());
     }
@@ -94,6 +98,17 @@ public:
     }
 
 private:
+    // The nodes of the trees whose parents are all open, the trees themselves included.
+    qsizetype openNodes(const QList<FolderNode>& nodes) const
+    {
+        qsizetype count = nodes.size();
+        for (const FolderNode& node : nodes) {
+            if (in_.expanded.contains(node.id))
+                count += openNodes(node.children);
+        }
+        return count;
+    }
+
     SidebarEntry& add(SidebarEntryKind kind, QString key)
     {
         // The same node may be listed twice (a folder and its source both members of a workspace
