@@ -1,5 +1,6 @@
 #include "Pellmar/index/Index.h"
 
+#include "Pellmar/index/IndexKeptSummary.h"
 #include "Pellmar/index/IndexNotBackedUp.h"
 #include "Pellmar/index/IndexRows.h"
 
@@ -78,6 +79,8 @@ qint64 Index::countFavorites(const QString& workspaceID, const std::optional<QSt
 LocationSummary Index::summary(const ViewFilter& filter)
 {
     if (std::optional<LocationSummary> kept = notBackedUpSummary(db_, filter))
+        return *kept;
+    if (std::optional<LocationSummary> kept = wholeIndexSummary(db_, filter))
         return *kept;
     ViewFilter view = filter;
     view.onlyHere = false;

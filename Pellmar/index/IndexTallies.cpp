@@ -11,6 +11,7 @@ DROP TABLE IF EXISTS item_sources;
 DROP TABLE IF EXISTS lone_items;
 DROP TABLE IF EXISTS lone_counts;
 DROP TABLE IF EXISTS lone_totals;
+DROP TABLE IF EXISTS kind_totals;
 DROP TABLE IF EXISTS weak_id_sources;
 DROP TABLE IF EXISTS weak_id_counts;
 DROP TABLE IF EXISTS item_renderable;
@@ -24,6 +25,8 @@ CREATE TABLE lone_items (item_id TEXT NOT NULL PRIMARY KEY, source_id TEXT NOT N
   captured_at REAL, size INTEGER NOT NULL, not_local INTEGER NOT NULL) WITHOUT ROWID;
 CREATE TABLE lone_totals (source_id TEXT NOT NULL, kind INTEGER NOT NULL, items INTEGER NOT NULL, size INTEGER NOT NULL,
   not_local INTEGER NOT NULL, PRIMARY KEY (source_id, kind)) WITHOUT ROWID;
+CREATE TABLE kind_totals (kind INTEGER NOT NULL PRIMARY KEY, items INTEGER NOT NULL, size INTEGER NOT NULL,
+  not_local INTEGER NOT NULL) WITHOUT ROWID;
 CREATE TABLE weak_id_sources (weak_id TEXT NOT NULL, source_id TEXT NOT NULL, items INTEGER NOT NULL,
   PRIMARY KEY (weak_id, source_id)) WITHOUT ROWID;
 CREATE TABLE weak_id_counts (weak_id TEXT NOT NULL PRIMARY KEY, sources INTEGER NOT NULL, lone INTEGER NOT NULL)
@@ -56,6 +59,10 @@ INSERT INTO lone_items (item_id, source_id, kind, captured_at, size, not_local)
     GROUP BY item_id) AS t ON t.item_id = l.item_id;
 INSERT INTO lone_totals (source_id, kind, items, size, not_local)
   SELECT source_id, kind, COUNT(*), SUM(size), SUM(not_local) FROM lone_items GROUP BY source_id, kind;
+INSERT INTO kind_totals (kind, items, size, not_local)
+  SELECT i.kind, COUNT(*), COALESCE(SUM(t.size), 0), COALESCE(SUM(t.not_local), 0) FROM items AS i
+  LEFT JOIN (SELECT item_id, SUM(size) AS size, SUM(local = 0) AS not_local FROM files WHERE item_id IS NOT NULL
+    GROUP BY item_id) AS t ON t.item_id = i.id GROUP BY i.kind;
 INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT i.weak_id, s.source_id, COUNT(*) FROM item_sources s
   JOIN items i ON i.id = s.item_id WHERE i.weak_id != '' GROUP BY i.weak_id, s.source_id;
 INSERT INTO weak_id_counts (weak_id, sources, lone) SELECT weak_id, COUNT(*), 0 FROM weak_id_sources GROUP BY weak_id;
@@ -91,7 +98,8 @@ QString resizeLoneItems(const QString& itemIDs)
 // Rows whose count falls to zero are deleted, so each table holds exactly what a fresh count gives.
 // An item's weak id counts for the sources of its copies, and for the lone items, while the item
 // exists; a weak id's row is made by its first source before any lone item counts on it, and
-// goes with its last source after its lone items are taken off.
+// goes with its last source after its lone items are taken off. The totals of a kind count its
+// items and add up the files that name one of them; a file naming no item row adds nothing.
 const QString triggers = QStringLiteral(R"(
 CREATE INDEX lone_items_captured ON lone_items(source_id, kind, captured_at);
 CREATE INDEX weak_id_counts_twinned ON weak_id_counts(weak_id) WHERE sources > 1 AND lone > 0;
@@ -108,6 +116,8 @@ CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
   INSERT INTO folder_files (source_id, folder, files) VALUES (new.source_id, %1, 1)
     ON CONFLICT (source_id, folder) DO UPDATE SET files = files + 1;
   %6;
+  UPDATE kind_totals SET size = size + new.size, not_local = not_local + (new.local = 0)
+    WHERE kind = (SELECT kind FROM items WHERE id = new.item_id);
 END;
 CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   UPDATE source_states SET files = files - 1 WHERE source_id = old.source_id AND state = old.state;
@@ -120,10 +130,16 @@ CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   UPDATE folder_files SET files = files - 1 WHERE source_id = old.source_id AND folder = %2;
   DELETE FROM folder_files WHERE source_id = old.source_id AND folder = %2 AND files < 1;
   %7;
+  UPDATE kind_totals SET size = size - old.size, not_local = not_local - (old.local = 0)
+    WHERE kind = (SELECT kind FROM items WHERE id = old.item_id);
 END;
 CREATE TRIGGER tally_file_lone_size AFTER UPDATE OF item_id, size, local ON files
 WHEN old.item_id IS NOT new.item_id OR old.size != new.size OR old.local != new.local BEGIN
   %5;
+  UPDATE kind_totals SET size = size - old.size, not_local = not_local - (old.local = 0)
+    WHERE kind = (SELECT kind FROM items WHERE id = old.item_id);
+  UPDATE kind_totals SET size = size + new.size, not_local = not_local + (new.local = 0)
+    WHERE kind = (SELECT kind FROM items WHERE id = new.item_id);
 END;
 CREATE TRIGGER tally_file_folder AFTER UPDATE OF source_id, rel_path ON files
 WHEN old.source_id IS NOT new.source_id OR %2 IS NOT %1 BEGIN
@@ -203,6 +219,9 @@ CREATE TRIGGER tally_weak_source_delete AFTER DELETE ON weak_id_sources BEGIN
 END;
 
 CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
+  INSERT INTO kind_totals (kind, items, size, not_local)
+    SELECT new.kind, 1, COALESCE(SUM(size), 0), COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = new.id
+    ON CONFLICT (kind) DO UPDATE SET items = items + 1, size = size + excluded.size, not_local = not_local + excluded.not_local;
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
     WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
@@ -212,6 +231,9 @@ CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
     WHERE new.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = new.id);
 END;
 CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
+  UPDATE kind_totals SET items = items - 1, size = size - (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = old.id),
+    not_local = not_local - (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = old.id) WHERE kind = old.kind;
+  DELETE FROM kind_totals WHERE kind = old.kind AND items < 1;
   UPDATE lone_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE weak_id_counts SET lone = lone - 1
     WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
@@ -220,6 +242,14 @@ CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
   DELETE FROM weak_id_sources WHERE weak_id = old.weak_id AND items < 1;
   UPDATE preview_progress SET total = total - 1, done = done - (old.proxy_ext != '' OR old.full_error IS NOT NULL)
     WHERE old.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = old.id);
+END;
+CREATE TRIGGER tally_item_kind AFTER UPDATE OF kind ON items WHEN old.kind != new.kind BEGIN
+  UPDATE kind_totals SET items = items - 1, size = size - (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = old.id),
+    not_local = not_local - (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = old.id) WHERE kind = old.kind;
+  DELETE FROM kind_totals WHERE kind = old.kind AND items < 1;
+  INSERT INTO kind_totals (kind, items, size, not_local)
+    SELECT new.kind, 1, COALESCE(SUM(size), 0), COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = new.id
+    ON CONFLICT (kind) DO UPDATE SET items = items + 1, size = size + excluded.size, not_local = not_local + excluded.not_local;
 END;
 CREATE TRIGGER tally_item_lone AFTER UPDATE OF kind, captured_at ON items
 WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN

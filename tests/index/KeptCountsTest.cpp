@@ -96,6 +96,10 @@ protected:
                        "GROUP BY 1 HAVING MIN(source_id) = MAX(source_id)) AS l LEFT JOIN items AS i ON i.id = l.item_id ORDER BY 1"));
         EXPECT_EQ(rows("SELECT * FROM lone_totals ORDER BY 1, 2"),
                   rows("SELECT source_id, kind, COUNT(*), SUM(size), SUM(not_local) FROM lone_items GROUP BY 1, 2 ORDER BY 1, 2"));
+        EXPECT_EQ(rows("SELECT * FROM kind_totals ORDER BY 1"),
+                  rows("SELECT kind, COUNT(*), (SELECT COALESCE(SUM(size), 0) FROM files JOIN items AS i ON i.id = item_id "
+                       "WHERE i.kind = k.kind), (SELECT COALESCE(SUM(local = 0), 0) FROM files JOIN items AS i ON i.id = "
+                       "item_id WHERE i.kind = k.kind) FROM items AS k GROUP BY 1 ORDER BY 1"));
         const QString weakCopies = "SELECT i.weak_id, f.source_id, i.id FROM files f JOIN items i ON i.id = f.item_id "
                                    "WHERE f.quick_hash IS NOT NULL AND i.weak_id != ''";
         EXPECT_EQ(rows("SELECT * FROM weak_id_sources ORDER BY 1, 2"),
@@ -144,16 +148,21 @@ protected:
             for (const std::optional<MediaKind> kind : {std::optional<MediaKind>(), std::optional(MediaKind::photo),
                                                         std::optional(MediaKind::document)}) {
                 SCOPED_TRACE(source.value_or("everything").toStdString() + " kind " + std::to_string(kind ? rawValue(*kind) : -1));
-                EXPECT_EQ(index.summary({.source = source, .notBackedUp = true, .kind = kind}), summaryFromRows(source, kind));
+                EXPECT_EQ(index.summary({.source = source, .notBackedUp = true, .kind = kind}), summaryFromRows(source, kind, true));
             }
+        }
+        for (const std::optional<MediaKind> kind : {std::optional<MediaKind>(), std::optional(MediaKind::photo),
+                                                    std::optional(MediaKind::video), std::optional(MediaKind::document)}) {
+            SCOPED_TRACE("all items of kind " + std::to_string(kind ? rawValue(*kind) : -1));
+            EXPECT_EQ(index.summary({.kind = kind}), summaryFromRows(std::nullopt, kind, false));
         }
     }
 
-    // The panel's summary of the single copies, of the whole index or of a source, counted from
-    // every file row.
-    LocationSummary summaryFromRows(const std::optional<QString>& source, std::optional<MediaKind> kind)
+    // The panel's summary of all items or of the single copies, of the whole index or of a source,
+    // counted from every file row.
+    LocationSummary summaryFromRows(const std::optional<QString>& source, std::optional<MediaKind> kind, bool notBackedUp)
     {
-        QString items = "SELECT id FROM items WHERE 1 = 1" + loneCopyFromFiles;
+        QString items = "SELECT id FROM items WHERE 1 = 1" + (notBackedUp ? loneCopyFromFiles : QString());
         if (kind)
             items += " AND kind = " + QString::number(rawValue(*kind));
         if (source)
@@ -240,6 +249,8 @@ TEST_F(KeptCountsTest, CountsFollowEveryWriteOfTheIndex)
          },
          {"near2", "solo", "twin1"}},
         {"a deleted file", [&] { index.deleteFile(fileID("A", "n1.jpg")); }, {"solo", "twin1"}},
+        {"an item read again as another kind", [&] { db.exec("UPDATE items SET kind = 1 WHERE id = 'twin1'"); },
+         {"solo", "twin1"}},
         {"a removed source", [&] { index.removeSource("B"); }, {"pair", "twin1"}},
         {"a rebuild empties the index", [&] { index.clearAll(); }, {}},
         {"and a scan fills it again", [&] {
@@ -260,7 +271,7 @@ TEST_F(KeptCountsTest, WriteThatFailsPartWayLeavesTheCountsAsTheyWere)
     addLibrary();
     const auto keptCounts = [&] {
         QStringList all;
-        for (const char* table : {"source_states", "item_sources", "lone_items", "lone_totals", "weak_id_sources",
+        for (const char* table : {"source_states", "item_sources", "lone_items", "lone_totals", "kind_totals", "weak_id_sources",
                                   "weak_id_counts", "item_renderable", "preview_progress", "folder_files"})
             all += rows(QStringLiteral("SELECT * FROM ") + table);
         return all;
@@ -294,7 +305,7 @@ TEST_F(KeptCountsTest, UpgradeFromAnIndexWithoutThemCountsTheRows)
     for (const QString& trigger : rows("SELECT name FROM sqlite_master WHERE type = 'trigger'"))
         db.exec("DROP TRIGGER " + trigger);
     db.exec("DROP TABLE source_states; DROP TABLE item_sources; DROP TABLE lone_items; DROP TABLE lone_totals; "
-            "DROP TABLE weak_id_sources; DROP TABLE weak_id_counts; DROP TABLE item_renderable; "
+            "DROP TABLE kind_totals; DROP TABLE weak_id_sources; DROP TABLE weak_id_counts; DROP TABLE item_renderable; "
             "DROP TABLE preview_progress; DROP TABLE folder_files; PRAGMA user_version = 8");
 
     index.migrate();

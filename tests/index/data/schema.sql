@@ -62,6 +62,8 @@ CREATE INDEX items_name ON items(filename COLLATE NOCASE);
 CREATE INDEX items_proxy ON items(proxy_ext);
 CREATE INDEX items_waiting ON items(kind) WHERE proxy_ext = '' AND full_error IS NULL;
 CREATE INDEX items_weak ON items(weak_id);
+CREATE TABLE kind_totals (kind INTEGER NOT NULL PRIMARY KEY, items INTEGER NOT NULL, size INTEGER NOT NULL,
+  not_local INTEGER NOT NULL) WITHOUT ROWID;
 CREATE TABLE lone_items (item_id TEXT NOT NULL PRIMARY KEY, source_id TEXT NOT NULL, kind INTEGER NOT NULL,
   captured_at REAL, size INTEGER NOT NULL, not_local INTEGER NOT NULL) WITHOUT ROWID;
 CREATE INDEX lone_items_captured ON lone_items(source_id, kind, captured_at);
@@ -122,6 +124,8 @@ CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   UPDATE folder_files SET files = files - 1 WHERE source_id = old.source_id AND folder = rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/');
   DELETE FROM folder_files WHERE source_id = old.source_id AND folder = rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/') AND files < 1;
   UPDATE lone_items SET size = (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = lone_items.item_id) WHERE item_id IN (old.item_id);
+  UPDATE kind_totals SET size = size - old.size, not_local = not_local - (old.local = 0)
+    WHERE kind = (SELECT kind FROM items WHERE id = old.item_id);
 END;
 CREATE TRIGGER tally_file_folder AFTER UPDATE OF source_id, rel_path ON files
 WHEN old.source_id IS NOT new.source_id OR rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/') IS NOT rtrim(rtrim(new.rel_path, replace(new.rel_path, '/', '')), '/') BEGIN
@@ -142,10 +146,16 @@ CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
   INSERT INTO folder_files (source_id, folder, files) VALUES (new.source_id, rtrim(rtrim(new.rel_path, replace(new.rel_path, '/', '')), '/'), 1)
     ON CONFLICT (source_id, folder) DO UPDATE SET files = files + 1;
   UPDATE lone_items SET size = (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = lone_items.item_id) WHERE item_id IN (new.item_id);
+  UPDATE kind_totals SET size = size + new.size, not_local = not_local + (new.local = 0)
+    WHERE kind = (SELECT kind FROM items WHERE id = new.item_id);
 END;
 CREATE TRIGGER tally_file_lone_size AFTER UPDATE OF item_id, size, local ON files
 WHEN old.item_id IS NOT new.item_id OR old.size != new.size OR old.local != new.local BEGIN
   UPDATE lone_items SET size = (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = lone_items.item_id) WHERE item_id IN (old.item_id, new.item_id);
+  UPDATE kind_totals SET size = size - old.size, not_local = not_local - (old.local = 0)
+    WHERE kind = (SELECT kind FROM items WHERE id = old.item_id);
+  UPDATE kind_totals SET size = size + new.size, not_local = not_local + (new.local = 0)
+    WHERE kind = (SELECT kind FROM items WHERE id = new.item_id);
 END;
 CREATE TRIGGER tally_file_renderable AFTER UPDATE OF item_id, local, asset_id ON files
 WHEN old.item_id IS NOT new.item_id OR (old.local = 1 OR old.asset_id != '') != (new.local = 1 OR new.asset_id != '') BEGIN
@@ -163,6 +173,9 @@ WHEN old.source_id IS NOT new.source_id OR old.state IS NOT new.state BEGIN
     ON CONFLICT (source_id, state) DO UPDATE SET files = files + 1;
 END;
 CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
+  UPDATE kind_totals SET items = items - 1, size = size - (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = old.id),
+    not_local = not_local - (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = old.id) WHERE kind = old.kind;
+  DELETE FROM kind_totals WHERE kind = old.kind AND items < 1;
   UPDATE lone_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE weak_id_counts SET lone = lone - 1
     WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
@@ -173,6 +186,9 @@ CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
     WHERE old.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = old.id);
 END;
 CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
+  INSERT INTO kind_totals (kind, items, size, not_local)
+    SELECT new.kind, 1, COALESCE(SUM(size), 0), COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = new.id
+    ON CONFLICT (kind) DO UPDATE SET items = items + 1, size = size + excluded.size, not_local = not_local + excluded.not_local;
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
     WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
@@ -180,6 +196,14 @@ CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
     WHERE weak_id = new.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = new.id);
   UPDATE preview_progress SET total = total + 1, done = done + (new.proxy_ext != '' OR new.full_error IS NOT NULL)
     WHERE new.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = new.id);
+END;
+CREATE TRIGGER tally_item_kind AFTER UPDATE OF kind ON items WHEN old.kind != new.kind BEGIN
+  UPDATE kind_totals SET items = items - 1, size = size - (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = old.id),
+    not_local = not_local - (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = old.id) WHERE kind = old.kind;
+  DELETE FROM kind_totals WHERE kind = old.kind AND items < 1;
+  INSERT INTO kind_totals (kind, items, size, not_local)
+    SELECT new.kind, 1, COALESCE(SUM(size), 0), COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = new.id
+    ON CONFLICT (kind) DO UPDATE SET items = items + 1, size = size + excluded.size, not_local = not_local + excluded.not_local;
 END;
 CREATE TRIGGER tally_item_lone AFTER UPDATE OF kind, captured_at ON items
 WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
