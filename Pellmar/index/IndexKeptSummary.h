@@ -13,3 +13,7 @@
 // The summary of everything, alone or of one kind; nothing for a view of a place, of favorites or
 // of the items not backed up.
 std::optional<LocationSummary> wholeIndexSummary(Database& db, const ViewFilter& filter);
+
+// The summary of a whole source, alone or of one kind; nothing for a folder, a smart group, favorites
+// or the items not backed up.
+std::optional<LocationSummary> wholeSourceSummary(Database& db, const ViewFilter& filter);

@@ -82,6 +82,8 @@ LocationSummary Index::summary(const ViewFilter& filter)
         return *kept;
     if (std::optional<LocationSummary> kept = wholeIndexSummary(db_, filter))
         return *kept;
+    if (std::optional<LocationSummary> kept = wholeSourceSummary(db_, filter))
+        return *kept;
     ViewFilter view = filter;
     view.onlyHere = false;
     const SqlClause filters = filterClauses(view);

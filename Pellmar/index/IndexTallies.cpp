@@ -12,6 +12,8 @@ DROP TABLE IF EXISTS lone_items;
 DROP TABLE IF EXISTS lone_counts;
 DROP TABLE IF EXISTS lone_totals;
 DROP TABLE IF EXISTS kind_totals;
+DROP TABLE IF EXISTS item_places;
+DROP TABLE IF EXISTS place_totals;
 DROP TABLE IF EXISTS weak_id_sources;
 DROP TABLE IF EXISTS weak_id_counts;
 DROP TABLE IF EXISTS item_renderable;
@@ -27,6 +29,10 @@ CREATE TABLE lone_totals (source_id TEXT NOT NULL, kind INTEGER NOT NULL, items 
   not_local INTEGER NOT NULL, PRIMARY KEY (source_id, kind)) WITHOUT ROWID;
 CREATE TABLE kind_totals (kind INTEGER NOT NULL PRIMARY KEY, items INTEGER NOT NULL, size INTEGER NOT NULL,
   not_local INTEGER NOT NULL) WITHOUT ROWID;
+CREATE TABLE item_places (item_id TEXT NOT NULL, source_id TEXT NOT NULL, files INTEGER NOT NULL, size INTEGER NOT NULL,
+  not_local INTEGER NOT NULL, kind INTEGER NOT NULL, captured_at REAL, PRIMARY KEY (item_id, source_id)) WITHOUT ROWID;
+CREATE TABLE place_totals (source_id TEXT NOT NULL, kind INTEGER NOT NULL, items INTEGER NOT NULL, size INTEGER NOT NULL,
+  not_local INTEGER NOT NULL, PRIMARY KEY (source_id, kind)) WITHOUT ROWID;
 CREATE TABLE weak_id_sources (weak_id TEXT NOT NULL, source_id TEXT NOT NULL, items INTEGER NOT NULL,
   PRIMARY KEY (weak_id, source_id)) WITHOUT ROWID;
 CREATE TABLE weak_id_counts (weak_id TEXT NOT NULL PRIMARY KEY, sources INTEGER NOT NULL, lone INTEGER NOT NULL)
@@ -63,6 +69,11 @@ INSERT INTO kind_totals (kind, items, size, not_local)
   SELECT i.kind, COUNT(*), COALESCE(SUM(t.size), 0), COALESCE(SUM(t.not_local), 0) FROM items AS i
   LEFT JOIN (SELECT item_id, SUM(size) AS size, SUM(local = 0) AS not_local FROM files WHERE item_id IS NOT NULL
     GROUP BY item_id) AS t ON t.item_id = i.id GROUP BY i.kind;
+INSERT INTO item_places (item_id, source_id, files, size, not_local, kind, captured_at)
+  SELECT f.item_id, f.source_id, COUNT(*), SUM(f.size), SUM(f.local = 0), COALESCE(i.kind, -1), i.captured_at
+  FROM files AS f LEFT JOIN items AS i ON i.id = f.item_id WHERE f.item_id IS NOT NULL GROUP BY f.item_id, f.source_id;
+INSERT INTO place_totals (source_id, kind, items, size, not_local)
+  SELECT source_id, kind, COUNT(*), SUM(size), SUM(not_local) FROM item_places GROUP BY source_id, kind;
 INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT i.weak_id, s.source_id, COUNT(*) FROM item_sources s
   JOIN items i ON i.id = s.item_id WHERE i.weak_id != '' GROUP BY i.weak_id, s.source_id;
 INSERT INTO weak_id_counts (weak_id, sources, lone) SELECT weak_id, COUNT(*), 0 FROM weak_id_sources GROUP BY weak_id;
@@ -99,9 +110,11 @@ QString resizeLoneItems(const QString& itemIDs)
 // An item's weak id counts for the sources of its copies, and for the lone items, while the item
 // exists; a weak id's row is made by its first source before any lone item counts on it, and
 // goes with its last source after its lone items are taken off. The totals of a kind count its
-// items and add up the files that name one of them; a file naming no item row adds nothing.
+// items and add up the files that name one of them; a file naming no item row adds nothing. An
+// item's places are the sources of all files naming it, reset ones included, with what those add up to.
 const QString triggers = QStringLiteral(R"(
 CREATE INDEX lone_items_captured ON lone_items(source_id, kind, captured_at);
+CREATE INDEX item_places_captured ON item_places(source_id, kind, captured_at);
 CREATE INDEX weak_id_counts_twinned ON weak_id_counts(weak_id) WHERE sources > 1 AND lone > 0;
 
 CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
@@ -118,6 +131,11 @@ CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
   %6;
   UPDATE kind_totals SET size = size + new.size, not_local = not_local + (new.local = 0)
     WHERE kind = (SELECT kind FROM items WHERE id = new.item_id);
+  INSERT INTO item_places (item_id, source_id, files, size, not_local, kind, captured_at)
+    SELECT new.item_id, new.source_id, 1, new.size, new.local = 0, COALESCE(i.kind, -1), i.captured_at
+    FROM (SELECT 1) LEFT JOIN items AS i ON i.id = new.item_id WHERE new.item_id IS NOT NULL
+    ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1, size = size + excluded.size,
+    not_local = not_local + excluded.not_local;
 END;
 CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   UPDATE source_states SET files = files - 1 WHERE source_id = old.source_id AND state = old.state;
@@ -132,6 +150,9 @@ CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   %7;
   UPDATE kind_totals SET size = size - old.size, not_local = not_local - (old.local = 0)
     WHERE kind = (SELECT kind FROM items WHERE id = old.item_id);
+  UPDATE item_places SET files = files - 1, size = size - old.size, not_local = not_local - (old.local = 0)
+    WHERE item_id = old.item_id AND source_id = old.source_id;
+  DELETE FROM item_places WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
 END;
 CREATE TRIGGER tally_file_lone_size AFTER UPDATE OF item_id, size, local ON files
 WHEN old.item_id IS NOT new.item_id OR old.size != new.size OR old.local != new.local BEGIN
@@ -140,6 +161,18 @@ WHEN old.item_id IS NOT new.item_id OR old.size != new.size OR old.local != new.
     WHERE kind = (SELECT kind FROM items WHERE id = old.item_id);
   UPDATE kind_totals SET size = size + new.size, not_local = not_local + (new.local = 0)
     WHERE kind = (SELECT kind FROM items WHERE id = new.item_id);
+END;
+CREATE TRIGGER tally_file_place AFTER UPDATE OF item_id, source_id, size, local ON files
+WHEN old.item_id IS NOT new.item_id OR old.source_id IS NOT new.source_id OR old.size != new.size OR old.local != new.local
+BEGIN
+  UPDATE item_places SET files = files - 1, size = size - old.size, not_local = not_local - (old.local = 0)
+    WHERE item_id = old.item_id AND source_id = old.source_id;
+  DELETE FROM item_places WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
+  INSERT INTO item_places (item_id, source_id, files, size, not_local, kind, captured_at)
+    SELECT new.item_id, new.source_id, 1, new.size, new.local = 0, COALESCE(i.kind, -1), i.captured_at
+    FROM (SELECT 1) LEFT JOIN items AS i ON i.id = new.item_id WHERE new.item_id IS NOT NULL
+    ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1, size = size + excluded.size,
+    not_local = not_local + excluded.not_local;
 END;
 CREATE TRIGGER tally_file_folder AFTER UPDATE OF source_id, rel_path ON files
 WHEN old.source_id IS NOT new.source_id OR %2 IS NOT %1 BEGIN
@@ -209,6 +242,25 @@ WHEN old.kind != new.kind OR old.size != new.size OR old.not_local != new.not_lo
     ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
     not_local = not_local + excluded.not_local;
 END;
+CREATE TRIGGER tally_place_insert AFTER INSERT ON item_places BEGIN
+  INSERT INTO place_totals (source_id, kind, items, size, not_local) VALUES (new.source_id, new.kind, 1, new.size, new.not_local)
+    ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
+    not_local = not_local + excluded.not_local;
+END;
+CREATE TRIGGER tally_place_delete AFTER DELETE ON item_places BEGIN
+  UPDATE place_totals SET items = items - 1, size = size - old.size, not_local = not_local - old.not_local
+    WHERE source_id = old.source_id AND kind = old.kind;
+  DELETE FROM place_totals WHERE source_id = old.source_id AND kind = old.kind AND items < 1;
+END;
+CREATE TRIGGER tally_place_update AFTER UPDATE OF kind, size, not_local ON item_places
+WHEN old.kind != new.kind OR old.size != new.size OR old.not_local != new.not_local BEGIN
+  UPDATE place_totals SET items = items - 1, size = size - old.size, not_local = not_local - old.not_local
+    WHERE source_id = old.source_id AND kind = old.kind;
+  DELETE FROM place_totals WHERE source_id = old.source_id AND kind = old.kind AND items < 1;
+  INSERT INTO place_totals (source_id, kind, items, size, not_local) VALUES (new.source_id, new.kind, 1, new.size, new.not_local)
+    ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
+    not_local = not_local + excluded.not_local;
+END;
 CREATE TRIGGER tally_weak_source_insert AFTER INSERT ON weak_id_sources BEGIN
   INSERT INTO weak_id_counts (weak_id, sources, lone) VALUES (new.weak_id, 1, 0)
     ON CONFLICT (weak_id) DO UPDATE SET sources = sources + 1;
@@ -223,6 +275,7 @@ CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
     SELECT new.kind, 1, COALESCE(SUM(size), 0), COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = new.id
     ON CONFLICT (kind) DO UPDATE SET items = items + 1, size = size + excluded.size, not_local = not_local + excluded.not_local;
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
+  UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
     WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   UPDATE weak_id_counts SET lone = lone + 1
@@ -235,6 +288,7 @@ CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
     not_local = not_local - (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = old.id) WHERE kind = old.kind;
   DELETE FROM kind_totals WHERE kind = old.kind AND items < 1;
   UPDATE lone_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
+  UPDATE item_places SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE weak_id_counts SET lone = lone - 1
     WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
   UPDATE weak_id_sources SET items = items - 1
@@ -254,6 +308,7 @@ END;
 CREATE TRIGGER tally_item_lone AFTER UPDATE OF kind, captured_at ON items
 WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
+  UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
 END;
 CREATE TRIGGER tally_item_weak AFTER UPDATE OF weak_id ON items WHEN old.weak_id IS NOT new.weak_id BEGIN
   UPDATE weak_id_counts SET lone = lone - 1

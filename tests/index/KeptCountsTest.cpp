@@ -100,6 +100,12 @@ protected:
                   rows("SELECT kind, COUNT(*), (SELECT COALESCE(SUM(size), 0) FROM files JOIN items AS i ON i.id = item_id "
                        "WHERE i.kind = k.kind), (SELECT COALESCE(SUM(local = 0), 0) FROM files JOIN items AS i ON i.id = "
                        "item_id WHERE i.kind = k.kind) FROM items AS k GROUP BY 1 ORDER BY 1"));
+        EXPECT_EQ(rows("SELECT * FROM item_places ORDER BY 1, 2"),
+                  rows("SELECT f.item_id, f.source_id, COUNT(*), SUM(f.size), SUM(f.local = 0), COALESCE(i.kind, -1), "
+                       "i.captured_at FROM files AS f LEFT JOIN items AS i ON i.id = f.item_id WHERE f.item_id IS NOT NULL "
+                       "GROUP BY 1, 2 ORDER BY 1, 2"));
+        EXPECT_EQ(rows("SELECT * FROM place_totals ORDER BY 1, 2"),
+                  rows("SELECT source_id, kind, COUNT(*), SUM(size), SUM(not_local) FROM item_places GROUP BY 1, 2 ORDER BY 1, 2"));
         const QString weakCopies = "SELECT i.weak_id, f.source_id, i.id FROM files f JOIN items i ON i.id = f.item_id "
                                    "WHERE f.quick_hash IS NOT NULL AND i.weak_id != ''";
         EXPECT_EQ(rows("SELECT * FROM weak_id_sources ORDER BY 1, 2"),
@@ -151,10 +157,14 @@ protected:
                 EXPECT_EQ(index.summary({.source = source, .notBackedUp = true, .kind = kind}), summaryFromRows(source, kind, true));
             }
         }
-        for (const std::optional<MediaKind> kind : {std::optional<MediaKind>(), std::optional(MediaKind::photo),
-                                                    std::optional(MediaKind::video), std::optional(MediaKind::document)}) {
-            SCOPED_TRACE("all items of kind " + std::to_string(kind ? rawValue(*kind) : -1));
-            EXPECT_EQ(index.summary({.kind = kind}), summaryFromRows(std::nullopt, kind, false));
+        for (const std::optional<QString>& source : {std::optional<QString>(), std::optional<QString>("A"),
+                                                     std::optional<QString>("B"), std::optional<QString>("P")}) {
+            for (const std::optional<MediaKind> kind : {std::optional<MediaKind>(), std::optional(MediaKind::photo),
+                                                        std::optional(MediaKind::video), std::optional(MediaKind::document)}) {
+                SCOPED_TRACE("all items of " + source.value_or("everything").toStdString() + " kind "
+                             + std::to_string(kind ? rawValue(*kind) : -1));
+                EXPECT_EQ(index.summary({.source = source, .kind = kind}), summaryFromRows(source, kind, false));
+            }
         }
     }
 
@@ -271,7 +281,7 @@ TEST_F(KeptCountsTest, WriteThatFailsPartWayLeavesTheCountsAsTheyWere)
     addLibrary();
     const auto keptCounts = [&] {
         QStringList all;
-        for (const char* table : {"source_states", "item_sources", "lone_items", "lone_totals", "kind_totals", "weak_id_sources",
+        for (const char* table : {"source_states", "item_sources", "lone_items", "lone_totals", "kind_totals", "item_places", "place_totals", "weak_id_sources",
                                   "weak_id_counts", "item_renderable", "preview_progress", "folder_files"})
             all += rows(QStringLiteral("SELECT * FROM ") + table);
         return all;
@@ -305,7 +315,7 @@ TEST_F(KeptCountsTest, UpgradeFromAnIndexWithoutThemCountsTheRows)
     for (const QString& trigger : rows("SELECT name FROM sqlite_master WHERE type = 'trigger'"))
         db.exec("DROP TRIGGER " + trigger);
     db.exec("DROP TABLE source_states; DROP TABLE item_sources; DROP TABLE lone_items; DROP TABLE lone_totals; "
-            "DROP TABLE kind_totals; DROP TABLE weak_id_sources; DROP TABLE weak_id_counts; DROP TABLE item_renderable; "
+            "DROP TABLE kind_totals; DROP TABLE item_places; DROP TABLE place_totals; DROP TABLE weak_id_sources; DROP TABLE weak_id_counts; DROP TABLE item_renderable; "
             "DROP TABLE preview_progress; DROP TABLE folder_files; PRAGMA user_version = 8");
 
     index.migrate();

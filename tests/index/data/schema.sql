@@ -31,6 +31,9 @@ CREATE TABLE folder_files (source_id TEXT NOT NULL, folder TEXT NOT NULL, files 
   PRIMARY KEY (source_id, folder)) WITHOUT ROWID;
 CREATE TABLE folders (source_id TEXT NOT NULL REFERENCES sources(id) ON DELETE CASCADE, rel_path TEXT NOT NULL, parent_path TEXT NOT NULL, mtime REAL NOT NULL, PRIMARY KEY (source_id, rel_path));
 CREATE INDEX folders_parent ON folders(source_id, parent_path);
+CREATE TABLE item_places (item_id TEXT NOT NULL, source_id TEXT NOT NULL, files INTEGER NOT NULL, size INTEGER NOT NULL,
+  not_local INTEGER NOT NULL, kind INTEGER NOT NULL, captured_at REAL, PRIMARY KEY (item_id, source_id)) WITHOUT ROWID;
+CREATE INDEX item_places_captured ON item_places(source_id, kind, captured_at);
 CREATE TABLE item_renderable (item_id TEXT NOT NULL PRIMARY KEY, files INTEGER NOT NULL) WITHOUT ROWID;
 CREATE TABLE item_sources (item_id TEXT NOT NULL, source_id TEXT NOT NULL, files INTEGER NOT NULL,
   PRIMARY KEY (item_id, source_id)) WITHOUT ROWID;
@@ -71,6 +74,8 @@ CREATE TABLE lone_totals (source_id TEXT NOT NULL, kind INTEGER NOT NULL, items 
   not_local INTEGER NOT NULL, PRIMARY KEY (source_id, kind)) WITHOUT ROWID;
 CREATE TABLE mount_points (path TEXT PRIMARY KEY);
 CREATE TABLE pins (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT NOT NULL, position INTEGER NOT NULL, PRIMARY KEY (workspace_id, source_id, path));
+CREATE TABLE place_totals (source_id TEXT NOT NULL, kind INTEGER NOT NULL, items INTEGER NOT NULL, size INTEGER NOT NULL,
+  not_local INTEGER NOT NULL, PRIMARY KEY (source_id, kind)) WITHOUT ROWID;
 CREATE TABLE preview_progress (id INTEGER PRIMARY KEY CHECK (id = 0), total INTEGER NOT NULL, done INTEGER NOT NULL);
 CREATE VIRTUAL TABLE search USING fts5(item_id UNINDEXED, text, tokenize = 'unicode61 remove_diacritics 2');
 CREATE TABLE 'search_config'(k PRIMARY KEY, v) WITHOUT ROWID;
@@ -126,6 +131,9 @@ CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   UPDATE lone_items SET size = (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = lone_items.item_id) WHERE item_id IN (old.item_id);
   UPDATE kind_totals SET size = size - old.size, not_local = not_local - (old.local = 0)
     WHERE kind = (SELECT kind FROM items WHERE id = old.item_id);
+  UPDATE item_places SET files = files - 1, size = size - old.size, not_local = not_local - (old.local = 0)
+    WHERE item_id = old.item_id AND source_id = old.source_id;
+  DELETE FROM item_places WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
 END;
 CREATE TRIGGER tally_file_folder AFTER UPDATE OF source_id, rel_path ON files
 WHEN old.source_id IS NOT new.source_id OR rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/') IS NOT rtrim(rtrim(new.rel_path, replace(new.rel_path, '/', '')), '/') BEGIN
@@ -148,6 +156,11 @@ CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
   UPDATE lone_items SET size = (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = lone_items.item_id) WHERE item_id IN (new.item_id);
   UPDATE kind_totals SET size = size + new.size, not_local = not_local + (new.local = 0)
     WHERE kind = (SELECT kind FROM items WHERE id = new.item_id);
+  INSERT INTO item_places (item_id, source_id, files, size, not_local, kind, captured_at)
+    SELECT new.item_id, new.source_id, 1, new.size, new.local = 0, COALESCE(i.kind, -1), i.captured_at
+    FROM (SELECT 1) LEFT JOIN items AS i ON i.id = new.item_id WHERE new.item_id IS NOT NULL
+    ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1, size = size + excluded.size,
+    not_local = not_local + excluded.not_local;
 END;
 CREATE TRIGGER tally_file_lone_size AFTER UPDATE OF item_id, size, local ON files
 WHEN old.item_id IS NOT new.item_id OR old.size != new.size OR old.local != new.local BEGIN
@@ -156,6 +169,18 @@ WHEN old.item_id IS NOT new.item_id OR old.size != new.size OR old.local != new.
     WHERE kind = (SELECT kind FROM items WHERE id = old.item_id);
   UPDATE kind_totals SET size = size + new.size, not_local = not_local + (new.local = 0)
     WHERE kind = (SELECT kind FROM items WHERE id = new.item_id);
+END;
+CREATE TRIGGER tally_file_place AFTER UPDATE OF item_id, source_id, size, local ON files
+WHEN old.item_id IS NOT new.item_id OR old.source_id IS NOT new.source_id OR old.size != new.size OR old.local != new.local
+BEGIN
+  UPDATE item_places SET files = files - 1, size = size - old.size, not_local = not_local - (old.local = 0)
+    WHERE item_id = old.item_id AND source_id = old.source_id;
+  DELETE FROM item_places WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
+  INSERT INTO item_places (item_id, source_id, files, size, not_local, kind, captured_at)
+    SELECT new.item_id, new.source_id, 1, new.size, new.local = 0, COALESCE(i.kind, -1), i.captured_at
+    FROM (SELECT 1) LEFT JOIN items AS i ON i.id = new.item_id WHERE new.item_id IS NOT NULL
+    ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1, size = size + excluded.size,
+    not_local = not_local + excluded.not_local;
 END;
 CREATE TRIGGER tally_file_renderable AFTER UPDATE OF item_id, local, asset_id ON files
 WHEN old.item_id IS NOT new.item_id OR (old.local = 1 OR old.asset_id != '') != (new.local = 1 OR new.asset_id != '') BEGIN
@@ -177,6 +202,7 @@ CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
     not_local = not_local - (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = old.id) WHERE kind = old.kind;
   DELETE FROM kind_totals WHERE kind = old.kind AND items < 1;
   UPDATE lone_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
+  UPDATE item_places SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE weak_id_counts SET lone = lone - 1
     WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
   UPDATE weak_id_sources SET items = items - 1
@@ -190,6 +216,7 @@ CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
     SELECT new.kind, 1, COALESCE(SUM(size), 0), COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = new.id
     ON CONFLICT (kind) DO UPDATE SET items = items + 1, size = size + excluded.size, not_local = not_local + excluded.not_local;
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
+  UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
     WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   UPDATE weak_id_counts SET lone = lone + 1
@@ -208,6 +235,7 @@ END;
 CREATE TRIGGER tally_item_lone AFTER UPDATE OF kind, captured_at ON items
 WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
+  UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
 END;
 CREATE TRIGGER tally_item_preview AFTER UPDATE OF kind, proxy_ext, full_error ON items BEGIN
   UPDATE preview_progress SET
@@ -245,6 +273,25 @@ WHEN old.kind != new.kind OR old.size != new.size OR old.not_local != new.not_lo
     WHERE source_id = old.source_id AND kind = old.kind;
   DELETE FROM lone_totals WHERE source_id = old.source_id AND kind = old.kind AND items < 1;
   INSERT INTO lone_totals (source_id, kind, items, size, not_local) VALUES (new.source_id, new.kind, 1, new.size, new.not_local)
+    ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
+    not_local = not_local + excluded.not_local;
+END;
+CREATE TRIGGER tally_place_delete AFTER DELETE ON item_places BEGIN
+  UPDATE place_totals SET items = items - 1, size = size - old.size, not_local = not_local - old.not_local
+    WHERE source_id = old.source_id AND kind = old.kind;
+  DELETE FROM place_totals WHERE source_id = old.source_id AND kind = old.kind AND items < 1;
+END;
+CREATE TRIGGER tally_place_insert AFTER INSERT ON item_places BEGIN
+  INSERT INTO place_totals (source_id, kind, items, size, not_local) VALUES (new.source_id, new.kind, 1, new.size, new.not_local)
+    ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
+    not_local = not_local + excluded.not_local;
+END;
+CREATE TRIGGER tally_place_update AFTER UPDATE OF kind, size, not_local ON item_places
+WHEN old.kind != new.kind OR old.size != new.size OR old.not_local != new.not_local BEGIN
+  UPDATE place_totals SET items = items - 1, size = size - old.size, not_local = not_local - old.not_local
+    WHERE source_id = old.source_id AND kind = old.kind;
+  DELETE FROM place_totals WHERE source_id = old.source_id AND kind = old.kind AND items < 1;
+  INSERT INTO place_totals (source_id, kind, items, size, not_local) VALUES (new.source_id, new.kind, 1, new.size, new.not_local)
     ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
     not_local = not_local + excluded.not_local;
 END;
