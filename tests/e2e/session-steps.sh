@@ -289,6 +289,8 @@ step_plug_in() {
 # device panel beside the grid.
 device_x=85
 device_y=395
+# The session benchmark's background index adds five pinned folders and a drive above them.
+[ -z "${QUORVIN_BACKGROUND_INDEX:-}" ] || device_y=638
 import_x=1115
 import_y=255
 
