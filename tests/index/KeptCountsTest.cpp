@@ -149,6 +149,11 @@ protected:
             scoped.append(itemsWithFileWhere(scopeClause(keys)));
             EXPECT_EQ(index.countNotBackedUp(keys), integer(scoped.text, scoped.values)) << keys.join(u',').toStdString();
         }
+        for (const QStringList& keys : scopes + QList<QStringList>{{"A", "B"}, {"A", "A|d", "P|#favorites"}}) {
+            SqlClause scoped{"SELECT COUNT(*) FROM items WHERE 1 = 1", {}};
+            scoped.append(itemsWithFileWhere(scopeClause(keys)));
+            EXPECT_EQ(index.countScope(keys), integer(scoped.text, scoped.values)) << keys.join(u',').toStdString();
+        }
         for (const std::optional<QString>& source : {std::optional<QString>(), std::optional<QString>("A"),
                                                      std::optional<QString>("B"), std::optional<QString>("P")}) {
             for (const std::optional<MediaKind> kind : {std::optional<MediaKind>(), std::optional(MediaKind::photo),
