@@ -4,6 +4,7 @@
 #include "Pellmar/views/kit/ElidedLabel.h"
 #include "tests/library/OfflineLibrary.h"
 
+#include <QAction>
 #include <QDir>
 #include <QLineEdit>
 #include <QListView>
@@ -179,6 +180,14 @@ TEST_F(DestinationBrowserTest, PhotoLibraryAlbumsSearchAndNewAlbum)
 
     browser->searchField().setText(QStringLiteral(" alp"));
     EXPECT_EQ(rows(browser->albums()), (QStringList{QStringLiteral("Alps"), QStringLiteral("Old > Alpine")}));
+    // The field's clear button shows while it holds text and empties it.
+    auto* clear = browser->searchField().findChild<QAction*>(QStringLiteral("clearSearch"));
+    ASSERT_NE(clear, nullptr);
+    EXPECT_TRUE(clear->isVisible());
+    clear->trigger();
+    EXPECT_TRUE(browser->searchField().text().isEmpty());
+    EXPECT_FALSE(clear->isVisible());
+    browser->searchField().setText(QStringLiteral(" alp"));
     Q_EMIT browser->albums().itemClicked(browser->albums().item(1));
     EXPECT_EQ(browser->target(), ImportTarget::album({QStringLiteral("a2"), QStringLiteral("Old > Alpine")}));
 

@@ -12,6 +12,7 @@
 #include "Pellmar/views/kit/Icons.h"
 #include "Pellmar/views/kit/TextColors.h"
 
+#include <QAction>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -163,7 +164,15 @@ DestinationBrowser::DestinationBrowser(Library& library, bool allowsNewAlbum, Ph
     connect(action_, &QPushButton::clicked, this, &DestinationBrowser::askName);
     search_->setObjectName(QStringLiteral("searchField"));
     search_->setFixedWidth(searchWidth);
-    search_->setClearButtonEnabled(true);
+    // The clear button draws our own symbol: the style's would load the icon theme on the GUI
+    // thread as the sheet opens.
+    auto* clear = search_->addAction(Icons::icon(QStringLiteral("xmark.circle.fill"), secondaryTextColor(palette())),
+                                     QLineEdit::TrailingPosition);
+    clear->setObjectName(QStringLiteral("clearSearch"));
+    clear->setToolTip(QStringLiteral("Clear"));
+    clear->setVisible(false);
+    connect(clear, &QAction::triggered, search_, &QLineEdit::clear);
+    connect(search_, &QLineEdit::textChanged, clear, [clear](const QString& text) { clear->setVisible(!text.isEmpty()); });
     connect(search_, &QLineEdit::textChanged, this, &DestinationBrowser::refresh);
 
     auto* bar = new QHBoxLayout;
