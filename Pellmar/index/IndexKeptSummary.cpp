@@ -51,12 +51,13 @@ std::optional<LocationSummary> wholeSourceSummary(Database& db, const ViewFilter
 
     // One statement, as above. The items only here are the source's single copies and the items
     // with no copy at all that a file reset by a change names in the source; such items have a
-    // place in the source, so a kind without one has none of them either.
+    // place in the source, so a kind without one has none of them either. The reset files are few:
+    // they lead the join, not the items of the kind.
     Statement totals(db.db(), QStringLiteral(
         "SELECT t.kind, t.items, t.size, t.not_local, (SELECT MIN(captured_at) FROM item_places WHERE source_id = t.source_id "
         "AND kind = t.kind), (SELECT MAX(captured_at) FROM item_places WHERE source_id = t.source_id AND kind = t.kind), "
         "(SELECT COALESCE(SUM(items), 0) FROM lone_totals WHERE source_id = t.source_id AND kind = t.kind) + (SELECT "
-        "COUNT(DISTINCT f.item_id) FROM files AS f INDEXED BY files_reset_item JOIN items AS i ON i.id = f.item_id WHERE "
+        "COUNT(DISTINCT f.item_id) FROM files AS f INDEXED BY files_reset_item CROSS JOIN items AS i ON i.id = f.item_id WHERE "
         "f.quick_hash IS NULL AND f.item_id IS NOT NULL AND f.source_id = t.source_id AND i.kind = t.kind AND NOT EXISTS "
         "(SELECT 1 FROM item_sources WHERE item_id = f.item_id)) FROM place_totals AS t WHERE t.source_id = ? AND t.kind >= 0 "
         "AND (? IS NULL OR t.kind = ?)"));
