@@ -63,7 +63,8 @@ QCoro::Task<> Library::scanPhotosOnce()
     if (photos == sources_.cend())
         co_return;
     defaults_->set(QStringLiteral("photosSmartGroups"), true);
-    defaults_->sync();
+    // On disk before the scan starts; the write waits for the disk, so it runs on a pool thread.
+    co_await alive(pools_.run(Priority::utility, [defaults = defaults_] { defaults->sync(); }));
     const Source source = *photos;
     co_await alive(scan(source));
 }

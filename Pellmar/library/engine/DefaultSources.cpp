@@ -4,6 +4,8 @@
 #include "Pellmar/platform/Defaults.h"
 #include "Pellmar/platform/PlaceWords.h"
 
+#include <QCoroFuture>
+
 #include <algorithm>
 
 QCoro::Task<> Library::addDefaultSources()
@@ -14,7 +16,8 @@ QCoro::Task<> Library::addDefaultSources()
         co_return;
     // Set first, so that an addition that fails is not tried again while other sources exist.
     defaults_->set(added, true);
-    defaults_->sync();
+    // On disk before the additions start; the write waits for the disk, so it runs on a pool thread.
+    co_await alive(pools_.run(Priority::utility, [defaults = defaults_] { defaults->sync(); }));
     const QString home = homePath();
     if (std::none_of(sources_.cbegin(), sources_.cend(), [&home](const Source& source) { return source.rootPath == home; }))
         co_await alive(indexFolder(home, QString::fromUtf16(thisComputerName)));
