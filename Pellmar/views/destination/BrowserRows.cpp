@@ -2,6 +2,7 @@
 
 #include "Pellmar/library/engine/ImportDestinations.h"
 #include "Pellmar/views/destination/DestinationRules.h"
+#include "Pellmar/views/kit/Icons.h"
 
 #include <QCoreApplication>
 
@@ -17,16 +18,6 @@ QString tr(const char* text)
 bool isFolder(const ImportTarget& target)
 {
     return std::holds_alternative<ImportTarget::Folder>(target.destination);
-}
-
-QString locationSymbol(const Source& source)
-{
-    switch (source.placeRank()) {
-    case 0: return QStringLiteral("laptopcomputer");
-    case 1: return QStringLiteral("icloud");
-    case 2: return QStringLiteral("photo.on.rectangle");
-    default: return QStringLiteral("externaldrive");
-    }
 }
 
 } // namespace
@@ -73,7 +64,7 @@ QList<PlaceRow> placeRows(const BrowserInput& in)
     }
     rows.append({Kind::header, tr("Locations"), {}, false, -1});
     for (int i = 0; i < in.locations.size(); ++i)
-        rows.append({Kind::location, in.locations[i].name, locationSymbol(in.locations[i]), place == in.locations[i].id, i});
+        rows.append({Kind::location, in.locations[i].name, Icons::placeSymbol(in.locations[i].placeRank()), place == in.locations[i].id, i});
     if (in.photosAccess)
         rows.append({Kind::photos, QString::fromUtf16(photoLibraryLabel), QStringLiteral("photo.on.rectangle"),
                      photosMode(in), -1});

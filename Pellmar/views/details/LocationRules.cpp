@@ -1,6 +1,7 @@
 #include "Pellmar/views/details/LocationRules.h"
 
 #include "Pellmar/views/kit/Formatters.h"
+#include "Pellmar/views/kit/Icons.h"
 
 #include <QLocale>
 
@@ -11,16 +12,6 @@ namespace {
 QString count(qint64 value)
 {
     return QLocale().toString(value);
-}
-
-QString sourceSymbol(const Source& source)
-{
-    switch (source.placeRank()) {
-    case 0: return QStringLiteral("laptopcomputer");
-    case 1: return QStringLiteral("icloud");
-    case 2: return QStringLiteral("photo.on.rectangle");
-    default: return QStringLiteral("externaldrive");
-    }
 }
 
 } // namespace
@@ -45,7 +36,7 @@ PlaceTitle placeTitle(const PlaceView& place)
     if (!place.pathFilter.isEmpty())
         return {place.pathFilter.section(u'/', -1), place.source ? QStringLiteral("folder") : QStringLiteral("house")};
     if (place.source)
-        return {place.source->name, sourceSymbol(*place.source)};
+        return {place.source->name, Icons::placeSymbol(place.source->placeRank())};
     return {QStringLiteral("All items"), QStringLiteral("house")};
 }
 

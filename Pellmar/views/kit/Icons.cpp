@@ -295,4 +295,14 @@ QString resourcePath(const QString& symbol)
     return found ? filePath(found->file) : QString();
 }
 
+QString placeSymbol(int placeRank)
+{
+    switch (placeRank) {
+    case 0: return QStringLiteral("laptopcomputer");
+    case 1: return QStringLiteral("icloud");
+    case 2: return QStringLiteral("photo.on.rectangle");
+    default: return QStringLiteral("externaldrive");
+    }
+}
+
 } // namespace Icons

@@ -23,4 +23,8 @@ QStringList knownSymbols();
 // The resource path of the SVG file a symbol is drawn from, or an empty text for an unknown symbol.
 QString resourcePath(const QString& symbol);
 
+// The symbol of a source's root by its kind of place (`Source::placeRank`): the computer, the cloud
+// drive, the photo library, a drive.
+QString placeSymbol(int placeRank);
+
 } // namespace Icons

@@ -1,5 +1,6 @@
 #include "Pellmar/views/sidebar/SidebarRules.h"
 
+#include "Pellmar/views/kit/Icons.h"
 #include "Pellmar/views/kit/PlaceWords.h"
 
 #include <QLocale>
@@ -22,17 +23,6 @@ QString smartIcon(SmartFilter filter)
     case SmartFilter::albums: return QStringLiteral("rectangle.stack");
     }
     return QStringLiteral("folder");
-}
-
-// The symbol of a source's root by the kind of place.
-QString rootIcon(int placeRank)
-{
-    switch (placeRank) {
-    case 0: return QStringLiteral("laptopcomputer");
-    case 1: return QStringLiteral("icloud");
-    case 2: return QStringLiteral("photo.on.rectangle");
-    default: return QStringLiteral("externaldrive");
-    }
 }
 
 bool isRoot(const FolderNode& node)
@@ -146,7 +136,7 @@ private:
         else if (!isRoot(node) || !source)
             look.icon = QStringLiteral("folder");
         else
-            look.icon = rootIcon(source->placeRank());
+            look.icon = Icons::placeSymbol(source->placeRank());
         if (source && !isRoot(node) && source->placeRank() != 0)
             look.caption = source->name;
     }
@@ -200,7 +190,7 @@ private:
         if (node.smart)
             look.icon = smartIcon(*node.smart);
         else if (root)
-            look.icon = rootIcon(rank);
+            look.icon = Icons::placeSymbol(rank);
         else
             look.icon = QStringLiteral("folder");
         if (root && rank > 2)
