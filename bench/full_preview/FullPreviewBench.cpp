@@ -9,9 +9,7 @@
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/engine/FullPreviewBuild.h"
 #include "Pellmar/library/engine/FullPreviewWorker.h"
-#include "Pellmar/library/frame/Clock.h"
-#include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/VolumeService.h"
+#include "bench/BenchLibrary.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -82,14 +80,8 @@ int main(int argc, char** argv)
 
     QTemporaryDir support;
     Defaults defaults(support.filePath(QStringLiteral("Quorvin.conf")));
-    Library::Services services;
-    services.supportDirectory = support.path();
-    services.defaults = &defaults;
-    services.clock = std::make_shared<RealClock>();
-    services.idleReadings = IdleMonitor::Readings::system();
-    services.volumes = std::make_shared<VolumeService>();
+    Library::Services services = benchServices(support.path(), defaults, std::make_shared<RealClock>());
     services.workerBodies.fullPreviews = fullPreviewWorker(FullRenderers::system(defaults));
-    services.startUp = false;
     Library library(std::move(services));
     defaults.set(QStringLiteral("fullPreviews"), QStringLiteral("always"));
     defaults.set(QStringLiteral("proxySize"), 2048);

@@ -5,16 +5,14 @@
 // Usage: grid_bench FIXTURE_DIR   (made on the first run: 2048 px JPEG and HEIC previews)
 
 #include "Pellmar/library/Library.h"
-#include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/TaskPools.h"
 #include "Pellmar/media/ImageDecoding.h"
 #include "Pellmar/media/Thumbnails.h"
-#include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/VolumeService.h"
 #include "Pellmar/views/grid/GridActions.h"
 #include "Pellmar/views/grid/GridView.h"
 #include "Pellmar/views/grid/ItemGridModel.h"
 #include "Pellmar/views/grid/TilePictures.h"
+#include "bench/BenchLibrary.h"
 
 #include <QApplication>
 #include <QDir>
@@ -191,14 +189,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir support;
     Defaults defaults(support.filePath(QStringLiteral("Quorvin.conf")));
-    Library::Services services;
-    services.supportDirectory = support.path();
-    services.defaults = &defaults;
-    services.clock = std::make_shared<ManualClock>();
-    services.idleReadings = IdleMonitor::Readings::system();
-    services.volumes = std::make_shared<VolumeService>();
-    services.startUp = false;
-    Library library(std::move(services));
+    Library library(benchServices(support.path(), defaults, std::make_shared<ManualClock>()));
     TaskPools pools;
     BenchActions actions(fixture + QStringLiteral("/Proxies"));
     const qint64 baseline = memoryKilobytes("VmRSS:");

@@ -5,10 +5,8 @@
 // Usage: sidebar_bench
 
 #include "Pellmar/library/Library.h"
-#include "Pellmar/library/frame/Clock.h"
-#include "Pellmar/platform/Defaults.h"
-#include "Pellmar/platform/VolumeService.h"
 #include "Pellmar/views/sidebar/SidebarView.h"
+#include "bench/BenchLibrary.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -91,14 +89,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir support;
     Defaults defaults(support.filePath(QStringLiteral("Quorvin.conf")));
-    Library::Services services;
-    services.supportDirectory = support.path();
-    services.defaults = &defaults;
-    services.clock = std::make_shared<ManualClock>();
-    services.idleReadings = IdleMonitor::Readings::system();
-    services.volumes = std::make_shared<VolumeService>();
-    services.startUp = false;
-    Library library(std::move(services));
+    Library library(benchServices(support.path(), defaults, std::make_shared<ManualClock>()));
 
     QList<Source> sources;
     for (int s = 0; s < sourceCount; ++s)
