@@ -285,24 +285,32 @@ private:
         return picture;
     }
 
+    // The picture to write the next frame into: the one before, unless the encoder still holds it.
+    // A fresh picture is a fresh mapping of memory that the kernel zeroes page by page, which cost
+    // as much as the scaling itself.
+    static AVFrame* reusablePicture(Frame& picture, int width, int height)
+    {
+        if (!picture || picture->width != width || picture->height != height || !av_frame_is_writable(picture.get()))
+            picture = newPicture(width, height);
+        return picture.get();
+    }
+
     void encodeVideo(const AVFrame* frame)
     {
         prepareScaler(frame);
-        // Fresh frames: the encoder may still hold the one before.
-        Frame scaled = newPicture(scaledWidth_, scaledHeight_);
-        check(sws_scale_frame(scaler_, scaled.get(), frame));
-        Frame picture = std::move(scaled);
+        AVFrame* picture = reusablePicture(scaled_, scaledWidth_, scaledHeight_);
+        check(sws_scale_frame(scaler_, picture, frame));
         if (turns_) {
-            Frame turned = newPicture(outWidth_, outHeight_);
-            turnPlanes(picture.get(), turned.get(), turns_);
-            picture = std::move(turned);
+            AVFrame* turned = reusablePicture(turned_, outWidth_, outHeight_);
+            turnPlanes(picture, turned, turns_);
+            picture = turned;
         }
         int64_t time = frame->best_effort_timestamp == AV_NOPTS_VALUE ? lastVideoTime_ + 1
                                                                         : frame->best_effort_timestamp - videoStart_;
         time = std::max(time, lastVideoTime_ + 1);
         lastVideoTime_ = time;
         picture->pts = time;
-        encode(videoEncoder_.get(), videoOut_, picture.get());
+        encode(videoEncoder_.get(), videoOut_, picture);
     }
 
     // The scaler works in slices on every core, so that a large picture scaled down keeps pace with
@@ -404,6 +412,8 @@ private:
     AVStream* videoOut_ = nullptr;
     AVStream* audioOut_ = nullptr;
     SwsContext* scaler_ = nullptr;
+    Frame scaled_;
+    Frame turned_;
     struct {
         int width = 0;
         int height = 0;
