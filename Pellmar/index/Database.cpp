@@ -223,3 +223,9 @@ void Transaction::commit()
     database_.exec(QStringLiteral("COMMIT"));
     open_ = false;
 }
+
+ReadSnapshot::ReadSnapshot(Database& database)
+{
+    if (sqlite3_get_autocommit(database.db()) != 0)
+        transaction_.emplace(database);
+}

@@ -153,3 +153,13 @@ private:
     Database& database_;
     bool open_ = true;
 };
+
+// Reads every statement of one figure from a single state of the index, so that a commit of the
+// writer between them cannot show in the figure half-made: a read transaction unless one is open.
+class ReadSnapshot {
+public:
+    explicit ReadSnapshot(Database& database);
+
+private:
+    std::optional<Transaction> transaction_;
+};

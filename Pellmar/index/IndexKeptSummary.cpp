@@ -1,22 +1,37 @@
 #include "Pellmar/index/IndexKeptSummary.h"
 
+#include <QSet>
+
+#include <algorithm>
+#include <map>
+
 namespace {
+
+// Adds what items of one kind (its stored value) hold to the summary.
+void addFigures(LocationSummary& summary, qint64 kind, qint64 items, qint64 size, qint64 notLocal)
+{
+    if (const std::optional<MediaKind> known = mediaKindFromRawValue(kind))
+        summary.count(*known) += items;
+    summary.size += size;
+    summary.notLocal += notLocal;
+    if (kind == rawValue(MediaKind::document))
+        summary.documentSize += size;
+}
+
+void widenDates(LocationSummary& summary, std::optional<double> earliest, std::optional<double> latest)
+{
+    if (earliest && (!summary.earliest || *earliest < *summary.earliest))
+        summary.earliest = earliest;
+    if (latest && (!summary.latest || *latest > *summary.latest))
+        summary.latest = latest;
+}
 
 // Adds one row of kept totals: kind, items, size, files not on this computer, first and last
 // capture date.
 void addKindRow(const Statement& row, LocationSummary& summary)
 {
-    const qint64 kind = row.int64(0);
-    if (const std::optional<MediaKind> known = mediaKindFromRawValue(kind))
-        summary.count(*known) = row.int64(1);
-    summary.size += row.int64(2);
-    summary.notLocal += row.int64(3);
-    if (kind == rawValue(MediaKind::document))
-        summary.documentSize += row.int64(2);
-    if (const std::optional<double> earliest = row.optionalReal(4); earliest && (!summary.earliest || *earliest < *summary.earliest))
-        summary.earliest = earliest;
-    if (const std::optional<double> latest = row.optionalReal(5); latest && (!summary.latest || *latest > *summary.latest))
-        summary.latest = latest;
+    addFigures(summary, row.int64(0), row.int64(1), row.int64(2), row.int64(3));
+    widenDates(summary, row.optionalReal(4), row.optionalReal(5));
 }
 
 SqlValue kindValue(const ViewFilter& filter)
@@ -68,4 +83,148 @@ std::optional<LocationSummary> wholeSourceSummary(Database& db, const ViewFilter
         summary.onlyHere += totals.int64(6);
     }
     return summary;
+}
+
+namespace {
+
+// The items with a file in at least one of the sources, per kind (its stored value), each item
+// once: the kept counts of items by the set of sources holding them, for every set that meets these.
+std::map<qint64, qint64> itemsInSources(Database& db, const QStringList& sources, const SqlValue& kind)
+{
+    std::map<qint64, qint64> items;
+    if (sources.isEmpty())
+        return items;
+    Statement sets(db.db(), QStringLiteral("SELECT sources, kind, items FROM place_sets WHERE kind >= 0 AND (? IS NULL OR kind = ?)"));
+    sets.bind({kind, kind});
+    while (sets.step()) {
+        const QStringList holders = sets.text(0).split(u'|');
+        if (std::ranges::any_of(holders, [&](const QString& holder) { return sources.contains(holder); }))
+            items[sets.int64(1)] += sets.int64(2);
+    }
+    return items;
+}
+
+// A statement whose rows are files of items with what the summary needs of each: item id, kind,
+// capture date, size, whether not on this computer, and whether it counts as an item of its own.
+// Rows of one item may repeat; addFileRows counts it once and adds every row's size.
+void addFileRows(Database& db, const SqlClause& query, LocationSummary& summary)
+{
+    Statement rows(db.db(), query.text);
+    rows.bind(query.values);
+    std::map<qint64, QSet<QString>> items;
+    while (rows.step()) {
+        const qint64 kind = rows.int64(1);
+        addFigures(summary, kind, 0, rows.int64(3), rows.int64(4));
+        const std::optional<double> captured = rows.optionalReal(2);
+        widenDates(summary, captured, captured);
+        if (rows.boolean(5))
+            items[kind].insert(rows.text(0));
+    }
+    for (const auto& [kind, ids] : items)
+        addFigures(summary, kind, ids.size(), 0, 0);
+}
+
+// "p.source_id IN (…)": the kept places (item_places as p) in one of the sources.
+SqlClause placeInSources(const QStringList& sources)
+{
+    SqlClause clause{QStringLiteral("p.source_id IN "), {}};
+    clause.text += valueList(sources, clause.values);
+    return clause;
+}
+
+} // namespace
+
+std::optional<LocationSummary> scopeSummary(Database& db, const ViewFilter& filter)
+{
+    if (filter.source || !filter.scope || filter.favoritesWorkspace || filter.notBackedUp)
+        return std::nullopt;
+
+    ReadSnapshot snapshot(db);
+    const auto [wholeSources, folderKeys] = ScopeParts::split(*filter.scope);
+    const SqlValue kind = kindValue(filter);
+    LocationSummary summary;
+
+    // The whole sources: their items once each, and what their files add up to with the first and
+    // last capture date of each kind from the kept places in date order.
+    for (const auto& [kindOf, items] : itemsInSources(db, wholeSources, kind))
+        addFigures(summary, kindOf, items, 0, 0);
+    SqlClause totals{QStringLiteral("SELECT t.kind, 0, t.size, t.not_local, (SELECT MIN(captured_at) FROM item_places WHERE "
+                                    "source_id = t.source_id AND kind = t.kind), (SELECT MAX(captured_at) FROM item_places WHERE "
+                                    "source_id = t.source_id AND kind = t.kind) FROM place_totals AS t WHERE t.kind >= 0 AND "
+                                    "(? IS NULL OR t.kind = ?) AND t.source_id IN "),
+                     {kind, kind}};
+    totals.text += valueList(wholeSources, totals.values);
+    Statement totalRows(db.db(), totals.text);
+    totalRows.bind(totals.values);
+    while (totalRows.step())
+        addKindRow(totalRows, summary);
+
+    // The folders of other sources, file by file: their items count unless a whole source holds them.
+    if (!folderKeys.isEmpty()) {
+        SqlClause files{QStringLiteral("SELECT i.id, i.kind, i.captured_at, f.size, f.local = 0, NOT EXISTS (SELECT 1 FROM "
+                                       "item_places AS p WHERE p.item_id = i.id AND "),
+                        {}};
+        files.append(placeInSources(wholeSources));
+        files.text += QStringLiteral(") FROM files AS f CROSS JOIN items AS i ON i.id = f.item_id WHERE (? IS NULL OR i.kind = ?) AND ");
+        files.values.insert(files.values.end(), {kind, kind});
+        files.append(scopeClause(folderKeys));
+        addFileRows(db, files, summary);
+    }
+    return summary;
+}
+
+std::optional<LocationSummary> favoritesSummary(Database& db, const ViewFilter& filter)
+{
+    if (!filter.favoritesWorkspace || filter.source || filter.notBackedUp)
+        return std::nullopt;
+
+    // The favorites are few: each one's item, and its files in the place, are looked up directly.
+    const QString favorites = QStringLiteral(
+        "WITH favorite (id) AS (SELECT item_id FROM favorites WHERE workspace_id = ? UNION SELECT item_id FROM files WHERE "
+        "asset_id != '' AND favorite = 1 AND item_id IS NOT NULL) ");
+    const QString columns = QStringLiteral("SELECT i.id, i.kind, i.captured_at, ");
+    const QString favoriteItems = QStringLiteral(" FROM favorite CROSS JOIN items AS i ON i.id = favorite.id ");
+    const SqlValue kind = kindValue(filter);
+    SqlClause query{favorites, {*filter.favoritesWorkspace}};
+    if (!filter.scope) {
+        // Every favorite counts, with all the files that name it.
+        query.text += columns + QStringLiteral("p.size, p.not_local, 1") + favoriteItems
+            + QStringLiteral("LEFT JOIN item_places AS p ON p.item_id = i.id WHERE (? IS NULL OR i.kind = ?)");
+        query.values.insert(query.values.end(), {kind, kind});
+    } else {
+        const auto [wholeSources, folderKeys] = ScopeParts::split(*filter.scope);
+        query.text += columns + QStringLiteral("p.size, p.not_local, 1") + favoriteItems
+            + QStringLiteral("CROSS JOIN item_places AS p ON p.item_id = i.id WHERE (? IS NULL OR i.kind = ?) AND ");
+        query.values.insert(query.values.end(), {kind, kind});
+        query.append(placeInSources(wholeSources));
+        if (!folderKeys.isEmpty()) {
+            query.text += QStringLiteral(" UNION ALL ") + columns + QStringLiteral("f.size, f.local = 0, 1") + favoriteItems
+                + QStringLiteral("CROSS JOIN files AS f ON f.item_id = i.id WHERE (? IS NULL OR i.kind = ?) AND ");
+            query.values.insert(query.values.end(), {kind, kind});
+            query.append(scopeClause(folderKeys));
+        }
+    }
+    LocationSummary summary;
+    addFileRows(db, query, summary);
+    return summary;
+}
+
+qint64 countItemsInScope(Database& db, const QStringList& keys)
+{
+    ReadSnapshot snapshot(db);
+    const auto [wholeSources, folderKeys] = ScopeParts::split(keys);
+    qint64 count = 0;
+    for (const auto& [kind, items] : itemsInSources(db, wholeSources, SqlValue()))
+        count += items;
+    if (folderKeys.isEmpty())
+        return count;
+    // The items of the folders' files that no whole source holds.
+    SqlClause query{QStringLiteral("SELECT COUNT(*) FROM items WHERE id IN (SELECT item_id FROM files WHERE "), {}};
+    query.append(scopeClause(folderKeys));
+    query.text += QStringLiteral(" AND item_id IS NOT NULL) AND NOT EXISTS (SELECT 1 FROM item_places AS p WHERE p.item_id = items.id AND ");
+    query.append(placeInSources(wholeSources));
+    query.text += u')';
+    Statement statement(db.db(), query.text);
+    statement.bind(query.values);
+    return statement.step() ? count + statement.int64(0) : count;
 }

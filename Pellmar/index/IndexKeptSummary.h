@@ -8,6 +8,8 @@
 #include "Pellmar/index/IndexScope.h"
 #include "Pellmar/index/Model.h"
 
+#include <QStringList>
+
 #include <optional>
 
 // The summary of everything, alone or of one kind; nothing for a view of a place, of favorites or
@@ -17,3 +19,16 @@ std::optional<LocationSummary> wholeIndexSummary(Database& db, const ViewFilter&
 // The summary of a whole source, alone or of one kind; nothing for a folder, a smart group, favorites
 // or the items not backed up.
 std::optional<LocationSummary> wholeSourceSummary(Database& db, const ViewFilter& filter);
+
+// The summary of a workspace's scope, alone or of one kind: the kept totals of its whole sources,
+// their items counted once however many of them hold an item, and the files of its folders on
+// other sources read one by one; nothing for favorites or the items not backed up.
+std::optional<LocationSummary> scopeSummary(Database& db, const ViewFilter& filter);
+
+// The summary of a workspace's favorites, of everything or of its scope, alone or of one kind,
+// from the favorites' own items and the kept places of each; nothing for a source's view or the
+// items not backed up.
+std::optional<LocationSummary> favoritesSummary(Database& db, const ViewFilter& filter);
+
+// The items with a file inside one of the scope keys, each once.
+qint64 countItemsInScope(Database& db, const QStringList& keys);

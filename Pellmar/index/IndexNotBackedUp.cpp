@@ -3,25 +3,9 @@
 #include <QHash>
 #include <QSet>
 
-#include <sqlite3.h>
-
 #include <map>
 
 namespace {
-
-// Reads every statement of one figure from a single state of the index, so that a commit of the
-// writer between them cannot show in the figure half-made.
-class Snapshot {
-public:
-    explicit Snapshot(Database& db)
-    {
-        if (sqlite3_get_autocommit(db.db()) != 0)
-            transaction_.emplace(db);
-    }
-
-private:
-    std::optional<Transaction> transaction_;
-};
 
 QStringList column(Database& db, const QString& sql, const SqlValues& values = {})
 {
@@ -31,14 +15,6 @@ QStringList column(Database& db, const QString& sql, const SqlValues& values = {
     while (statement.step())
         texts.append(statement.text(0));
     return texts;
-}
-
-// "(?, ?, …)" for the list, also for an empty one; the values are appended to `values`.
-QString valueList(const QStringList& list, SqlValues& values)
-{
-    for (const QString& value : list)
-        values.emplace_back(value);
-    return list.isEmpty() ? QStringLiteral("()") : u'(' + placeholders(list.size()) + u')';
 }
 
 // A lone item that a twin on another source keeps from being a single copy.
@@ -141,7 +117,7 @@ std::optional<LocationSummary> notBackedUpSummary(Database& db, const ViewFilter
     if (!filter.notBackedUp || filter.favoritesWorkspace || (filter.source && !wholeSource) || (!filter.source && filter.scope))
         return std::nullopt;
 
-    Snapshot snapshot(db);
+    ReadSnapshot snapshot(db);
     const LoneItems lone(db);
     Figures figures;
     LocationSummary summary;
@@ -203,19 +179,9 @@ std::optional<LocationSummary> notBackedUpSummary(Database& db, const ViewFilter
 
 qint64 countNotBackedUpInScope(Database& db, const QStringList& keys)
 {
-    Snapshot snapshot(db);
+    ReadSnapshot snapshot(db);
     const LoneItems lone(db);
-    QStringList wholeSources;
-    QStringList folderKeys;
-    for (const QString& key : keys) {
-        const ScopeKey parsed = ScopeKey::parse(key);
-        if (parsed.path.isEmpty()) {
-            if (!wholeSources.contains(parsed.sourceID))
-                wholeSources.append(parsed.sourceID);
-        } else {
-            folderKeys.append(key);
-        }
-    }
+    const auto [wholeSources, folderKeys] = ScopeParts::split(keys);
 
     qint64 count = 0;
     for (const QString& sourceID : wholeSources) {

@@ -46,32 +46,7 @@ qint64 count(Database& database, const SqlClause& query)
 
 qint64 Index::countScope(const QStringList& keys)
 {
-    QStringList wholeSources;
-    QStringList folderKeys;
-    for (const QString& key : keys) {
-        const ScopeKey parsed = ScopeKey::parse(key);
-        if (!parsed.path.isEmpty())
-            folderKeys.append(key);
-        else if (!wholeSources.contains(parsed.sourceID))
-            wholeSources.append(parsed.sourceID);
-    }
-    if (wholeSources.size() > 1) {
-        SqlClause query{QStringLiteral("SELECT COUNT(*) FROM items WHERE id IN (SELECT item_id FROM files WHERE "), {}};
-        query.append(scopeClause(keys));
-        query.text += QStringLiteral(" AND item_id IS NOT NULL)");
-        return count(db_, query);
-    }
-    // The items with a file in the whole source, from its kept totals, and those of the folders'
-    // files that have none there, in one statement so that both are read from the same state.
-    const SqlValue wholeSource = wholeSources.isEmpty() ? SqlValue() : SqlValue(wholeSources.first());
-    SqlClause query{QStringLiteral("SELECT (SELECT COALESCE(SUM(items), 0) FROM place_totals WHERE source_id = ? AND kind >= 0) + "
-                                   "(SELECT COUNT(*) FROM items WHERE id IN (SELECT item_id FROM files WHERE "),
-                    {wholeSource}};
-    query.append(scopeClause(folderKeys));
-    query.text += QStringLiteral(" AND item_id IS NOT NULL) AND NOT EXISTS (SELECT 1 FROM item_places WHERE item_id = items.id "
-                                 "AND source_id = ?))");
-    query.values.push_back(wholeSource);
-    return count(db_, query);
+    return countItemsInScope(db_, keys);
 }
 
 qint64 Index::countNotBackedUp(const std::optional<QStringList>& keys)
@@ -105,6 +80,10 @@ LocationSummary Index::summary(const ViewFilter& filter)
     if (std::optional<LocationSummary> kept = wholeIndexSummary(db_, filter))
         return *kept;
     if (std::optional<LocationSummary> kept = wholeSourceSummary(db_, filter))
+        return *kept;
+    if (std::optional<LocationSummary> kept = scopeSummary(db_, filter))
+        return *kept;
+    if (std::optional<LocationSummary> kept = favoritesSummary(db_, filter))
         return *kept;
     ViewFilter view = filter;
     view.onlyHere = false;

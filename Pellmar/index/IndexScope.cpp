@@ -56,6 +56,24 @@ ScopeKey ScopeKey::parse(const QString& key)
     return {key.left(bar), key.mid(bar + 1)};
 }
 
+ScopeParts ScopeParts::split(const QStringList& keys)
+{
+    ScopeParts parts;
+    QStringList folders;
+    for (const QString& key : keys) {
+        const ScopeKey parsed = ScopeKey::parse(key);
+        if (!parsed.path.isEmpty())
+            folders.append(key);
+        else if (!parts.wholeSources.contains(parsed.sourceID))
+            parts.wholeSources.append(parsed.sourceID);
+    }
+    for (const QString& key : folders) {
+        if (!parts.wholeSources.contains(ScopeKey::parse(key).sourceID))
+            parts.folderKeys.append(key);
+    }
+    return parts;
+}
+
 SqlClause folderCondition(const QString& sourceID, const QString& path)
 {
     if (path.isEmpty())
@@ -232,6 +250,13 @@ QString placeholders(qsizetype count)
     for (qsizetype i = 1; i < count; ++i)
         text += QStringLiteral(", ?");
     return text;
+}
+
+QString valueList(const QStringList& list, SqlValues& values)
+{
+    for (const QString& value : list)
+        values.emplace_back(value);
+    return list.isEmpty() ? QStringLiteral("()") : u'(' + placeholders(list.size()) + u')';
 }
 
 bool treeNameLess(const QString& left, const QString& right)

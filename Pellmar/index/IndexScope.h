@@ -67,6 +67,15 @@ void forEachBatch(const QList<T>& list, Body body)
         body(list.mid(start, std::min(idBatchSize, list.size() - start)));
 }
 
+// The keys of a scope split by what the index keeps of them: the whole sources, each once, and the
+// folders of the other sources (a folder of a whole source adds nothing to it).
+struct ScopeParts {
+    QStringList wholeSources;
+    QStringList folderKeys;
+
+    static ScopeParts split(const QStringList& keys);
+};
+
 // The files of a source, or of a folder at any depth below it: "source_id = ?" or
 // "source_id = ? AND rel_path >= ? AND rel_path < ?" (the folder's path followed by "/" and by "0").
 SqlClause folderCondition(const QString& sourceID, const QString& path);
@@ -122,6 +131,9 @@ QString searchProbe();
 
 // "?, ?, …" with n question marks (n >= 1).
 QString placeholders(qsizetype count);
+
+// "(?, ?, …)" for the list, also for an empty one; the values are appended to `values`.
+QString valueList(const QStringList& list, SqlValues& values);
 
 // The order of folder names in the sidebar trees: like a file browser, case-insensitive, with
 // runs of digits compared by value.

@@ -14,6 +14,7 @@ DROP TABLE IF EXISTS lone_totals;
 DROP TABLE IF EXISTS kind_totals;
 DROP TABLE IF EXISTS item_places;
 DROP TABLE IF EXISTS place_totals;
+DROP TABLE IF EXISTS place_sets;
 DROP TABLE IF EXISTS weak_id_sources;
 DROP TABLE IF EXISTS weak_id_counts;
 DROP TABLE IF EXISTS item_renderable;
@@ -33,6 +34,8 @@ CREATE TABLE item_places (item_id TEXT NOT NULL, source_id TEXT NOT NULL, files 
   not_local INTEGER NOT NULL, kind INTEGER NOT NULL, captured_at REAL, PRIMARY KEY (item_id, source_id)) WITHOUT ROWID;
 CREATE TABLE place_totals (source_id TEXT NOT NULL, kind INTEGER NOT NULL, items INTEGER NOT NULL, size INTEGER NOT NULL,
   not_local INTEGER NOT NULL, PRIMARY KEY (source_id, kind)) WITHOUT ROWID;
+CREATE TABLE place_sets (sources TEXT NOT NULL, kind INTEGER NOT NULL, items INTEGER NOT NULL,
+  PRIMARY KEY (sources, kind)) WITHOUT ROWID;
 CREATE TABLE weak_id_sources (weak_id TEXT NOT NULL, source_id TEXT NOT NULL, items INTEGER NOT NULL,
   PRIMARY KEY (weak_id, source_id)) WITHOUT ROWID;
 CREATE TABLE weak_id_counts (weak_id TEXT NOT NULL PRIMARY KEY, sources INTEGER NOT NULL, lone INTEGER NOT NULL)
@@ -74,6 +77,9 @@ INSERT INTO item_places (item_id, source_id, files, size, not_local, kind, captu
   FROM files AS f LEFT JOIN items AS i ON i.id = f.item_id WHERE f.item_id IS NOT NULL GROUP BY f.item_id, f.source_id;
 INSERT INTO place_totals (source_id, kind, items, size, not_local)
   SELECT source_id, kind, COUNT(*), SUM(size), SUM(not_local) FROM item_places GROUP BY source_id, kind;
+INSERT INTO place_sets (sources, kind, items) SELECT sources, kind, COUNT(*) FROM (SELECT item_id,
+  group_concat(source_id, '|') AS sources, MIN(kind) AS kind FROM (SELECT item_id, source_id, kind FROM item_places
+  ORDER BY item_id, source_id) GROUP BY item_id) GROUP BY sources, kind;
 INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT i.weak_id, s.source_id, COUNT(*) FROM item_sources s
   JOIN items i ON i.id = s.item_id WHERE i.weak_id != '' GROUP BY i.weak_id, s.source_id;
 INSERT INTO weak_id_counts (weak_id, sources, lone) SELECT weak_id, COUNT(*), 0 FROM weak_id_sources GROUP BY weak_id;
@@ -104,6 +110,13 @@ QString resizeLoneItems(const QString& itemIDs)
                           "lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = "
                           "lone_items.item_id) WHERE item_id IN (%1)")
         .arg(itemIDs);
+}
+
+// The set of sources that hold a file of an item, as place_sets keys it: the source ids that
+// `sources` selects, in order, joined by "|" (NULL for none).
+QString sourcesOfItem(const QString& sources)
+{
+    return QStringLiteral("(SELECT group_concat(source_id, '|') FROM (%1 ORDER BY 1))").arg(sources);
 }
 
 // Rows whose count falls to zero are deleted, so each table holds exactly what a fresh count gives.
@@ -246,11 +259,26 @@ CREATE TRIGGER tally_place_insert AFTER INSERT ON item_places BEGIN
   INSERT INTO place_totals (source_id, kind, items, size, not_local) VALUES (new.source_id, new.kind, 1, new.size, new.not_local)
     ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
     not_local = not_local + excluded.not_local;
+  UPDATE place_sets SET items = items - 1 WHERE sources = %8 AND kind = new.kind;
+  DELETE FROM place_sets WHERE sources = %8 AND kind = new.kind AND items < 1;
+  INSERT INTO place_sets (sources, kind, items) SELECT %9, new.kind, 1 WHERE 1
+    ON CONFLICT (sources, kind) DO UPDATE SET items = items + 1;
 END;
 CREATE TRIGGER tally_place_delete AFTER DELETE ON item_places BEGIN
   UPDATE place_totals SET items = items - 1, size = size - old.size, not_local = not_local - old.not_local
     WHERE source_id = old.source_id AND kind = old.kind;
   DELETE FROM place_totals WHERE source_id = old.source_id AND kind = old.kind AND items < 1;
+  UPDATE place_sets SET items = items - 1 WHERE sources = %10 AND kind = old.kind;
+  DELETE FROM place_sets WHERE sources = %10 AND kind = old.kind AND items < 1;
+  INSERT INTO place_sets (sources, kind, items) SELECT sources, old.kind, 1 FROM (SELECT %11 AS sources) WHERE sources IS NOT NULL
+    ON CONFLICT (sources, kind) DO UPDATE SET items = items + 1;
+END;
+CREATE TRIGGER tally_place_set_kind AFTER UPDATE OF kind ON item_places WHEN old.kind != new.kind
+  AND new.source_id = (SELECT MIN(source_id) FROM item_places WHERE item_id = new.item_id) BEGIN
+  UPDATE place_sets SET items = items - 1 WHERE sources = %9 AND kind = old.kind;
+  DELETE FROM place_sets WHERE sources = %9 AND kind = old.kind AND items < 1;
+  INSERT INTO place_sets (sources, kind, items) SELECT %9, new.kind, 1 WHERE 1
+    ON CONFLICT (sources, kind) DO UPDATE SET items = items + 1;
 END;
 CREATE TRIGGER tally_place_update AFTER UPDATE OF kind, size, not_local ON item_places
 WHEN old.kind != new.kind OR old.size != new.size OR old.not_local != new.not_local BEGIN
@@ -346,7 +374,13 @@ END;
                                   insertLoneItem(QStringLiteral("SELECT item_id, MIN(source_id) AS source_id FROM item_sources "
                                                                 "WHERE item_id = old.item_id GROUP BY item_id HAVING COUNT(*) = 1")),
                                   resizeLoneItems(QStringLiteral("old.item_id, new.item_id")),
-                                  resizeLoneItems(QStringLiteral("new.item_id")), resizeLoneItems(QStringLiteral("old.item_id")));
+                                  resizeLoneItems(QStringLiteral("new.item_id")), resizeLoneItems(QStringLiteral("old.item_id")))
+                             .arg(sourcesOfItem(QStringLiteral("SELECT source_id FROM item_places WHERE item_id = new.item_id AND "
+                                                               "source_id != new.source_id")),
+                                  sourcesOfItem(QStringLiteral("SELECT source_id FROM item_places WHERE item_id = new.item_id")),
+                                  sourcesOfItem(QStringLiteral("SELECT source_id FROM item_places WHERE item_id = old.item_id "
+                                                               "UNION SELECT old.source_id")),
+                                  sourcesOfItem(QStringLiteral("SELECT source_id FROM item_places WHERE item_id = old.item_id")));
 
 } // namespace
 

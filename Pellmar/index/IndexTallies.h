@@ -12,6 +12,8 @@
 //                     and capture date, and the size and number not on this computer of all the
 //                     files that name the item (kind -1 while no item row exists)
 //   lone_totals       lone items per source and kind, with their sizes and files not on this computer
+//   place_sets        items per kind by the set of sources that hold a file of theirs ("a|b",
+//                     source ids in order), so that the items of several sources count once
 //   weak_id_sources   items with copies on a source, per non-empty weak id and source
 //   weak_id_counts    sources holding copies of the items of a weak id, and its lone items
 //   item_renderable   files of an item on this computer or in the photo library

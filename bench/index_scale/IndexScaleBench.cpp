@@ -378,6 +378,11 @@ void addPanel(Bench& bench)
     add(QStringLiteral("panel/countScope workspace"), [&ix, members](benchmark::State& state) {
         measure(state, [&] { return ix.countScope(members); });
     });
+    const QStringList everySource{QString::fromLatin1(SyntheticIndex::homeSourceID), QString::fromLatin1(SyntheticIndex::driveSourceID),
+                                  QString::fromLatin1(SyntheticIndex::photosSourceID)};
+    add(QStringLiteral("panel/countScope every source"), [&ix, everySource](benchmark::State& state) {
+        measure(state, [&] { return ix.countScope(everySource); });
+    });
     add(QStringLiteral("panel/countNotBackedUp everything"), [&ix](benchmark::State& state) {
         measure(state, [&] { return ix.countNotBackedUp(std::nullopt); });
     });

@@ -60,6 +60,8 @@ protected:
         addFile({.sourceID = "P", .relPath = "Two/k", .itemID = "photo", .size = 11, .assetID = "k", .favorite = true});
         addFile({.sourceID = "A", .relPath = "memo.pdf", .itemID = "memo", .size = 3, .local = false});
         addFile({.sourceID = "B", .relPath = "e/new.mov"});
+        index.setFavorite("pair", true, "w");
+        index.setFavorite("near2", true, "w");
     }
 
     QStringList rows(const QString& sql)
@@ -106,6 +108,10 @@ protected:
                        "GROUP BY 1, 2 ORDER BY 1, 2"));
         EXPECT_EQ(rows("SELECT * FROM place_totals ORDER BY 1, 2"),
                   rows("SELECT source_id, kind, COUNT(*), SUM(size), SUM(not_local) FROM item_places GROUP BY 1, 2 ORDER BY 1, 2"));
+        EXPECT_EQ(rows("SELECT * FROM place_sets ORDER BY 1, 2"),
+                  rows("SELECT sources, kind, COUNT(*) FROM (SELECT item_id, group_concat(source_id, '|') AS sources, "
+                       "MIN(kind) AS kind FROM (SELECT * FROM item_places ORDER BY item_id, source_id) GROUP BY 1) "
+                       "GROUP BY 1, 2 ORDER BY 1, 2"));
         const QString weakCopies = "SELECT i.weak_id, f.source_id, i.id FROM files f JOIN items i ON i.id = f.item_id "
                                    "WHERE f.quick_hash IS NOT NULL AND i.weak_id != ''";
         EXPECT_EQ(rows("SELECT * FROM weak_id_sources ORDER BY 1, 2"),
@@ -149,42 +155,56 @@ protected:
             scoped.append(itemsWithFileWhere(scopeClause(keys)));
             EXPECT_EQ(index.countNotBackedUp(keys), integer(scoped.text, scoped.values)) << keys.join(u',').toStdString();
         }
-        for (const QStringList& keys : scopes + QList<QStringList>{{"A", "B"}, {"A", "A|d", "P|#favorites"}}) {
+        for (const QStringList& keys : scopes + QList<QStringList>{{"A", "B"}, {"A", "A|d", "P|#favorites"}, {"A", "B", "P"}, {"B", "P", "A|d"}}) {
             SqlClause scoped{"SELECT COUNT(*) FROM items WHERE 1 = 1", {}};
             scoped.append(itemsWithFileWhere(scopeClause(keys)));
             EXPECT_EQ(index.countScope(keys), integer(scoped.text, scoped.values)) << keys.join(u',').toStdString();
         }
-        for (const std::optional<QString>& source : {std::optional<QString>(), std::optional<QString>("A"),
-                                                     std::optional<QString>("B"), std::optional<QString>("P")}) {
-            for (const std::optional<MediaKind> kind : {std::optional<MediaKind>(), std::optional(MediaKind::photo),
-                                                        std::optional(MediaKind::document)}) {
-                SCOPED_TRACE(source.value_or("everything").toStdString() + " kind " + std::to_string(kind ? rawValue(*kind) : -1));
-                EXPECT_EQ(index.summary({.source = source, .notBackedUp = true, .kind = kind}), summaryFromRows(source, kind, true));
-            }
-        }
-        for (const std::optional<QString>& source : {std::optional<QString>(), std::optional<QString>("A"),
-                                                     std::optional<QString>("B"), std::optional<QString>("P")}) {
+        const QList<ViewFilter> places{
+            {}, {.source = "A"}, {.source = "B"}, {.source = "P"}, {.scope = QStringList{"A", "B"}},
+            {.scope = QStringList{"A", "B|e", "P|#favorites"}}, {.scope = QStringList{"B", "P", "A|d"}},
+            {.favoritesWorkspace = "w"}, {.favoritesWorkspace = "w", .scope = QStringList{"B", "P|One"}},
+            {.favoritesWorkspace = "w", .scope = QStringList{"A|d", "P"}}};
+        for (ViewFilter view : places) {
             for (const std::optional<MediaKind> kind : {std::optional<MediaKind>(), std::optional(MediaKind::photo),
                                                         std::optional(MediaKind::video), std::optional(MediaKind::document)}) {
-                SCOPED_TRACE("all items of " + source.value_or("everything").toStdString() + " kind "
-                             + std::to_string(kind ? rawValue(*kind) : -1));
-                EXPECT_EQ(index.summary({.source = source, .kind = kind}), summaryFromRows(source, kind, false));
+                view.kind = kind;
+                view.notBackedUp = false;
+                SCOPED_TRACE(view.source.value_or(view.scope.value_or(QStringList{"everything"}).join(u',')).toStdString()
+                             + (view.favoritesWorkspace ? " favorites" : "") + " kind " + std::to_string(kind ? rawValue(*kind) : -1));
+                EXPECT_EQ(index.summary(view), summaryFromRows(view));
+                if (!view.scope && !view.favoritesWorkspace && kind != MediaKind::video) {
+                    view.notBackedUp = true;
+                    EXPECT_EQ(index.summary(view), summaryFromRows(view)) << "not backed up";
+                }
             }
         }
     }
 
-    // The panel's summary of all items or of the single copies, of the whole index or of a source,
-    // counted from every file row.
-    LocationSummary summaryFromRows(const std::optional<QString>& source, std::optional<MediaKind> kind, bool notBackedUp)
+    // The panel's summary of a view without a search, counted from every file row.
+    LocationSummary summaryFromRows(const ViewFilter& view)
     {
-        QString items = "SELECT id FROM items WHERE 1 = 1" + (notBackedUp ? loneCopyFromFiles : QString());
-        if (kind)
-            items += " AND kind = " + QString::number(rawValue(*kind));
-        if (source)
-            items += " AND id IN (SELECT item_id FROM files WHERE source_id = '" + *source + "')";
+        SqlClause items{"SELECT id FROM items WHERE 1 = 1" + (view.notBackedUp ? loneCopyFromFiles : QString()), {}};
+        if (view.kind)
+            items.text += " AND kind = " + QString::number(rawValue(*view.kind));
+        if (view.favoritesWorkspace)
+            items.append({" AND (id IN (SELECT item_id FROM favorites WHERE workspace_id = ?) OR id IN (SELECT item_id FROM "
+                          "files WHERE asset_id != '' AND favorite = 1))",
+                          {*view.favoritesWorkspace}});
+        SqlClause place{"1 = 1", {}};
+        if (view.source)
+            place = {"source_id = ?", {*view.source}};
+        else if (view.scope)
+            place = scopeClause(*view.scope);
+        if (view.source || view.scope) {
+            items.text += " AND id IN (SELECT item_id FROM files WHERE " + place.text + ")";
+            items.values.insert(items.values.end(), place.values.begin(), place.values.end());
+        }
+
         LocationSummary summary;
-        Statement kinds(db.db(), "SELECT kind, COUNT(*), MIN(captured_at), MAX(captured_at) FROM items WHERE id IN (" + items
+        Statement kinds(db.db(), "SELECT kind, COUNT(*), MIN(captured_at), MAX(captured_at) FROM items WHERE id IN (" + items.text
                                      + ") GROUP BY kind");
+        kinds.bind(items.values);
         while (kinds.step()) {
             summary.count(*mediaKindFromRawValue(kinds.int64(0))) = kinds.int64(1);
             const auto widen = [](std::optional<double>& bound, std::optional<double> value, auto better) {
@@ -194,17 +214,24 @@ protected:
             widen(summary.earliest, kinds.optionalReal(2), std::less<>());
             widen(summary.latest, kinds.optionalReal(3), std::greater<>());
         }
-        const QString place = source ? "source_id = '" + *source + "'" : QString("1 = 1");
         Statement sizes(db.db(), "SELECT COALESCE(SUM(size), 0), COALESCE(SUM(local = 0), 0), COALESCE(SUM(CASE WHEN item_id IN "
-                                     "(SELECT id FROM items WHERE kind = 3) THEN size END), 0) FROM files WHERE " + place
-                                     + " AND item_id IN (" + items + ")");
+                                     "(SELECT id FROM items WHERE kind = 3) THEN size END), 0) FROM files WHERE " + place.text
+                                     + " AND item_id IN (" + items.text + ")");
+        SqlValues values = place.values;
+        values.insert(values.end(), items.values.begin(), items.values.end());
+        sizes.bind(values);
         sizes.step();
         summary.size = sizes.int64(0);
         summary.notLocal = sizes.int64(1);
         summary.documentSize = sizes.int64(2);
-        if (source)
-            summary.onlyHere = integer("SELECT COUNT(*) FROM items WHERE id IN (" + items + ") AND NOT EXISTS (SELECT 1 FROM "
-                                       "files WHERE item_id = items.id AND quick_hash IS NOT NULL AND source_id != ?)", {*source});
+        if (view.source)
+            summary.onlyHere = integer("SELECT COUNT(*) FROM items WHERE id IN (" + items.text + ") AND NOT EXISTS (SELECT 1 FROM "
+                                       "files WHERE item_id = items.id AND quick_hash IS NOT NULL AND source_id != ?)",
+                                       [&] {
+                                           SqlValues all = items.values;
+                                           all.push_back(*view.source);
+                                           return all;
+                                       }());
         return summary;
     }
 };
@@ -286,7 +313,7 @@ TEST_F(KeptCountsTest, WriteThatFailsPartWayLeavesTheCountsAsTheyWere)
     addLibrary();
     const auto keptCounts = [&] {
         QStringList all;
-        for (const char* table : {"source_states", "item_sources", "lone_items", "lone_totals", "kind_totals", "item_places", "place_totals", "weak_id_sources",
+        for (const char* table : {"source_states", "item_sources", "lone_items", "lone_totals", "kind_totals", "item_places", "place_totals", "place_sets", "weak_id_sources",
                                   "weak_id_counts", "item_renderable", "preview_progress", "folder_files"})
             all += rows(QStringLiteral("SELECT * FROM ") + table);
         return all;
@@ -320,7 +347,7 @@ TEST_F(KeptCountsTest, UpgradeFromAnIndexWithoutThemCountsTheRows)
     for (const QString& trigger : rows("SELECT name FROM sqlite_master WHERE type = 'trigger'"))
         db.exec("DROP TRIGGER " + trigger);
     db.exec("DROP TABLE source_states; DROP TABLE item_sources; DROP TABLE lone_items; DROP TABLE lone_totals; "
-            "DROP TABLE kind_totals; DROP TABLE item_places; DROP TABLE place_totals; DROP TABLE weak_id_sources; DROP TABLE weak_id_counts; DROP TABLE item_renderable; "
+            "DROP TABLE kind_totals; DROP TABLE item_places; DROP TABLE place_totals; DROP TABLE place_sets; DROP TABLE weak_id_sources; DROP TABLE weak_id_counts; DROP TABLE item_renderable; "
             "DROP TABLE preview_progress; DROP TABLE folder_files; PRAGMA user_version = 8");
 
     index.migrate();

@@ -74,6 +74,8 @@ CREATE TABLE lone_totals (source_id TEXT NOT NULL, kind INTEGER NOT NULL, items 
   not_local INTEGER NOT NULL, PRIMARY KEY (source_id, kind)) WITHOUT ROWID;
 CREATE TABLE mount_points (path TEXT PRIMARY KEY);
 CREATE TABLE pins (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT NOT NULL, position INTEGER NOT NULL, PRIMARY KEY (workspace_id, source_id, path));
+CREATE TABLE place_sets (sources TEXT NOT NULL, kind INTEGER NOT NULL, items INTEGER NOT NULL,
+  PRIMARY KEY (sources, kind)) WITHOUT ROWID;
 CREATE TABLE place_totals (source_id TEXT NOT NULL, kind INTEGER NOT NULL, items INTEGER NOT NULL, size INTEGER NOT NULL,
   not_local INTEGER NOT NULL, PRIMARY KEY (source_id, kind)) WITHOUT ROWID;
 CREATE TABLE preview_progress (id INTEGER PRIMARY KEY CHECK (id = 0), total INTEGER NOT NULL, done INTEGER NOT NULL);
@@ -280,11 +282,26 @@ CREATE TRIGGER tally_place_delete AFTER DELETE ON item_places BEGIN
   UPDATE place_totals SET items = items - 1, size = size - old.size, not_local = not_local - old.not_local
     WHERE source_id = old.source_id AND kind = old.kind;
   DELETE FROM place_totals WHERE source_id = old.source_id AND kind = old.kind AND items < 1;
+  UPDATE place_sets SET items = items - 1 WHERE sources = (SELECT group_concat(source_id, '|') FROM (SELECT source_id FROM item_places WHERE item_id = old.item_id UNION SELECT old.source_id ORDER BY 1)) AND kind = old.kind;
+  DELETE FROM place_sets WHERE sources = (SELECT group_concat(source_id, '|') FROM (SELECT source_id FROM item_places WHERE item_id = old.item_id UNION SELECT old.source_id ORDER BY 1)) AND kind = old.kind AND items < 1;
+  INSERT INTO place_sets (sources, kind, items) SELECT sources, old.kind, 1 FROM (SELECT (SELECT group_concat(source_id, '|') FROM (SELECT source_id FROM item_places WHERE item_id = old.item_id ORDER BY 1)) AS sources) WHERE sources IS NOT NULL
+    ON CONFLICT (sources, kind) DO UPDATE SET items = items + 1;
 END;
 CREATE TRIGGER tally_place_insert AFTER INSERT ON item_places BEGIN
   INSERT INTO place_totals (source_id, kind, items, size, not_local) VALUES (new.source_id, new.kind, 1, new.size, new.not_local)
     ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
     not_local = not_local + excluded.not_local;
+  UPDATE place_sets SET items = items - 1 WHERE sources = (SELECT group_concat(source_id, '|') FROM (SELECT source_id FROM item_places WHERE item_id = new.item_id AND source_id != new.source_id ORDER BY 1)) AND kind = new.kind;
+  DELETE FROM place_sets WHERE sources = (SELECT group_concat(source_id, '|') FROM (SELECT source_id FROM item_places WHERE item_id = new.item_id AND source_id != new.source_id ORDER BY 1)) AND kind = new.kind AND items < 1;
+  INSERT INTO place_sets (sources, kind, items) SELECT (SELECT group_concat(source_id, '|') FROM (SELECT source_id FROM item_places WHERE item_id = new.item_id ORDER BY 1)), new.kind, 1 WHERE 1
+    ON CONFLICT (sources, kind) DO UPDATE SET items = items + 1;
+END;
+CREATE TRIGGER tally_place_set_kind AFTER UPDATE OF kind ON item_places WHEN old.kind != new.kind
+  AND new.source_id = (SELECT MIN(source_id) FROM item_places WHERE item_id = new.item_id) BEGIN
+  UPDATE place_sets SET items = items - 1 WHERE sources = (SELECT group_concat(source_id, '|') FROM (SELECT source_id FROM item_places WHERE item_id = new.item_id ORDER BY 1)) AND kind = old.kind;
+  DELETE FROM place_sets WHERE sources = (SELECT group_concat(source_id, '|') FROM (SELECT source_id FROM item_places WHERE item_id = new.item_id ORDER BY 1)) AND kind = old.kind AND items < 1;
+  INSERT INTO place_sets (sources, kind, items) SELECT (SELECT group_concat(source_id, '|') FROM (SELECT source_id FROM item_places WHERE item_id = new.item_id ORDER BY 1)), new.kind, 1 WHERE 1
+    ON CONFLICT (sources, kind) DO UPDATE SET items = items + 1;
 END;
 CREATE TRIGGER tally_place_update AFTER UPDATE OF kind, size, not_local ON item_places
 WHEN old.kind != new.kind OR old.size != new.size OR old.not_local != new.not_local BEGIN
