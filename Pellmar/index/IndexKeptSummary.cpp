@@ -173,40 +173,64 @@ std::optional<LocationSummary> scopeSummary(Database& db, const ViewFilter& filt
     return summary;
 }
 
+namespace {
+
+// "favorite": the items marked favorite in the workspace (its one value) or in the photo library.
+const QString favoriteIDs = QStringLiteral("WITH favorite (id) AS (SELECT item_id FROM favorites WHERE workspace_id = ? UNION "
+                                           "SELECT item_id FROM files WHERE asset_id != '' AND favorite = 1 AND item_id IS NOT NULL) ");
+
+// The files of a workspace's favorites in the view's place (everything or a scope), as rows for
+// addFileRows; with no place, a favorite with no file at all still has a row. The favorites are
+// few: each one's item and kept places are looked up directly, and the files of the scope's
+// folders, read one by one, are looked up among them.
+SqlClause favoriteFileRows(const ViewFilter& filter)
+{
+    const SqlValue kind = kindValue(filter);
+    SqlClause query{favoriteIDs + QStringLiteral("SELECT i.id, i.kind, i.captured_at, p.size, p.not_local, 1 FROM favorite CROSS "
+                                                 "JOIN items AS i ON i.id = favorite.id "),
+                    {*filter.favoritesWorkspace}};
+    if (!filter.scope) {
+        query.text += QStringLiteral("LEFT JOIN item_places AS p ON p.item_id = i.id WHERE (? IS NULL OR i.kind = ?)");
+        query.values.insert(query.values.end(), {kind, kind});
+        return query;
+    }
+    const auto [wholeSources, folderKeys] = ScopeParts::split(*filter.scope);
+    query.text += QStringLiteral("CROSS JOIN item_places AS p ON p.item_id = i.id WHERE (? IS NULL OR i.kind = ?) AND ");
+    query.values.insert(query.values.end(), {kind, kind});
+    query.append(placeInSources(wholeSources));
+    if (!folderKeys.isEmpty()) {
+        query.text += QStringLiteral(" UNION ALL SELECT i.id, i.kind, i.captured_at, f.size, f.local = 0, 1 FROM files AS f CROSS "
+                                     "JOIN items AS i ON i.id = f.item_id WHERE i.id IN favorite AND (? IS NULL OR i.kind = ?) AND ");
+        query.values.insert(query.values.end(), {kind, kind});
+        query.append(scopeClause(folderKeys));
+    }
+    return query;
+}
+
+} // namespace
+
 std::optional<LocationSummary> favoritesSummary(Database& db, const ViewFilter& filter)
 {
     if (!filter.favoritesWorkspace || filter.source || filter.notBackedUp)
         return std::nullopt;
-
-    // The favorites are few: each one's item, and its files in the place, are looked up directly.
-    const QString favorites = QStringLiteral(
-        "WITH favorite (id) AS (SELECT item_id FROM favorites WHERE workspace_id = ? UNION SELECT item_id FROM files WHERE "
-        "asset_id != '' AND favorite = 1 AND item_id IS NOT NULL) ");
-    const QString columns = QStringLiteral("SELECT i.id, i.kind, i.captured_at, ");
-    const QString favoriteItems = QStringLiteral(" FROM favorite CROSS JOIN items AS i ON i.id = favorite.id ");
-    const SqlValue kind = kindValue(filter);
-    SqlClause query{favorites, {*filter.favoritesWorkspace}};
-    if (!filter.scope) {
-        // Every favorite counts, with all the files that name it.
-        query.text += columns + QStringLiteral("p.size, p.not_local, 1") + favoriteItems
-            + QStringLiteral("LEFT JOIN item_places AS p ON p.item_id = i.id WHERE (? IS NULL OR i.kind = ?)");
-        query.values.insert(query.values.end(), {kind, kind});
-    } else {
-        const auto [wholeSources, folderKeys] = ScopeParts::split(*filter.scope);
-        query.text += columns + QStringLiteral("p.size, p.not_local, 1") + favoriteItems
-            + QStringLiteral("CROSS JOIN item_places AS p ON p.item_id = i.id WHERE (? IS NULL OR i.kind = ?) AND ");
-        query.values.insert(query.values.end(), {kind, kind});
-        query.append(placeInSources(wholeSources));
-        if (!folderKeys.isEmpty()) {
-            query.text += QStringLiteral(" UNION ALL ") + columns + QStringLiteral("f.size, f.local = 0, 1") + favoriteItems
-                + QStringLiteral("CROSS JOIN files AS f ON f.item_id = i.id WHERE (? IS NULL OR i.kind = ?) AND ");
-            query.values.insert(query.values.end(), {kind, kind});
-            query.append(scopeClause(folderKeys));
-        }
-    }
     LocationSummary summary;
-    addFileRows(db, query, summary);
+    addFileRows(db, favoriteFileRows(filter), summary);
     return summary;
+}
+
+qint64 countFavoritesInScope(Database& db, const QString& workspaceID, const std::optional<QStringList>& keys)
+{
+    // Without a scope every favorite item counts, whatever its files: two sets of ids to probe.
+    SqlClause query{QStringLiteral("SELECT COUNT(*) FROM items WHERE id IN (SELECT item_id FROM favorites WHERE workspace_id = ?) "
+                                   "OR id IN (SELECT item_id FROM files WHERE asset_id != '' AND favorite = 1 AND item_id IS NOT NULL)"),
+                    {workspaceID}};
+    if (keys) {
+        const SqlClause rows = favoriteFileRows({.favoritesWorkspace = workspaceID, .scope = keys});
+        query = {QStringLiteral("SELECT COUNT(DISTINCT id) FROM (") + rows.text + u')', rows.values};
+    }
+    Statement count(db.db(), query.text);
+    count.bind(query.values);
+    return count.step() ? count.int64(0) : 0;
 }
 
 qint64 countItemsInScope(Database& db, const QStringList& keys)

@@ -30,5 +30,8 @@ std::optional<LocationSummary> scopeSummary(Database& db, const ViewFilter& filt
 // items not backed up.
 std::optional<LocationSummary> favoritesSummary(Database& db, const ViewFilter& filter);
 
+// The favorites of a workspace, of everything or with a file inside one of the scope keys.
+qint64 countFavoritesInScope(Database& db, const QString& workspaceID, const std::optional<QStringList>& keys);
+
 // The items with a file inside one of the scope keys, each once.
 qint64 countItemsInScope(Database& db, const QStringList& keys);

@@ -65,12 +65,7 @@ qint64 Index::countNotBackedUp(const std::optional<QStringList>& keys)
 
 qint64 Index::countFavorites(const QString& workspaceID, const std::optional<QStringList>& keys)
 {
-    ViewFilter favorites;
-    favorites.favoritesWorkspace = workspaceID;
-    favorites.scope = keys;
-    SqlClause query{QStringLiteral("SELECT COUNT(*) FROM items WHERE 1 = 1"), {}};
-    query.append(filterClauses(favorites));
-    return count(db_, query);
+    return countFavoritesInScope(db_, workspaceID, keys);
 }
 
 LocationSummary Index::summary(const ViewFilter& filter)

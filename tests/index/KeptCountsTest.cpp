@@ -172,7 +172,11 @@ protected:
                 view.notBackedUp = false;
                 SCOPED_TRACE(view.source.value_or(view.scope.value_or(QStringList{"everything"}).join(u',')).toStdString()
                              + (view.favoritesWorkspace ? " favorites" : "") + " kind " + std::to_string(kind ? rawValue(*kind) : -1));
-                EXPECT_EQ(index.summary(view), summaryFromRows(view));
+                const LocationSummary expected = summaryFromRows(view);
+                EXPECT_EQ(index.summary(view), expected);
+                if (view.favoritesWorkspace && !kind)
+                    EXPECT_EQ(index.countFavorites(*view.favoritesWorkspace, view.scope),
+                              expected.photos + expected.videos + expected.audio + expected.documents);
                 if (!view.scope && !view.favoritesWorkspace && kind != MediaKind::video) {
                     view.notBackedUp = true;
                     EXPECT_EQ(index.summary(view), summaryFromRows(view)) << "not backed up";
