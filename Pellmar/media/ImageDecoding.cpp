@@ -2,6 +2,7 @@
 
 #include "Pellmar/index/Database.h"
 #include "Pellmar/index/RegularFiles.h"
+#include "Pellmar/media/HeifDecoding.h"
 #include "Pellmar/media/MediaLibraries.h"
 #include "Pellmar/media/ScanningRules.h"
 #include "Pellmar/media/Thumbnails.h"
@@ -16,6 +17,7 @@
 #include <libraw/libraw.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -71,20 +73,51 @@ bool reaches(const QImage& image, int maxPixelSize)
     return std::max(image.width(), image.height()) >= maxPixelSize;
 }
 
+// libvips' thumbnail options that scale to `box`, never enlarging. Only a picture that carries a
+// colour profile is converted with it: converting sRGB through the profile of sRGB itself costs
+// as much as the decode of a small JPEG.
+vips::VOption* toBox(const PictureBox& box, bool hasProfile)
+{
+    vips::VOption* options = vips::VImage::option()->set("height", box.height)->set("size", VIPS_SIZE_DOWN);
+    if (box.cover)
+        options->set("crop", VIPS_INTERESTING_CENTRE);
+    if (hasProfile)
+        options->set("export_profile", "srgb");
+    return options;
+}
+
+bool hasProfile(const vips::VImage& image)
+{
+    return image.get_typeof(VIPS_META_ICC_NAME) != 0;
+}
+
+vips::VImage scaledToBox(const vips::VImage& image, const PictureBox& box)
+{
+    return image.thumbnail_image(box.width, toBox(box, hasProfile(image)));
+}
+
 // A RAW file: its embedded preview when that is at least the size asked for, else a develop,
 // at half size when that is still large enough.
-std::optional<vips::VImage> decodeRaw(LibRaw& processor, const QString& path, int maxPixelSize)
+std::optional<vips::VImage> decodeRaw(LibRaw& processor, const QString& path, const PictureBox& box)
 {
+    // The longer side the picture needs: a box that covers asks for more of a RAW of another shape.
+    const libraw_image_sizes_t& sizes = processor.imgdata.sizes;
+    const bool turned = sizes.flip & 4;
+    const int width = turned ? sizes.height : sizes.width;
+    const int height = turned ? sizes.width : sizes.height;
+    const int maxPixelSize = box.cover && width > 0 && height > 0
+                                 ? int(std::ceil(box.scaleFor(width, height) * std::max(width, height)))
+                                 : std::max(box.width, box.height);
     if (const auto preview = rawEmbeddedPreview(path, maxPixelSize); preview && reaches(*preview, maxPixelSize))
-        return toVips(*preview);
+        return scaledToBox(toVips(*preview), box);
     if (const auto preview = tiffPreview(path, maxPixelSize); preview && reaches(*preview, maxPixelSize))
-        return toVips(*preview);
+        return scaledToBox(toVips(*preview), box);
 
     libraw_output_params_t& params = processor.imgdata.params;
     params.use_camera_wb = 1;
     params.output_bps = 8;
     params.output_color = 1;   // sRGB
-    params.half_size = std::max(processor.imgdata.sizes.width, processor.imgdata.sizes.height) / 2 >= maxPixelSize;
+    params.half_size = std::max(sizes.width, sizes.height) / 2 >= maxPixelSize;
     if (processor.unpack() != LIBRAW_SUCCESS || processor.dcraw_process() != LIBRAW_SUCCESS)
         return std::nullopt;
     int error = 0;
@@ -98,10 +131,10 @@ std::optional<vips::VImage> decodeRaw(LibRaw& processor, const QString& path, in
     if (!copy)
         return std::nullopt;
     const vips::VImage full = vips::VImage(copy).copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-    return full.thumbnail_image(maxPixelSize, vips::VImage::option()->set("size", VIPS_SIZE_DOWN));
+    return scaledToBox(full, box);
 }
 
-vips::VImage decodeRawOrThrow(const QString& path, int maxPixelSize, const IsCancelled& isCancelled)
+vips::VImage decodeRawOrThrow(const QString& path, const PictureBox& box, const IsCancelled& isCancelled)
 {
     const auto processor = std::make_unique<LibRaw>();
     if (isCancelled)
@@ -109,7 +142,7 @@ vips::VImage decodeRawOrThrow(const QString& path, int maxPixelSize, const IsCan
     if (processor->open_file(QFile::encodeName(path).constData()) != LIBRAW_SUCCESS)
         throw DatabaseError(QStringLiteral("unreadable image"));
     try {
-        if (auto image = decodeRaw(*processor, path, maxPixelSize))
+        if (auto image = decodeRaw(*processor, path, box))
             return opaqueSrgb8(*image, isCancelled);
     } catch (const vips::VError&) {
         vips_error_clear();
@@ -118,7 +151,7 @@ vips::VImage decodeRawOrThrow(const QString& path, int maxPixelSize, const IsCan
 }
 
 // Any other photo: libvips' shrink-on-load thumbnail, turned upright by its orientation.
-vips::VImage decodeImageOrThrow(const QString& path, int maxPixelSize, const IsCancelled& isCancelled)
+vips::VImage decodeImageOrThrow(const QString& path, const PictureBox& box, const IsCancelled& isCancelled)
 {
     const QByteArray file = QFile::encodeName(path);
     const char* loader = vips_foreign_find_load(file.constData());
@@ -126,27 +159,40 @@ vips::VImage decodeImageOrThrow(const QString& path, int maxPixelSize, const IsC
         vips_error_clear();
         throw DatabaseError(QStringLiteral("unreadable image"));
     }
-    // An embedded colour profile is applied on the way to sRGB; strip drops it from the output.
-    const auto shrink = [] { return vips::VImage::option()->set("size", VIPS_SIZE_DOWN)->set("export_profile", "srgb"); };
     try {
         // libvips' thumbnail of a HEIF file takes the small picture the file carries whenever that
         // is large enough; the picture must come from the image itself.
-        if (QByteArrayView(loader).startsWith("VipsForeignLoadHeif"))
-            return opaqueSrgb8(vips::VImage::new_from_file(file.constData(), vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL))
-                                   .thumbnail_image(maxPixelSize, shrink()), isCancelled);
-        return opaqueSrgb8(vips::VImage::thumbnail(file.constData(), maxPixelSize, shrink()), isCancelled);
+        if (QByteArrayView(loader).startsWith("VipsForeignLoadHeif")) {
+            if (const auto shrunk = decodeHeifShrunk(path, box, isCancelled))
+                return opaqueSrgb8(scaledToBox(*shrunk, box), isCancelled);
+            const auto whole = vips::VImage::new_from_file(file.constData(), vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+            return opaqueSrgb8(scaledToBox(whole, box), isCancelled);
+        }
+        // Opening reads only the header.
+        const bool profiled = hasProfile(vips::VImage::new_from_file(file.constData()));
+        return opaqueSrgb8(vips::VImage::thumbnail(file.constData(), box.width, toBox(box, profiled)), isCancelled);
     } catch (const vips::VError&) {
         vips_error_clear();
         throw DatabaseError(QStringLiteral("no decodable image"));
     }
 }
 
-vips::VImage decodePhotoOrThrow(const QString& path, int maxPixelSize, const IsCancelled& isCancelled = {})
+vips::VImage decodePhotoOrThrow(const QString& path, const PictureBox& box, const IsCancelled& isCancelled = {})
 {
     initMediaLibraries();
     refuseSpecialFile(path);
+    if (isCancelled && isCancelled())
+        throw DatabaseError(QStringLiteral("no decodable image"));
     const bool raw = rawExtensions().contains(pathExtension(path).toLower());
-    return raw ? decodeRawOrThrow(path, maxPixelSize, isCancelled) : decodeImageOrThrow(path, maxPixelSize, isCancelled);
+    return raw ? decodeRawOrThrow(path, box, isCancelled) : decodeImageOrThrow(path, box, isCancelled);
+}
+
+QImage toDecodedQImage(const vips::VImage& image)
+{
+    QImage result = toQImage(image);
+    if (result.isNull())
+        throw DatabaseError(QStringLiteral("no decodable image"));
+    return result;
 }
 
 } // namespace
@@ -173,13 +219,16 @@ QImage redraw(const QImage& image, int maxPixelSize)
 
 QImage decodePhoto(const QString& path, int maxPixelSize)
 {
-    const QImage image = toQImage(decodePhotoOrThrow(path, maxPixelSize));
-    if (image.isNull())
-        throw DatabaseError(QStringLiteral("no decodable image"));
-    return image;
+    return toDecodedQImage(decodePhotoOrThrow(path, {maxPixelSize, maxPixelSize, false}));
+}
+
+QImage decodePhotoCovering(const QString& path, QSize cover, const std::function<bool()>& isCancelled)
+{
+    return toDecodedQImage(decodePhotoOrThrow(path, {cover.width(), cover.height(), true}, isCancelled));
 }
 
 void makePhotoPreview(const QString& path, const QString& output, int maxPixelSize, const std::function<bool()>& isCancelled)
 {
-    saveImageFile(decodePhotoOrThrow(path, maxPixelSize, isCancelled), output, ImageFileType::heic, previewQuality);
+    saveImageFile(decodePhotoOrThrow(path, {maxPixelSize, maxPixelSize, false}, isCancelled), output,
+                  ImageFileType::heic, previewQuality);
 }

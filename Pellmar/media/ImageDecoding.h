@@ -5,6 +5,7 @@
 // LibRaw. Blocks for the whole decode and write, so callers run it off the GUI thread.
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -18,6 +19,12 @@ QImage redraw(const QImage& image, int maxPixelSize);
 // carries (a RAW file's embedded preview only when it is large enough). Throws as makePhotoPreview
 // does, without the writer's errors.
 QImage decodePhoto(const QString& path, int maxPixelSize);
+
+// The photo at `path` decoded as decodePhoto does, scaled down until it just covers `cover` and
+// cut to it, centred: the picture of a tile that `cover` fills. A photo too small to cover it
+// keeps its own scale and is cut to no more than `cover`. Once `isCancelled` answers true the
+// decode stops early and throws "no decodable image".
+QImage decodePhotoCovering(const QString& path, QSize cover, const std::function<bool()>& isCancelled = {});
 
 // Writes the photo at `path` as a HEIC of at most `maxPixelSize` on its longer side to `output`.
 // Throws DatabaseError "unreadable image" when the file opens as no image, "no decodable image"

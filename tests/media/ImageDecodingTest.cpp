@@ -213,6 +213,54 @@ TEST_F(DecodePhotoTest, UprightAndNeverEnlarged)
     // A quarter turn clockwise brings the bottom-left quarter to the top left.
     EXPECT_EQ(quarterColourAt(portrait, 10, 10), QStringLiteral("blue"));
     EXPECT_EQ(quarterColourAt(portrait, 190, 10), QStringLiteral("red"));
+    const QImage tile = decodePhotoCovering(dir.filePath(QStringLiteral("turned.jpg")), {100, 100});
+    EXPECT_EQ(tile.size(), QSize(100, 100));
+    EXPECT_EQ(quarterColourAt(tile, 5, 5), QStringLiteral("blue"));
 
     EXPECT_EQ(decoded(QStringLiteral("small.jpg"), encodedJpeg(quarteredImage(120, 90)), 440).size(), QSize(120, 90));
+}
+
+TEST_F(DecodePhotoTest, CoveringCutsTheMiddleAtTheTileSize)
+{
+    // A 1600 x 1200 photo covering 200 x 100 is scaled to 200 x 150 and loses 25 rows above and below.
+    const QImage quarters = quarteredImage(1600, 1200);
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"quarters.jpg", encodedJpeg(quarters)},
+        // 4:2:0 planes from libheif's encoder, with a red thumbnail that must not show.
+        {"quarters.heic", heicFile(quarters, 640, {}, filled(1600, 1200, Qt::red))},
+        // 4:4:4 planes from libvips' encoder.
+        {"quarters444.heic", savedBy(toVips(quarters), ".heic")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        writeBytes(path, c.bytes);
+        const QImage picture = decodePhotoCovering(path, {200, 100});
+        ASSERT_EQ(picture.size(), QSize(200, 100));
+        EXPECT_EQ(quarterColourAt(picture, 5, 5), QStringLiteral("red"));
+        EXPECT_EQ(quarterColourAt(picture, 195, 5), QStringLiteral("green"));
+        EXPECT_EQ(quarterColourAt(picture, 5, 95), QStringLiteral("blue"));
+        EXPECT_EQ(quarterColourAt(picture, 195, 95), QStringLiteral("white"));
+        // Stopped before it starts: no picture.
+        EXPECT_THROW(decodePhotoCovering(path, {200, 100}, [] { return true; }), DatabaseError);
+    }
+
+    // The colour of the planes turned into RGB as libheif's own conversion would.
+    QImage tone(640, 480, QImage::Format_RGB32);
+    tone.fill(QColor(200, 120, 40));
+    for (const QByteArray& bytes : {heicFile(tone, std::nullopt), savedBy(toVips(tone), ".heic")}) {
+        writeBytes(dir.filePath(QStringLiteral("tone.heic")), bytes);
+        const QColor centre = decodePhotoCovering(dir.filePath(QStringLiteral("tone.heic")), {64, 48}).pixelColor(32, 24);
+        EXPECT_NEAR(centre.red(), 200, 4);
+        EXPECT_NEAR(centre.green(), 120, 4);
+        EXPECT_NEAR(centre.blue(), 40, 4);
+    }
+
+    // Never enlarged: a photo smaller than the tile keeps its scale, cut to no more than the tile.
+    EXPECT_EQ(decoded(QStringLiteral("small.jpg"), encodedJpeg(quarteredImage(120, 90)), 440).size(), QSize(120, 90));
+    EXPECT_EQ(decodePhotoCovering(dir.filePath(QStringLiteral("small.jpg")), {200, 60}).size(), QSize(120, 60));
 }

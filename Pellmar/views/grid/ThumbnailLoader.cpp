@@ -36,6 +36,9 @@ struct ThumbnailLoader::Queue {
     const int maxRunning = std::max(1, QThread::idealThreadCount());
     std::mutex lock;
     std::vector<Request> waiting;
+    // The serial of each key's current request, started or not: a decode whose request is no
+    // longer here stops at its next check.
+    QHash<QString, quint64> current;
     int running = 0;   // jobs started and not yet ended
     ThumbnailLoader* receiver = nullptr;   // cleared when the loader goes
 
@@ -92,20 +95,37 @@ struct ThumbnailLoader::Queue {
         --running;
     }
 
+    bool isCurrent(const Request& request)
+    {
+        const std::lock_guard guard(lock);
+        return current.value(request.key) == request.serial;
+    }
+
+    // A picture that covers `cover`, decoded at that size but with no more detail than `maxPixels`
+    // on its longer side, as a picture decoded to fit `maxPixels` would have.
+    QImage decodeCovering(const Request& request)
+    {
+        const QSize decoded = std::max(request.cover.width(), request.cover.height()) > maxPixels
+                                  ? request.cover.scaled(maxPixels, maxPixels, Qt::KeepAspectRatio)
+                                  : request.cover;
+        QImage image = decodePhotoCovering(request.path, decoded, [this, &request] { return !isCurrent(request); });
+        return image.size() == request.cover ? image : tiles::coverImage(image, request.cover);
+    }
+
     // Decodes and delivers; false once the loader has gone.
     bool decode(const Request& request)
     {
         QImage image;
         try {
-            image = decodePhoto(request.path, maxPixels);
+            image = request.cover.isEmpty() ? decodePhoto(request.path, maxPixels) : decodeCovering(request);
         } catch (const DatabaseError&) {
-            // Missing, unreadable or no image: the tile keeps its placeholder.
+            // Missing, unreadable or no image, or no longer wanted: the tile keeps its placeholder.
         }
-        if (!image.isNull() && !request.cover.isEmpty())
-            image = tiles::coverImage(image, request.cover);
         const std::lock_guard guard(lock);
         if (!receiver)
             return false;
+        if (current.value(request.key) != request.serial)
+            return true;
         // The loader is alive while the lock is held; a call queued for it is dropped when it goes.
         QMetaObject::invokeMethod(
             receiver,
@@ -129,6 +149,7 @@ ThumbnailLoader::~ThumbnailLoader()
     const std::lock_guard guard(queue_->lock);
     queue_->receiver = nullptr;
     queue_->waiting.clear();
+    queue_->current.clear();
 }
 
 void ThumbnailLoader::request(const QString& key, const QString& path, Urgency urgency, QSize cover)
@@ -148,6 +169,7 @@ void ThumbnailLoader::request(const QString& key, const QString& path, Urgency u
         const std::lock_guard guard(queue_->lock);
         queue_->remove(key);
         queue_->waiting.push_back({key, path, urgency, serial, cover});
+        queue_->current.insert(key, serial);
         startJob = queue_->claimJob();
     }
     if (startJob)
@@ -160,12 +182,14 @@ void ThumbnailLoader::cancel(const QString& key)
         return;
     const std::lock_guard guard(queue_->lock);
     queue_->remove(key);
+    queue_->current.remove(key);
 }
 
 void ThumbnailLoader::keepOnly(const QSet<QString>& keys)
 {
     const std::lock_guard guard(queue_->lock);
     std::erase_if(queue_->waiting, [&](const Queue::Request& r) { return !keys.contains(r.key); });
+    queue_->current.removeIf([&](const auto& entry) { return !keys.contains(entry.key()); });
     for (auto it = current_.begin(); it != current_.end();)
         it = keys.contains(it.key()) ? std::next(it) : current_.erase(it);
 }
@@ -176,5 +200,9 @@ void ThumbnailLoader::deliver(const QString& key, quint64 serial, const QString&
     if (it == current_.cend() || it->serial != serial)
         return;
     current_.erase(it);
+    {
+        const std::lock_guard guard(queue_->lock);
+        queue_->current.remove(key);
+    }
     Q_EMIT decoded(key, path, image);
 }

@@ -15,9 +15,10 @@ class TaskPools;
 // many at a time as the process has cores, and scales them there to the size the view shows them
 // at, so that the GUI thread only draws. Each request has a key (a tile's item id); a request for
 // another file or size under a key replaces the old one, a request for the same file and size only
-// raises its urgency, and cancelling a key drops its request if it has not started. A result is delivered only for the request that is still current
-// under its key: a decode that finished after its key was cancelled or asked for another file is
-// thrown away.
+// raises its urgency, and cancelling a key drops its request if it has not started and stops its
+// decode at the decode's next check if it has. A result is delivered only for the request that
+// is still current under its key: a decode that finished after its key was cancelled or asked
+// for another file is thrown away.
 //
 // Lives on the GUI thread; `pools` must outlive it.
 class ThumbnailLoader : public QObject {
@@ -29,8 +30,9 @@ public:
     ThumbnailLoader(TaskPools& pools, int maxPixels, QObject* parent = nullptr);
     ~ThumbnailLoader() override;
 
-    // `cover`: unless empty, the picture is delivered scaled to cover that many pixels (centred,
-    // the overflow cut off); else as decoded.
+    // `cover`: unless empty, the picture is decoded at the size that covers that many pixels
+    // (centred, the overflow cut off, with no more detail than `maxPixels` on its longer side);
+    // else decoded to fit `maxPixels`.
     void request(const QString& key, const QString& path, Urgency urgency = onScreen, QSize cover = {});
     void cancel(const QString& key);
     // Cancels every request whose key is not in `keys`.
