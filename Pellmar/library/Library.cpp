@@ -165,6 +165,7 @@ bool Library::openIndex()
         searchPanel_ = std::make_unique<SearchPanel>(std::make_unique<Index>(path, Index::Access::readOnly));
         statusIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
         treesIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
+        lookupIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
     } catch (const DatabaseError& error) {
         fatalStop_(error.description());
         return false;

@@ -220,6 +220,9 @@ public:
     // counts over the whole index never hold up the grid's queries on readIndex, nor each other.
     Index& statusIndex() const { return *statusIndex_; }
     Index& treesIndex() const { return *treesIndex_; }
+    // The read-only connection of the quick-index worker's item lookups, which go on while the
+    // writer commits the batch before.
+    Index& lookupIndex() const { return *lookupIndex_; }
     // Null when the plain connection could not be opened.
     Database* reader() const { return reader_.get(); }
     IdleMonitor& idle() const { return *idle_; }
@@ -232,6 +235,7 @@ private:
     std::unique_ptr<SearchPanel> searchPanel_;
     std::unique_ptr<Index> statusIndex_;
     std::unique_ptr<Index> treesIndex_;
+    std::unique_ptr<Index> lookupIndex_;
     std::unique_ptr<Database> reader_;
     std::unique_ptr<IdleMonitor> idle_;
     QString supportDirectory_;

@@ -213,6 +213,32 @@ TEST_F(QuickIndexTest, ASecondCopyOfKnownContentGetsNoNewPreviewButItsOwnPlaceIn
     EXPECT_TRUE(searchText(item).startsWith(QStringLiteral("a.jpg Rome Pictures Canon EOS R5 Photo")));
 }
 
+// A batch is read while the one before it is still being written: copies of one content spread
+// over several batches still make one item with one preview, and no picture is left behind.
+TEST_F(QuickIndexTest, CopiesOfOneContentAcrossBatchesMakeOneItemWithOnePreview)
+{
+    const QByteArray photo = cameraJpeg(quarteredImage(640, 480), true);
+    const QByteArray other = cameraJpeg(quarteredImage(480, 640), true);
+    for (int i = 0; i < 60; ++i)
+        write(QStringLiteral("copy%1.jpg").arg(i, 2, 10, QLatin1Char('0')), photo);
+    write(QStringLiteral("other.jpg"), other);
+    scanAndIndex(source);
+
+    const QString item = row(QStringLiteral("copy00.jpg"))->itemID;
+    for (int i = 0; i < 60; ++i) {
+        const QString name = QStringLiteral("copy%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+        EXPECT_EQ(*row(name), (FileRow{FileState::ready, {}, item})) << name.toStdString();
+    }
+    const QString otherItem = row(QStringLiteral("other.jpg"))->itemID;
+    EXPECT_NE(otherItem, item);
+    QStringList pictures = QDir(proxies()).entryList(QDir::Files);
+    pictures.sort();
+    QStringList expected{item + QStringLiteral(".preview.jpg"), otherItem + QStringLiteral(".preview.jpg")};
+    expected.sort();
+    EXPECT_EQ(pictures, expected);
+    EXPECT_EQ(itemColumn(QStringLiteral("preview_ext"), item), QStringLiteral("jpg"));
+}
+
 // New items get ids that grow with time, so that the tables keyed by item id take a run's items
 // side by side; they stay uppercase UUIDs like every other id.
 TEST_F(QuickIndexTest, NewItemIdsAreUuidsThatGrowWithTime)

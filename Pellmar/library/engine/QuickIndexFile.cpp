@@ -165,7 +165,8 @@ void failFile(const Job& job, const Source& source, Index& index, const QString&
 
 // The reading half of one file's work: everything up to the writes that end it. Nothing when the
 // file ended here (empty).
-std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& index, const QString& proxyDirectory)
+std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& index, Index& lookup,
+                                 const QString& proxyDirectory)
 {
     const QString path = source.rootPath + QLatin1Char('/') + job.relativePath;
     const std::optional<FileValues> values = job.local ? fileValues(path) : std::nullopt;
@@ -199,7 +200,7 @@ std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& in
         }
     }
 
-    const std::optional<Item> existing = waitFor(index.run([key](Index& ix) { return ix.itemByHash(key); }));
+    const std::optional<Item> existing = waitFor(lookup.run([key](Index& ix) { return ix.itemByHash(key); }));
     ReadFile read{.newItem = !existing};
     Index::IndexedFile& file = read.file;
     file.job = job;
@@ -221,10 +222,11 @@ std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& in
 
 } // namespace
 
-std::optional<ReadFile> readFolderFile(const Job& job, const Source& source, Index& index, const QString& proxyDirectory)
+std::optional<ReadFile> readFolderFile(const Job& job, const Source& source, Index& index, Index& lookup,
+                                       const QString& proxyDirectory)
 {
     try {
-        return readFile(job, source, index, proxyDirectory);
+        return readFile(job, source, index, lookup, proxyDirectory);
     } catch (const std::exception& error) {
         failFile(job, source, index, errorText(error), FileState::failed);
         return std::nullopt;
@@ -283,6 +285,6 @@ QString fileTypeName(const QString& path, bool package)
 
 void indexFolderFile(const Job& job, const Source& source, Index& index, const QString& proxyDirectory)
 {
-    if (std::optional<ReadFile> read = readFolderFile(job, source, index, proxyDirectory))
+    if (std::optional<ReadFile> read = readFolderFile(job, source, index, index, proxyDirectory))
         recordFolderFiles({*read}, {{source.id, source}}, index, proxyDirectory);
 }

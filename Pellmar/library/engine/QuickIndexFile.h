@@ -30,12 +30,14 @@ void indexFolderFile(const Job& job, const Source& source, Index& index, const Q
 // transaction. The reading half does all but the writes that end the file: it hashes, finds or
 // makes the item and renders its picture, under the name of the item it found or made. It ends
 // the file itself (empty, or failed with its text) and gives nothing when there is nothing to
-// write. Never throws.
+// write. The item is looked up on `lookup`, which may be a reading connection that does not see a
+// transaction under way: recordFolderFiles links the file to whichever item holds its content when
+// it commits. Never throws.
 struct ReadFile {
     Index::IndexedFile file;
     bool newItem = false;   // the item did not exist when it was looked up
 };
-std::optional<ReadFile> readFolderFile(const Job& job, const Source& source, Index& index,
+std::optional<ReadFile> readFolderFile(const Job& job, const Source& source, Index& index, Index& lookup,
                                        const QString& proxyDirectory);
 // The writing half, for files of any of `sources`, in one transaction (Index::recordIndexedFiles):
 // a file whose writes fail is failed with their text as above; a picture of a new item that was

@@ -11,7 +11,10 @@
 #include <QCoroFuture>
 #include <QElapsedTimer>
 
+#include <algorithm>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -72,7 +75,7 @@ public:
     }
 
 private:
-    const WorkerInputs& inputs_;
+    const WorkerInputs& inputs_;   // outlives the writes: the loop waits for them before it returns
     std::mutex lock_;
     QList<ReadFile> reads_;
     QElapsedTimer firstAdded_;
@@ -86,38 +89,64 @@ void indexOne(const Job& job, const WorkerInputs& inputs, const CancelToken& tok
     const Source source = inputs.sources.value(job.sourceID);
     if (source.kind == SourceKind::photos) {
         identifyPhotosFile(job, source, *inputs.index, inputs.proxyDirectory, *sharedPhotoLibrary());
-    } else if (std::optional<ReadFile> read = readFolderFile(job, source, *inputs.index, inputs.proxyDirectory)) {
+    } else if (std::optional<ReadFile> read =
+                   readFolderFile(job, source, *inputs.index, *inputs.lookup, inputs.proxyDirectory)) {
         writes.add(std::move(*read));
     }
+}
+
+// The next batch of waiting files on the sources available now, less those whose writes are still
+// under way (their rows stay waiting until that transaction commits). Nothing when the loop ends:
+// no source is available, the index cannot be read, or no file of the batch is new to this run.
+// Files whose outcome the index could not take come back unchanged: a run that met only those
+// would go round for ever.
+std::optional<QList<Job>> nextBatch(const WorkerInputs& inputs, const QList<Job>& beingWritten,
+                                    std::set<JobKey>& handedOut)
+{
+    // Files of sources that are unplugged or newly added wait in their rows for a later run.
+    const QStringList available = availableSources(inputs.sources);
+    if (available.isEmpty())
+        return std::nullopt;
+    const qint64 wanted = batchSize + beingWritten.size();
+    QList<Job> batch;
+    try {
+        batch = waitFor(
+            inputs.index->run([available, wanted](Index& ix) { return ix.pendingFiles(wanted, available); }));
+    } catch (const DatabaseError&) {
+        return std::nullopt;
+    }
+    batch.removeIf([&](const Job& job) {
+        return std::any_of(beingWritten.begin(), beingWritten.end(),
+                           [&](const Job& written) { return written.fileID == job.fileID; });
+    });
+    batch.resize(std::min(batch.size(), batchSize));
+    bool fresh = false;
+    for (const Job& job : batch)
+        fresh |= handedOut.insert(keyOf(job)).second;
+    if (!fresh)
+        return std::nullopt;
+    return batch;
 }
 
 void indexPendingFiles(const WorkerInputs& inputs, const CancelToken& token, TaskPools& pools)
 {
     std::set<JobKey> handedOut;
-    while (!token.isCancelled()) {
-        // Files of sources that are unplugged or newly added wait in their rows for a later run.
-        const QStringList available = availableSources(inputs.sources);
-        if (available.isEmpty())
-            return;
-        QList<Job> batch;
-        try {
-            batch = waitFor(inputs.index->run([available](Index& ix) { return ix.pendingFiles(batchSize, available); }));
-        } catch (const DatabaseError&) {
-            return;
-        }
-        // Files whose outcome the index could not take come back unchanged: a run that met only
-        // those would go round for ever.
-        bool fresh = false;
-        for (const Job& job : batch)
-            fresh |= handedOut.insert(keyOf(job)).second;
-        if (!fresh)
-            return;
-        PendingWrites writes(inputs);
-        waitFor(fanOut(pools, Priority::utility, filesAtOnce, batch,
-                       [&](const Job& job) { indexOne(job, inputs, token, writes); }));
+    // A batch's writes run on the index writer while the next batch is read, each batch's after
+    // the one before it.
+    QFuture<void> writing = QtFuture::makeReadyFuture();
+    std::optional<QList<Job>> batch = nextBatch(inputs, {}, handedOut);
+    while (batch && !token.isCancelled()) {
+        auto writes = std::make_shared<PendingWrites>(inputs);
+        waitFor(fanOut(pools, Priority::utility, filesAtOnce, *batch,
+                       [&](const Job& job) { indexOne(job, inputs, token, *writes); }));
+        waitFor(writing);
+        // Fetched while the writer is free, before this batch's writes are queued on it.
+        std::optional<QList<Job>> next = token.isCancelled() ? std::nullopt : nextBatch(inputs, *batch, handedOut);
         // Also after a stop: the files that were read are not read again.
-        writes.writeAll();
+        writing = pools.runLoop(Priority::utility, [writes] { writes->writeAll(); });
+        batch = std::move(next);
     }
+    waitFor(writing);
 }
 
 } // namespace

@@ -91,7 +91,7 @@ WorkerControl::Hold::~Hold()
 
 WorkerInputs WorkerControl::inputs() const
 {
-    WorkerInputs inputs{.index = &library_.index(), .idle = &library_.idle(),
+    WorkerInputs inputs{.index = &library_.index(), .lookup = &library_.lookupIndex(), .idle = &library_.idle(),
                         .proxyDirectory = library_.proxyDirectory(), .library = &library_};
     for (const Source& source : library_.sources())
         inputs.sources.insert(source.id, source);

@@ -20,6 +20,7 @@ class Library;
 // What a worker run is given when it starts, and keeps for its whole life.
 struct WorkerInputs {
     Index* index = nullptr;          // the writer; valid while `library` lives
+    Index* lookup = nullptr;         // a reader, for lookups while the writer commits; valid while `library` lives
     IdleMonitor* idle = nullptr;     // valid while `library` lives
     QHash<QString, Source> sources;  // by id, as they stood when the run started
     QString proxyDirectory;
