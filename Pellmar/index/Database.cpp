@@ -120,6 +120,10 @@ bool Statement::isNull(int column) const
 
 Database::Database(const QString& path)
 {
+    // Nothing reads SQLite's memory statistics; kept, they take a process-wide lock on every
+    // allocation, which the writer's triggers make by the thousand for each file.
+    static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+    Q_UNUSED(configured);
     const QByteArray utf8 = path.toUtf8();
     if (sqlite3_open_v2(utf8.constData(), &db_, openFlags, nullptr) != SQLITE_OK || !db_) {
         sqlite3_close(db_);
