@@ -36,6 +36,7 @@ if [ ! -f "$fixture/.complete" ]; then
   touch "$fixture/.complete"
 fi
 
+fixture_size=$(du -sh "$fixture" | cut -f1)
 pinned() { taskset -c "$cores" "$@"; }
 # The support folders of the runs go when the script ends, not after each run: thousands of files
 # deleted just before a timed run slow the next run's file creation on some file systems (ext4
@@ -172,7 +173,7 @@ clip_files=$(find "$fixture/clips" -type f | wc -l)
   echo "start-up is paid once per call as the worker pays its own once per run (bench/quick.sh says what"
   echo "each call does). For the JPEGs without a thumbnail the worker only hashes and reads metadata"
   echo "(their preview comes later, from the larger-preview worker), less than vipsthumbnail does."
-  echo "Folders ($(du -sh "$fixture" | cut -f1) on disk): $exif_files camera JPEGs of 2400 x 1600 with a 160 x 120 EXIF"
+  echo "Folders ($fixture_size on disk): $exif_files camera JPEGs of 2400 x 1600 with a 160 x 120 EXIF"
   echo "thumbnail, $plain_files without one, $clip_files clips of 3 s at 720p."
   echo "Targets: at least 1,000 files/s for the JPEGs with thumbnails; at least 0.8 x the tools' throughput"
   echo "for the others; at most 1.2 x the cost per file of an empty index on the synthetic index."
