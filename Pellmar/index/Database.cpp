@@ -91,6 +91,12 @@ QString Statement::text(int column) const
     return QString::fromUtf8(chars, sqlite3_column_bytes(handle_, column));
 }
 
+QByteArrayView Statement::utf8(int column) const
+{
+    const auto* chars = reinterpret_cast<const char*>(sqlite3_column_text(handle_, column));
+    return chars ? QByteArrayView(chars, sqlite3_column_bytes(handle_, column)) : QByteArrayView();
+}
+
 qint64 Statement::int64(int column) const
 {
     return sqlite3_column_int64(handle_, column);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 #include <QUuid>
@@ -94,6 +95,8 @@ public:
     bool step();
 
     QString text(int column) const;
+    // The column's text as SQLite holds it (UTF-8), valid until the statement steps or is reset.
+    QByteArrayView utf8(int column) const;
     qint64 int64(int column) const;
     double real(int column) const;
     std::optional<double> optionalReal(int column) const;

@@ -18,6 +18,8 @@
 #include <type_traits>
 #include <utility>
 
+class FileStream;
+
 // The one place where the system's SQL lives. An Index owns one connection to "index.sqlite" and
 // one serial executor; every operation is a synchronous unit of SQL that runs to its end on that
 // executor. Callers submit operations with run(), which queues the job at the call:
@@ -103,6 +105,19 @@ public:
     // a complete walk passes no gaps). A reset file keeps naming its item until it is hashed
     // again, so a file that was only touched rejoins it. Returns the rows inserted, reset or deleted.
     qint64 syncFiles(const QList<FileRecord>& records, const QString& sourceID, const WalkGaps& gaps);
+    // What a sync compared and wrote.
+    struct SyncCounts {
+        qint64 files = 0;   // the files of the walk
+        qint64 added = 0;
+        qint64 reset = 0;
+        qint64 deleted = 0;
+        qint64 written() const { return added + reset + deleted; }
+    };
+    // The same for a folder source while it is walked: takes the stream's files until it ends, with
+    // the same results, holding a few thousand files at a time. A stream that ends with the root gone
+    // (a drive unplugged during the walk) writes nothing at all. A sync that fails abandons the
+    // stream, so that the walk stops.
+    SyncCounts syncFiles(FileStream& stream, const QString& sourceID);
     // Replaces the source's folder rows by those of a full walk (rows below its gaps are kept).
     void replaceSourceFolderRows(const QList<FolderRecord>& folders, const QString& sourceID,
                                  const WalkGaps& gaps);

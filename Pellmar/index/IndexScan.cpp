@@ -1,59 +1,13 @@
 #include "Pellmar/index/Index.h"
 
+#include "Pellmar/index/FileStamps.h"
 #include "Pellmar/index/IndexRows.h"
 
 #include <QHash>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
-
-// Two modification times are the same when they differ by at most a second; a time that is not
-// a number is never the same as another.
-bool sameTime(double stored, double modified)
-{
-    return std::abs(stored - modified) <= 1.0;
-}
-
-struct StoredStamp {
-    qint64 size = 0;
-    double modified = 0;
-    bool local = false;
-};
-
-enum class StampOutcome { unchanged, noLongerLocal, reset };
-
-StampOutcome compareStamp(const StoredStamp& stored, const FileRecord& record)
-{
-    const bool sameModified = sameTime(stored.modified, record.modified);
-    // An evicted cloud file: the same file, only its content is no longer on this computer.
-    if (stored.local && !record.local && sameModified)
-        return StampOutcome::noLongerLocal;
-    if (!sameModified || stored.size != record.size || stored.local != record.local)
-        return StampOutcome::reset;
-    return StampOutcome::unchanged;
-}
-
-// The probe statement's stored stamp for one path, or nothing when the source has no such row.
-std::optional<StoredStamp> storedStamp(Statement& probe, const QString& sourceID, const QString& relativePath)
-{
-    probe.bind({sourceID, relativePath});
-    if (!probe.step())
-        return std::nullopt;
-    return StoredStamp{probe.int64(0), probe.real(1), probe.boolean(2)};
-}
-
-// The bounds of the paths strictly below a folder: from "p/" up to, not including, "p0"
-// ("0" is the character after "/").
-QString subtreeStart(const QString& folder)
-{
-    return folder + u'/';
-}
-QString subtreeEnd(const QString& folder)
-{
-    return folder + u'0';
-}
 
 // Narrows a deletion of folder rows so that it spares every folder the walk could not list,
 // with what lies below it.
@@ -65,28 +19,8 @@ void spareUnlisted(QString& sql, SqlValues& values, const Index::WalkGaps& gaps)
     }
 }
 
-void deleteFileRows(Database& db, const QList<qint64>& rowIDs)
-{
-    if (rowIDs.isEmpty())
-        return;
-    Statement deleteRow(db.db(), QStringLiteral("DELETE FROM files WHERE id = ?"));
-    for (const qint64 row : rowIDs)
-        deleteRow.bind({row}).step();
-}
-
-const QString probeSql = QStringLiteral("SELECT size, mtime, local FROM files WHERE source_id = ? AND rel_path = ?");
-const QString insertFileSql = QStringLiteral(
-    "INSERT INTO files (source_id, rel_path, size, mtime, state, asset_id, local, favorite, subtype, raw, added_at) "
-    "VALUES (?, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?)");
-const QString markNotLocalSql = QStringLiteral("UPDATE files SET local = 0 WHERE source_id = ? AND rel_path = ?");
 const QString insertFolderSql =
     QStringLiteral("INSERT OR REPLACE INTO folders (source_id, rel_path, parent_path, mtime) VALUES (?, ?, ?, ?)");
-
-SqlValues newFileValues(const QString& sourceID, const FileRecord& record, double addedAt)
-{
-    return {sourceID, record.relativePath, record.size, record.modified, record.assetID, record.local,
-            record.favorite, record.subtype, record.raw, addedAt};
-}
 
 SqlValues folderValues(const QString& sourceID, const FolderRecord& folder)
 {
@@ -102,88 +36,6 @@ bool Index::WalkGaps::covers(const QString& relativePath) const
     return std::any_of(unlistedFolders.begin(), unlistedFolders.end(), [&](const QString& folder) {
         return folder.isEmpty() || relativePath == folder || relativePath.startsWith(subtreeStart(folder));
     });
-}
-
-// A reset file keeps naming its former item, with no quick hash, until it has been hashed again:
-// a file that was only touched or copied back then rejoins that same item with its favorites and
-// previews, and linkItem lets the former item go when the content turns out to be new.
-qint64 Index::syncFiles(const QList<FileRecord>& records, const QString& sourceID, const WalkGaps& gaps)
-{
-    Transaction transaction(db_);
-    Statement probe(db_.db(), probeSql);
-    Statement insert(db_.db(), insertFileSql);
-    Statement updateFlags(db_.db(),
-                          QStringLiteral("UPDATE files SET favorite = ?, subtype = ?, raw = ? WHERE source_id = ? AND "
-                                         "rel_path = ?"));
-    Statement reset(db_.db(), QStringLiteral("UPDATE files SET size = ?, mtime = ?, quick_hash = NULL, state = 0, error "
-                                             "= NULL, asset_id = ?, local = ? WHERE source_id = ? AND rel_path = ?"));
-    Statement markNotLocal(db_.db(), markNotLocalSql);
-    const double callTime = currentDate();
-
-    qint64 count = 0;
-    QSet<QString> listed;
-    listed.reserve(records.size());
-    for (const FileRecord& record : records) {
-        listed.insert(record.relativePath);
-        const std::optional<StoredStamp> stored = storedStamp(probe, sourceID, record.relativePath);
-        bool needsReset = false;
-        if (!stored) {
-            insert.bind(newFileValues(sourceID, record, callTime)).step();
-            ++count;
-        } else if (!record.assetID.isEmpty()) {
-            // A photo library asset: its flags follow the library on every sync, and only its time
-            // tells a change (its size and locality come and go with the library's own storage).
-            updateFlags.bind({record.favorite, record.subtype, record.raw, sourceID, record.relativePath}).step();
-            needsReset = !sameTime(stored->modified, record.modified);
-        } else {
-            switch (compareStamp(*stored, record)) {
-            case StampOutcome::noLongerLocal:
-                markNotLocal.bind({sourceID, record.relativePath}).step();
-                break;
-            case StampOutcome::reset: needsReset = true; break;
-            case StampOutcome::unchanged: break;
-            }
-        }
-        if (needsReset) {
-            reset.bind({record.size, record.modified, record.assetID, record.local, sourceID, record.relativePath})
-                .step();
-            ++count;
-        }
-    }
-
-    // A walk that saw nothing of the source (its drive went away) deletes nothing; and when the
-    // source holds no more rows than the walk listed, every row was listed and none goes.
-    Statement rowCount(db_.db(), QStringLiteral("SELECT COUNT(*) FROM files WHERE source_id = ?"));
-    rowCount.bind({sourceID});
-    const bool unlistedRows = rowCount.step() && rowCount.int64(0) > listed.size();
-    if (unlistedRows && !gaps.covers(QString())) {
-        // What lies below a folder the walk could not list counts as seen as it is. The unseen rows
-        // are read first so that the clean-up looks only at the items they named: only deleted rows
-        // can leave items without files (a reset row keeps its item).
-        const auto belowUnlisted = [&gaps](const QString& relativePath) {
-            return std::any_of(gaps.unlistedFolders.begin(), gaps.unlistedFolders.end(), [&](const QString& folder) {
-                return relativePath.startsWith(subtreeStart(folder));
-            });
-        };
-        Statement rows(db_.db(), QStringLiteral("SELECT id, rel_path, item_id FROM files WHERE source_id = ?"));
-        rows.bind({sourceID});
-        QList<qint64> unseenRows;
-        QSet<QString> namedItems;
-        while (rows.step()) {
-            const QString relativePath = rows.text(1);
-            if (listed.contains(relativePath) || belowUnlisted(relativePath))
-                continue;
-            unseenRows.append(rows.int64(0));
-            if (!rows.isNull(2))
-                namedItems.insert(rows.text(2));
-        }
-        deleteFileRows(db_, unseenRows);
-        for (const QString& item : namedItems)
-            removeItemIfOrphan(db_, item);
-        count += unseenRows.size();
-    }
-    transaction.commit();
-    return count;
 }
 
 void Index::replaceSourceFolderRows(const QList<FolderRecord>& folders, const QString& sourceID, const WalkGaps& gaps)

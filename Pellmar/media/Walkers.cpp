@@ -1,6 +1,6 @@
 #include "Pellmar/media/Walkers.h"
 
-#include "Pellmar/index/RegularFiles.h"
+#include "Pellmar/media/CloudPlaceholders.h"
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/media/PhotosReading.h"
 #include "Pellmar/media/ScanningRules.h"
@@ -8,9 +8,9 @@
 #include <QDir>
 #include <QFile>
 
-#include <plist/plist.h>
-
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,8 +18,8 @@
 namespace {
 
 constexpr qint64 progressInterval = 500;
-// A placeholder is a small property list; anything larger is not one.
-constexpr qint64 placeholderSizeLimit = 1 << 20;
+// Files handed on at a time by a streaming walk.
+constexpr qsizetype batchSize = 4096;
 
 QByteArray childPath(const QByteArray& folder, QByteArrayView name)
 {
@@ -37,62 +37,27 @@ QString childRelativePath(const QString& folder, const QString& name)
     return folder.isEmpty() ? name : folder + QLatin1Char('/') + name;
 }
 
-// Size recorded in a cloud placeholder (a binary or XML property list); 0 when it cannot be read.
-qint64 placeholderSize(int folder, const QByteArray& name)
-{
-    const RegularFile file(folder, name);
-    if (!file.isOpen() || file.status().st_size > placeholderSizeLimit)
-        return 0;
-    QByteArray data;
-    try {
-        data = file.readHead(placeholderSizeLimit);
-    } catch (const FileError&) {
-        return 0;
-    }
-    plist_t root = nullptr;
-    plist_from_memory(data.constData(), uint32_t(data.size()), &root);
-    if (!root)
-        return 0;
-    qint64 size = 0;
-    if (plist_get_node_type(root) == PLIST_DICT) {
-        const plist_t value = plist_dict_get_item(root, "NSURLFileSizeKey");
-        switch (value ? plist_get_node_type(value) : PLIST_NONE) {
-        case PLIST_UINT: {
-            uint64_t number = 0;
-            plist_get_uint_val(value, &number);
-            size = qint64(number);
-            break;
-        }
-        case PLIST_REAL: {
-            double number = 0;
-            plist_get_real_val(value, &number);
-            size = qint64(number);
-            break;
-        }
-        case PLIST_BOOLEAN: {
-            uint8_t flag = 0;
-            plist_get_bool_val(value, &flag);
-            size = flag ? 1 : 0;
-            break;
-        }
-        default:
-            break;
-        }
-    }
-    plist_free(root);
-    return size;
-}
+// Orders the entries of a folder as the paths of the walk's files sort by bytes: the key of a folder
+// that the walk enters ends with "/", the character that the paths below it continue with.
+struct EntryKey {
+    QByteArrayView name;
+    bool folder = false;
+};
 
-// A cloud placeholder stands for a file that is not on this machine: ".name.icloud".
-bool isPlaceholderName(const QString& name)
+bool operator<(const EntryKey& a, const EntryKey& b)
 {
-    return name.size() > 8 && name.startsWith(QLatin1Char('.')) && !name.startsWith(QLatin1String("._"))
-        && name.endsWith(QLatin1String(".icloud"));
-}
-
-QString representedName(const QString& placeholderName)
-{
-    return placeholderName.mid(1, placeholderName.size() - 1 - int(sizeof(".icloud") - 1));
+    const qsizetype common = std::min(a.name.size(), b.name.size());
+    if (common > 0) {
+        if (const int order = std::memcmp(a.name.data(), b.name.data(), size_t(common)); order != 0)
+            return order < 0;
+    }
+    // One name begins the other: what follows decides, "/" after a folder's name, nothing after a file's.
+    const auto following = [common](const EntryKey& key) -> int {
+        if (key.name.size() > common)
+            return uchar(key.name[common]);
+        return key.folder ? '/' : -1;
+    };
+    return following(a) < following(b);
 }
 
 // The errno a test injects for opening a folder, or 0.
@@ -219,6 +184,8 @@ public:
     // (a drive unmounted during the walk leaves its empty mount folder behind).
     ScanResult finish()
     {
+        if (!batch_.isEmpty())
+            options_.filesReady(std::exchange(batch_, FileBatch()));
         dev_t device = 0;
         if (!result_.gaps.rootVanished
             && (!rootDevice(device) || device != rootDevice_ || !isSourceAvailable(source_)))
@@ -249,16 +216,17 @@ public:
         FolderListing listing;
         if (openTarget(chain, listing)) {
             const bool homeLevel = homeSource_ && baseDepth_ == 0;
+            const QByteArray relativeUtf8 = targetRelative_.toUtf8();
             for (const FolderListing::Entry& entry : listing.entries) {
                 const QByteArrayView nativeName = listing.nameOf(entry);
                 const std::optional<QString> name = diskFileName(nativeName, target_);
                 if (!name)
                     continue;
                 if (entry.kind != FolderListing::Kind::folder) {
-                    considerFile(chain.descriptor(), entry, nativeName, *name, targetRelative_, homeLevel);
+                    considerFile(chain.descriptor(), entry, nativeName, *name, relativeUtf8, homeLevel);
                 } else if (isPackageName(*name) && !isHiddenName(*name) && !homeLevel
                            && !libraryBundleExtensions().contains(pathExtension(*name).toLower())) {
-                    addPackage(chain.descriptor(), nativeName, childRelativePath(targetRelative_, *name));
+                    addPackage(chain.descriptor(), nativeName, relativeUtf8);
                 }
             }
         }
@@ -365,27 +333,53 @@ private:
         return chain.ascend();
     }
 
+    struct NamedEntry {
+        const FolderListing::Entry* entry = nullptr;
+        QString name;
+        EntryKey key;
+    };
+
+    // A folder's entries with names that are UTF-8, in the order their paths sort by bytes, so that
+    // the files of a deep walk come out in the order of the index's rows.
+    static std::vector<NamedEntry> orderedEntries(const FolderListing& listing, const QByteArray& path)
+    {
+        std::vector<NamedEntry> named;
+        named.reserve(listing.entries.size());
+        for (const FolderListing::Entry& entry : listing.entries) {
+            const QByteArrayView nativeName = listing.nameOf(entry);
+            std::optional<QString> name = diskFileName(nativeName, path);
+            if (!name)
+                continue;
+            EntryKey key{nativeName, entry.kind == FolderListing::Kind::folder && !isPackageName(*name)};
+            if (entry.kind != FolderListing::Kind::folder && isPlaceholderName(*name))
+                key.name = representedName(nativeName);
+            named.push_back(NamedEntry{&entry, std::move(*name), key});
+        }
+        std::stable_sort(named.begin(), named.end(), [](const NamedEntry& a, const NamedEntry& b) { return a.key < b.key; });
+        return named;
+    }
+
     void walkEntries(FolderChain& chain, const FolderListing& listing, const QByteArray& path, const QString& relativePath, int depth)
     {
         const int childDepth = depth + 1;
         const bool homeLevel = homeSource_ && childDepth == 1;
         const dev_t device = deviceOf(chain.status(), path);
-        for (const FolderListing::Entry& entry : listing.entries) {
+        const QByteArray relativeUtf8 = relativePath.toUtf8();
+        for (const NamedEntry& named : orderedEntries(listing, path)) {
+            const FolderListing::Entry& entry = *named.entry;
             const QByteArrayView nativeName = listing.nameOf(entry);
-            const std::optional<QString> name = diskFileName(nativeName, path);
-            if (!name)
-                continue;
+            const QString& name = named.name;
             if (entry.kind != FolderListing::Kind::folder) {
                 if (mode_ == Mode::files)
-                    considerFile(chain.descriptor(), entry, nativeName, *name, relativePath, homeLevel);
+                    considerFile(chain.descriptor(), entry, nativeName, name, relativeUtf8, homeLevel);
                 continue;
             }
-            if (refusesFolderName(*name, homeLevel))
+            if (refusesFolderName(name, homeLevel))
                 continue;
-            const QString folderRelative = childRelativePath(relativePath, *name);
-            if (isPackageName(*name)) {
+            const QString folderRelative = childRelativePath(relativePath, name);
+            if (isPackageName(name)) {
                 if (mode_ == Mode::files && !homeLevel && !holdsProjectMarkerAt(chain.descriptor(), nativeName))
-                    addPackage(chain.descriptor(), nativeName, folderRelative);
+                    addPackage(chain.descriptor(), nativeName, relativeUtf8);
                 continue;
             }
             // A folder listed by its parent that cannot be opened now: unplugged, failing or removed
@@ -411,52 +405,53 @@ private:
         }
     }
 
+    // `folderUtf8`: the relative path of the folder that holds the file, in UTF-8.
     void considerFile(int folder, const FolderListing::Entry& entry, QByteArrayView nativeName, const QString& name,
-                      const QString& folderRelative, bool homeLevel)
+                      const QByteArray& folderUtf8, bool homeLevel)
     {
         if (homeLevel || entry.kind != FolderListing::Kind::regularFile)
             return;
-        FileRecord record;
-        record.size = entry.size;
-        record.modified = entry.modified;
-        record.local = true;
         if (isHiddenName(name)) {
-            if (!isPlaceholderName(name))
-                return;
-            record.relativePath = childRelativePath(folderRelative, representedName(name));
-            record.size = placeholderSize(folder, nativeName.toByteArray());
-            record.local = false;
-        } else {
-            if (name == QLatin1String("Icon\r"))
-                return;
-            record.relativePath = childRelativePath(folderRelative, name);
+            if (isPlaceholderName(name))
+                addFile(folderUtf8, representedName(nativeName), placeholderSize(folder, nativeName.toByteArray()),
+                        entry.modified, false);
+        } else if (name != QLatin1String("Icon\r")) {
+            addFile(folderUtf8, nativeName, entry.size, entry.modified, true);
         }
-        addFile(std::move(record));
     }
 
-    void addPackage(int folder, QByteArrayView nativeName, const QString& relativePath)
+    void addPackage(int folder, QByteArrayView nativeName, const QByteArray& folderUtf8)
     {
         const QByteArray name = nativeName.toByteArray();
-        FileRecord record;
-        record.relativePath = relativePath;
-        record.size = packageSizeAt(folder, name.constData());
         struct stat status {};
-        record.modified = ::fstatat(folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 ? secondsOf(status.st_mtim) : distantPast;
-        record.local = true;
-        addFile(std::move(record));
+        const double modified = ::fstatat(folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0
+            ? secondsOf(status.st_mtim)
+            : distantPast;
+        addFile(folderUtf8, name, packageSizeAt(folder, name.constData()), modified, true);
     }
 
-    void addFile(FileRecord record)
+    // `name` is the file's name as its path ends, in UTF-8.
+    void addFile(const QByteArray& folderUtf8, QByteArrayView name, qint64 size, double modified, bool local)
     {
-        result_.files.append(std::move(record));
-        if (options_.progress && result_.files.size() % progressInterval == 0)
-            options_.progress(result_.files.size());
+        if (options_.filesReady) {
+            batch_.add(folderUtf8, name, size, modified, local);
+            if (batch_.size() >= batchSize)
+                options_.filesReady(std::exchange(batch_, FileBatch()));
+        } else {
+            QString path = QString::fromUtf8(name);
+            if (!folderUtf8.isEmpty())
+                path = QString::fromUtf8(folderUtf8) + QLatin1Char('/') + path;
+            result_.files.append(FileRecord{.relativePath = std::move(path), .size = size, .modified = modified, .local = local});
+        }
+        ++filesFound_;
+        if (options_.progress && filesFound_ % progressInterval == 0)
+            options_.progress(filesFound_);
     }
 
     void reportProgressAtEnd()
     {
         if (options_.progress)
-            options_.progress(result_.files.size());
+            options_.progress(filesFound_);
     }
 
     Mode mode_;
@@ -471,6 +466,8 @@ private:
     bool pathIsSound_ = true;
     dev_t rootDevice_ = 0;
     ScanResult result_;
+    FileBatch batch_;   // the files not yet handed on, when the walk streams them
+    qint64 filesFound_ = 0;
 };
 
 } // namespace
@@ -501,6 +498,33 @@ ScanResult scanSource(const Source& source, const QString& relativePath, const S
     else
         walk.walkOneLevel();
     return walk.finish();
+}
+
+ScanResult streamSource(const Source& source, FileStream& stream, ScanOptions options, const std::function<bool()>& available)
+{
+    // Until the walk has ended well, the stream ends as if the root were gone: nothing is deleted.
+    Index::WalkGaps lost;
+    lost.rootVanished = true;
+    if (source.kind == SourceKind::photos) {
+        stream.finish(lost);   // the library's assets are not files of folders
+        return {};
+    }
+    ScanResult result;
+    try {
+        options.deep = true;
+        options.filesReady = [&stream](FileBatch&& files) { stream.push(std::move(files)); };
+        options.stopRequested = [&stream, stop = std::move(options.stopRequested)] {
+            return stream.abandoned() || (stop && stop());
+        };
+        result = scanSource(source, QString(), options);
+        if (available && !result.gaps.rootVanished && !available())
+            result.gaps.rootVanished = true;
+    } catch (...) {
+        stream.finish(lost);
+        throw;
+    }
+    stream.finish(result.gaps);
+    return result;
 }
 
 ScanResult scanSubtree(const Source& source, const QString& relativePath, const ScanOptions& options)

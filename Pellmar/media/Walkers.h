@@ -5,6 +5,7 @@
 // touch the index. What they cannot read they name in the result, so that an unplugged or failing
 // drive is never mistaken for deleted files.
 
+#include "Pellmar/index/FileStream.h"
 #include "Pellmar/index/Index.h"
 #include "Pellmar/index/Model.h"
 #include "Pellmar/media/FaultInjection.h"
@@ -33,6 +34,9 @@ struct ScanOptions {
     // empty folder on its parent's device is a drive that is away: the walk names it as unlisted,
     // like everything below it, so that the index keeps its rows.
     QSet<QString> knownMountPoints;
+    // When set, a deep walk hands its files on in runs, in byte order of their paths, instead of
+    // collecting them in the result. Called on the walking thread.
+    std::function<void(FileBatch&&)> filesReady;
 };
 
 // What one walk saw, and what it could not see: folders it could not list in full (or that hold an
@@ -41,7 +45,7 @@ struct ScanOptions {
 // that was stopped names the folder it walked as unlisted, so nothing it did not reach is taken
 // for deleted.
 struct ScanResult {
-    QList<FileRecord> files;        // in walking order
+    QList<FileRecord> files;        // in byte order of their paths for a deep walk of a folder source
     QList<FolderRecord> folders;    // in walking order
     Index::WalkGaps gaps;
     bool stopped = false;           // stopRequested answered true before the walk's end
@@ -54,6 +58,12 @@ struct ScanResult {
 // library source, its listing, or when the library cannot be read no records and the root named
 // as missing; the path, depth and folder request are not used then.
 ScanResult scanSource(const Source& source, const QString& relativePath, const ScanOptions& options = {});
+
+// Walks a whole folder source into a stream for Index::syncFiles, and ends the stream with the
+// walk's gaps on every path, the root counted as gone when `available` (if given) says so at the end.
+// The walk stops when the stream's reader gives up. The result holds everything but the files.
+ScanResult streamSource(const Source& source, FileStream& stream, ScanOptions options,
+                        const std::function<bool()>& available = {});
 
 // The folders of a source or of one subtree of it, without files: the walked folder itself first
 // (when the relative path is not empty and names a folder), then the admitted folders below it.

@@ -9,7 +9,7 @@
 namespace {
 
 // sync DB SOURCE_ROOT: walks the folder into its source (added on first use) as a full scan does,
-// and prints what changed; the rows are counted before they are written.
+// and prints what changed.
 const ProbeCommand syncCommand(
     QStringLiteral("sync"), QStringLiteral("DB SOURCE_ROOT"), [](const QStringList& args, ProbeIo& io) {
         if (args.size() != 2)
@@ -30,21 +30,20 @@ const ProbeCommand syncCommand(
         ScanOptions options;
         options.collectFolders = true;
         options.knownMountPoints = waitFor(index.run([](Index& ix) { return ix.mountPoints(); }));
-        const ScanResult walk = scanSource(source, QString(), options);
-        const auto [stamps, written] = waitFor(index.run([&source, &walk](Index& ix) {
+        // The walk hands its files to the sync as it goes, as a scan's does.
+        FileStream stream;
+        QFuture<Index::SyncCounts> synced = index.run([&stream, &source](Index& ix) { return ix.syncFiles(stream, source.id); });
+        const ScanResult walk = streamSource(source, stream, options);
+        const Index::SyncCounts counts = waitFor(synced);
+        waitFor(index.run([&source, &walk](Index& ix) {
             ix.rememberMountPoints(walk.mountPoints);
-            const Verification stamps = ix.fileStamps(walk.files, source.id);
-            const qint64 written = ix.syncFiles(walk.files, source.id, walk.gaps);
             ix.replaceSourceFolderRows(walk.folders, source.id, walk.gaps);
-            return std::pair(stamps, written);
         }));
 
         io.out << "source " << source.id << '\n'
-               << "walked " << walk.files.size() << " files, " << walk.folders.size() << " folders\n"
-               << "added " << stamps.added << ", reset " << stamps.changed << ", deleted "
-               << (walk.gaps.unlistedFolders.isEmpty() && !walk.gaps.rootVanished ? QString::number(stamps.missing)
-                                                                                   : QStringLiteral("(partial walk)"))
-               << ", rows written " << written << '\n';
+               << "walked " << counts.files << " files, " << walk.folders.size() << " folders\n"
+               << "added " << counts.added << ", reset " << counts.reset << ", deleted " << counts.deleted
+               << ", rows written " << counts.written() << '\n';
         for (const QString& folder : walk.gaps.unlistedFolders)
             io.out << "unreadable, kept: " << (folder.isEmpty() ? QStringLiteral("(root)") : folder) << '\n';
         if (walk.gaps.rootVanished)

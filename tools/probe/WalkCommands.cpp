@@ -10,18 +10,23 @@
 
 namespace {
 
-// walk ROOT [--rel PATH] [--shallow]: one line per file record (relative path, size, modified,
+// walk ROOT [--rel PATH] [--shallow] [--count]: one line per file record (relative path, size, modified,
 // local, tab-separated), then the count; folders that could not be read go to the error stream.
+// With --count, only the count: the files are handed on in runs, as a scan's walk does, and dropped
+// (the walk alone, for benchmarks).
 const ProbeCommand walkCommand(
-    QStringLiteral("walk"), QStringLiteral("ROOT [--rel PATH] [--shallow]"), [](const QStringList& args, ProbeIo& io) {
+    QStringLiteral("walk"), QStringLiteral("ROOT [--rel PATH] [--shallow] [--count]"), [](const QStringList& args, ProbeIo& io) {
         if (args.isEmpty())
             return probeUsage(walkCommand, io);
         Source source;
         source.rootPath = QDir::cleanPath(QDir::current().absoluteFilePath(args[0]));
         QString relativePath;
         ScanOptions options;
+        qint64 handedOn = 0;
         for (qsizetype i = 1; i < args.size(); ++i) {
-            if (args[i] == QLatin1String("--shallow"))
+            if (args[i] == QLatin1String("--count"))
+                options.filesReady = [&handedOn](FileBatch&& files) { handedOn += files.size(); };
+            else if (args[i] == QLatin1String("--shallow"))
                 options.deep = false;
             else if (args[i] == QLatin1String("--rel") && i + 1 < args.size())
                 relativePath = args[++i];
@@ -49,7 +54,7 @@ const ProbeCommand walkCommand(
         }
         writeLines();
         std::fflush(stdout);
-        io.out << result.files.size() << " files" << Qt::endl;
+        io.out << (options.filesReady ? handedOn : qint64(result.files.size())) << " files" << Qt::endl;
         for (const QString& folder : result.gaps.unlistedFolders)
             io.err << "unreadable: " << (folder.isEmpty() ? QStringLiteral("(root)") : folder) << '\n';
         if (result.gaps.rootVanished)

@@ -95,24 +95,43 @@ QCoro::Task<> Library::scan(Source source)
     setScanning(source.name);
     setScanFound(0);
     const QPointer<Library> self(this);
-    const ScanResult walked = co_await alive(pools_.run(Priority::userInitiated, [source, self, mounts = knownMountPoints] {
+    const auto walkOptions = [self, mounts = knownMountPoints] {
         ScanOptions options;
         options.collectFolders = true;
         options.progress = [self](qint64 count) { reportScanProgress(self, count); };
         options.knownMountPoints = mounts;
-        return scanSource(source, QString(), options);
-    }));
-    co_await alive(rememberMountPoints(walked.mountPoints));
-    // A drive unplugged during the walk: its rows stay as they are, and the user learns why.
-    if (walked.gaps.rootVanished || !co_await alive(available())) {
-        setLastError(unavailable(source));
-        setScanning(std::nullopt);
-        co_return;
+        return options;
+    };
+    ScanResult walked;
+    // A folder source's walk hands its files on as it goes: the index compares them with its rows
+    // meanwhile, and writes nothing when the walk ends without the source's root.
+    std::optional<QFuture<Index::SyncCounts>> synced;
+    if (photos) {
+        walked = co_await alive(pools_.run(Priority::userInitiated, [source, walkOptions] {
+            return scanSource(source, QString(), walkOptions());
+        }));
+    } else {
+        const auto stream = std::make_shared<FileStream>();
+        synced = index_->run([stream, id = source.id](Index& index) { return index.syncFiles(*stream, id); });
+        const auto ending = std::make_shared<const StreamEnding>(stream);
+        walked = co_await alive(pools_.run(Priority::userInitiated, [source, walkOptions, ending, volumes = volumes_] {
+            return streamSource(source, ending->stream(), walkOptions(),
+                                [&] { return isSourceAvailable(source, *volumes); });
+        }));
     }
-
+    co_await alive(rememberMountPoints(walked.mountPoints));
     try {
-        co_await alive(index_->run([walked, id = source.id](Index& index) { index.syncFiles(walked.files, id, walked.gaps); }));
-        if (!photos) {
+        if (synced)
+            co_await alive(*synced);
+        // A drive unplugged during the walk: its rows stay as they are, and the user learns why.
+        if (walked.gaps.rootVanished || (photos && !co_await alive(available()))) {
+            setLastError(unavailable(source));
+            setScanning(std::nullopt);
+            co_return;
+        }
+        if (photos) {
+            co_await alive(index_->run([walked, id = source.id](Index& index) { index.syncFiles(walked.files, id, walked.gaps); }));
+        } else {
             co_await alive(index_->run([walked, id = source.id](Index& index) {
                 index.replaceSourceFolderRows(walked.folders, id, walked.gaps);
             }));
