@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Times an unchanged rescan of a folder source (`quorvin-probe sync`: the walk streamed into the
-# comparison with the rows, then the folder rows) against the walk alone (`quorvin-probe walk
+# Times an unchanged rescan of a folder source (`quorvin-probe sync`: the walk packed in path order,
+# then merged with the rows, then the folder rows) against the walk alone (`quorvin-probe walk
 # --count`), on a generated tree indexed once, alternating, best of five each, pinned to cores 0,1.
 # Memory: the rescan's peak RSS less that of a rescan of a one-file source, per file.
 # Targets: the rescan at most 1.3 times the walk alone, at most 200 bytes per file.

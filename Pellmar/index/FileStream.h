@@ -1,9 +1,10 @@
 #pragma once
 
-// A walk's files on their way to the index while the walk goes on. The walking thread hands runs of
-// files, in byte order of their UTF-8 paths, to the index job through a short queue, so that a scan
-// holds a few thousand files at a time instead of the whole source, and the walk and the comparison
-// with the stored rows run side by side.
+// A walk's files on their way to the index. The walking thread hands runs of files, in byte order of
+// their UTF-8 paths, to the index job through a queue: a short one when both run side by side, so
+// that only a few thousand files are held at a time, or an unbounded one that the index reads once
+// the walk has ended, so that the index's writer is not held while a slow drive is walked. Either
+// way the files are held packed, a few allocations per run.
 
 #include "Pellmar/index/Index.h"
 
@@ -12,6 +13,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -43,6 +45,8 @@ private:
 
 class FileStream {
 public:
+    static constexpr qsizetype unbounded = std::numeric_limits<qsizetype>::max();
+
     explicit FileStream(qsizetype capacity = 8) : capacity_(capacity) {}
 
     // The walking side. Waits while the queue is full; false once the reading side has given up,

@@ -113,8 +113,8 @@ public:
         qint64 deleted = 0;
         qint64 written() const { return added + reset + deleted; }
     };
-    // The same for a folder source while it is walked: takes the stream's files until it ends, with
-    // the same results, holding a few thousand files at a time. A stream that ends with the root gone
+    // The same for a folder source's walk: takes the stream's files until it ends, with the same
+    // results, holding a few thousand of its own at a time. A stream that ends with the root gone
     // (a drive unplugged during the walk) writes nothing at all. A sync that fails abandons the
     // stream, so that the walk stops.
     SyncCounts syncFiles(FileStream& stream, const QString& sourceID);

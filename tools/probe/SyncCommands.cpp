@@ -30,11 +30,10 @@ const ProbeCommand syncCommand(
         ScanOptions options;
         options.collectFolders = true;
         options.knownMountPoints = waitFor(index.run([](Index& ix) { return ix.mountPoints(); }));
-        // The walk hands its files to the sync as it goes, as a scan's does.
-        FileStream stream;
-        QFuture<Index::SyncCounts> synced = index.run([&stream, &source](Index& ix) { return ix.syncFiles(stream, source.id); });
+        // The walk packs its files, and the index merges them with its rows afterwards, as a scan does.
+        FileStream stream(FileStream::unbounded);
         const ScanResult walk = streamSource(source, stream, options);
-        const Index::SyncCounts counts = waitFor(synced);
+        const Index::SyncCounts counts = waitFor(index.run([&stream, &source](Index& ix) { return ix.syncFiles(stream, source.id); }));
         waitFor(index.run([&source, &walk](Index& ix) {
             ix.rememberMountPoints(walk.mountPoints);
             ix.replaceSourceFolderRows(walk.folders, source.id, walk.gaps);

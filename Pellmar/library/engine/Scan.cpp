@@ -103,21 +103,24 @@ QCoro::Task<> Library::scan(Source source)
         return options;
     };
     ScanResult walked;
-    // A folder source's walk hands its files on as it goes: the index compares them with its rows
-    // meanwhile, and writes nothing when the walk ends without the source's root.
     std::optional<QFuture<Index::SyncCounts>> synced;
     if (photos) {
         walked = co_await alive(pools_.run(Priority::userInitiated, [source, walkOptions] {
             return scanSource(source, QString(), walkOptions());
         }));
     } else {
-        const auto stream = std::make_shared<FileStream>();
-        synced = index_->run([stream, id = source.id](Index& index) { return index.syncFiles(*stream, id); });
+        // A folder source's walk packs its files in path order as it goes, and the index merges them
+        // with its rows once the walk has ended: the index's writer is taken for the merge alone, so
+        // the user's own changes never wait for a slow drive's walk. A walk that ended without the
+        // source's root writes nothing.
+        const auto stream = std::make_shared<FileStream>(FileStream::unbounded);
         const auto ending = std::make_shared<const StreamEnding>(stream);
         walked = co_await alive(pools_.run(Priority::userInitiated, [source, walkOptions, ending, volumes = volumes_] {
             return streamSource(source, ending->stream(), walkOptions(),
                                 [&] { return isSourceAvailable(source, *volumes); });
         }));
+        if (!walked.gaps.rootVanished)
+            synced = index_->run([stream, id = source.id](Index& index) { return index.syncFiles(*stream, id); });
     }
     co_await alive(rememberMountPoints(walked.mountPoints));
     try {
