@@ -85,6 +85,31 @@ std::optional<LocationSummary> wholeSourceSummary(Database& db, const ViewFilter
     return summary;
 }
 
+std::optional<LocationSummary> folderSummary(Database& db, const ViewFilter& filter)
+{
+    if (!filter.source || filter.path.isEmpty() || filter.smart || filter.favoritesWorkspace || filter.notBackedUp)
+        return std::nullopt;
+
+    // The files below the folder in path order, grouped by item: each item counts once however
+    // many of its files lie there, and is only here when all its copies are among them.
+    const SqlValue kind = kindValue(filter);
+    SqlClause query{QStringLiteral("SELECT kind, COUNT(*), SUM(size), SUM(not_local), MIN(captured_at), MAX(captured_at), "
+                                   "SUM(only_here) FROM (SELECT item_kind AS kind, item_captured_at AS captured_at, SUM(size) AS "
+                                   "size, SUM(local = 0) AS not_local, SUM(is_copy) = MAX(item_copies) AS only_here FROM files "
+                                   "INDEXED BY files_folder_items WHERE item_kind IS NOT NULL AND (? IS NULL OR item_kind = ?) AND "),
+                    {kind, kind}};
+    query.append(folderCondition(*filter.source, filter.path));
+    query.text += QStringLiteral(" GROUP BY item_id) GROUP BY kind");
+    Statement rows(db.db(), query.text);
+    rows.bind(query.values);
+    LocationSummary summary;
+    while (rows.step()) {
+        addKindRow(rows, summary);
+        summary.onlyHere += rows.int64(6);
+    }
+    return summary;
+}
+
 namespace {
 
 // The items with a file in at least one of the sources, per kind (its stored value), each item

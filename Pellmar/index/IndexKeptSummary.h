@@ -20,6 +20,10 @@ std::optional<LocationSummary> wholeIndexSummary(Database& db, const ViewFilter&
 // or the items not backed up.
 std::optional<LocationSummary> wholeSourceSummary(Database& db, const ViewFilter& filter);
 
+// The summary of a folder of a source, alone or of one kind, from what its files keep of their
+// items; nothing for a whole source, a smart group, favorites or the items not backed up.
+std::optional<LocationSummary> folderSummary(Database& db, const ViewFilter& filter);
+
 // The summary of a workspace's scope, alone or of one kind: the kept totals of its whole sources,
 // their items counted once however many of them hold an item, and the files of its folders on
 // other sources read one by one; nothing for favorites or the items not backed up.

@@ -76,6 +76,8 @@ LocationSummary Index::summary(const ViewFilter& filter)
         return *kept;
     if (std::optional<LocationSummary> kept = wholeSourceSummary(db_, filter))
         return *kept;
+    if (std::optional<LocationSummary> kept = folderSummary(db_, filter))
+        return *kept;
     if (std::optional<LocationSummary> kept = scopeSummary(db_, filter))
         return *kept;
     if (std::optional<LocationSummary> kept = favoritesSummary(db_, filter))

@@ -382,6 +382,59 @@ END;
                                                                "UNION SELECT old.source_id")),
                                   sourcesOfItem(QStringLiteral("SELECT source_id FROM item_places WHERE item_id = old.item_id")));
 
+// Each file also keeps what its item holds, so that a folder's summary reads the files below it in
+// path order without looking up one item per file: the item's kind and capture date (NULL while
+// the file names no item row), how many copies the item has (its hashed files, on every source),
+// and whether the file is one of them.
+QString refreshFileItemColumns(const QString& where)
+{
+    return QStringLiteral("UPDATE files SET item_kind = (SELECT kind FROM items WHERE id = files.item_id), item_captured_at = "
+                          "(SELECT captured_at FROM items WHERE id = files.item_id), item_copies = (SELECT COALESCE(SUM(files), 0) "
+                          "FROM item_sources WHERE item_id = files.item_id), is_copy = (item_id IS NOT NULL AND quick_hash IS NOT "
+                          "NULL) WHERE %1")
+        .arg(where);
+}
+
+QString recountCopies(const QString& itemID)
+{
+    return QStringLiteral("UPDATE files SET item_copies = (SELECT COALESCE(SUM(files), 0) FROM item_sources WHERE item_id = "
+                          "%1) WHERE item_id = %1")
+        .arg(itemID);
+}
+
+const QString fileItemColumns = QStringLiteral(R"(
+%1;
+CREATE TRIGGER tally_file_item_insert AFTER INSERT ON files WHEN new.item_id IS NOT NULL BEGIN
+  %2;
+END;
+CREATE TRIGGER tally_file_item AFTER UPDATE OF item_id, quick_hash ON files
+WHEN old.item_id IS NOT new.item_id OR (old.quick_hash IS NULL) != (new.quick_hash IS NULL) BEGIN
+  %2;
+END;
+CREATE TRIGGER tally_copies_insert AFTER INSERT ON item_sources BEGIN
+  %3;
+END;
+CREATE TRIGGER tally_copies_update AFTER UPDATE OF files ON item_sources BEGIN
+  %3;
+END;
+CREATE TRIGGER tally_copies_delete AFTER DELETE ON item_sources BEGIN
+  %4;
+END;
+CREATE TRIGGER tally_item_columns_insert AFTER INSERT ON items BEGIN
+  UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
+END;
+CREATE TRIGGER tally_item_columns_update AFTER UPDATE OF kind, captured_at ON items
+WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
+  UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
+END;
+CREATE TRIGGER tally_item_columns_delete AFTER DELETE ON items BEGIN
+  UPDATE files SET item_kind = NULL, item_captured_at = NULL WHERE item_id = old.id;
+END;
+)")
+                                       .arg(refreshFileItemColumns(QStringLiteral("1")),
+                                            refreshFileItemColumns(QStringLiteral("id = new.id")),
+                                            recountCopies(QStringLiteral("new.item_id")), recountCopies(QStringLiteral("old.item_id")));
+
 } // namespace
 
 void rebuildTallies(Database& db)
@@ -399,4 +452,5 @@ void rebuildTallies(Database& db)
     db.exec(tables);
     db.exec(counts);
     db.exec(triggers);
+    db.exec(fileItemColumns);
 }

@@ -51,6 +51,7 @@ protected:
         addItem({.id = "memo", .kind = MediaKind::document, .capturedAt = 600});
         addFile({.sourceID = "A", .relPath = "d/solo.jpg", .itemID = "solo"});
         addFile({.sourceID = "A", .relPath = "d/pair.jpg", .itemID = "pair", .size = 7});
+        addFile({.sourceID = "A", .relPath = "d/sub/solo.jpg", .itemID = "solo", .size = 5});
         addFile({.sourceID = "B", .relPath = "e/pair.jpg", .itemID = "pair", .size = 7});
         addFile({.sourceID = "A", .relPath = "t1.jpg", .itemID = "twin1"});
         addFile({.sourceID = "B", .relPath = "t2.jpg", .itemID = "twin2"});
@@ -129,6 +130,10 @@ protected:
         for (auto folder = folderFiles.cbegin(); folder != folderFiles.cend(); ++folder)
             folderRows.append(folder.key() + u'|' + QString::number(folder.value()));
         EXPECT_EQ(rows("SELECT * FROM folder_files ORDER BY 1, 2"), folderRows);
+        EXPECT_EQ(rows("SELECT id, item_kind, item_captured_at, item_copies, is_copy FROM files ORDER BY id"),
+                  rows("SELECT f.id, i.kind, i.captured_at, (SELECT COUNT(*) FROM files AS c WHERE c.item_id = f.item_id AND "
+                       "c.quick_hash IS NOT NULL), f.item_id IS NOT NULL AND f.quick_hash IS NOT NULL FROM files AS f LEFT JOIN "
+                       "items AS i ON i.id = f.item_id ORDER BY f.id"));
         const FullStatus previews = index.fullPreviewProgress();
         EXPECT_EQ(QStringList{QString::number(previews.total) + u'|' + QString::number(previews.done)},
                   rows("SELECT COUNT(*), COALESCE(SUM(proxy_ext != '' OR full_error IS NOT NULL), 0) FROM items i WHERE "
@@ -161,7 +166,8 @@ protected:
             EXPECT_EQ(index.countScope(keys), integer(scoped.text, scoped.values)) << keys.join(u',').toStdString();
         }
         const QList<ViewFilter> places{
-            {}, {.source = "A"}, {.source = "B"}, {.source = "P"}, {.scope = QStringList{"A", "B"}},
+            {}, {.source = "A"}, {.source = "B"}, {.source = "P"}, {.source = "A", .path = "d"}, {.source = "B", .path = "e"},
+            {.source = "P", .path = "One"}, {.scope = QStringList{"A", "B"}},
             {.scope = QStringList{"A", "B|e", "P|#favorites"}}, {.scope = QStringList{"B", "P", "A|d"}},
             {.favoritesWorkspace = "w"}, {.favoritesWorkspace = "w", .scope = QStringList{"B", "P|One"}},
             {.favoritesWorkspace = "w", .scope = QStringList{"A|d", "P"}}};
@@ -170,7 +176,8 @@ protected:
                                                         std::optional(MediaKind::video), std::optional(MediaKind::document)}) {
                 view.kind = kind;
                 view.notBackedUp = false;
-                SCOPED_TRACE(view.source.value_or(view.scope.value_or(QStringList{"everything"}).join(u',')).toStdString()
+                SCOPED_TRACE(view.source.value_or(view.scope.value_or(QStringList{"everything"}).join(u',')).toStdString() + "/"
+                             + view.path.toStdString()
                              + (view.favoritesWorkspace ? " favorites" : "") + " kind " + std::to_string(kind ? rawValue(*kind) : -1));
                 const LocationSummary expected = summaryFromRows(view);
                 EXPECT_EQ(index.summary(view), expected);
@@ -196,8 +203,10 @@ protected:
                           "files WHERE asset_id != '' AND favorite = 1))",
                           {*view.favoritesWorkspace}});
         SqlClause place{"1 = 1", {}};
-        if (view.source)
+        if (view.source && view.path.isEmpty())
             place = {"source_id = ?", {*view.source}};
+        else if (view.source)
+            place = {"source_id = ? AND substr(rel_path, 1, length(?) + 1) = ? || '/'", {*view.source, view.path, view.path}};
         else if (view.scope)
             place = scopeClause(*view.scope);
         if (view.source || view.scope) {
@@ -230,10 +239,10 @@ protected:
         summary.documentSize = sizes.int64(2);
         if (view.source)
             summary.onlyHere = integer("SELECT COUNT(*) FROM items WHERE id IN (" + items.text + ") AND NOT EXISTS (SELECT 1 FROM "
-                                       "files WHERE item_id = items.id AND quick_hash IS NOT NULL AND source_id != ?)",
+                                       "files WHERE item_id = items.id AND quick_hash IS NOT NULL AND NOT (" + place.text + "))",
                                        [&] {
                                            SqlValues all = items.values;
-                                           all.push_back(*view.source);
+                                           all.insert(all.end(), place.values.begin(), place.values.end());
                                            return all;
                                        }());
         return summary;
@@ -320,7 +329,7 @@ TEST_F(KeptCountsTest, WriteThatFailsPartWayLeavesTheCountsAsTheyWere)
         for (const char* table : {"source_states", "item_sources", "lone_items", "lone_totals", "kind_totals", "item_places", "place_totals", "place_sets", "weak_id_sources",
                                   "weak_id_counts", "item_renderable", "preview_progress", "folder_files"})
             all += rows(QStringLiteral("SELECT * FROM ") + table);
-        return all;
+        return all + rows("SELECT id, item_kind, item_captured_at, item_copies, is_copy FROM files");
     };
     const QStringList before = keptCounts();
 
@@ -353,6 +362,7 @@ TEST_F(KeptCountsTest, UpgradeFromAnIndexWithoutThemCountsTheRows)
     db.exec("DROP TABLE source_states; DROP TABLE item_sources; DROP TABLE lone_items; DROP TABLE lone_totals; "
             "DROP TABLE kind_totals; DROP TABLE item_places; DROP TABLE place_totals; DROP TABLE place_sets; DROP TABLE weak_id_sources; DROP TABLE weak_id_counts; DROP TABLE item_renderable; "
             "DROP TABLE preview_progress; DROP TABLE folder_files; PRAGMA user_version = 8");
+    db.exec("UPDATE files SET item_kind = NULL, item_captured_at = NULL, item_copies = 0, is_copy = 0");
 
     index.migrate();
     EXPECT_EQ(integer("SELECT COUNT(*) FROM lone_items"), 7);

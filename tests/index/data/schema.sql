@@ -8,15 +8,14 @@ CREATE TABLE files (
   quick_hash TEXT,
   item_id TEXT,
   state INTEGER NOT NULL DEFAULT 0,
-  error TEXT, asset_id TEXT NOT NULL DEFAULT '', local INTEGER NOT NULL DEFAULT 1, favorite INTEGER NOT NULL DEFAULT 0, subtype INTEGER NOT NULL DEFAULT 0, raw INTEGER NOT NULL DEFAULT 0, added_at REAL NOT NULL DEFAULT 0,
+  error TEXT, asset_id TEXT NOT NULL DEFAULT '', local INTEGER NOT NULL DEFAULT 1, favorite INTEGER NOT NULL DEFAULT 0, subtype INTEGER NOT NULL DEFAULT 0, raw INTEGER NOT NULL DEFAULT 0, added_at REAL NOT NULL DEFAULT 0, item_kind INTEGER, item_captured_at REAL, item_copies INTEGER NOT NULL DEFAULT 0, is_copy INTEGER NOT NULL DEFAULT 0,
   UNIQUE(source_id, rel_path)
 );
 CREATE INDEX files_asset ON files(item_id) WHERE asset_id != '';
 CREATE INDEX files_favorite ON files(item_id) WHERE favorite = 1;
+CREATE INDEX files_folder_items ON files(source_id, rel_path, item_id, item_kind, item_captured_at, item_copies, is_copy, size, local);
 CREATE INDEX files_hashed_item ON files(item_id, source_id, rel_path) WHERE quick_hash IS NOT NULL;
-CREATE INDEX files_item ON files(item_id);
 CREATE INDEX files_item_place ON files(item_id, source_id, rel_path);
-CREATE INDEX files_item_source ON files(item_id, source_id);
 CREATE INDEX files_offline_asset ON files(source_id) WHERE asset_id != '' AND local = 0;
 CREATE INDEX files_photo_favorite ON files(item_id) WHERE asset_id != '' AND favorite = 1;
 CREATE INDEX files_photo_flags ON files(source_id, item_id) WHERE favorite = 1 OR raw = 1 OR (subtype & 4) != 0;
@@ -24,7 +23,6 @@ CREATE INDEX files_ready_size ON files(size, item_id, source_id) WHERE state = 2
 CREATE INDEX files_renderable ON files(item_id) WHERE local = 1 OR asset_id != '';
 CREATE INDEX files_reset_item ON files(item_id, source_id) WHERE quick_hash IS NULL AND item_id IS NOT NULL;
 CREATE INDEX files_source_item ON files(source_id, item_id);
-CREATE INDEX files_source_path ON files(source_id, rel_path);
 CREATE INDEX files_source_state ON files(source_id, state);
 CREATE INDEX files_state ON files(state);
 CREATE TABLE folder_files (source_id TEXT NOT NULL, folder TEXT NOT NULL, files INTEGER NOT NULL,
@@ -96,6 +94,15 @@ CREATE TABLE sources (
   volume_name TEXT NOT NULL,
   added_at REAL NOT NULL
 , kind INTEGER NOT NULL DEFAULT 0);
+CREATE TRIGGER tally_copies_delete AFTER DELETE ON item_sources BEGIN
+  UPDATE files SET item_copies = (SELECT COALESCE(SUM(files), 0) FROM item_sources WHERE item_id = old.item_id) WHERE item_id = old.item_id;
+END;
+CREATE TRIGGER tally_copies_insert AFTER INSERT ON item_sources BEGIN
+  UPDATE files SET item_copies = (SELECT COALESCE(SUM(files), 0) FROM item_sources WHERE item_id = new.item_id) WHERE item_id = new.item_id;
+END;
+CREATE TRIGGER tally_copies_update AFTER UPDATE OF files ON item_sources BEGIN
+  UPDATE files SET item_copies = (SELECT COALESCE(SUM(files), 0) FROM item_sources WHERE item_id = new.item_id) WHERE item_id = new.item_id;
+END;
 CREATE TRIGGER tally_copy_delete AFTER DELETE ON item_sources BEGIN
   DELETE FROM lone_items WHERE item_id = old.item_id;
   INSERT INTO lone_items (item_id, source_id, kind, captured_at, size, not_local) SELECT c.item_id, c.source_id, COALESCE(i.kind, -1), i.captured_at, (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = c.item_id), (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = c.item_id) FROM (SELECT item_id, MIN(source_id) AS source_id FROM item_sources WHERE item_id = old.item_id GROUP BY item_id HAVING COUNT(*) = 1) AS c LEFT JOIN items AS i ON i.id = c.item_id;
@@ -164,6 +171,13 @@ CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
     ON CONFLICT (item_id, source_id) DO UPDATE SET files = files + 1, size = size + excluded.size,
     not_local = not_local + excluded.not_local;
 END;
+CREATE TRIGGER tally_file_item AFTER UPDATE OF item_id, quick_hash ON files
+WHEN old.item_id IS NOT new.item_id OR (old.quick_hash IS NULL) != (new.quick_hash IS NULL) BEGIN
+  UPDATE files SET item_kind = (SELECT kind FROM items WHERE id = files.item_id), item_captured_at = (SELECT captured_at FROM items WHERE id = files.item_id), item_copies = (SELECT COALESCE(SUM(files), 0) FROM item_sources WHERE item_id = files.item_id), is_copy = (item_id IS NOT NULL AND quick_hash IS NOT NULL) WHERE id = new.id;
+END;
+CREATE TRIGGER tally_file_item_insert AFTER INSERT ON files WHEN new.item_id IS NOT NULL BEGIN
+  UPDATE files SET item_kind = (SELECT kind FROM items WHERE id = files.item_id), item_captured_at = (SELECT captured_at FROM items WHERE id = files.item_id), item_copies = (SELECT COALESCE(SUM(files), 0) FROM item_sources WHERE item_id = files.item_id), is_copy = (item_id IS NOT NULL AND quick_hash IS NOT NULL) WHERE id = new.id;
+END;
 CREATE TRIGGER tally_file_lone_size AFTER UPDATE OF item_id, size, local ON files
 WHEN old.item_id IS NOT new.item_id OR old.size != new.size OR old.local != new.local BEGIN
   UPDATE lone_items SET size = (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = lone_items.item_id) WHERE item_id IN (old.item_id, new.item_id);
@@ -198,6 +212,16 @@ WHEN old.source_id IS NOT new.source_id OR old.state IS NOT new.state BEGIN
   DELETE FROM source_states WHERE source_id = old.source_id AND state = old.state AND files < 1;
   INSERT INTO source_states (source_id, state, files) VALUES (new.source_id, new.state, 1)
     ON CONFLICT (source_id, state) DO UPDATE SET files = files + 1;
+END;
+CREATE TRIGGER tally_item_columns_delete AFTER DELETE ON items BEGIN
+  UPDATE files SET item_kind = NULL, item_captured_at = NULL WHERE item_id = old.id;
+END;
+CREATE TRIGGER tally_item_columns_insert AFTER INSERT ON items BEGIN
+  UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
+END;
+CREATE TRIGGER tally_item_columns_update AFTER UPDATE OF kind, captured_at ON items
+WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
+  UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
 END;
 CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
   UPDATE kind_totals SET items = items - 1, size = size - (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = old.id),
