@@ -36,7 +36,7 @@ if [ ! -f "$fixture/.complete" ]; then
   touch "$fixture/.complete"
 fi
 
-fixture_size=$(du -sh "$fixture" | cut -f1)
+fixture_size=$(du -shL "$fixture" | cut -f1)
 pinned() { taskset -c "$cores" "$@"; }
 # The support folders of the runs go when the script ends, not after each run: thousands of files
 # deleted just before a timed run slow the next run's file creation on some file systems (ext4

@@ -58,7 +58,6 @@ CREATE TABLE IF NOT EXISTS items (
   full_error TEXT,
   created_at REAL NOT NULL
 );
-CREATE INDEX IF NOT EXISTS items_captured ON items(captured_at);
 CREATE INDEX IF NOT EXISTS items_proxy ON items(proxy_ext);
 CREATE VIRTUAL TABLE IF NOT EXISTS search USING fts5(item_id UNINDEXED, text, tokenize = 'unicode61 remove_diacritics 2');
 PRAGMA user_version = 2;)");
@@ -365,7 +364,7 @@ bool Index::migrate()
     db_.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS folders_parent ON folders(source_id, parent_path)"));
     // Indexes that later, wider ones made redundant: each cost a write of its own for every file.
     db_.exec(QStringLiteral("DROP INDEX IF EXISTS files_item; DROP INDEX IF EXISTS files_item_source; DROP INDEX IF EXISTS "
-                            "files_source_path;"));
+                            "files_source_path; DROP INDEX IF EXISTS items_captured;"));
     db_.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS items_id_weak ON items(id, weak_id)"));
     for (const SpeedIndex& index : speedIndexes)
         db_.exec(index.statement);

@@ -53,7 +53,6 @@ CREATE TABLE items (
   created_at REAL NOT NULL
 , weak_id TEXT NOT NULL DEFAULT '', modified_at REAL NOT NULL DEFAULT 0, added_at REAL NOT NULL DEFAULT 0, uti TEXT NOT NULL DEFAULT '');
 CREATE INDEX items_added ON items(added_at, created_at);
-CREATE INDEX items_captured ON items(captured_at);
 CREATE INDEX items_captured_modified ON items(captured_at, modified_at);
 CREATE INDEX items_id_weak ON items(id, weak_id);
 CREATE INDEX items_kind_captured ON items(kind, captured_at);
