@@ -17,8 +17,9 @@ QString joinKey(const QString& sourceID, const QString& path)
 
 QSet<QString> Index::favoriteIDs(const QString& workspaceID)
 {
-    Statement query(db_.db(),
-        QStringLiteral("SELECT item_id FROM favorites WHERE workspace_id = ? AND item_id IN (SELECT id FROM items)"));
+    // EXISTS, not IN: with IN the planner walks every item id and probes the favorites for each.
+    Statement query(db_.db(), QStringLiteral("SELECT item_id FROM favorites AS f WHERE workspace_id = ? AND EXISTS (SELECT 1 "
+                                             "FROM items WHERE id = f.item_id)"));
     query.bind({workspaceID});
     QSet<QString> ids;
     while (query.step())
