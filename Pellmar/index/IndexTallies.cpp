@@ -1,5 +1,7 @@
 #include "Pellmar/index/IndexTallies.h"
 
+#include "Pellmar/index/IndexPhotoTallies.h"
+
 #include <QStringList>
 
 namespace {
@@ -304,6 +306,7 @@ CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
     ON CONFLICT (kind) DO UPDATE SET items = items + 1, size = size + excluded.size, not_local = not_local + excluded.not_local;
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
+  UPDATE photo_asset_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
     WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   UPDATE weak_id_counts SET lone = lone + 1
@@ -317,6 +320,7 @@ CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
   DELETE FROM kind_totals WHERE kind = old.kind AND items < 1;
   UPDATE lone_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE item_places SET kind = -1, captured_at = NULL WHERE item_id = old.id;
+  UPDATE photo_asset_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE weak_id_counts SET lone = lone - 1
     WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
   UPDATE weak_id_sources SET items = items - 1
@@ -337,6 +341,7 @@ CREATE TRIGGER tally_item_lone AFTER UPDATE OF kind, captured_at ON items
 WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
+  UPDATE photo_asset_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
 END;
 CREATE TRIGGER tally_item_weak AFTER UPDATE OF weak_id ON items WHEN old.weak_id IS NOT new.weak_id BEGIN
   UPDATE weak_id_counts SET lone = lone - 1
@@ -449,8 +454,8 @@ void rebuildTallies(Database& db)
     }
     for (const QString& name : oldTriggers)
         db.exec(QStringLiteral("DROP TRIGGER \"%1\"").arg(name));
-    db.exec(tables);
-    db.exec(counts);
-    db.exec(triggers);
+    db.exec(tables + photoTallyTables());
+    db.exec(counts + photoTallyCounts());
+    db.exec(triggers + photoTallyTriggers());
     db.exec(fileItemColumns);
 }

@@ -19,6 +19,7 @@
 //   item_renderable   files of an item on this computer or in the photo library
 //   preview_progress  one row: the items that qualify for a larger preview, and those finished
 //   folder_files      files per source and the folder they lie in ("" at the top of the source)
+// and the photo library's tree counts that IndexPhotoTallies.h lists.
 // Makes the tables (dropping those of an earlier layout), their indexes and the triggers that keep
 // them, and counts every table afresh from `files` and `items`. Run inside the caller's transaction.
 void rebuildTallies(Database& db);

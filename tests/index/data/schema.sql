@@ -70,6 +70,20 @@ CREATE INDEX lone_items_captured ON lone_items(source_id, kind, captured_at);
 CREATE TABLE lone_totals (source_id TEXT NOT NULL, kind INTEGER NOT NULL, items INTEGER NOT NULL, size INTEGER NOT NULL,
   not_local INTEGER NOT NULL, PRIMARY KEY (source_id, kind)) WITHOUT ROWID;
 CREATE TABLE mount_points (path TEXT PRIMARY KEY);
+CREATE TABLE photo_asset_items (source_id TEXT NOT NULL, asset_id TEXT NOT NULL, item_id TEXT NOT NULL,
+  files INTEGER NOT NULL, kind INTEGER NOT NULL, captured_at REAL, PRIMARY KEY (source_id, asset_id, item_id)) WITHOUT ROWID;
+CREATE INDEX photo_asset_items_item ON photo_asset_items(item_id);
+CREATE TABLE photo_assets (source_id TEXT NOT NULL, asset_id TEXT NOT NULL, files INTEGER NOT NULL,
+  favorites INTEGER NOT NULL, raws INTEGER NOT NULL, screenshots INTEGER NOT NULL, in_albums INTEGER NOT NULL,
+  photos INTEGER NOT NULL, videos INTEGER NOT NULL, captured_at REAL, PRIMARY KEY (source_id, asset_id)) WITHOUT ROWID;
+CREATE INDEX photo_assets_captured ON photo_assets(source_id, captured_at);
+CREATE TABLE photo_folder_assets (source_id TEXT NOT NULL, folder TEXT NOT NULL, asset_id TEXT NOT NULL,
+  files INTEGER NOT NULL, PRIMARY KEY (source_id, folder, asset_id)) WITHOUT ROWID;
+CREATE TABLE photo_folders (source_id TEXT NOT NULL, folder TEXT NOT NULL, assets INTEGER NOT NULL,
+  PRIMARY KEY (source_id, folder)) WITHOUT ROWID;
+CREATE TABLE photo_groups (source_id TEXT NOT NULL PRIMARY KEY, assets INTEGER NOT NULL, favorites INTEGER NOT NULL,
+  photos INTEGER NOT NULL, videos INTEGER NOT NULL, raws INTEGER NOT NULL, screenshots INTEGER NOT NULL,
+  in_albums INTEGER NOT NULL) WITHOUT ROWID;
 CREATE TABLE pins (workspace_id TEXT NOT NULL, source_id TEXT NOT NULL, path TEXT NOT NULL, position INTEGER NOT NULL, PRIMARY KEY (workspace_id, source_id, path));
 CREATE TABLE place_sets (sources TEXT NOT NULL, kind INTEGER NOT NULL, items INTEGER NOT NULL,
   PRIMARY KEY (sources, kind)) WITHOUT ROWID;
@@ -228,6 +242,7 @@ CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
   DELETE FROM kind_totals WHERE kind = old.kind AND items < 1;
   UPDATE lone_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE item_places SET kind = -1, captured_at = NULL WHERE item_id = old.id;
+  UPDATE photo_asset_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE weak_id_counts SET lone = lone - 1
     WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
   UPDATE weak_id_sources SET items = items - 1
@@ -242,6 +257,7 @@ CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
     ON CONFLICT (kind) DO UPDATE SET items = items + 1, size = size + excluded.size, not_local = not_local + excluded.not_local;
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
+  UPDATE photo_asset_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
     WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   UPDATE weak_id_counts SET lone = lone + 1
@@ -261,6 +277,7 @@ CREATE TRIGGER tally_item_lone AFTER UPDATE OF kind, captured_at ON items
 WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
+  UPDATE photo_asset_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
 END;
 CREATE TRIGGER tally_item_preview AFTER UPDATE OF kind, proxy_ext, full_error ON items BEGIN
   UPDATE preview_progress SET
@@ -300,6 +317,103 @@ WHEN old.kind != new.kind OR old.size != new.size OR old.not_local != new.not_lo
   INSERT INTO lone_totals (source_id, kind, items, size, not_local) VALUES (new.source_id, new.kind, 1, new.size, new.not_local)
     ON CONFLICT (source_id, kind) DO UPDATE SET items = items + 1, size = size + excluded.size,
     not_local = not_local + excluded.not_local;
+END;
+CREATE TRIGGER tally_photo_asset_delete AFTER DELETE ON photo_assets BEGIN
+  UPDATE photo_groups SET assets = assets - 1, favorites = favorites - (old.favorites > 0), photos = photos - (old.photos > 0), videos = videos - (old.videos > 0), raws = raws - (old.raws > 0), screenshots = screenshots - (old.screenshots > 0), in_albums = in_albums - (old.in_albums > 0) WHERE source_id = old.source_id;
+  DELETE FROM photo_groups WHERE source_id = old.source_id AND assets < 1;
+END;
+CREATE TRIGGER tally_photo_asset_insert AFTER INSERT ON photo_assets BEGIN
+  INSERT INTO photo_groups (source_id, assets, favorites, photos, videos, raws, screenshots, in_albums) VALUES (new.source_id, 1, new.favorites > 0, new.photos > 0, new.videos > 0, new.raws > 0, new.screenshots > 0, new.in_albums > 0)
+    ON CONFLICT (source_id) DO UPDATE SET assets = assets + 1, favorites = favorites + excluded.favorites, photos = photos + excluded.photos, videos = videos + excluded.videos, raws = raws + excluded.raws, screenshots = screenshots + excluded.screenshots, in_albums = in_albums + excluded.in_albums;
+END;
+CREATE TRIGGER tally_photo_asset_update AFTER UPDATE OF favorites, photos, videos, raws, screenshots, in_albums ON photo_assets WHEN (old.favorites > 0) != (new.favorites > 0) OR (old.photos > 0) != (new.photos > 0) OR (old.videos > 0) != (new.videos > 0) OR (old.raws > 0) != (new.raws > 0) OR (old.screenshots > 0) != (new.screenshots > 0) OR (old.in_albums > 0) != (new.in_albums > 0) BEGIN
+  UPDATE photo_groups SET favorites = favorites - (old.favorites > 0) + (new.favorites > 0), photos = photos - (old.photos > 0) + (new.photos > 0), videos = videos - (old.videos > 0) + (new.videos > 0), raws = raws - (old.raws > 0) + (new.raws > 0), screenshots = screenshots - (old.screenshots > 0) + (new.screenshots > 0), in_albums = in_albums - (old.in_albums > 0) + (new.in_albums > 0) WHERE source_id = new.source_id;
+END;
+CREATE TRIGGER tally_photo_file_delete AFTER DELETE ON files
+WHEN EXISTS (SELECT 1 FROM photo_assets WHERE source_id = old.source_id AND asset_id = old.asset_id) BEGIN
+  UPDATE photo_assets SET files = files - 1, favorites = favorites - (old.favorite = 1), raws = raws - (old.raw = 1), screenshots = screenshots - ((old.subtype & 4) != 0), in_albums = in_albums - (instr(old.rel_path, '/') > 0) WHERE source_id = old.source_id AND asset_id = old.asset_id;
+  UPDATE photo_asset_items SET files = files - 1
+    WHERE source_id = old.source_id AND asset_id = old.asset_id AND item_id = old.item_id;
+  DELETE FROM photo_asset_items
+    WHERE source_id = old.source_id AND asset_id = old.asset_id AND item_id = old.item_id AND files < 1;
+  DELETE FROM photo_assets WHERE source_id = old.source_id AND asset_id = old.asset_id AND files < 1;
+  UPDATE photo_folder_assets SET files = files - 1
+    WHERE old.asset_id != '' AND source_id = old.source_id AND asset_id = old.asset_id AND folder IN (SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1) UNION ALL SELECT substr(folder, 1, length(rtrim(folder, replace(folder, '/', ''))) - 1) FROM up WHERE folder != '') SELECT folder FROM up WHERE folder != ''));
+  DELETE FROM photo_folder_assets WHERE old.asset_id != '' AND source_id = old.source_id
+    AND asset_id = old.asset_id AND folder IN (SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1) UNION ALL SELECT substr(folder, 1, length(rtrim(folder, replace(folder, '/', ''))) - 1) FROM up WHERE folder != '') SELECT folder FROM up WHERE folder != '')) AND files < 1;
+  UPDATE photo_folders SET assets = assets - 1
+    WHERE old.asset_id = '' AND source_id = old.source_id AND folder IN (SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1) UNION ALL SELECT substr(folder, 1, length(rtrim(folder, replace(folder, '/', ''))) - 1) FROM up WHERE folder != '') SELECT folder FROM up WHERE folder != ''));
+  DELETE FROM photo_folders WHERE old.asset_id = '' AND source_id = old.source_id AND folder IN (SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1) UNION ALL SELECT substr(folder, 1, length(rtrim(folder, replace(folder, '/', ''))) - 1) FROM up WHERE folder != '') SELECT folder FROM up WHERE folder != ''))
+    AND assets < 1;
+END;
+CREATE TRIGGER tally_photo_file_insert AFTER INSERT ON files WHEN (SELECT kind FROM sources WHERE id = new.source_id) = 1 BEGIN
+  INSERT INTO photo_assets (source_id, asset_id, files, favorites, raws, screenshots, in_albums, photos, videos, captured_at)
+    SELECT new.source_id, new.asset_id, 1, new.favorite = 1, new.raw = 1, (new.subtype & 4) != 0, instr(new.rel_path, '/') > 0, 0, 0, NULL WHERE 1
+    ON CONFLICT (source_id, asset_id) DO UPDATE SET files = files + 1, favorites = favorites + excluded.favorites, raws = raws + excluded.raws, screenshots = screenshots + excluded.screenshots, in_albums = in_albums + excluded.in_albums;
+  INSERT INTO photo_asset_items (source_id, asset_id, item_id, files, kind, captured_at)
+    SELECT new.source_id, new.asset_id, new.item_id, 1, COALESCE(i.kind, -1), i.captured_at
+    FROM (SELECT 1) LEFT JOIN items AS i ON i.id = new.item_id WHERE new.item_id IS NOT NULL AND 1
+    ON CONFLICT (source_id, asset_id, item_id) DO UPDATE SET files = files + 1;
+  INSERT INTO photo_folder_assets (source_id, folder, asset_id, files)
+    SELECT new.source_id, folder, new.asset_id, 1 FROM (SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT substr(new.rel_path, 1, length(rtrim(new.rel_path, replace(new.rel_path, '/', ''))) - 1) UNION ALL SELECT substr(folder, 1, length(rtrim(folder, replace(folder, '/', ''))) - 1) FROM up WHERE folder != '') SELECT folder FROM up WHERE folder != '')) WHERE new.asset_id != '' AND 1
+    ON CONFLICT (source_id, folder, asset_id) DO UPDATE SET files = files + 1;
+  INSERT INTO photo_folders (source_id, folder, assets)
+    SELECT new.source_id, folder, 1 FROM (SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT substr(new.rel_path, 1, length(rtrim(new.rel_path, replace(new.rel_path, '/', ''))) - 1) UNION ALL SELECT substr(folder, 1, length(rtrim(folder, replace(folder, '/', ''))) - 1) FROM up WHERE folder != '') SELECT folder FROM up WHERE folder != '')) WHERE new.asset_id = '' AND 1
+    ON CONFLICT (source_id, folder) DO UPDATE SET assets = assets + 1;
+END;
+CREATE TRIGGER tally_photo_file_update AFTER UPDATE OF source_id, rel_path, asset_id, item_id, favorite, raw, subtype ON files
+WHEN (old.source_id IS NOT new.source_id OR old.rel_path IS NOT new.rel_path OR old.asset_id IS NOT new.asset_id
+  OR old.item_id IS NOT new.item_id OR old.favorite IS NOT new.favorite OR old.raw IS NOT new.raw
+  OR old.subtype IS NOT new.subtype)
+  AND (EXISTS (SELECT 1 FROM photo_assets WHERE source_id = old.source_id AND asset_id = old.asset_id) OR (SELECT kind FROM sources WHERE id = new.source_id) = 1) BEGIN
+  UPDATE photo_assets SET files = files - 1, favorites = favorites - (old.favorite = 1), raws = raws - (old.raw = 1), screenshots = screenshots - ((old.subtype & 4) != 0), in_albums = in_albums - (instr(old.rel_path, '/') > 0) WHERE source_id = old.source_id AND asset_id = old.asset_id;
+  UPDATE photo_asset_items SET files = files - 1
+    WHERE source_id = old.source_id AND asset_id = old.asset_id AND item_id = old.item_id;
+  DELETE FROM photo_asset_items
+    WHERE source_id = old.source_id AND asset_id = old.asset_id AND item_id = old.item_id AND files < 1;
+  DELETE FROM photo_assets WHERE source_id = old.source_id AND asset_id = old.asset_id AND files < 1;
+  UPDATE photo_folder_assets SET files = files - 1
+    WHERE old.asset_id != '' AND source_id = old.source_id AND asset_id = old.asset_id AND folder IN (SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1) UNION ALL SELECT substr(folder, 1, length(rtrim(folder, replace(folder, '/', ''))) - 1) FROM up WHERE folder != '') SELECT folder FROM up WHERE folder != ''));
+  DELETE FROM photo_folder_assets WHERE old.asset_id != '' AND source_id = old.source_id
+    AND asset_id = old.asset_id AND folder IN (SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1) UNION ALL SELECT substr(folder, 1, length(rtrim(folder, replace(folder, '/', ''))) - 1) FROM up WHERE folder != '') SELECT folder FROM up WHERE folder != '')) AND files < 1;
+  UPDATE photo_folders SET assets = assets - 1
+    WHERE old.asset_id = '' AND source_id = old.source_id AND folder IN (SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1) UNION ALL SELECT substr(folder, 1, length(rtrim(folder, replace(folder, '/', ''))) - 1) FROM up WHERE folder != '') SELECT folder FROM up WHERE folder != ''));
+  DELETE FROM photo_folders WHERE old.asset_id = '' AND source_id = old.source_id AND folder IN (SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1) UNION ALL SELECT substr(folder, 1, length(rtrim(folder, replace(folder, '/', ''))) - 1) FROM up WHERE folder != '') SELECT folder FROM up WHERE folder != ''))
+    AND assets < 1;
+  INSERT INTO photo_assets (source_id, asset_id, files, favorites, raws, screenshots, in_albums, photos, videos, captured_at)
+    SELECT new.source_id, new.asset_id, 1, new.favorite = 1, new.raw = 1, (new.subtype & 4) != 0, instr(new.rel_path, '/') > 0, 0, 0, NULL WHERE (SELECT kind FROM sources WHERE id = new.source_id) = 1
+    ON CONFLICT (source_id, asset_id) DO UPDATE SET files = files + 1, favorites = favorites + excluded.favorites, raws = raws + excluded.raws, screenshots = screenshots + excluded.screenshots, in_albums = in_albums + excluded.in_albums;
+  INSERT INTO photo_asset_items (source_id, asset_id, item_id, files, kind, captured_at)
+    SELECT new.source_id, new.asset_id, new.item_id, 1, COALESCE(i.kind, -1), i.captured_at
+    FROM (SELECT 1) LEFT JOIN items AS i ON i.id = new.item_id WHERE new.item_id IS NOT NULL AND (SELECT kind FROM sources WHERE id = new.source_id) = 1
+    ON CONFLICT (source_id, asset_id, item_id) DO UPDATE SET files = files + 1;
+  INSERT INTO photo_folder_assets (source_id, folder, asset_id, files)
+    SELECT new.source_id, folder, new.asset_id, 1 FROM (SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT substr(new.rel_path, 1, length(rtrim(new.rel_path, replace(new.rel_path, '/', ''))) - 1) UNION ALL SELECT substr(folder, 1, length(rtrim(folder, replace(folder, '/', ''))) - 1) FROM up WHERE folder != '') SELECT folder FROM up WHERE folder != '')) WHERE new.asset_id != '' AND (SELECT kind FROM sources WHERE id = new.source_id) = 1
+    ON CONFLICT (source_id, folder, asset_id) DO UPDATE SET files = files + 1;
+  INSERT INTO photo_folders (source_id, folder, assets)
+    SELECT new.source_id, folder, 1 FROM (SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT substr(new.rel_path, 1, length(rtrim(new.rel_path, replace(new.rel_path, '/', ''))) - 1) UNION ALL SELECT substr(folder, 1, length(rtrim(folder, replace(folder, '/', ''))) - 1) FROM up WHERE folder != '') SELECT folder FROM up WHERE folder != '')) WHERE new.asset_id = '' AND (SELECT kind FROM sources WHERE id = new.source_id) = 1
+    ON CONFLICT (source_id, folder) DO UPDATE SET assets = assets + 1;
+END;
+CREATE TRIGGER tally_photo_folder_delete AFTER DELETE ON photo_folder_assets BEGIN
+  UPDATE photo_folders SET assets = assets - 1 WHERE source_id = old.source_id AND folder = old.folder;
+  DELETE FROM photo_folders WHERE source_id = old.source_id AND folder = old.folder AND assets < 1;
+END;
+CREATE TRIGGER tally_photo_folder_insert AFTER INSERT ON photo_folder_assets BEGIN
+  INSERT INTO photo_folders (source_id, folder, assets) VALUES (new.source_id, new.folder, 1)
+    ON CONFLICT (source_id, folder) DO UPDATE SET assets = assets + 1;
+END;
+CREATE TRIGGER tally_photo_item_delete AFTER DELETE ON photo_asset_items BEGIN
+  UPDATE photo_assets SET photos = photos - (old.kind = 0), videos = videos - (old.kind = 1), captured_at = (SELECT MAX(captured_at) FROM photo_asset_items WHERE source_id = old.source_id AND asset_id = old.asset_id)
+    WHERE source_id = old.source_id AND asset_id = old.asset_id;
+END;
+CREATE TRIGGER tally_photo_item_insert AFTER INSERT ON photo_asset_items BEGIN
+  UPDATE photo_assets SET photos = photos + (new.kind = 0), videos = videos + (new.kind = 1), captured_at = (SELECT MAX(captured_at) FROM photo_asset_items WHERE source_id = new.source_id AND asset_id = new.asset_id)
+    WHERE source_id = new.source_id AND asset_id = new.asset_id;
+END;
+CREATE TRIGGER tally_photo_item_update AFTER UPDATE OF kind, captured_at ON photo_asset_items
+WHEN old.kind != new.kind OR old.captured_at IS NOT new.captured_at BEGIN
+  UPDATE photo_assets SET photos = photos - (old.kind = 0) + (new.kind = 0), videos = videos - (old.kind = 1) + (new.kind = 1),
+    captured_at = (SELECT MAX(captured_at) FROM photo_asset_items WHERE source_id = new.source_id AND asset_id = new.asset_id) WHERE source_id = new.source_id AND asset_id = new.asset_id;
 END;
 CREATE TRIGGER tally_place_delete AFTER DELETE ON item_places BEGIN
   UPDATE place_totals SET items = items - 1, size = size - old.size, not_local = not_local - old.not_local
