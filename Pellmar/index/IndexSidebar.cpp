@@ -38,27 +38,17 @@ FolderNode buildFolderTree(const QString& path, const FolderTreeParts& parts)
 
 FolderNode Index::sourceTree(const Source& source)
 {
-    // Files count in every folder above them.
+    // The folder counts and the smart groups come from one state of the index.
+    ReadSnapshot snapshot(db_);
     QHash<QString, qint64> counts{{QString(), 0}};
     if (source.kind == SourceKind::photos) {
-        // The rows of one photo library asset (one per album) count once per folder.
-        QSet<QString> seen;
-        Statement files(db_.db(), QStringLiteral("SELECT rel_path, asset_id FROM files WHERE source_id = ?"));
-        files.bind({source.id});
-        while (files.step()) {
-            const QString assetID = files.text(1);
-            for (QString folder = parentPath(files.text(0)); !folder.isEmpty(); folder = parentPath(folder)) {
-                if (!assetID.isEmpty()) {
-                    const QString folderAndAsset = folder + QLatin1Char('\n') + assetID;
-                    if (seen.contains(folderAndAsset))
-                        continue;
-                    seen.insert(folderAndAsset);
-                }
-                ++counts[folder];
-            }
-        }
+        // The index keeps each folder's count: the rows of one asset (one per album) count once.
+        Statement folders(db_.db(), QStringLiteral("SELECT folder, assets FROM photo_folders WHERE source_id = ?"));
+        folders.bind({source.id});
+        while (folders.step())
+            counts.insert(folders.text(0), folders.int64(1));
     } else {
-        // Every row is a file of its own: the index keeps how many lie directly in each folder.
+        // Files count in every folder above them: the index keeps how many lie directly in each folder.
         Statement folders(db_.db(), QStringLiteral("SELECT folder, files FROM folder_files WHERE source_id = ?"));
         folders.bind({source.id});
         while (folders.step()) {
@@ -92,16 +82,11 @@ FolderNode Index::sourceTree(const Source& source)
     if (source.kind != SourceKind::photos)
         return root;
 
+    // Each group counts distinct assets; Recents, which moves with the clock, is counted through
+    // the index of the assets by capture date. A library without rows has no row here.
     Statement groups(db_.db(),
-        QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN f.favorite = 1 THEN f.asset_id END),\n"
-                       "\tCOUNT(DISTINCT CASE WHEN i.captured_at >= ? THEN f.asset_id END),\n"
-                       "\tCOUNT(DISTINCT CASE WHEN i.kind = 0 THEN f.asset_id END),\n"
-                       "\tCOUNT(DISTINCT CASE WHEN i.kind = 1 THEN f.asset_id END),\n"
-                       "\tCOUNT(DISTINCT CASE WHEN f.raw = 1 THEN f.asset_id END),\n"
-                       "\tCOUNT(DISTINCT CASE WHEN (f.subtype & %1) != 0 THEN f.asset_id END),\n"
-                       "\tCOUNT(DISTINCT CASE WHEN instr(f.rel_path, '/') > 0 THEN f.asset_id END)\n"
-                       "FROM files f LEFT JOIN items i ON i.id = f.item_id WHERE f.source_id = ?")
-            .arg(screenshotSubtype));
+        QStringLiteral("SELECT favorites, (SELECT COUNT(*) FROM photo_assets WHERE source_id = g.source_id AND captured_at >= ?),\n"
+                       "\tphotos, videos, raws, screenshots, in_albums FROM photo_groups AS g WHERE source_id = ?"));
     groups.bind({QDateTime::currentDateTimeUtc().addSecs(-recentsSeconds), source.id});
     if (!groups.step())
         return root;

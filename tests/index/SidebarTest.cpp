@@ -1,8 +1,18 @@
 #include "IndexFixture.h"
 
+#include "Pellmar/index/IndexRows.h"
+#include "Pellmar/index/IndexScope.h"
+#include "Pellmar/index/IndexTallies.h"
+
 #include <QDateTime>
+#include <QSet>
 
 #include <sqlite3.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -133,6 +143,208 @@ TEST_F(SidebarTest, PhotoLibraryShowsTheSmartGroupsThatHaveAssetsInTheirOrder)
 TEST_F(SidebarTest, EmptyPhotoLibraryHasNoGroups)
 {
     EXPECT_TRUE(index.sourceTree(addNamedSource(QStringLiteral("P"), SourceKind::photos)).children.isEmpty());
+}
+
+// A photo library's counts, by folder path and by smart group key ("#favorites"), as a tree reads.
+using PhotoCounts = std::map<std::string, qint64>;
+
+void collectCounts(const QList<FolderNode>& nodes, PhotoCounts& counts)
+{
+    for (const FolderNode& node : nodes) {
+        counts[(node.smart ? QStringLiteral("#") + rawValue(*node.smart) : node.path).toStdString()] = node.count;
+        collectCounts(node.children, counts);
+    }
+}
+
+PhotoCounts countsOfTree(const FolderNode& root)
+{
+    PhotoCounts counts;
+    collectCounts(root.children, counts);
+    return counts;
+}
+
+class PhotoTreeTest : public SidebarTest {
+protected:
+    PhotoTreeTest()
+    {
+        addSource(QStringLiteral("A"));
+        library = addNamedSource(QStringLiteral("P"), SourceKind::photos);
+        addItem({.id = "day", .capturedAt = now - 3600});
+        addItem({.id = "clip", .kind = MediaKind::video, .capturedAt = now - 100 * 86400});
+        addItem({.id = "raw", .capturedAt = now - 200 * 86400});
+        addItem({.id = "loose", .capturedAt = now - 60});
+        addLibraryRows();
+        // A folder source's rows, in a folder of the same name, count nowhere in the library.
+        addFile({.sourceID = "A", .relPath = "Trip/Day 1/a1", .itemID = "day"});
+    }
+
+    void addLibraryRows()
+    {
+        for (const FixtureFile& row : libraryRows)
+            addFile(row);
+    }
+
+    // The library as its sync lists it: one asset in two albums of one folder, one in albums of
+    // two folders, one at the top, a screenshot not yet identified, one whose item row is missing,
+    // and two rows without an asset id.
+    const QList<FixtureFile> libraryRows{
+        {.sourceID = "P", .relPath = "Trip/Day 1/a1", .itemID = "day", .assetID = "a1", .favorite = true},
+        {.sourceID = "P", .relPath = "Trip/Day 2/a1", .itemID = "day", .assetID = "a1", .favorite = true},
+        {.sourceID = "P", .relPath = "Trip/Day 1/a2", .itemID = "clip", .assetID = "a2"},
+        {.sourceID = "P", .relPath = "Home/Garden/a2", .itemID = "clip", .assetID = "a2"},
+        {.sourceID = "P", .relPath = "a3", .itemID = "raw", .assetID = "a3", .raw = true},
+        {.sourceID = "P", .relPath = "Trip/Day 2/a4", .assetID = "a4", .subtype = screenshotSubtype | 1},
+        {.sourceID = "P", .relPath = "Home/a5", .itemID = "later", .assetID = "a5"},
+        {.sourceID = "P", .relPath = "Trip/Day 1/loose1", .itemID = "loose", .favorite = true},
+        {.sourceID = "P", .relPath = "loose2", .itemID = "loose"},
+    };
+
+    // The library's counts read from every one of its rows: the reference for the kept counts.
+    PhotoCounts countsFromRows()
+    {
+        PhotoCounts counts;
+        QSet<QString> seen;
+        Statement files(db.db(), QStringLiteral("SELECT rel_path, asset_id FROM files WHERE source_id = 'P'"));
+        while (files.step()) {
+            const QString assetID = files.text(1);
+            for (QString folder = parentPath(files.text(0)); !folder.isEmpty(); folder = parentPath(folder)) {
+                if (!assetID.isEmpty()) {
+                    const QString folderAndAsset = folder + QLatin1Char('\n') + assetID;
+                    if (seen.contains(folderAndAsset))
+                        continue;
+                    seen.insert(folderAndAsset);
+                }
+                ++counts[folder.toStdString()];
+            }
+        }
+        Statement groups(db.db(),
+            QStringLiteral("SELECT COUNT(DISTINCT CASE WHEN f.favorite = 1 THEN f.asset_id END),\n"
+                           "\tCOUNT(DISTINCT CASE WHEN i.captured_at >= ? THEN f.asset_id END),\n"
+                           "\tCOUNT(DISTINCT CASE WHEN i.kind = 0 THEN f.asset_id END),\n"
+                           "\tCOUNT(DISTINCT CASE WHEN i.kind = 1 THEN f.asset_id END),\n"
+                           "\tCOUNT(DISTINCT CASE WHEN f.raw = 1 THEN f.asset_id END),\n"
+                           "\tCOUNT(DISTINCT CASE WHEN (f.subtype & %1) != 0 THEN f.asset_id END),\n"
+                           "\tCOUNT(DISTINCT CASE WHEN instr(f.rel_path, '/') > 0 THEN f.asset_id END)\n"
+                           "FROM files f LEFT JOIN items i ON i.id = f.item_id WHERE f.source_id = 'P'")
+                .arg(screenshotSubtype));
+        groups.bind({QDateTime::currentDateTimeUtc().addSecs(-recentsSeconds)});
+        groups.step();
+        for (int column = 0; column < int(allSmartFilters.size()); ++column) {
+            if (groups.int64(column) > 0)
+                counts[(QStringLiteral("#") + rawValue(allSmartFilters[column])).toStdString()] = groups.int64(column);
+        }
+        return counts;
+    }
+
+    std::vector<std::string> keptRows()
+    {
+        std::vector<std::string> all;
+        for (const char* table : {"photo_assets", "photo_asset_items", "photo_groups", "photo_folder_assets", "photo_folders"}) {
+            Statement rows(db.db(), QStringLiteral("SELECT * FROM %1 ORDER BY 1, 2, 3").arg(QLatin1String(table)));
+            while (rows.step()) {
+                QStringList values{QString::fromLatin1(table)};
+                for (int column = 0; column < sqlite3_column_count(rows.handle()); ++column)
+                    values.append(rows.isNull(column) ? QStringLiteral("NULL") : rows.text(column));
+                all.push_back(values.join(u'|').toStdString());
+            }
+        }
+        return all;
+    }
+
+    // The tree reads what the rows give, and the kept rows are what counting afresh gives.
+    void expectKeptCountsMatchRows()
+    {
+        EXPECT_EQ(countsOfTree(index.sourceTree(library)), countsFromRows());
+        const std::vector<std::string> kept = keptRows();
+        Transaction rebuild(db);
+        rebuildTallies(db);
+        EXPECT_EQ(keptRows(), kept) << "a rebuild of the counts";
+    }
+
+    QStringList textRows(const QString& sql)
+    {
+        Statement rows(db.db(), sql);
+        QStringList texts;
+        while (rows.step())
+            texts.append(rows.text(0));
+        return texts;
+    }
+
+    qint64 fileID(const QString& relPath)
+    {
+        return integer(QStringLiteral("SELECT id FROM files WHERE source_id = 'P' AND rel_path = ?"), {relPath});
+    }
+
+    const double now = double(QDateTime::currentSecsSinceEpoch());
+    Source library;
+};
+
+TEST_F(PhotoTreeTest, KeptCountsFollowEveryWriteOfTheLibrary)
+{
+    ASSERT_EQ(countsFromRows(), PhotoCounts({{"#favorites", 2}, {"#recents", 2}, {"#photos", 3}, {"#videos", 1}, {"#raw", 1},
+                                             {"#screenshots", 1}, {"#albums", 5}, {"Trip", 4}, {"Trip/Day 1", 3},
+                                             {"Trip/Day 2", 2}, {"Home", 2}, {"Home/Garden", 1}}));
+    struct Step {
+        const char* what;
+        std::function<void()> write;
+    };
+    const QList<Step> steps{
+        {"as listed", [] {}},
+        {"one album row of an asset removed", [&] { index.deleteFile(fileID("Trip/Day 2/a1")); }},
+        {"an album row moved to another album", [&] { index.renameFile(fileID("Home/Garden/a2"), "Home/a2"); }},
+        {"a row without an asset id removed", [&] { index.deleteFile(fileID("Trip/Day 1/loose1")); }},
+        {"an item read again as another kind and date",
+         [&] { db.run("UPDATE items SET kind = 1, captured_at = ? WHERE id = 'raw'", {now}); }},
+        {"the missing item row made", [&] { addItem({.id = "later", .kind = MediaKind::video, .capturedAt = now}); }},
+        {"the screenshot identified",
+         [&] { index.linkItem(fileID("Trip/Day 2/a4"), "hash-shot", Item{.id = "shot", .quickHash = "hash-shot", .filename = "a4"}); }},
+        {"an item row deleted", [&] { db.exec("DELETE FROM items WHERE id = 'day'"); }},
+        {"flags and albums changed by a sync",
+         [&] {
+             index.syncFiles({FileRecord{.relativePath = "Trip/Day 1/a1", .assetID = "a1", .local = true},
+                              FileRecord{.relativePath = "Trip/Day 1/a2", .assetID = "a2", .local = true, .raw = true},
+                              FileRecord{.relativePath = "a3", .assetID = "a3", .local = true, .favorite = true}},
+                             library.id, {});
+         }},
+        {"an index from before these counts upgraded",
+         [&] {
+             for (const QString& trigger : textRows("SELECT name FROM sqlite_master WHERE type = 'trigger'"))
+                 db.exec("DROP TRIGGER " + trigger);
+             for (const QString& table : textRows("SELECT name FROM sqlite_master WHERE type = 'table' AND name LIKE 'photo%'"))
+                 db.exec("DROP TABLE " + table);
+             db.exec("PRAGMA user_version = 16");
+             index.migrate();
+         }},
+        {"the library removed", [&] { index.removeSource(library.id); }},
+        {"and added again", [&] {
+             addSource(library.id, SourceKind::photos);
+             addLibraryRows();
+         }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.write();
+        expectKeptCountsMatchRows();
+    }
+}
+
+TEST_F(PhotoTreeTest, WriteThatFailsPartWayLeavesTheKeptCountsAsTheyWere)
+{
+    const std::vector<std::string> before = keptRows();
+    // Linking a row makes its item, names it and then dates it: the last step fails.
+    db.exec("CREATE TEMP TRIGGER full_disk BEFORE UPDATE OF modified_at ON items BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    EXPECT_THROW(index.linkItem(fileID("Trip/Day 2/a4"), "hash-shot", Item{.id = "shot", .quickHash = "hash-shot", .filename = "a4"}),
+                 DatabaseError);
+    db.exec("DROP TRIGGER full_disk");
+    // A statement that fails on a later row takes back the rows before it, while its transaction
+    // goes on and commits.
+    {
+        Transaction transaction(db);
+        EXPECT_THROW(db.exec("UPDATE files SET rel_path = 'Trip/same' WHERE source_id = 'P'"), DatabaseError);
+        transaction.commit();
+    }
+    EXPECT_EQ(keptRows(), before);
+    expectKeptCountsMatchRows();
 }
 
 TEST_F(SidebarTest, StatusCountersReadStatesFailuresAndItems)
