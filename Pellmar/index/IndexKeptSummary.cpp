@@ -157,6 +157,18 @@ SqlClause placeInSources(const QStringList& sources)
     return clause;
 }
 
+// Whether one of the sources holds a file of the item `itemID` (a column); with no sources, false
+// without a look at the kept places.
+SqlClause heldBySources(const QString& itemID, const QStringList& sources)
+{
+    if (sources.isEmpty())
+        return {QStringLiteral("0"), {}};
+    SqlClause clause{QStringLiteral("EXISTS (SELECT 1 FROM item_places AS p WHERE p.item_id = ") + itemID + QStringLiteral(" AND "), {}};
+    clause.append(placeInSources(sources));
+    clause.text += u')';
+    return clause;
+}
+
 } // namespace
 
 std::optional<LocationSummary> scopeSummary(Database& db, const ViewFilter& filter)
@@ -186,11 +198,9 @@ std::optional<LocationSummary> scopeSummary(Database& db, const ViewFilter& filt
 
     // The folders of other sources, file by file: their items count unless a whole source holds them.
     if (!folderKeys.isEmpty()) {
-        SqlClause files{QStringLiteral("SELECT i.id, i.kind, i.captured_at, f.size, f.local = 0, NOT EXISTS (SELECT 1 FROM "
-                                       "item_places AS p WHERE p.item_id = i.id AND "),
-                        {}};
-        files.append(placeInSources(wholeSources));
-        files.text += QStringLiteral(") FROM files AS f CROSS JOIN items AS i ON i.id = f.item_id WHERE (? IS NULL OR i.kind = ?) AND ");
+        SqlClause files{QStringLiteral("SELECT f.item_id, f.item_kind, f.item_captured_at, f.size, f.local = 0, NOT "), {}};
+        files.append(heldBySources(QStringLiteral("f.item_id"), wholeSources));
+        files.text += QStringLiteral(" FROM files AS f WHERE f.item_kind IS NOT NULL AND (? IS NULL OR f.item_kind = ?) AND ");
         files.values.insert(files.values.end(), {kind, kind});
         files.append(scopeClause(folderKeys));
         addFileRows(db, files, summary);
@@ -268,11 +278,10 @@ qint64 countItemsInScope(Database& db, const QStringList& keys)
     if (folderKeys.isEmpty())
         return count;
     // The items of the folders' files that no whole source holds.
-    SqlClause query{QStringLiteral("SELECT COUNT(*) FROM items WHERE id IN (SELECT item_id FROM files WHERE "), {}};
+    SqlClause query{QStringLiteral("SELECT COUNT(DISTINCT f.item_id) FROM files AS f WHERE f.item_kind IS NOT NULL AND NOT "), {}};
+    query.append(heldBySources(QStringLiteral("f.item_id"), wholeSources));
+    query.text += QStringLiteral(" AND ");
     query.append(scopeClause(folderKeys));
-    query.text += QStringLiteral(" AND item_id IS NOT NULL) AND NOT EXISTS (SELECT 1 FROM item_places AS p WHERE p.item_id = items.id AND ");
-    query.append(placeInSources(wholeSources));
-    query.text += u')';
     Statement statement(db.db(), query.text);
     statement.bind(query.values);
     return statement.step() ? count + statement.int64(0) : count;

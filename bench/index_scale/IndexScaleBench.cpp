@@ -378,6 +378,16 @@ void addPanel(Bench& bench)
     add(QStringLiteral("panel/countScope workspace"), [&ix, members](benchmark::State& state) {
         measure(state, [&] { return ix.countScope(members); });
     });
+    // A workspace of two year folders, on two sources: the folders' files read one by one.
+    const QStringList yearFolders{
+        QString::fromLatin1(SyntheticIndex::homeSourceID) + QLatin1Char('|') + SyntheticIndex::sampleFolder().section(u'/', 0, 0),
+        QString::fromLatin1(SyntheticIndex::driveSourceID) + QLatin1Char('|') + SyntheticIndex::sampleFolder().section(u'/', 0, 0)};
+    add(QStringLiteral("panel/summary year folders scope"), [&ix, yearFolders](benchmark::State& state) {
+        measure(state, [&] { return ix.summary(ViewFilter{.scope = yearFolders}); });
+    });
+    add(QStringLiteral("panel/countScope year folders"), [&ix, yearFolders](benchmark::State& state) {
+        measure(state, [&] { return ix.countScope(yearFolders); });
+    });
     const QStringList everySource{QString::fromLatin1(SyntheticIndex::homeSourceID), QString::fromLatin1(SyntheticIndex::driveSourceID),
                                   QString::fromLatin1(SyntheticIndex::photosSourceID)};
     add(QStringLiteral("panel/countScope every source"), [&ix, everySource](benchmark::State& state) {
