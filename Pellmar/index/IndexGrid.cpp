@@ -54,7 +54,7 @@ PlaceForm placeForm(Database& database, const ViewFilter& filter)
     const std::optional<SqlClause> place = placeCondition(filter);
     if (!place)
         return PlaceForm::listed;
-    SqlClause files{QStringLiteral("SELECT 1 FROM files WHERE "), {}};
+    SqlClause files{QStringLiteral("SELECT 1 FROM ") + filesOfPlace(filter) + QStringLiteral(" WHERE "), {}};
     files.append(*place);
     return hasAtLeast(database, files, walkFrom) ? PlaceForm::probed : PlaceForm::listed;
 }

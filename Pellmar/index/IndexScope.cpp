@@ -133,6 +133,13 @@ std::optional<SqlClause> placeCondition(const ViewFilter& filter)
     return std::nullopt;
 }
 
+QString filesOfPlace(const ViewFilter& filter)
+{
+    const bool flagged = filter.source && filter.smart
+        && (*filter.smart == SmartFilter::favorites || *filter.smart == SmartFilter::raw || *filter.smart == SmartFilter::screenshots);
+    return flagged ? QStringLiteral("files INDEXED BY files_photo_flags") : QStringLiteral("files");
+}
+
 namespace {
 
 // " AND EXISTS (…files of this item WHERE <condition>)": the same items as itemsWithFileWhere, found

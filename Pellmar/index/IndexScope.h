@@ -87,6 +87,10 @@ SqlClause scopeClause(const QStringList& keys);
 // file condition, or the scope; nothing when the view has no place.
 std::optional<SqlClause> placeCondition(const ViewFilter& filter);
 
+// "files", or the index of flagged photo library files when the view's place is a smart group of
+// those flags: without it the planner may read every row of the library to find a few flagged ones.
+QString filesOfPlace(const ViewFilter& filter);
+
 // " AND id IN (…files WHERE <condition>…)": the items with a file that meets a condition over `files`.
 SqlClause itemsWithFileWhere(const SqlClause& filesCondition);
 
