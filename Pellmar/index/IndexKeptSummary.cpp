@@ -278,10 +278,13 @@ qint64 countItemsInScope(Database& db, const QStringList& keys)
     if (folderKeys.isEmpty())
         return count;
     // The items of the folders' files that no whole source holds.
-    SqlClause query{QStringLiteral("SELECT COUNT(DISTINCT f.item_id) FROM files AS f WHERE f.item_kind IS NOT NULL AND NOT "), {}};
+    // Grouped rather than COUNT(DISTINCT): SQLite sorts the ids of the group in bulk, faster than it
+    // inserts them one by one into the set that a distinct count keeps.
+    SqlClause query{QStringLiteral("SELECT COUNT(*) FROM (SELECT f.item_id FROM files AS f WHERE f.item_kind IS NOT NULL AND NOT "), {}};
     query.append(heldBySources(QStringLiteral("f.item_id"), wholeSources));
     query.text += QStringLiteral(" AND ");
     query.append(scopeClause(folderKeys));
+    query.text += QStringLiteral(" GROUP BY f.item_id)");
     Statement statement(db.db(), query.text);
     statement.bind(query.values);
     return statement.step() ? count + statement.int64(0) : count;
