@@ -70,18 +70,14 @@ qint64 Index::countFavorites(const QString& workspaceID, const std::optional<QSt
 
 LocationSummary Index::summary(const ViewFilter& filter)
 {
-    if (std::optional<LocationSummary> kept = notBackedUpSummary(db_, filter))
-        return *kept;
-    if (std::optional<LocationSummary> kept = wholeIndexSummary(db_, filter))
-        return *kept;
-    if (std::optional<LocationSummary> kept = wholeSourceSummary(db_, filter))
-        return *kept;
-    if (std::optional<LocationSummary> kept = folderSummary(db_, filter))
-        return *kept;
-    if (std::optional<LocationSummary> kept = scopeSummary(db_, filter))
-        return *kept;
-    if (std::optional<LocationSummary> kept = favoritesSummary(db_, filter))
-        return *kept;
+    // The first form that covers the view answers; each reads what the index keeps for it.
+    for (const auto keptForm : {notBackedUpSummary, wholeIndexSummary, wholeSourceSummary, folderSummary, scopeSummary,
+                                favoritesSummary}) {
+        if (std::optional<LocationSummary> kept = keptForm(db_, filter))
+            return *kept;
+    }
+    // Any other view (a smart group, favorites in a source, the items not backed up in a folder or
+    // scope) is counted from its rows.
     ViewFilter view = filter;
     view.onlyHere = false;
     const SqlClause filters = filterClauses(view);
