@@ -1,6 +1,7 @@
 #include "Pellmar/index/IndexPhotoTallies.h"
 
 #include "Pellmar/index/IndexScope.h"
+#include "Pellmar/index/IndexTallies.h"
 
 #include <QStringList>
 
@@ -49,13 +50,6 @@ QStringList rowCountColumns()
     return columns;
 }
 
-// The folder of a path as the sidebar takes it: everything before the last "/" ("" without one).
-// The inner rtrim strips the characters after the last "/", so its length is that slash's position.
-QString parentOf(const QString& path)
-{
-    return QStringLiteral("substr(%1, 1, length(rtrim(%1, replace(%1, '/', ''))) - 1)").arg(path);
-}
-
 // Rows (source_id, asset_id, folder) for every folder above each file that `files` selects (columns
 // source_id, asset_id and rel_path), nearest first, once per file: the folders the tree counts it in.
 QString foldersAbove(const QString& files)
@@ -63,7 +57,7 @@ QString foldersAbove(const QString& files)
     return QStringLiteral("WITH RECURSIVE up(source_id, asset_id, folder) AS (SELECT source_id, asset_id, %1 FROM (%2) "
                           "UNION ALL SELECT source_id, asset_id, %3 FROM up WHERE folder != '') "
                           "SELECT source_id, asset_id, folder FROM up WHERE folder != ''")
-        .arg(parentOf(QStringLiteral("rel_path")), files, parentOf(QStringLiteral("folder")));
+        .arg(folderOfPath(QStringLiteral("rel_path")), files, folderOfPath(QStringLiteral("folder")));
 }
 
 // The folders above the one file `row` of a trigger, the same way.
@@ -71,7 +65,7 @@ QString foldersAboveRow(const QString& row)
 {
     return QStringLiteral("SELECT folder FROM (WITH RECURSIVE up(folder) AS (SELECT %1 UNION ALL SELECT %2 FROM up WHERE "
                           "folder != '') SELECT folder FROM up WHERE folder != '')")
-        .arg(parentOf(row + QStringLiteral(".rel_path")), parentOf(QStringLiteral("folder")));
+        .arg(folderOfPath(row + QStringLiteral(".rel_path")), folderOfPath(QStringLiteral("folder")));
 }
 
 // The file rows of photo library sources.

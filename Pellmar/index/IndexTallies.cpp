@@ -48,13 +48,6 @@ CREATE TABLE folder_files (source_id TEXT NOT NULL, folder TEXT NOT NULL, files 
   PRIMARY KEY (source_id, folder)) WITHOUT ROWID;
 )");
 
-// The folder a file lies in, from its path: everything before the last "/" ("" at the top). The
-// inner rtrim strips the trailing characters that are not "/" (the set of every character of the
-// path but "/"), the outer one the "/" itself.
-QString folderOf(const QString& row)
-{
-    return QStringLiteral("rtrim(rtrim(%1.rel_path, replace(%1.rel_path, '/', '')), '/')").arg(row);
-}
 
 // A file is a copy of its item while it names an item and has a hash; it can be rendered from
 // while it is on this computer or is a photo library asset.
@@ -92,7 +85,7 @@ INSERT INTO item_renderable (item_id, files) SELECT item_id, COUNT(*) FROM files
 INSERT INTO preview_progress (id, total, done) SELECT 0, COUNT(*), COALESCE(SUM(proxy_ext != '' OR full_error IS NOT NULL), 0)
   FROM items WHERE kind IN (0, 1, 3) AND id IN (SELECT item_id FROM item_renderable);
 INSERT INTO folder_files (source_id, folder, files) SELECT source_id, %1, COUNT(*) FROM files GROUP BY 1, 2;
-)").arg(folderOf(QStringLiteral("files")));
+)").arg(folderOfPath(QStringLiteral("files.rel_path")));
 
 // Records the candidate lone items (columns item_id and source_id) with their item's kind and
 // capture date (-1 and NULL while the item row is missing) and what all files naming the item add up to.
@@ -307,6 +300,7 @@ CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE photo_asset_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
+  UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
     WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   UPDATE weak_id_counts SET lone = lone + 1
@@ -321,6 +315,7 @@ CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
   UPDATE lone_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE item_places SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE photo_asset_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
+  UPDATE files SET item_kind = NULL, item_captured_at = NULL WHERE item_id = old.id;
   UPDATE weak_id_counts SET lone = lone - 1
     WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
   UPDATE weak_id_sources SET items = items - 1
@@ -342,6 +337,7 @@ WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE photo_asset_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
+  UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
 END;
 CREATE TRIGGER tally_item_weak AFTER UPDATE OF weak_id ON items WHEN old.weak_id IS NOT new.weak_id BEGIN
   UPDATE weak_id_counts SET lone = lone - 1
@@ -372,7 +368,7 @@ CREATE TRIGGER tally_renderable_delete AFTER DELETE ON item_renderable BEGIN
     WHERE EXISTS (SELECT 1 FROM items WHERE id = old.item_id AND kind IN (0, 1, 3));
 END;
 )")
-                             .arg(folderOf(QStringLiteral("new")), folderOf(QStringLiteral("old")),
+                             .arg(folderOfPath(QStringLiteral("new.rel_path")), folderOfPath(QStringLiteral("old.rel_path")),
                                   insertLoneItem(QStringLiteral("SELECT new.item_id AS item_id, new.source_id AS source_id WHERE NOT "
                                                                 "EXISTS (SELECT 1 FROM item_sources WHERE item_id = new.item_id "
                                                                 "AND source_id != new.source_id)")),
@@ -390,7 +386,8 @@ END;
 // Each file also keeps what its item holds, so that a folder's summary reads the files below it in
 // path order without looking up one item per file: the item's kind and capture date (NULL while
 // the file names no item row), how many copies the item has (its hashed files, on every source),
-// and whether the file is one of them.
+// and whether the file is one of them. The item triggers above carry a new kind or date of an item
+// to its files; the triggers below follow a file's item and hash, and each item's count of copies.
 QString refreshFileItemColumns(const QString& where)
 {
     return QStringLiteral("UPDATE files SET item_kind = (SELECT kind FROM items WHERE id = files.item_id), item_captured_at = "
@@ -425,22 +422,19 @@ END;
 CREATE TRIGGER tally_copies_delete AFTER DELETE ON item_sources BEGIN
   %4;
 END;
-CREATE TRIGGER tally_item_columns_insert AFTER INSERT ON items BEGIN
-  UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
-END;
-CREATE TRIGGER tally_item_columns_update AFTER UPDATE OF kind, captured_at ON items
-WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
-  UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
-END;
-CREATE TRIGGER tally_item_columns_delete AFTER DELETE ON items BEGIN
-  UPDATE files SET item_kind = NULL, item_captured_at = NULL WHERE item_id = old.id;
-END;
 )")
                                        .arg(refreshFileItemColumns(QStringLiteral("1")),
                                             refreshFileItemColumns(QStringLiteral("id = new.id")),
                                             recountCopies(QStringLiteral("new.item_id")), recountCopies(QStringLiteral("old.item_id")));
 
 } // namespace
+
+QString folderOfPath(const QString& path)
+{
+    // The inner rtrim strips the characters after the last "/" (the set of every character of the
+    // path but "/"), so the length of what is left is that slash's position.
+    return QStringLiteral("substr(%1, 1, length(rtrim(%1, replace(%1, '/', ''))) - 1)").arg(path);
+}
 
 void rebuildTallies(Database& db)
 {

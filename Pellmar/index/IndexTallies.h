@@ -19,7 +19,13 @@
 //   item_renderable   files of an item on this computer or in the photo library
 //   preview_progress  one row: the items that qualify for a larger preview, and those finished
 //   folder_files      files per source and the folder they lie in ("" at the top of the source)
-// and the photo library's tree counts that IndexPhotoTallies.h lists.
+// and the photo library's tree counts that IndexPhotoTallies.h lists. Each file row also keeps what
+// its item holds: item_kind and item_captured_at (NULL while no item row exists), item_copies (the
+// item's hashed files on every source) and is_copy (whether the file is one of them).
 // Makes the tables (dropping those of an earlier layout), their indexes and the triggers that keep
 // them, and counts every table afresh from `files` and `items`. Run inside the caller's transaction.
 void rebuildTallies(Database& db);
+
+// An SQL expression for the folder of the path that the expression `path` gives, as parentPath
+// takes it: everything before the last "/" ("" without one).
+QString folderOfPath(const QString& path);

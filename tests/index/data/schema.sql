@@ -148,8 +148,8 @@ CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   DELETE FROM item_sources WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
   UPDATE item_renderable SET files = files - 1 WHERE (old.local = 1 OR old.asset_id != '') AND item_id = old.item_id;
   DELETE FROM item_renderable WHERE item_id = old.item_id AND files < 1;
-  UPDATE folder_files SET files = files - 1 WHERE source_id = old.source_id AND folder = rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/');
-  DELETE FROM folder_files WHERE source_id = old.source_id AND folder = rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/') AND files < 1;
+  UPDATE folder_files SET files = files - 1 WHERE source_id = old.source_id AND folder = substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1);
+  DELETE FROM folder_files WHERE source_id = old.source_id AND folder = substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1) AND files < 1;
   UPDATE lone_items SET size = (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = lone_items.item_id) WHERE item_id IN (old.item_id);
   UPDATE kind_totals SET size = size - old.size, not_local = not_local - (old.local = 0)
     WHERE kind = (SELECT kind FROM items WHERE id = old.item_id);
@@ -158,10 +158,10 @@ CREATE TRIGGER tally_file_delete AFTER DELETE ON files BEGIN
   DELETE FROM item_places WHERE item_id = old.item_id AND source_id = old.source_id AND files < 1;
 END;
 CREATE TRIGGER tally_file_folder AFTER UPDATE OF source_id, rel_path ON files
-WHEN old.source_id IS NOT new.source_id OR rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/') IS NOT rtrim(rtrim(new.rel_path, replace(new.rel_path, '/', '')), '/') BEGIN
-  UPDATE folder_files SET files = files - 1 WHERE source_id = old.source_id AND folder = rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/');
-  DELETE FROM folder_files WHERE source_id = old.source_id AND folder = rtrim(rtrim(old.rel_path, replace(old.rel_path, '/', '')), '/') AND files < 1;
-  INSERT INTO folder_files (source_id, folder, files) VALUES (new.source_id, rtrim(rtrim(new.rel_path, replace(new.rel_path, '/', '')), '/'), 1)
+WHEN old.source_id IS NOT new.source_id OR substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1) IS NOT substr(new.rel_path, 1, length(rtrim(new.rel_path, replace(new.rel_path, '/', ''))) - 1) BEGIN
+  UPDATE folder_files SET files = files - 1 WHERE source_id = old.source_id AND folder = substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1);
+  DELETE FROM folder_files WHERE source_id = old.source_id AND folder = substr(old.rel_path, 1, length(rtrim(old.rel_path, replace(old.rel_path, '/', ''))) - 1) AND files < 1;
+  INSERT INTO folder_files (source_id, folder, files) VALUES (new.source_id, substr(new.rel_path, 1, length(rtrim(new.rel_path, replace(new.rel_path, '/', ''))) - 1), 1)
     ON CONFLICT (source_id, folder) DO UPDATE SET files = files + 1;
 END;
 CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
@@ -173,7 +173,7 @@ CREATE TRIGGER tally_file_insert AFTER INSERT ON files BEGIN
   INSERT INTO item_renderable (item_id, files) SELECT new.item_id, 1
     WHERE new.item_id IS NOT NULL AND (new.local = 1 OR new.asset_id != '')
     ON CONFLICT (item_id) DO UPDATE SET files = files + 1;
-  INSERT INTO folder_files (source_id, folder, files) VALUES (new.source_id, rtrim(rtrim(new.rel_path, replace(new.rel_path, '/', '')), '/'), 1)
+  INSERT INTO folder_files (source_id, folder, files) VALUES (new.source_id, substr(new.rel_path, 1, length(rtrim(new.rel_path, replace(new.rel_path, '/', ''))) - 1), 1)
     ON CONFLICT (source_id, folder) DO UPDATE SET files = files + 1;
   UPDATE lone_items SET size = (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = lone_items.item_id), not_local = (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = lone_items.item_id) WHERE item_id IN (new.item_id);
   UPDATE kind_totals SET size = size + new.size, not_local = not_local + (new.local = 0)
@@ -226,16 +226,6 @@ WHEN old.source_id IS NOT new.source_id OR old.state IS NOT new.state BEGIN
   INSERT INTO source_states (source_id, state, files) VALUES (new.source_id, new.state, 1)
     ON CONFLICT (source_id, state) DO UPDATE SET files = files + 1;
 END;
-CREATE TRIGGER tally_item_columns_delete AFTER DELETE ON items BEGIN
-  UPDATE files SET item_kind = NULL, item_captured_at = NULL WHERE item_id = old.id;
-END;
-CREATE TRIGGER tally_item_columns_insert AFTER INSERT ON items BEGIN
-  UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
-END;
-CREATE TRIGGER tally_item_columns_update AFTER UPDATE OF kind, captured_at ON items
-WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
-  UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
-END;
 CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
   UPDATE kind_totals SET items = items - 1, size = size - (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = old.id),
     not_local = not_local - (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = old.id) WHERE kind = old.kind;
@@ -243,6 +233,7 @@ CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
   UPDATE lone_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE item_places SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE photo_asset_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
+  UPDATE files SET item_kind = NULL, item_captured_at = NULL WHERE item_id = old.id;
   UPDATE weak_id_counts SET lone = lone - 1
     WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
   UPDATE weak_id_sources SET items = items - 1
@@ -258,6 +249,7 @@ CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE photo_asset_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
+  UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
     WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   UPDATE weak_id_counts SET lone = lone + 1
@@ -278,6 +270,7 @@ WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
   UPDATE lone_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE photo_asset_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
+  UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
 END;
 CREATE TRIGGER tally_item_preview AFTER UPDATE OF kind, proxy_ext, full_error ON items BEGIN
   UPDATE preview_progress SET
