@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr qint64 currentVersion = 18;
+constexpr qint64 currentVersion = 19;
 // A file with an items table below this version predates the base script and is started afresh.
 constexpr qint64 firstKeptVersion = 2;
 // Files below this version may hold Apple Photos items whose larger previews failed for good.

@@ -76,7 +76,8 @@ INSERT INTO place_sets (sources, kind, items) SELECT sources, kind, COUNT(*) FRO
   group_concat(source_id, '|') AS sources, MIN(kind) AS kind FROM (SELECT item_id, source_id, kind FROM item_places
   ORDER BY item_id, source_id) GROUP BY item_id) GROUP BY sources, kind;
 INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT i.weak_id, s.source_id, COUNT(*) FROM item_sources s
-  JOIN items i ON i.id = s.item_id WHERE i.weak_id != '' GROUP BY i.weak_id, s.source_id;
+  JOIN items i ON i.id = s.item_id WHERE i.weak_id IN (SELECT weak_id FROM items WHERE weak_id != '' GROUP BY weak_id
+  HAVING COUNT(*) > 1) GROUP BY i.weak_id, s.source_id;
 INSERT INTO weak_id_counts (weak_id, sources, lone) SELECT weak_id, COUNT(*), 0 FROM weak_id_sources GROUP BY weak_id;
 UPDATE weak_id_counts SET lone = l.items FROM (SELECT i.weak_id, COUNT(*) AS items FROM lone_items l JOIN items i
   ON i.id = l.item_id WHERE i.weak_id != '' GROUP BY i.weak_id) AS l WHERE l.weak_id = weak_id_counts.weak_id;
@@ -114,10 +115,24 @@ QString sourcesOfItem(const QString& sources)
     return QStringLiteral("(SELECT group_concat(source_id, '|') FROM (%1 ORDER BY 1))").arg(sources);
 }
 
+// Counts the weak id that the expression `weakID` gives afresh: its rows go, and come back only while
+// more than one item holds it. A weak id of a single item can never mark a lone item as twinned (its
+// item is either lone, on one source, or on several sources and not lone), so the many weak ids of
+// one item each keep no rows, and adding such an item writes nothing here.
+QString retallyWeakID(const QString& weakID)
+{
+    return QStringLiteral("DELETE FROM weak_id_sources WHERE weak_id = %1; INSERT INTO weak_id_sources (weak_id, source_id, "
+                          "items) SELECT %1, s.source_id, COUNT(*) FROM items AS i JOIN item_sources AS s ON s.item_id = i.id "
+                          "WHERE i.weak_id = %1 AND %1 != '' AND (SELECT COUNT(*) FROM items WHERE weak_id = %1) > 1 GROUP BY "
+                          "s.source_id; UPDATE weak_id_counts SET lone = (SELECT COUNT(*) FROM items AS i JOIN lone_items AS l "
+                          "ON l.item_id = i.id WHERE i.weak_id = %1) WHERE weak_id = %1")
+        .arg(weakID);
+}
+
 // Rows whose count falls to zero are deleted, so each table holds exactly what a fresh count gives.
-// An item's weak id counts for the sources of its copies, and for the lone items, while the item
-// exists; a weak id's row is made by its first source before any lone item counts on it, and
-// goes with its last source after its lone items are taken off. The totals of a kind count its
+// A weak id held by more than one item counts for the sources of its items' copies, and for the
+// lone items among them; its row is made by its first source before any lone item counts on it,
+// and goes with its last source after its lone items are taken off. The totals of a kind count its
 // items and add up the files that name one of them; a file naming no item row adds nothing. An
 // item's places are the sources of all files naming it, reset ones included, with what those add up to.
 const QString triggers = QStringLiteral(R"(
@@ -217,7 +232,8 @@ END;
 
 CREATE TRIGGER tally_copy_insert AFTER INSERT ON item_sources BEGIN
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT weak_id, new.source_id, 1 FROM items
-    WHERE id = new.item_id AND weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
+    WHERE id = new.item_id AND weak_id != '' AND EXISTS (SELECT 1 FROM items AS twin WHERE twin.weak_id = items.weak_id
+    AND twin.id != items.id) ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   DELETE FROM lone_items WHERE item_id = new.item_id;
   %3;
 END;
@@ -301,10 +317,7 @@ CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
   UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE photo_asset_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
-  INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
-    WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
-  UPDATE weak_id_counts SET lone = lone + 1
-    WHERE weak_id = new.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = new.id);
+  %12;
   UPDATE preview_progress SET total = total + 1, done = done + (new.proxy_ext != '' OR new.full_error IS NOT NULL)
     WHERE new.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = new.id);
 END;
@@ -316,11 +329,7 @@ CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
   UPDATE item_places SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE photo_asset_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE files SET item_kind = NULL, item_captured_at = NULL WHERE item_id = old.id;
-  UPDATE weak_id_counts SET lone = lone - 1
-    WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
-  UPDATE weak_id_sources SET items = items - 1
-    WHERE weak_id = old.weak_id AND source_id IN (SELECT source_id FROM item_sources WHERE item_id = old.id);
-  DELETE FROM weak_id_sources WHERE weak_id = old.weak_id AND items < 1;
+  %13;
   UPDATE preview_progress SET total = total - 1, done = done - (old.proxy_ext != '' OR old.full_error IS NOT NULL)
     WHERE old.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = old.id);
 END;
@@ -340,15 +349,8 @@ WHEN old.kind IS NOT new.kind OR old.captured_at IS NOT new.captured_at BEGIN
   UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
 END;
 CREATE TRIGGER tally_item_weak AFTER UPDATE OF weak_id ON items WHEN old.weak_id IS NOT new.weak_id BEGIN
-  UPDATE weak_id_counts SET lone = lone - 1
-    WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
-  UPDATE weak_id_sources SET items = items - 1
-    WHERE weak_id = old.weak_id AND source_id IN (SELECT source_id FROM item_sources WHERE item_id = old.id);
-  DELETE FROM weak_id_sources WHERE weak_id = old.weak_id AND items < 1;
-  INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
-    WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
-  UPDATE weak_id_counts SET lone = lone + 1
-    WHERE weak_id = new.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = new.id);
+  %13;
+  %12;
 END;
 CREATE TRIGGER tally_item_preview AFTER UPDATE OF kind, proxy_ext, full_error ON items BEGIN
   UPDATE preview_progress SET
@@ -381,7 +383,8 @@ END;
                                   sourcesOfItem(QStringLiteral("SELECT source_id FROM item_places WHERE item_id = new.item_id")),
                                   sourcesOfItem(QStringLiteral("SELECT source_id FROM item_places WHERE item_id = old.item_id "
                                                                "UNION SELECT old.source_id")),
-                                  sourcesOfItem(QStringLiteral("SELECT source_id FROM item_places WHERE item_id = old.item_id")));
+                                  sourcesOfItem(QStringLiteral("SELECT source_id FROM item_places WHERE item_id = old.item_id")))
+                             .arg(retallyWeakID(QStringLiteral("new.weak_id")), retallyWeakID(QStringLiteral("old.weak_id")));
 
 // Each file also keeps what its item holds, so that a folder's summary reads the files below it in
 // path order without looking up one item per file: the item's kind and capture date (NULL while

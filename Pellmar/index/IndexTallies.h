@@ -14,8 +14,8 @@
 //   lone_totals       lone items per source and kind, with their sizes and files not on this computer
 //   place_sets        items per kind by the set of sources that hold a file of theirs ("a|b",
 //                     source ids in order), so that the items of several sources count once
-//   weak_id_sources   items with copies on a source, per non-empty weak id and source
-//   weak_id_counts    sources holding copies of the items of a weak id, and its lone items
+//   weak_id_sources   items with copies on a source, per source and weak id held by more than one item
+//   weak_id_counts    sources holding copies of the items of such a weak id, and its lone items
 //   item_renderable   files of an item on this computer or in the photo library
 //   preview_progress  one row: the items that qualify for a larger preview, and those finished
 //   folder_files      files per source and the folder they lie in ("" at the top of the source)

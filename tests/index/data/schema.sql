@@ -126,7 +126,8 @@ CREATE TRIGGER tally_copy_delete AFTER DELETE ON item_sources BEGIN
 END;
 CREATE TRIGGER tally_copy_insert AFTER INSERT ON item_sources BEGIN
   INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT weak_id, new.source_id, 1 FROM items
-    WHERE id = new.item_id AND weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
+    WHERE id = new.item_id AND weak_id != '' AND EXISTS (SELECT 1 FROM items AS twin WHERE twin.weak_id = items.weak_id
+    AND twin.id != items.id) ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
   DELETE FROM lone_items WHERE item_id = new.item_id;
   INSERT INTO lone_items (item_id, source_id, kind, captured_at, size, not_local) SELECT c.item_id, c.source_id, COALESCE(i.kind, -1), i.captured_at, (SELECT COALESCE(SUM(size), 0) FROM files WHERE item_id = c.item_id), (SELECT COALESCE(SUM(local = 0), 0) FROM files WHERE item_id = c.item_id) FROM (SELECT new.item_id AS item_id, new.source_id AS source_id WHERE NOT EXISTS (SELECT 1 FROM item_sources WHERE item_id = new.item_id AND source_id != new.source_id)) AS c LEFT JOIN items AS i ON i.id = c.item_id;
 END;
@@ -234,11 +235,7 @@ CREATE TRIGGER tally_item_delete AFTER DELETE ON items BEGIN
   UPDATE item_places SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE photo_asset_items SET kind = -1, captured_at = NULL WHERE item_id = old.id;
   UPDATE files SET item_kind = NULL, item_captured_at = NULL WHERE item_id = old.id;
-  UPDATE weak_id_counts SET lone = lone - 1
-    WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
-  UPDATE weak_id_sources SET items = items - 1
-    WHERE weak_id = old.weak_id AND source_id IN (SELECT source_id FROM item_sources WHERE item_id = old.id);
-  DELETE FROM weak_id_sources WHERE weak_id = old.weak_id AND items < 1;
+  DELETE FROM weak_id_sources WHERE weak_id = old.weak_id; INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT old.weak_id, s.source_id, COUNT(*) FROM items AS i JOIN item_sources AS s ON s.item_id = i.id WHERE i.weak_id = old.weak_id AND old.weak_id != '' AND (SELECT COUNT(*) FROM items WHERE weak_id = old.weak_id) > 1 GROUP BY s.source_id; UPDATE weak_id_counts SET lone = (SELECT COUNT(*) FROM items AS i JOIN lone_items AS l ON l.item_id = i.id WHERE i.weak_id = old.weak_id) WHERE weak_id = old.weak_id;
   UPDATE preview_progress SET total = total - 1, done = done - (old.proxy_ext != '' OR old.full_error IS NOT NULL)
     WHERE old.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = old.id);
 END;
@@ -250,10 +247,7 @@ CREATE TRIGGER tally_item_insert AFTER INSERT ON items BEGIN
   UPDATE item_places SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE photo_asset_items SET kind = new.kind, captured_at = new.captured_at WHERE item_id = new.id;
   UPDATE files SET item_kind = new.kind, item_captured_at = new.captured_at WHERE item_id = new.id;
-  INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
-    WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
-  UPDATE weak_id_counts SET lone = lone + 1
-    WHERE weak_id = new.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = new.id);
+  DELETE FROM weak_id_sources WHERE weak_id = new.weak_id; INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, s.source_id, COUNT(*) FROM items AS i JOIN item_sources AS s ON s.item_id = i.id WHERE i.weak_id = new.weak_id AND new.weak_id != '' AND (SELECT COUNT(*) FROM items WHERE weak_id = new.weak_id) > 1 GROUP BY s.source_id; UPDATE weak_id_counts SET lone = (SELECT COUNT(*) FROM items AS i JOIN lone_items AS l ON l.item_id = i.id WHERE i.weak_id = new.weak_id) WHERE weak_id = new.weak_id;
   UPDATE preview_progress SET total = total + 1, done = done + (new.proxy_ext != '' OR new.full_error IS NOT NULL)
     WHERE new.kind IN (0, 1, 3) AND EXISTS (SELECT 1 FROM item_renderable WHERE item_id = new.id);
 END;
@@ -280,15 +274,8 @@ CREATE TRIGGER tally_item_preview AFTER UPDATE OF kind, proxy_ext, full_error ON
     WHERE EXISTS (SELECT 1 FROM item_renderable WHERE item_id = new.id);
 END;
 CREATE TRIGGER tally_item_weak AFTER UPDATE OF weak_id ON items WHEN old.weak_id IS NOT new.weak_id BEGIN
-  UPDATE weak_id_counts SET lone = lone - 1
-    WHERE weak_id = old.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = old.id);
-  UPDATE weak_id_sources SET items = items - 1
-    WHERE weak_id = old.weak_id AND source_id IN (SELECT source_id FROM item_sources WHERE item_id = old.id);
-  DELETE FROM weak_id_sources WHERE weak_id = old.weak_id AND items < 1;
-  INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, source_id, 1 FROM item_sources
-    WHERE item_id = new.id AND new.weak_id != '' ON CONFLICT (weak_id, source_id) DO UPDATE SET items = items + 1;
-  UPDATE weak_id_counts SET lone = lone + 1
-    WHERE weak_id = new.weak_id AND EXISTS (SELECT 1 FROM lone_items WHERE item_id = new.id);
+  DELETE FROM weak_id_sources WHERE weak_id = old.weak_id; INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT old.weak_id, s.source_id, COUNT(*) FROM items AS i JOIN item_sources AS s ON s.item_id = i.id WHERE i.weak_id = old.weak_id AND old.weak_id != '' AND (SELECT COUNT(*) FROM items WHERE weak_id = old.weak_id) > 1 GROUP BY s.source_id; UPDATE weak_id_counts SET lone = (SELECT COUNT(*) FROM items AS i JOIN lone_items AS l ON l.item_id = i.id WHERE i.weak_id = old.weak_id) WHERE weak_id = old.weak_id;
+  DELETE FROM weak_id_sources WHERE weak_id = new.weak_id; INSERT INTO weak_id_sources (weak_id, source_id, items) SELECT new.weak_id, s.source_id, COUNT(*) FROM items AS i JOIN item_sources AS s ON s.item_id = i.id WHERE i.weak_id = new.weak_id AND new.weak_id != '' AND (SELECT COUNT(*) FROM items WHERE weak_id = new.weak_id) > 1 GROUP BY s.source_id; UPDATE weak_id_counts SET lone = (SELECT COUNT(*) FROM items AS i JOIN lone_items AS l ON l.item_id = i.id WHERE i.weak_id = new.weak_id) WHERE weak_id = new.weak_id;
 END;
 CREATE TRIGGER tally_lone_delete AFTER DELETE ON lone_items BEGIN
   UPDATE lone_totals SET items = items - 1, size = size - old.size, not_local = not_local - old.not_local
