@@ -117,8 +117,8 @@ QString sourcesOfItem(const QString& sources)
 
 // Counts the weak id that the expression `weakID` gives afresh: its rows go, and come back only while
 // more than one item holds it. A weak id of a single item can never mark a lone item as twinned (its
-// item is either lone, on one source, or on several sources and not lone), so the many weak ids of
-// one item each keep no rows, and adding such an item writes nothing here.
+// item is either lone, on one source, or on several sources and not lone), so such weak ids, nearly
+// all of them, keep no rows, and adding an item whose weak id no other item holds writes none.
 QString retallyWeakID(const QString& weakID)
 {
     return QStringLiteral("DELETE FROM weak_id_sources WHERE weak_id = %1; INSERT INTO weak_id_sources (weak_id, source_id, "
