@@ -18,7 +18,7 @@
 #include <type_traits>
 #include <utility>
 
-class FileStream;
+class WalkedFiles;
 
 // The one place where the system's SQL lives. An Index owns one connection to "index.sqlite" and
 // one serial executor; every operation is a synchronous unit of SQL that runs to its end on that
@@ -113,11 +113,10 @@ public:
         qint64 deleted = 0;
         qint64 written() const { return added + reset + deleted; }
     };
-    // The same for a folder source's walk: takes the stream's files until it ends, with the same
-    // results, holding a few thousand of its own at a time. A stream that ends with the root gone
-    // (a drive unplugged during the walk) writes nothing at all. A sync that fails abandons the
-    // stream, so that the walk stops.
-    SyncCounts syncFiles(FileStream& stream, const QString& sourceID);
+    // The same for a folder source's walk, read in path order with the source's rows, with the same
+    // results. A walk that ended with the root gone (a drive unplugged during the walk), or did not
+    // end, writes nothing at all.
+    SyncCounts syncFiles(const WalkedFiles& walked, const QString& sourceID);
     // Replaces the source's folder rows by those of a full walk (rows below its gaps are kept).
     void replaceSourceFolderRows(const QList<FolderRecord>& folders, const QString& sourceID,
                                  const WalkGaps& gaps);

@@ -1,7 +1,7 @@
 #include "Pellmar/index/Index.h"
 
 #include "Pellmar/index/FileStamps.h"
-#include "Pellmar/index/FileStream.h"
+#include "Pellmar/index/WalkedFiles.h"
 #include "Pellmar/index/IndexRows.h"
 
 #include <QSet>
@@ -279,27 +279,22 @@ qint64 Index::syncFiles(const QList<FileRecord>& records, const QString& sourceI
     return counts.written();
 }
 
-Index::SyncCounts Index::syncFiles(FileStream& stream, const QString& sourceID)
+Index::SyncCounts Index::syncFiles(const WalkedFiles& walked, const QString& sourceID)
 {
-    try {
-        Transaction transaction(db_);
-        FileRowMerge merge(db_, sourceID);
-        FileRecord record;   // a folder's files carry their stamps only
-        while (const std::optional<FileBatch> batch = stream.next()) {
-            for (const FileBatch::File& file : batch->files()) {
-                record.size = file.size;
-                record.modified = file.modified;
-                record.local = file.local;
-                merge.add(batch->pathOf(file), record);
-            }
+    if (walked.gaps().rootVanished)
+        return {};   // a walk that lost its root tells nothing about the rows
+    Transaction transaction(db_);
+    FileRowMerge merge(db_, sourceID);
+    FileRecord record;   // a folder's files carry their stamps only
+    for (const FileBatch& batch : walked.batches()) {
+        for (const FileBatch::File& file : batch.files()) {
+            record.size = file.size;
+            record.modified = file.modified;
+            record.local = file.local;
+            merge.add(batch.pathOf(file), record);
         }
-        if (stream.gaps().rootVanished)
-            return {};   // rolled back: a walk that lost its root tells nothing about the rows
-        const SyncCounts counts = merge.finish(stream.gaps());
-        transaction.commit();
-        return counts;
-    } catch (...) {
-        stream.abandon();
-        throw;
     }
+    const SyncCounts counts = merge.finish(walked.gaps());
+    transaction.commit();
+    return counts;
 }

@@ -18,7 +18,7 @@
 namespace {
 
 constexpr qint64 progressInterval = 500;
-// Files handed on at a time by a streaming walk.
+// Files packed in one run by a walk that hands its files on in runs.
 constexpr qsizetype batchSize = 4096;
 
 QByteArray childPath(const QByteArray& folder, QByteArrayView name)
@@ -466,7 +466,7 @@ private:
     bool pathIsSound_ = true;
     dev_t rootDevice_ = 0;
     ScanResult result_;
-    FileBatch batch_;   // the files not yet handed on, when the walk streams them
+    FileBatch batch_;   // the files not yet handed on, when the walk hands them on in runs
     qint64 filesFound_ = 0;
 };
 
@@ -500,30 +500,17 @@ ScanResult scanSource(const Source& source, const QString& relativePath, const S
     return walk.finish();
 }
 
-ScanResult streamSource(const Source& source, FileStream& stream, ScanOptions options, const std::function<bool()>& available)
+ScanResult walkPacked(const Source& source, WalkedFiles& walked, ScanOptions options, const std::function<bool()>& available)
 {
-    // Until the walk has ended well, the stream ends as if the root were gone: nothing is deleted.
-    Index::WalkGaps lost;
-    lost.rootVanished = true;
-    if (source.kind == SourceKind::photos) {
-        stream.finish(lost);   // the library's assets are not files of folders
-        return {};
-    }
-    ScanResult result;
-    try {
-        options.deep = true;
-        options.filesReady = [&stream](FileBatch&& files) { stream.push(std::move(files)); };
-        options.stopRequested = [&stream, stop = std::move(options.stopRequested)] {
-            return stream.abandoned() || (stop && stop());
-        };
-        result = scanSource(source, QString(), options);
-        if (available && !result.gaps.rootVanished && !available())
-            result.gaps.rootVanished = true;
-    } catch (...) {
-        stream.finish(lost);
-        throw;
-    }
-    stream.finish(result.gaps);
+    // Left unfinished, the walked files count as a walk whose root was gone: nothing is deleted.
+    if (source.kind == SourceKind::photos)
+        return {};   // the library's assets are not files of folders
+    options.deep = true;
+    options.filesReady = [&walked](FileBatch&& files) { walked.append(std::move(files)); };
+    ScanResult result = scanSource(source, QString(), options);
+    if (available && !result.gaps.rootVanished && !available())
+        result.gaps.rootVanished = true;
+    walked.finish(result.gaps);
     return result;
 }
 

@@ -5,7 +5,7 @@
 // touch the index. What they cannot read they name in the result, so that an unplugged or failing
 // drive is never mistaken for deleted files.
 
-#include "Pellmar/index/FileStream.h"
+#include "Pellmar/index/WalkedFiles.h"
 #include "Pellmar/index/Index.h"
 #include "Pellmar/index/Model.h"
 #include "Pellmar/media/FaultInjection.h"
@@ -59,11 +59,11 @@ struct ScanResult {
 // as missing; the path, depth and folder request are not used then.
 ScanResult scanSource(const Source& source, const QString& relativePath, const ScanOptions& options = {});
 
-// Walks a whole folder source into a stream for Index::syncFiles, and ends the stream with the
-// walk's gaps on every path, the root counted as gone when `available` (if given) says so at the end.
-// The walk stops when the stream's reader gives up. The result holds everything but the files.
-ScanResult streamSource(const Source& source, FileStream& stream, ScanOptions options,
-                        const std::function<bool()>& available = {});
+// Walks a whole folder source into packed runs for Index::syncFiles, and ends them with the walk's
+// gaps, the root counted as gone when `available` (if given) says so at the end. The result holds
+// everything but the files.
+ScanResult walkPacked(const Source& source, WalkedFiles& walked, ScanOptions options,
+                      const std::function<bool()>& available = {});
 
 // The folders of a source or of one subtree of it, without files: the walked folder itself first
 // (when the relative path is not empty and names a folder), then the admitted folders below it.

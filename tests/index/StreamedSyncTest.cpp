@@ -1,6 +1,6 @@
-#include "Pellmar/index/FileStream.h"
 #include "Pellmar/index/Index.h"
 #include "Pellmar/index/IndexRows.h"
+#include "Pellmar/index/WalkedFiles.h"
 
 #include <QSet>
 #include <QTemporaryDir>
@@ -105,20 +105,20 @@ QList<FileRecord> inByteOrder(QList<FileRecord> records)
     return records;
 }
 
-// Feeds the records to a stream in runs of three and syncs it.
-Index::SyncCounts streamedSync(Index& index, const QList<FileRecord>& records, const QString& sourceID,
+// Packs the records in runs of three, as a walk does, and syncs them.
+Index::SyncCounts packedSync(Index& index, const QList<FileRecord>& records, const QString& sourceID,
                                const Index::WalkGaps& gaps)
 {
-    FileStream stream(records.size() + 1);
+    WalkedFiles walked;
     FileBatch batch;
     for (const FileRecord& record : records) {
         batch.add({}, record.relativePath.toUtf8(), record.size, record.modified, record.local);
         if (batch.size() == 3)
-            stream.push(std::exchange(batch, FileBatch()));
+            walked.append(std::exchange(batch, FileBatch()));
     }
-    stream.push(std::move(batch));
-    stream.finish(gaps);
-    return index.syncFiles(stream, sourceID);
+    walked.append(std::move(batch));
+    walked.finish(gaps);
+    return index.syncFiles(walked, sourceID);
 }
 
 class Indexes {
@@ -235,13 +235,13 @@ TEST(StreamedSync, GivesTheRowsOfALookupOfEveryPath)
             EXPECT_EQ(Indexes::rows(listed.tested), Indexes::rows(listed.reference));
 
             if (c.gaps.rootVanished)
-                continue;   // checked below: the streamed sync writes nothing then
-            Indexes streamed(storedRows);
-            referenceSync(streamed.reference.database(), walk, "S", c.gaps);
-            const Index::SyncCounts counts = streamedSync(streamed.tested, walk, "S", c.gaps);
+                continue;   // checked below: the sync of packed runs writes nothing then
+            Indexes packed(storedRows);
+            referenceSync(packed.reference.database(), walk, "S", c.gaps);
+            const Index::SyncCounts counts = packedSync(packed.tested, walk, "S", c.gaps);
             EXPECT_EQ(counts.written(), expected);
             EXPECT_EQ(counts.files, walk.size());
-            EXPECT_EQ(Indexes::rows(streamed.tested), Indexes::rows(streamed.reference));
+            EXPECT_EQ(Indexes::rows(packed.tested), Indexes::rows(packed.reference));
         }
     }
 }
@@ -252,41 +252,34 @@ TEST(StreamedSync, AWalkThatLostItsRootWritesNothing)
     const QStringList before = Indexes::rows(indexes.tested);
     QList<FileRecord> walk = walkOf({"brand new.jpg", "keep.jpg"});
     walk.append(onDisk("changed.jpg", 200));
-    const Index::SyncCounts counts = streamedSync(indexes.tested, inByteOrder(walk), "S", unlisted({}, true));
+    const Index::SyncCounts counts = packedSync(indexes.tested, inByteOrder(walk), "S", unlisted({}, true));
     EXPECT_EQ(counts.written(), 0);
     EXPECT_EQ(Indexes::rows(indexes.tested), before);
 }
 
-// A walk dropped before it ran, or cut short by an exception, still ends its stream: the sync
-// waiting on it returns, and deletes nothing.
-TEST(StreamedSync, AWalkThatNeverEndedItsStreamWritesNothing)
+// A walk cut short before it ended (an exception, a job dropped) deletes nothing.
+TEST(StreamedSync, AWalkThatNeverEndedWritesNothing)
 {
     Indexes indexes(storedRows);
     const QStringList before = Indexes::rows(indexes.tested);
-    const auto stream = std::make_shared<FileStream>();
-    {
-        const StreamEnding ending(stream);
-        FileBatch batch;
-        batch.add({}, "brand new.jpg", 1, base, true);
-        ASSERT_TRUE(ending.stream().push(std::move(batch)));
-    }
-    EXPECT_EQ(indexes.tested.syncFiles(*stream, "S").written(), 0);
+    WalkedFiles walked;
+    FileBatch batch;
+    batch.add({}, "brand new.jpg", 1, base, true);
+    walked.append(std::move(batch));
+    EXPECT_EQ(indexes.tested.syncFiles(walked, "S").written(), 0);
     EXPECT_EQ(Indexes::rows(indexes.tested), before);
 }
 
-// A sync that fails gives the stream up, so that a walk waiting to hand files on goes on and stops.
-TEST(StreamedSync, AFailedSyncReleasesTheWalk)
+TEST(StreamedSync, ASyncThatCannotWriteThrows)
 {
     Indexes indexes({});
     indexes.tested.database().exec(QStringLiteral("PRAGMA query_only = 1"));
-    FileStream stream(1);
+    WalkedFiles walked;
     FileBatch batch;
     batch.add({}, "a.jpg", 1, base, true);
-    ASSERT_TRUE(stream.push(std::move(batch)));
-    stream.finish({});
-    EXPECT_THROW(indexes.tested.syncFiles(stream, "S"), DatabaseError);
-    EXPECT_TRUE(stream.abandoned());
-    EXPECT_FALSE(stream.push(FileBatch()));
+    walked.append(std::move(batch));
+    walked.finish({});
+    EXPECT_THROW(indexes.tested.syncFiles(walked, "S"), DatabaseError);
 }
 
 } // namespace

@@ -31,9 +31,9 @@ const ProbeCommand syncCommand(
         options.collectFolders = true;
         options.knownMountPoints = waitFor(index.run([](Index& ix) { return ix.mountPoints(); }));
         // The walk packs its files, and the index merges them with its rows afterwards, as a scan does.
-        FileStream stream(FileStream::unbounded);
-        const ScanResult walk = streamSource(source, stream, options);
-        const Index::SyncCounts counts = waitFor(index.run([&stream, &source](Index& ix) { return ix.syncFiles(stream, source.id); }));
+        WalkedFiles files;
+        const ScanResult walk = walkPacked(source, files, options);
+        const Index::SyncCounts counts = waitFor(index.run([&files, &source](Index& ix) { return ix.syncFiles(files, source.id); }));
         waitFor(index.run([&source, &walk](Index& ix) {
             ix.rememberMountPoints(walk.mountPoints);
             ix.replaceSourceFolderRows(walk.folders, source.id, walk.gaps);

@@ -113,14 +113,12 @@ QCoro::Task<> Library::scan(Source source)
         // with its rows once the walk has ended: the index's writer is taken for the merge alone, so
         // the user's own changes never wait for a slow drive's walk. A walk that ended without the
         // source's root writes nothing.
-        const auto stream = std::make_shared<FileStream>(FileStream::unbounded);
-        const auto ending = std::make_shared<const StreamEnding>(stream);
-        walked = co_await alive(pools_.run(Priority::userInitiated, [source, walkOptions, ending, volumes = volumes_] {
-            return streamSource(source, ending->stream(), walkOptions(),
-                                [&] { return isSourceAvailable(source, *volumes); });
+        const auto files = std::make_shared<WalkedFiles>();
+        walked = co_await alive(pools_.run(Priority::userInitiated, [source, walkOptions, files, volumes = volumes_] {
+            return walkPacked(source, *files, walkOptions(), [&] { return isSourceAvailable(source, *volumes); });
         }));
         if (!walked.gaps.rootVanished)
-            synced = index_->run([stream, id = source.id](Index& index) { return index.syncFiles(*stream, id); });
+            synced = index_->run([files, id = source.id](Index& index) { return index.syncFiles(*files, id); });
     }
     co_await alive(rememberMountPoints(walked.mountPoints));
     try {
