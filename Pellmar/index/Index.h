@@ -114,9 +114,9 @@ public:
         qint64 written() const { return added + reset + deleted; }
     };
     // The same for a folder source's walk, read in path order with the source's rows, with the same
-    // results. A walk that ended with the root gone (a drive unplugged during the walk), or did not
-    // end, writes nothing at all.
-    SyncCounts syncFiles(const WalkedFiles& walked, const QString& sourceID);
+    // results; takes the walk's runs, releasing each once merged. A walk that ended with the root
+    // gone (a drive unplugged during the walk), or did not end, writes nothing at all.
+    SyncCounts syncFiles(WalkedFiles& walked, const QString& sourceID);
     // Replaces the source's folder rows by those of a full walk (rows below its gaps are kept).
     void replaceSourceFolderRows(const QList<FolderRecord>& folders, const QString& sourceID,
                                  const WalkGaps& gaps);

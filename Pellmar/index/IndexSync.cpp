@@ -279,20 +279,22 @@ qint64 Index::syncFiles(const QList<FileRecord>& records, const QString& sourceI
     return counts.written();
 }
 
-Index::SyncCounts Index::syncFiles(const WalkedFiles& walked, const QString& sourceID)
+Index::SyncCounts Index::syncFiles(WalkedFiles& walked, const QString& sourceID)
 {
     if (walked.gaps().rootVanished)
         return {};   // a walk that lost its root tells nothing about the rows
     Transaction transaction(db_);
     FileRowMerge merge(db_, sourceID);
     FileRecord record;   // a folder's files carry their stamps only
-    for (const FileBatch& batch : walked.batches()) {
+    std::vector<FileBatch> batches = walked.takeBatches();
+    for (FileBatch& batch : batches) {
         for (const FileBatch::File& file : batch.files()) {
             record.size = file.size;
             record.modified = file.modified;
             record.local = file.local;
             merge.add(batch.pathOf(file), record);
         }
+        batch = FileBatch();   // merged: its memory goes back while the rows read take theirs
     }
     const SyncCounts counts = merge.finish(walked.gaps());
     transaction.commit();

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <utility>
 #include <vector>
 
 // A run of files, their paths packed one after the other so that a run costs a few allocations.
@@ -46,7 +47,8 @@ public:
     // Ends the walk with what it could not see.
     void finish(const Index::WalkGaps& gaps) { gaps_ = gaps; }
 
-    const std::vector<FileBatch>& batches() const { return batches_; }
+    // Hands the runs over, leaving none.
+    std::vector<FileBatch> takeBatches() { return std::exchange(batches_, {}); }
     const Index::WalkGaps& gaps() const { return gaps_; }
 
 private:
