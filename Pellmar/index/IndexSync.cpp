@@ -1,8 +1,8 @@
 #include "Pellmar/index/Index.h"
 
 #include "Pellmar/index/FileStamps.h"
-#include "Pellmar/index/WalkedFiles.h"
 #include "Pellmar/index/IndexRows.h"
+#include "Pellmar/index/WalkedFiles.h"
 
 #include <QSet>
 

@@ -5,9 +5,9 @@
 // touch the index. What they cannot read they name in the result, so that an unplugged or failing
 // drive is never mistaken for deleted files.
 
-#include "Pellmar/index/WalkedFiles.h"
 #include "Pellmar/index/Index.h"
 #include "Pellmar/index/Model.h"
+#include "Pellmar/index/WalkedFiles.h"
 #include "Pellmar/media/FaultInjection.h"
 #include "Pellmar/media/FolderDescriptors.h"
 
