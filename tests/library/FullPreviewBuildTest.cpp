@@ -132,6 +132,34 @@ TEST_F(FullPreviewBuildTest, AStoppedRenderRecordsNothing)
     EXPECT_EQ(items.row("clip"), (FullRow{"", "", "", {}}));
 }
 
+// A drive unplugged while its photo renders: the failed read is no failure of the item, which waits
+// and renders once the drive is back. The media layer's renderers on a real folder.
+TEST_F(FullPreviewBuildTest, AnItemWhoseDriveWentAwayDuringItsRenderWaitsForIt)
+{
+    const FullJob job = items.add("jpeg", MediaKind::photo);
+    QImage photo(320, 200, QImage::Format_RGB32);
+    photo.fill(Qt::darkCyan);
+    const QString root = items.source().rootPath;
+    ASSERT_TRUE(photo.save(root + QLatin1Char('/') + job.relativePath, "JPEG"));
+    defaults.set("proxySize", 256);
+    auto renderers = std::make_shared<FullRenderers>(*FullRenderers::system(defaults));
+    const auto render = renderers->photo;
+    bool unplug = true;
+    renderers->photo = [&](const QString& file, const QString& output, int size, const FullRenderers::IsCancelled& stop) {
+        if (unplug)
+            ASSERT_TRUE(QDir().rename(root, root + QStringLiteral(" (away)")));
+        render(file, output, size, stop);
+    };
+
+    EXPECT_EQ(build(job, renderers), std::nullopt);
+    EXPECT_EQ(items.row("jpeg"), (FullRow{"", "", "", {}}));
+
+    ASSERT_TRUE(QDir().rename(root + QStringLiteral(" (away)"), root));
+    unplug = false;
+    EXPECT_EQ(build(job, renderers), std::nullopt);
+    EXPECT_EQ(items.row("jpeg"), (FullRow{"", "heic", "", {}}));
+}
+
 TEST_F(FullPreviewBuildTest, AnIndexThatTakesNothingIsReported)
 {
     const FullJob job = items.add("photo", MediaKind::photo);

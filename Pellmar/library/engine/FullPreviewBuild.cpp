@@ -155,8 +155,9 @@ std::optional<QString> buildFullPreview(const FullJob& job, const FullBuild& bui
         renderAndRecord(job, file, build);
         return std::nullopt;
     } catch (const std::exception& error) {
-        // A render cut short by a stop is no failure of the item.
-        if (build.token.isCancelled())
+        // A render cut short by a stop is no failure of the item, nor is one whose source went away
+        // meanwhile (a drive unplugged): the item waits for the source to come back.
+        if (build.token.isCancelled() || !build.renderers->isAvailable(source))
             return std::nullopt;
         const QString message = errorText(error);
         try {

@@ -56,7 +56,8 @@ struct FullBuild {
 QStringList renderableSources(const FullBuild& build);
 
 // Renders one item's larger files into the preview folder and records them on the index; a failure
-// is recorded as the item's error. Files larger than 32 MiB are read through the shared read gate.
+// is recorded as the item's error while the item's source is still available (otherwise the item
+// waits for it). Files larger than 32 MiB are read through the shared read gate.
 // Returns why the index took neither the outcome nor the failure; nothing otherwise. A render cut
 // short by cancellation records nothing, so the item waits for the next run. Runs on a background
 // thread and blocks.
