@@ -4,7 +4,10 @@
 
 #include <QSet>
 
+#include <sqlite3.h>
+
 #include <algorithm>
+#include <exception>
 #include <limits>
 
 namespace {
@@ -356,11 +359,21 @@ QList<Index::IndexedOutcome> Index::recordIndexedFiles(const QList<IndexedFile>&
             }
             db_.exec(QStringLiteral("RELEASE indexed_file"));
         } catch (const std::exception& error) {
+            // An interrupt, a full disk or an I/O error may have rolled back the whole transaction,
+            // savepoint and all: then nothing of the batch is written and its first error is the
+            // batch's, not the savepoint cleanup's that would follow.
+            const std::exception_ptr first = std::current_exception();
+            if (sqlite3_get_autocommit(db_.db()) != 0)
+                std::rethrow_exception(first);
+            try {
+                db_.exec(QStringLiteral("ROLLBACK TO indexed_file"));
+                db_.exec(QStringLiteral("RELEASE indexed_file"));
+            } catch (const DatabaseError&) {
+                std::rethrow_exception(first);
+            }
             outcome.written = false;
             const auto* databaseError = dynamic_cast<const DatabaseError*>(&error);
             outcome.error = databaseError ? databaseError->description() : QString::fromUtf8(error.what());
-            db_.exec(QStringLiteral("ROLLBACK TO indexed_file"));
-            db_.exec(QStringLiteral("RELEASE indexed_file"));
         }
     }
     transaction.commit();

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Usage: faults.sh QUORVIN_PROBE [ROUNDS]
 # Kills the engine (SIGKILL) at random moments while it scans and indexes a folder, renders larger
-# previews and imports a card with delete-after, ROUNDS times in turn (30 by default; fewer, but at
-# least three, when a busy machine makes the rounds outlast QUORVIN_FAULTS_BUDGET_SECONDS, 240 s). After each
-# kill the next start runs the same work again to its end, and then:
+# previews and imports a card with delete-after, and quits it (the Library destroyed, as on Quit)
+# while it indexes, ROUNDS times in turn (30 by default; fewer, but at least four, when a busy
+# machine makes the rounds outlast QUORVIN_FAULTS_BUDGET_SECONDS, 240 s). After each kill or quit
+# the next start runs the same work again to its end, and then:
 #   - the index passes SQLite's integrity check,
 #   - every favorite is still there,
 #   - "Proxies" and the import destination hold no partial file,
-#   - no card original is gone unless a complete copy of it is in the destination.
+#   - no card original is gone unless a complete copy of it is in the destination,
+#   - after a quit, every file is ready: an interrupted batch fails none of its files.
 # Exits 77 (skipped) where ffmpeg or sqlite3 is absent.
 set -euo pipefail
 probe=$1
@@ -70,6 +72,7 @@ favorites=$(sqlite3 "$support/index.sqlite" "SELECT item_id FROM favorites ORDER
 phase_command() {
   case $1 in
     index) command=("$probe" index "$support" "$pictures") ;;
+    quit) command=("$probe" index "$support" "$pictures" --quit-after "$quit_ms") ;;
     previews) command=("$probe" previews "$support") ;;
     import) command=("$probe" import "$support" "$card" "$destination" --delete) ;;
   esac
@@ -134,21 +137,35 @@ check_index() {
 # On a busy machine each round takes much longer; past the budget the suite ends early, once every
 # phase has been cut at least once, so that it stays bounded to a few minutes.
 budget=${QUORVIN_FAULTS_BUDGET_SECONDS:-240}
-phases=(index previews import)
+phases=(index previews import quit)
 done_rounds=0
 for round in $(seq 1 "$rounds"); do
-  if [ "$round" -gt 3 ] && [ "$SECONDS" -gt "$budget" ]; then
+  if [ "$round" -gt 4 ] && [ "$SECONDS" -gt "$budget" ]; then
     echo "the time budget of $budget s is spent: stopped after $done_rounds of $rounds rounds"
     break
   fi
-  phase=${phases[$(( (round - 1) % 3 ))]}
+  phase=${phases[$(( (round - 1) % 4 ))]}
   case $phase in
-    index) add_pictures 24 ;;
+    index|quit) add_pictures 24 ;;
     previews) add_pictures 4; run_phase index || fail "indexing before the previews failed" ;;
     import) reset_card ;;
   esac
-  delay=$(awk -v from="$started" -v to="${duration[$phase]}" -v r="$RANDOM" \
+  window=${duration[$phase]:-${duration[index]}}
+  delay=$(awk -v from="$started" -v to="$window" -v r="$RANDOM" \
     'BEGIN { if (to < from) from = 0; printf "%.3f", (from + (to - from) * r / 32768) / 1000 }')
+  if [ "$phase" = quit ]; then
+    quit_ms=$(awk -v d="$delay" 'BEGIN { printf "%d", d * 1000 }')
+    # Files a kill of an earlier round failed (read while the process ended) stay failed.
+    not_ready="SELECT COUNT(*) FROM files WHERE state != 2"
+    before=$(sqlite3 "$support/index.sqlite" "$not_ready")
+    run_phase quit || fail "the quit during indexing failed"
+    run_phase index || fail "the run after the quit failed"
+    check_index
+    after=$(sqlite3 "$support/index.sqlite" "$not_ready")
+    [ "$after" -le "$before" ] || fail "$((after - before)) files are not ready after a quit and a new start"
+    done_rounds=$round
+    continue
+  fi
   phase_command "$phase"
   "${command[@]}" > /dev/null 2>&1 &
   pid=$!
@@ -163,4 +180,4 @@ for round in $(seq 1 "$rounds"); do
   check_index
   done_rounds=$round
 done
-echo "$done_rounds kills: the index, the favorites, the previews and the card originals came through"
+echo "$done_rounds kills and quits: the index, the favorites, the previews and the card originals came through"

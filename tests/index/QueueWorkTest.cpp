@@ -326,6 +326,52 @@ TEST_F(QueueTest, RecordingABatchWritesEachFileOnItsOwnTerms)
     EXPECT_EQ(text("SELECT text FROM search WHERE item_id = 'NEW-B'"), QStringLiteral("b.jpg"));
 }
 
+// A quit (which interrupts the writer) or a failing disk can end the whole transaction inside one
+// file's writes. The batch then writes nothing and reports that first error, not the failure of
+// the savepoint cleanup that follows, and the next batch writes as usual.
+TEST_F(QueueTest, ABatchEndedPartWayWritesNothingAndReportsItsOwnError)
+{
+    index.syncFiles({onDisk("a.jpg"), onDisk("b.jpg"), onDisk("c.jpg")}, "A", {});
+    const QList<Job> jobs = index.pendingFiles(3, {"A"});
+    ASSERT_EQ(jobs.size(), 3);
+    QList<Index::IndexedFile> files;
+    for (const Job& job : jobs)
+        files.append({.job = job, .quickHash = "h" + job.relativePath, .item = newItem("I" + job.relativePath, "h" + job.relativePath),
+                      .searchText = job.relativePath});
+    const auto placePicture = [](const Index::IndexedFile&, const QString&) { return true; };
+
+    const struct {
+        int code;
+        const char* error;
+    } cases[] = {{SQLITE_INTERRUPT, "interrupted"}, {SQLITE_IOERR, "disk I/O error"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        // b.jpg's link fails with the code, as a statement that met it would.
+        int failure = c.code;
+        sqlite3_create_function(
+            db.db(), "fail_write", 0, SQLITE_UTF8, &failure,
+            [](sqlite3_context* context, int, sqlite3_value**) {
+                sqlite3_result_error_code(context, *static_cast<int*>(sqlite3_user_data(context)));
+            },
+            nullptr, nullptr);
+        db.exec("CREATE TEMP TRIGGER fail_b AFTER UPDATE OF item_id ON main.files WHEN new.rel_path = 'b.jpg' "
+                "BEGIN SELECT fail_write(); END");
+        try {
+            index.recordIndexedFiles(files, placePicture);
+            ADD_FAILURE() << "the batch reported no error";
+        } catch (const DatabaseError& error) {
+            EXPECT_EQ(error.description(), QString::fromLatin1(c.error));
+        }
+        EXPECT_EQ(count("items"), 0);
+        EXPECT_EQ(integer("SELECT COUNT(*) FROM files WHERE state = ? AND item_id IS NULL", {rawValue(FileState::found)}), 3);
+        db.exec("DROP TRIGGER temp.fail_b");
+    }
+
+    const QList<Index::IndexedOutcome> outcomes = index.recordIndexedFiles(files, placePicture);
+    EXPECT_EQ(std::count_if(outcomes.begin(), outcomes.end(), [](const auto& outcome) { return outcome.written; }), 3);
+    EXPECT_EQ(integer("SELECT COUNT(*) FROM files WHERE state = ?", {rawValue(FileState::ready)}), 3);
+}
+
 // A file that is touched or copied back is reset and hashed again; when its content is the same it
 // rejoins its item, and the favorites and previews that hang on the item's id stay.
 TEST_F(QueueTest, TouchedFileRejoinsItsItemAndChangedContentLetsItGo)

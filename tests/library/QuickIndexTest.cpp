@@ -20,8 +20,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <future>
+
+#include <sqlite3.h>
 
 #include <sys/stat.h>
 
@@ -45,6 +49,13 @@ class QuickIndexTest : public ::testing::Test {
 protected:
     QuickIndexTest()
     {
+        start();
+        addSource(source);
+    }
+
+    // Starts the program on its support folder (again, once the Library before has gone).
+    void start()
+    {
         Library::Services services;
         services.supportDirectory = dir.filePath(QStringLiteral("Quorvin"));
         services.defaults = &defaults;
@@ -55,7 +66,6 @@ protected:
         library = std::make_unique<Library>(std::move(services));
         QSignalSpy started(library.get(), &Library::startupFinished);
         EXPECT_TRUE(started.wait(10000));
-        addSource(source);
     }
 
     ~QuickIndexTest() override
@@ -128,6 +138,33 @@ protected:
     Defaults defaults{dir.filePath(QStringLiteral("Quorvin.conf"))};
     FakeReadings fakes;
     std::unique_ptr<Library> library;
+};
+
+// A write of the writer held from its second file made ready until the Library's end interrupts
+// the writer, which then fails the held statement as a statement cut short by the interrupt does.
+struct HeldWrite {
+    std::atomic<int> calls = 0;
+    std::promise<void> holding;
+
+    static void hold(sqlite3_context* context, int, sqlite3_value**)
+    {
+        auto* held = static_cast<HeldWrite*>(sqlite3_user_data(context));
+        if (++held->calls != 2)
+            return;
+        held->holding.set_value();
+        // Once interrupted, the writer fails each statement it starts, the ones this one starts too.
+        sqlite3* db = sqlite3_context_db_handle(context);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (sqlite3_exec(db, "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 10000) "
+                                 "SELECT COUNT(*) FROM n",
+                             nullptr, nullptr, nullptr)
+                == SQLITE_INTERRUPT) {
+                sqlite3_result_error_code(context, SQLITE_INTERRUPT);
+                return;
+            }
+        }
+    }
 };
 
 QByteArray cameraJpeg(const QImage& image, bool withThumbnail)
@@ -342,6 +379,42 @@ TEST_F(QuickIndexTest, MediaFilesOver32MiBWaitForTheReadGate)
         }
         EXPECT_EQ(row(job.relativePath)->state, FileState::ready);
     }
+}
+
+// A quit while a batch is written (the Library goes, interrupting the writer in the middle of the
+// batch's transaction) fails no file: the batch's files wait, and the next start makes each ready.
+TEST_F(QuickIndexTest, AQuitDuringABatchLeavesItsFilesWaitingForTheNextStart)
+{
+    QStringList names;
+    for (int i = 1; i <= 6; ++i) {
+        names.append(QStringLiteral("song %1.mp3").arg(i));
+        write(names.last(), names.last().toUtf8());
+    }
+    HeldWrite held;
+    std::future<void> holding = held.holding.get_future();
+    waitFor(library->index().run([&held](Index& index) {
+        sqlite3_create_function(index.database().db(), "hold_write", 0, SQLITE_UTF8, &held, HeldWrite::hold, nullptr, nullptr);
+        index.database().exec(QStringLiteral("CREATE TEMP TRIGGER hold_ready AFTER UPDATE OF state ON main.files WHEN "
+                                             "new.state = 2 BEGIN SELECT hold_write(); END"));
+    }));
+    Tasks::start(library->scan(source));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return holding.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 30000));
+    library.reset();
+
+    {
+        Database db(dir.filePath(QStringLiteral("Quorvin/index.sqlite")));
+        Statement failed(db.db(), QStringLiteral("SELECT COUNT(*) FROM files WHERE state = ?"));
+        EXPECT_TRUE(failed.bind({rawValue(FileState::failed)}).step());
+        EXPECT_EQ(failed.int64(0), 0);
+    }
+    start();
+    const auto allReady = [&] {
+        return std::all_of(names.begin(), names.end(), [&](const QString& name) {
+            const std::optional<FileRow> file = row(name);
+            return file && file->state == FileState::ready;
+        });
+    };
+    EXPECT_TRUE(QTest::qWaitFor(allReady, 30000));
 }
 
 } // namespace

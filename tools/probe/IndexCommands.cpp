@@ -6,15 +6,23 @@
 #include <QCoroTask>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <optional>
 
 namespace {
 
-// index SUPPORT_DIR FOLDER: adds the folder as a source of the index in SUPPORT_DIR (made when
-// missing), scans it through the Library, lets the quick-index worker run to its end, and prints
-// the files by state and the time taken.
+// index SUPPORT_DIR FOLDER [--quit-after MS]: adds the folder as a source of the index in
+// SUPPORT_DIR (made when missing), scans it through the Library, lets the quick-index worker run to
+// its end, and prints the files by state and the time taken. With --quit-after, the Library is
+// destroyed as a quit does, MS milliseconds after the scan began, if the worker still runs then.
 const ProbeCommand indexCommand(
-    QStringLiteral("index"), QStringLiteral("SUPPORT_DIR FOLDER"), [](const QStringList& args, ProbeIo& io) {
-        if (args.size() != 2)
+    QStringLiteral("index"), QStringLiteral("SUPPORT_DIR FOLDER [--quit-after MS]"), [](const QStringList& args, ProbeIo& io) {
+        bool validQuit = true;
+        const std::optional<qint64> quitAfter =
+            args.size() == 4 && args[2] == QLatin1String("--quit-after") ? std::optional(args[3].toLongLong(&validQuit)) : std::nullopt;
+        if ((args.size() != 2 && !quitAfter) || !validQuit)
             return probeUsage(indexCommand, io);
         const QString supportDirectory = QDir::current().absoluteFilePath(args[0]);
         const QString rootPath = QDir::cleanPath(QDir::current().absoluteFilePath(args[1]));
@@ -42,8 +50,17 @@ const ProbeCommand indexCommand(
             return 1;
         }
         const double scanned = double(timer.nsecsElapsed()) / 1e9;
-        while (library.processing())
+        bool quit = false;
+        if (quitAfter)
+            QTimer::singleShot(std::max<qint64>(0, *quitAfter - timer.elapsed()), &library, [&quit] { quit = true; });
+        while (library.processing()) {
+            if (quit) {
+                probe.library.reset();
+                io.out << "quit while indexing" << Qt::endl;
+                return 0;
+            }
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
         const double total = double(timer.nsecsElapsed()) / 1e9;
 
         const QueueStatus states =

@@ -3,6 +3,7 @@
 #include "Pellmar/index/Database.h"
 #include "Pellmar/index/Hashing.h"
 #include "Pellmar/index/Index.h"
+#include "Pellmar/index/Log.h"
 #include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/library/engine/ReadGate.h"
 #include "Pellmar/media/MediaInfo.h"
@@ -227,14 +228,17 @@ std::optional<ReadFile> readFolderFile(const Job& job, const Source& source, Ind
 {
     try {
         return readFile(job, source, index, lookup, proxyDirectory);
-    } catch (const std::exception& error) {
+    } catch (const FileError& error) {
         failFile(job, source, index, errorText(error), FileState::failed);
-        return std::nullopt;
+    } catch (const std::exception& error) {
+        // The index or the "Proxies" folder failed (an interrupt, a full disk), not the file: it
+        // waits for the next run.
+        qCInfo(logIndex, "%s waits: %s", qUtf8Printable(job.relativePath), qUtf8Printable(errorText(error)));
     }
+    return std::nullopt;
 }
 
-void recordFolderFiles(const QList<ReadFile>& reads, const QHash<QString, Source>& sources, Index& index,
-                       const QString& proxyDirectory)
+void recordFolderFiles(const QList<ReadFile>& reads, Index& index, const QString& proxyDirectory)
 {
     if (reads.isEmpty())
         return;
@@ -253,24 +257,26 @@ void recordFolderFiles(const QList<ReadFile>& reads, const QHash<QString, Source
         }
         return true;
     };
+    // The files whose writes failed were read: the index failed them, not their own content, so
+    // they wait for the next run rather than fail for good.
     QList<Index::IndexedOutcome> outcomes;
     try {
         outcomes = waitFor(index.run([files, placePicture](Index& ix) { return ix.recordIndexedFiles(files, placePicture); }));
     } catch (const std::exception& error) {
-        outcomes = QList<Index::IndexedOutcome>(files.size(), Index::IndexedOutcome{.error = errorText(error)});
+        qCInfo(logIndex, "a batch of %lld files waits: %s", qint64(files.size()), qUtf8Printable(errorText(error)));
+        outcomes = QList<Index::IndexedOutcome>(files.size());
     }
     for (qsizetype i = 0; i < files.size(); ++i) {
         const Index::IndexedFile& file = files[i];
-        const bool newItem = reads[i].newItem;
         if (outcomes[i].written)
             continue;
+        if (!outcomes[i].error.isEmpty())
+            qCInfo(logIndex, "%s waits: %s", qUtf8Printable(file.job.relativePath), qUtf8Printable(outcomes[i].error));
         // A picture rendered for a new item that was not recorded has nothing that points at it.
-        if (newItem) {
+        if (reads[i].newItem) {
             for (const QString& role : pictureRoles(file))
                 QFile::remove(pictureFile(proxyDirectory, file.item.id, role));
         }
-        if (!outcomes[i].error.isEmpty())
-            failFile(file.job, sources.value(file.job.sourceID), index, outcomes[i].error, FileState::failed);
     }
 }
 
@@ -286,5 +292,5 @@ QString fileTypeName(const QString& path, bool package)
 void indexFolderFile(const Job& job, const Source& source, Index& index, const QString& proxyDirectory)
 {
     if (std::optional<ReadFile> read = readFolderFile(job, source, index, index, proxyDirectory))
-        recordFolderFiles({*read}, {{source.id, source}}, index, proxyDirectory);
+        recordFolderFiles({*read}, index, proxyDirectory);
 }

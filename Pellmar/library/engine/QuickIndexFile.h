@@ -5,7 +5,6 @@
 
 #include "Pellmar/index/Index.h"
 
-#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -22,7 +21,7 @@ QString fileTypeName(const QString& path, bool package);
 // file"); a failure fails it with the error's text; a picture that cannot be decoded leaves the item
 // without one. Every write applies only while the file's row is as the job read it, and nothing is
 // written for a failure once the source is no longer available (an unplugged drive's files are
-// not failed). A media file larger than 32 MiB waits for the shared read gate. Never throws.
+// not failed); a failure of the index rather than the file leaves the file waiting. A media file larger than 32 MiB waits for the shared read gate. Never throws.
 // Runs on a worker thread and waits for the writer `index`.
 void indexFolderFile(const Job& job, const Source& source, Index& index, const QString& proxyDirectory);
 
@@ -32,15 +31,16 @@ void indexFolderFile(const Job& job, const Source& source, Index& index, const Q
 // the file itself (empty, or failed with its text) and gives nothing when there is nothing to
 // write. The item is looked up on `lookup`, which may be a reading connection that does not see a
 // transaction under way: recordFolderFiles links the file to whichever item holds its content when
-// it commits. Never throws.
+// it commits. Only the file's own read error fails it; when the index or the "Proxies" folder
+// fails instead, the file gives nothing and stays waiting. Never throws.
 struct ReadFile {
     Index::IndexedFile file;
     bool newItem = false;   // the item did not exist when it was looked up
 };
 std::optional<ReadFile> readFolderFile(const Job& job, const Source& source, Index& index, Index& lookup,
                                        const QString& proxyDirectory);
-// The writing half, for files of any of `sources`, in one transaction (Index::recordIndexedFiles):
-// a file whose writes fail is failed with their text as above; a picture of a new item that was
-// not recorded is deleted. Never throws.
-void recordFolderFiles(const QList<ReadFile>& reads, const QHash<QString, Source>& sources, Index& index,
-                       const QString& proxyDirectory);
+// The writing half, for files of any sources, in one transaction (Index::recordIndexedFiles): a
+// file whose writes fail, or whose batch the index did not take (an interrupt, a full disk), stays
+// waiting for the next run, never failed; a picture of a new item that was not recorded is deleted.
+// Never throws.
+void recordFolderFiles(const QList<ReadFile>& reads, Index& index, const QString& proxyDirectory);

@@ -61,7 +61,7 @@ public:
             if (firstAdded_.elapsed() >= longestWriteDelayMs)
                 due.swap(reads_);
         }
-        recordFolderFiles(due, inputs_.sources, *inputs_.index, inputs_.proxyDirectory);
+        recordFolderFiles(due, *inputs_.index, inputs_.proxyDirectory);
     }
 
     void writeAll()
@@ -71,7 +71,7 @@ public:
             std::lock_guard locker(lock_);
             due.swap(reads_);
         }
-        recordFolderFiles(due, inputs_.sources, *inputs_.index, inputs_.proxyDirectory);
+        recordFolderFiles(due, *inputs_.index, inputs_.proxyDirectory);
     }
 
 private:
