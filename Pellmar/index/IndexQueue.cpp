@@ -490,6 +490,10 @@ void Index::renameFile(qint64 fileID, const QString& newRelativePath)
 void Index::clearAll()
 {
     Transaction transaction(db_);
+    // Favorites are the user's own: they wait by content for the items that the rescan makes.
+    db_.exec(QStringLiteral("INSERT OR IGNORE INTO kept_favorites (quick_hash, workspace_id, added_at) SELECT i.quick_hash, "
+                            "f.workspace_id, f.added_at FROM favorites AS f JOIN items AS i ON i.id = f.item_id"));
+    db_.exec(QStringLiteral("DELETE FROM favorites WHERE item_id IN (SELECT id FROM items)"));
     db_.exec(QStringLiteral("DELETE FROM search"));
     db_.exec(QStringLiteral("DELETE FROM folders"));
     db_.exec(QStringLiteral("DELETE FROM files"));

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr qint64 currentVersion = 19;
+constexpr qint64 currentVersion = 20;
 // A file with an items table below this version predates the base script and is started afresh.
 constexpr qint64 firstKeptVersion = 2;
 // Files below this version may hold Apple Photos items whose larger previews failed for good.
@@ -165,6 +165,18 @@ const SpeedIndex speedIndexes[] = {
 const QString favoritesTable = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS favorites (workspace_id TEXT NOT NULL, item_id TEXT NOT NULL, added_at REAL NOT "
     "NULL, PRIMARY KEY (workspace_id, item_id))");
+// Favorites of items that a rebuild of the index removed, by content key: each goes back to the
+// new item of its key once a file of that content is indexed again.
+const QString keptFavoritesTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS kept_favorites (quick_hash TEXT NOT NULL, workspace_id TEXT NOT NULL, added_at REAL "
+    "NOT NULL, PRIMARY KEY (quick_hash, workspace_id))");
+const QString keptFavoritesReturn = QStringLiteral(
+    "CREATE TRIGGER IF NOT EXISTS kept_favorites_return AFTER INSERT ON items WHEN EXISTS (SELECT 1 FROM kept_favorites "
+    "WHERE quick_hash = new.quick_hash) BEGIN\n"
+    "  INSERT OR IGNORE INTO favorites (workspace_id, item_id, added_at) SELECT workspace_id, new.id, added_at FROM "
+    "kept_favorites WHERE quick_hash = new.quick_hash;\n"
+    "  DELETE FROM kept_favorites WHERE quick_hash = new.quick_hash;\n"
+    "END");
 const QString workspacesTable = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS workspaces (id TEXT PRIMARY KEY, name TEXT NOT NULL, symbol TEXT NOT NULL, tint "
     "TEXT NOT NULL, position INTEGER NOT NULL, created_at REAL NOT NULL)");
@@ -337,6 +349,8 @@ bool Index::migrate()
              + QStringLiteral("', item_id, added_at FROM favorites"),
          QStringLiteral("DROP TABLE favorites"), QStringLiteral("ALTER TABLE favorites_new RENAME TO favorites")});
 
+    db_.exec(keptFavoritesTable);
+    db_.exec(keptFavoritesReturn);
     db_.exec(workspacesTable);
     db_.exec(membersTable);
     // Members from before folder members stand for their whole source.

@@ -78,7 +78,7 @@ void Index::deleteWorkspace(const QString& workspaceID)
     if (workspaceID == everythingWorkspaceID)
         return;
     Transaction transaction(db_);
-    static constexpr std::array tables{"workspace_sources", "pins", "favorites"};
+    static constexpr std::array tables{"workspace_sources", "pins", "favorites", "kept_favorites"};
     for (const char* table : tables) {
         Statement remove(db_.db(), QStringLiteral("DELETE FROM %1 WHERE workspace_id = ?").arg(QLatin1String(table)));
         remove.bind({workspaceID}).step();

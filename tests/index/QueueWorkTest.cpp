@@ -534,19 +534,34 @@ TEST_F(QueueTest, RenameFollowsTheItemAndMakesRoomAtTheNewPath)
     EXPECT_EQ(text("SELECT rel_path FROM files WHERE source_id = 'B'"), QStringLiteral("copy.jpg"));
 }
 
-TEST_F(QueueTest, ClearAllKeepsSourcesWorkspacesPinsAndFavorites)
+// A rebuild forgets files and items, not what the user made. Favorites wait by content and go to
+// the new item of their content once it is indexed again, in every workspace that had them.
+TEST_F(QueueTest, ClearAllKeepsSourcesWorkspacesPinsAndFavoritesByContent)
 {
     addItem({.id = "I"});
+    addItem({.id = "J"});
     addFile({.sourceID = "A", .relPath = "f", .itemID = "I"});
+    addFile({.sourceID = "A", .relPath = "g", .itemID = "J"});
     index.setSearchText("I", "x");
     index.replaceSourceFolderRows({FolderRecord{"dir", 1}}, "A", {});
-    db.exec("INSERT INTO favorites VALUES ('everything', 'I', 0); INSERT INTO pins VALUES ('everything', 'A', 'dir', 0);"
-            "INSERT INTO workspace_sources VALUES ('everything', 'A', '')");
+    db.exec("INSERT INTO favorites VALUES ('everything', 'I', 5), ('W', 'I', 6), ('everything', 'J', 7), ('V', 'J', 8); "
+            "INSERT INTO pins VALUES ('everything', 'A', 'dir', 0); INSERT INTO workspace_sources VALUES ('everything', 'A', '')");
     index.clearAll();
-    for (const char* table : {"files", "items", "folders", "search"})
+    for (const char* table : {"files", "items", "folders", "search", "favorites"})
         EXPECT_EQ(count(table), 0) << table;
-    for (const char* table : {"sources", "workspaces", "workspace_sources", "pins", "favorites"})
+    for (const char* table : {"sources", "workspaces", "workspace_sources", "pins"})
         EXPECT_GT(count(table), 0) << table;
+
+    // A workspace deleted meanwhile takes its waiting favorites with it.
+    index.deleteWorkspace("V");
+
+    index.syncFiles({onDisk("f")}, "A", {});
+    EXPECT_EQ(index.linkItem(fileID("f"), "hash-I", newItem("NEW", "hash-I")), "NEW");
+    EXPECT_EQ(text("SELECT group_concat(workspace_id || ':' || item_id || ':' || added_at, ' ') FROM "
+                   "(SELECT * FROM favorites ORDER BY workspace_id)"),
+              "W:NEW:6.0 everything:NEW:5.0");
+    // J's content has not come back yet: its favorite still waits.
+    EXPECT_EQ(text("SELECT group_concat(quick_hash || ':' || workspace_id) FROM kept_favorites"), "hash-J:everything");
 }
 
 // The quick-index worker's writes run once per file: none of them may read a whole table, or

@@ -417,4 +417,26 @@ TEST_F(QuickIndexTest, AQuitDuringABatchLeavesItsFilesWaitingForTheNextStart)
     EXPECT_TRUE(QTest::qWaitFor(allReady, 30000));
 }
 
+// Rebuilding the index gives every file a new item; each favorite goes to the new item of its
+// content, in its workspace.
+TEST_F(QuickIndexTest, RebuildingTheIndexKeepsFavoritesOnTheirContent)
+{
+    write(QStringLiteral("a.mp3"), QByteArray("song a"));
+    write(QStringLiteral("b.mp3"), QByteArray("song b"));
+    scanAndIndex(source);
+    const QString before = row(QStringLiteral("a.mp3"))->itemID;
+    waitFor(library->index().run([before](Index& index) { index.setFavorite(before, true, QStringLiteral("W")); }));
+
+    QCoro::waitFor(library->clearIndex());
+    const auto ready = [&](const QString& name) {
+        const std::optional<FileRow> file = row(name);
+        return file && file->state == FileState::ready;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready(QStringLiteral("a.mp3")) && ready(QStringLiteral("b.mp3")); }, 30000));
+    const QString after = row(QStringLiteral("a.mp3"))->itemID;
+    EXPECT_NE(after, before);
+    EXPECT_EQ(waitFor(library->readIndex().run([](Index& index) { return index.favoriteIDs(QStringLiteral("W")); })),
+              QSet<QString>{after});
+}
+
 } // namespace

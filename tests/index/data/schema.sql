@@ -62,6 +62,11 @@ CREATE INDEX items_name ON items(filename COLLATE NOCASE);
 CREATE INDEX items_proxy ON items(proxy_ext);
 CREATE INDEX items_waiting ON items(kind) WHERE proxy_ext = '' AND full_error IS NULL;
 CREATE INDEX items_weak ON items(weak_id);
+CREATE TABLE kept_favorites (quick_hash TEXT NOT NULL, workspace_id TEXT NOT NULL, added_at REAL NOT NULL, PRIMARY KEY (quick_hash, workspace_id));
+CREATE TRIGGER kept_favorites_return AFTER INSERT ON items WHEN EXISTS (SELECT 1 FROM kept_favorites WHERE quick_hash = new.quick_hash) BEGIN
+  INSERT OR IGNORE INTO favorites (workspace_id, item_id, added_at) SELECT workspace_id, new.id, added_at FROM kept_favorites WHERE quick_hash = new.quick_hash;
+  DELETE FROM kept_favorites WHERE quick_hash = new.quick_hash;
+END;
 CREATE TABLE kind_totals (kind INTEGER NOT NULL PRIMARY KEY, items INTEGER NOT NULL, size INTEGER NOT NULL,
   not_local INTEGER NOT NULL) WITHOUT ROWID;
 CREATE TABLE lone_items (item_id TEXT NOT NULL PRIMARY KEY, source_id TEXT NOT NULL, kind INTEGER NOT NULL,
