@@ -1,6 +1,7 @@
 #include "Pellmar/index/Index.h"
 
 #include "Pellmar/index/IndexRows.h"
+#include "Pellmar/index/RemovedItems.h"
 
 #include <QSet>
 
@@ -498,6 +499,8 @@ void Index::clearAll()
     db_.exec(QStringLiteral("DELETE FROM folders"));
     db_.exec(QStringLiteral("DELETE FROM files"));
     db_.exec(QStringLiteral("DELETE FROM items"));
+    // The caller empties "Proxies" as a whole.
+    forgetRemovedItems(db_);
     transaction.commit();
     fullQueue_ = {};
 }

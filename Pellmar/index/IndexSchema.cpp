@@ -177,6 +177,16 @@ const QString keptFavoritesReturn = QStringLiteral(
     "kept_favorites WHERE quick_hash = new.quick_hash;\n"
     "  DELETE FROM kept_favorites WHERE quick_hash = new.quick_hash;\n"
     "END");
+// The writer's notes of the items it removes that had pictures, kept on its connection only, for
+// takeRemovedItems. A rolled-back removal takes its note with it.
+const QString removedItemNotes = QStringLiteral(
+    "CREATE TEMP TABLE IF NOT EXISTS removed_items (id TEXT PRIMARY KEY, preview_ext TEXT NOT NULL, proxy_ext TEXT NOT "
+    "NULL, poster_ext TEXT NOT NULL);\n"
+    "CREATE TEMP TRIGGER IF NOT EXISTS note_removed_item AFTER DELETE ON main.items WHEN old.preview_ext != '' OR "
+    "old.poster_ext != '' OR old.proxy_ext NOT IN ('', 'none') BEGIN\n"
+    "  INSERT OR REPLACE INTO removed_items (id, preview_ext, proxy_ext, poster_ext) VALUES (old.id, old.preview_ext, "
+    "old.proxy_ext, old.poster_ext);\n"
+    "END;");
 const QString workspacesTable = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS workspaces (id TEXT PRIMARY KEY, name TEXT NOT NULL, symbol TEXT NOT NULL, tint "
     "TEXT NOT NULL, position INTEGER NOT NULL, created_at REAL NOT NULL)");
@@ -254,6 +264,21 @@ void ensureSpeedIndexes(Database& db)
     }
 }
 
+// Starts the writer's notes of removed items. Without them (a damaged file that cannot take them)
+// the program still starts, and only the idle pass over "Proxies" finds the files of removed items.
+void noteRemovedItems(Database& db)
+{
+    // A read-only connection removes nothing.
+    if (firstInteger(db, QStringLiteral("PRAGMA query_only")).value_or(0) != 0)
+        return;
+    try {
+        db.exec(removedItemNotes);
+    } catch (const DatabaseError& error) {
+        qCWarning(logIndex, "migrate: the notes of removed items could not be set up: %s",
+                  qUtf8Printable(error.description()));
+    }
+}
+
 // Copies the index file, with what its write-ahead log holds, to a new file beside it named after
 // the version it had ("index-version1.sqlite"), before an upgrade step drops tables. Returns the copy's path.
 QString copyAside(Database& db, qint64 version)
@@ -281,6 +306,7 @@ bool Index::migrate()
 
     if (hadItems && version >= currentVersion) {
         ensureSpeedIndexes(db_);
+        noteRemovedItems(db_);
         qCInfo(logIndex, "migrate fast path at version %lld: user_version %s ms, table probe %s ms, total %s ms",
                version, milliseconds(versionTime).constData(), milliseconds(probeTime).constData(),
                milliseconds(clock.nsecsElapsed()).constData());
@@ -404,6 +430,7 @@ bool Index::migrate()
 
     db_.exec(QStringLiteral("PRAGMA user_version = %1").arg(currentVersion));
     transaction.commit();
+    noteRemovedItems(db_);
     qCInfo(logIndex, "migrate full path finished in %s ms", milliseconds(clock.nsecsElapsed()).constData());
     return dropped;
 }

@@ -439,4 +439,30 @@ TEST_F(QuickIndexTest, RebuildingTheIndexKeepsFavoritesOnTheirContent)
               QSet<QString>{after});
 }
 
+// "Proxies" keeps no file that no item names: files of ids the index does not know (left by a
+// batch that a kill cut short) go after a run, and an edit that gives a file new content takes
+// its former item's preview with the item.
+TEST_F(QuickIndexTest, PreviewFilesThatNoItemNamesGo)
+{
+    const QString stray = proxies() + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
+                          + QStringLiteral(".preview.jpg");
+    writeBytes(stray, QByteArray("left by a kill"));
+    // The pass over the whole folder runs once per start, after a quick-index run.
+    library.reset();
+    start();
+    write(QStringLiteral("a.jpg"), cameraJpeg(quarteredImage(640, 480), true));
+    scanAndIndex(source);
+    const QString former = row(QStringLiteral("a.jpg"))->itemID;
+    const QString formerPreview = proxies() + QLatin1Char('/') + former + QStringLiteral(".preview.jpg");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(stray); }, 10000));
+    EXPECT_TRUE(QFile::exists(formerPreview));
+
+    write(QStringLiteral("a.jpg"), cameraJpeg(quarteredImage(480, 640), true));
+    scanAndIndex(source);
+    const QString edited = row(QStringLiteral("a.jpg"))->itemID;
+    ASSERT_NE(edited, former);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(formerPreview); }, 10000));
+    EXPECT_TRUE(QFile::exists(proxies() + QLatin1Char('/') + edited + QStringLiteral(".preview.jpg")));
+}
+
 } // namespace

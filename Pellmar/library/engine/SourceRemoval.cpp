@@ -1,31 +1,13 @@
 #include "Pellmar/library/Library.h"
 
+#include "Pellmar/library/engine/PreviewSweep.h"
 #include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/platform/PlaceWords.h"
 
 #include <QCoroFuture>
-#include <QDirIterator>
-#include <QFile>
 #include <QUuid>
 
 #include <algorithm>
-
-namespace {
-
-// Deletes the previews, posters and proxies of the items: every file in the folder whose name is
-// an item's id followed by ".". Touches the disk.
-void deleteItemFiles(const QString& proxyDirectory, const QSet<QString>& itemIDs)
-{
-    QDirIterator files(proxyDirectory, QDir::Files | QDir::Hidden | QDir::System);
-    while (files.hasNext()) {
-        const QString name = files.nextFileInfo().fileName();
-        const qsizetype dot = name.indexOf(u'.');
-        if (dot > 0 && itemIDs.contains(name.first(dot)))
-            QFile::remove(files.filePath());
-    }
-}
-
-} // namespace
 
 QCoro::Task<> Library::addPhotosSource()
 {

@@ -2,6 +2,7 @@
 
 #include "Pellmar/index/Log.h"
 #include "Pellmar/library/Library.h"
+#include "Pellmar/library/engine/PreviewSweep.h"
 #include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Tasks.h"
 
@@ -64,6 +65,7 @@ WorkerControl::WorkerControl(Library& library, Bodies bodies)
     : library_(library)
     , bodies_(std::move(bodies))
     , holds_(std::make_shared<Hold::State>(Hold::State{.control = this}))
+    , previewSweep_(std::make_unique<PreviewSweep>(library))
 {
 }
 
@@ -87,6 +89,11 @@ WorkerControl::Hold::~Hold()
         state->control->startWorker();
     else if (full)
         state->control->startFullWorker(false);
+}
+
+bool WorkerControl::quickIndexUnderWay()
+{
+    return !unfinished(quickRuns_).isEmpty();
 }
 
 WorkerInputs WorkerControl::inputs() const
@@ -113,6 +120,7 @@ void WorkerControl::startWorker()
     auto run = std::make_shared<Run>();
     unfinished(quickRuns_);
     quickRuns_.append(run);
+    ++quickRunsStarted_;
     // Set before the run starts: a body that ends at once finishes the run before startLongLived returns.
     library_.setWorker(run->handle);
     Tasks::startLongLived(runQuick(run, bodies_.quickIndex, inputs()));
@@ -250,6 +258,8 @@ QCoro::Task<> WorkerControl::runQuick(std::shared_ptr<Run> run, Body body, Worke
         }
     }
     run->end.finish();
+    if (library)
+        library->workers().previewSweep_->afterQuickIndex();
 }
 
 QCoro::Task<> WorkerControl::runFull(std::shared_ptr<Run> run, Body body, WorkerInputs inputs)

@@ -16,6 +16,7 @@
 class IdleMonitor;
 class Index;
 class Library;
+class PreviewSweep;
 
 // What a worker run is given when it starts, and keeps for its whole life.
 struct WorkerInputs {
@@ -81,6 +82,11 @@ public:
     };
     [[nodiscard]] Hold holdStarts();
 
+    // Whether a quick-index run has not ended yet, a stopped one included (it still writes the
+    // files it has read); and how many runs have started so far.
+    bool quickIndexUnderWay();
+    quint64 quickRunsStarted() const { return quickRunsStarted_; }
+
 private:
     struct Run;
 
@@ -103,6 +109,9 @@ private:
     // Runs that have not ended yet, the newest last; a stopped run stays here until its end.
     QList<std::shared_ptr<Run>> quickRuns_;
     QList<std::shared_ptr<Run>> fullRuns_;
+    quint64 quickRunsStarted_ = 0;
     // Shared with the holds, which outlive the control when a repair is cut short by the Library's end.
     std::shared_ptr<Hold::State> holds_;
+    // Cleans "Proxies" after quick-index runs.
+    std::unique_ptr<PreviewSweep> previewSweep_;
 };
