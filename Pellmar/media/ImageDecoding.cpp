@@ -59,8 +59,7 @@ vips::VImage opaqueSrgb8(const vips::VImage& image, const IsCancelled& isCancell
     vips::VImage result = image;
     if (result.interpretation() != VIPS_INTERPRETATION_sRGB)
         result = result.colourspace(VIPS_INTERPRETATION_sRGB);
-    if (result.has_alpha())
-        result = result.flatten(vips::VImage::option()->set("background", 0.0));
+    result = flattenedOnWhite(result);
     if (result.format() != VIPS_FORMAT_UCHAR)
         result = result.cast(VIPS_FORMAT_UCHAR);
     if (result.bands() > 3)
@@ -170,7 +169,17 @@ vips::VImage decodeImageOrThrow(const QString& path, const PictureBox& box, cons
         }
         // Opening reads only the header.
         const bool profiled = hasProfile(vips::VImage::new_from_file(file.constData()));
-        return opaqueSrgb8(vips::VImage::thumbnail(file.constData(), box.width, toBox(box, profiled)), isCancelled);
+        try {
+            return opaqueSrgb8(vips::VImage::thumbnail(file.constData(), box.width, toBox(box, profiled)), isCancelled);
+        } catch (const vips::VError&) {
+            if (!profiled || (isCancelled && isCancelled()))
+                throw;
+            vips_error_clear();
+        }
+        // A colour profile that cannot be used is dropped: the picture is taken as sRGB.
+        vips::VImage unprofiled = vips::VImage::new_from_file(file.constData()).copy();
+        unprofiled.remove(VIPS_META_ICC_NAME);
+        return opaqueSrgb8(unprofiled.thumbnail_image(box.width, toBox(box, false)), isCancelled);
     } catch (const vips::VError&) {
         vips_error_clear();
         throw DatabaseError(QStringLiteral("no decodable image"));
@@ -208,7 +217,7 @@ QImage redraw(const QImage& image, int maxPixelSize)
     if (source.colorSpace().isValid() && source.colorSpace() != QColorSpace(QColorSpace::SRgb))
         source.convertToColorSpace(QColorSpace::SRgb);
     QImage result(width, height, QImage::Format_RGB32);
-    result.fill(Qt::black);
+    result.fill(Qt::white);   // under transparent parts, as every preview has
     QPainter painter(&result);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRect(0, 0, width, height), source);

@@ -11,7 +11,7 @@
 #include <functional>
 
 // The image scaled to at most `maxPixelSize` on its longer side (never enlarged), drawn as 8-bit
-// sRGB without alpha (transparent parts over black); null when a side would truncate to 0.
+// sRGB without alpha (transparent parts over white); null when a side would truncate to 0.
 QImage redraw(const QImage& image, int maxPixelSize);
 
 // The photo at `path` decoded upright in 8-bit sRGB without alpha, at most `maxPixelSize` on its

@@ -3,6 +3,7 @@
 #include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/media/FfmpegFiles.h"
 #include "Pellmar/media/HeifFiles.h"
+#include "Pellmar/media/ImageHeader.h"
 #include "Pellmar/media/MediaLibraries.h"
 #include "Pellmar/media/ScanningRules.h"
 
@@ -37,12 +38,25 @@ QString exifText(const Exiv2::ExifData& exif, const char* key)
     return QString::fromStdString(found->toString());
 }
 
-std::optional<qint64> orientationOf(const Exiv2::ExifData& exif)
+// The orientation as stored under any integer type; only 1 to 8 are orientations.
+std::optional<int> orientationOf(const Exiv2::ExifData& exif)
 {
     const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-    if (found == exif.end() || found->count() < 1 || found->typeId() != Exiv2::unsignedShort)
+    if (found == exif.end() || found->count() < 1)
         return std::nullopt;
-    return found->toLong();
+    switch (found->typeId()) {
+    case Exiv2::unsignedByte:
+    case Exiv2::unsignedShort:
+    case Exiv2::unsignedLong:
+    case Exiv2::signedByte:
+    case Exiv2::signedShort:
+    case Exiv2::signedLong: break;
+    default: return std::nullopt;
+    }
+    const long value = found->toLong();
+    if (value < 1 || value > 8)
+        return std::nullopt;
+    return int(value);
 }
 
 // The displayed size and the Exif block of a HEIF primary image. libheif reports the size with the
@@ -82,11 +96,22 @@ QByteArray fileStart(const QString& path, qint64 count)
     return file.isOpen() ? file.readHead(count) : QByteArray();
 }
 
-void fillFromExif(const Exiv2::ExifData& exif, MediaInfo& info)
+// exiv2 gives a Canon CRW's time stamp, the camera's wall clock counted as seconds since 1970, as
+// that count turned into local time. Undone here, so that the wall clock is read once, in the local
+// time zone, as for every other format.
+std::optional<double> crwWallClock(std::optional<double> exiv2Reading)
+{
+    if (!exiv2Reading)
+        return std::nullopt;
+    const QDateTime stamp = QDateTime::fromSecsSinceEpoch(qint64(*exiv2Reading), Qt::UTC);
+    return parseExifDate(stamp.toString(QStringLiteral("yyyy:MM:dd HH:mm:ss")));
+}
+
+void fillFromExif(const Exiv2::ExifData& exif, bool crw, MediaInfo& info)
 {
     for (const char* key : {"Exif.Photo.DateTimeOriginal", "Exif.Image.DateTime"}) {
         if (const auto date = parseExifDate(exifText(exif, key))) {
-            info.capturedAt = date;
+            info.capturedAt = crw ? crwWallClock(date) : date;
             break;
         }
     }
@@ -99,7 +124,18 @@ void fillFromExif(const Exiv2::ExifData& exif, MediaInfo& info)
     info.lens = trimSpacesAndTabs(exifText(exif, "Exif.Photo.LensModel"));
 }
 
-// The file's metadata as exiv2 reads it; throws what exiv2 throws for unreadable data.
+Exiv2::ExifData decodeExif(const QByteArray& tiff)
+{
+    Exiv2::ExifData exif;
+    try {
+        Exiv2::ExifParser::decode(exif, reinterpret_cast<const Exiv2::byte*>(tiff.constData()), uint32_t(tiff.size()));
+    } catch (const std::exception&) {
+        exif.clear();
+    }
+    return exif;
+}
+
+// The file's metadata as exiv2 reads it; throws what exiv2 throws for a file it cannot open.
 std::unique_ptr<Exiv2::Image> openExiv2(const QString& path, const std::optional<QByteArray>& head)
 {
     std::unique_ptr<Exiv2::Image> image(
@@ -108,6 +144,44 @@ std::unique_ptr<Exiv2::Image> openExiv2(const QString& path, const std::optional
              : (refuseSpecialFile(path), Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), false).release()));
     image->readMetadata();
     return image;
+}
+
+// What exiv2 read of a photo. A bad block (an invalid EXIF block, a colour profile in the wrong
+// place, a truncated file) stops exiv2's reading, but what it read before stays.
+struct Exiv2Reading {
+    Exiv2::ExifData exif;
+    qint64 width = 0;
+    qint64 height = 0;
+    int type = Exiv2::ImageType::none;
+    bool complete = false;
+};
+
+bool isExiv2Raw(int type)
+{
+    using namespace Exiv2::ImageType;
+    return type == cr2 || type == crw || type == mrw || type == orf || type == raf || type == rw2;
+}
+
+Exiv2Reading readWithExiv2(const QString& path, const std::optional<QByteArray>& head)
+{
+    Exiv2Reading reading;
+    std::unique_ptr<Exiv2::Image> image;
+    try {
+        image.reset(head ? Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(head->constData()),
+                                                     long(head->size()))
+                               .release()
+                         : Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), false).release());
+        reading.type = image->imageType();
+        image->readMetadata();
+        reading.complete = true;
+    } catch (const std::exception&) {
+        if (!image)
+            return reading;
+    }
+    reading.exif = image->exifData();
+    reading.width = image->pixelWidth();
+    reading.height = image->pixelHeight();
+    return reading;
 }
 
 MediaInfo readHeifMetadata(const QString& path, const std::optional<QByteArray>& head)
@@ -127,7 +201,7 @@ MediaInfo readHeifMetadata(const QString& path, const std::optional<QByteArray>&
     if (exif.empty() && !facts->exifTiff.isEmpty())
         Exiv2::ExifParser::decode(exif, reinterpret_cast<const Exiv2::byte*>(facts->exifTiff.constData()),
                                   uint32_t(facts->exifTiff.size()));
-    fillFromExif(exif, info);
+    fillFromExif(exif, false, info);
     return info;
 }
 
@@ -137,22 +211,45 @@ MediaInfo readImageMetadataOrThrow(const QString& path, const std::optional<QByt
         return {};
     if (isHeif(head ? head->left(64) : fileStart(path, 64)))
         return readHeifMetadata(path, head);
+    if (!head)
+        refuseSpecialFile(path);
 
-    const auto image = openExiv2(path, head);
+    Exiv2Reading reading = readWithExiv2(path, head);
+    // A JPEG's frame header, which exiv2 reads its size from, is the decoder's own, and a RAW file
+    // is developed by LibRaw, not by the image decoder (which would see the small picture at the
+    // head of a TIFF-based RAW). Other formats' sizes come from the decoder, which also reads the
+    // formats exiv2 cannot.
+    const bool raw = rawExtensions().contains(pathExtension(path).toLower()) || isExiv2Raw(reading.type);
+    const bool jpeg = reading.complete && reading.type == Exiv2::ImageType::jpeg && reading.width > 0 && reading.height > 0;
+    std::optional<DecoderHeader> header = raw || jpeg ? std::nullopt : readDecoderHeader(path, head);
+    if (reading.exif.empty() && header && !header->exifTiff.isEmpty())
+        reading.exif = decodeExif(header->exifTiff);
+
     MediaInfo info;
-    info.width = image->pixelWidth();
-    info.height = image->pixelHeight();
-    if (const auto orientation = orientationOf(image->exifData()); orientation && *orientation >= 5)
+    if (header) {
+        info.width = header->width;
+        info.height = header->height;
+    } else if (reading.width > 0 && reading.height > 0) {
+        // RAW files, and formats no decoder here reads, keep exiv2's size.
+        info.width = reading.width;
+        info.height = reading.height;
+    }
+    std::optional<int> orientation = orientationOf(reading.exif);
+    if (!orientation && header)
+        orientation = header->orientation;
+    if (orientation.value_or(1) >= 5)
         std::swap(info.width, info.height);
-    fillFromExif(image->exifData(), info);
+    fillFromExif(reading.exif, reading.type == Exiv2::ImageType::crw, info);
     return info;
 }
 
-// The bounding box of the natural-size rectangle after the stream's display matrix, so a track
-// recorded with a quarter turn reports its upright size.
-void setDisplayedSize(const AVStream* stream, MediaInfo& info)
+// The bounding box of the shown rectangle (the pixel aspect applied) after the stream's display
+// matrix, so a track recorded with a quarter turn reports its upright size.
+void setDisplayedSize(AVFormatContext* format, AVStream* stream, MediaInfo& info)
 {
-    double width = stream->codecpar->width;
+    // Anamorphic video stores its pictures narrower or wider than they are shown.
+    const AVRational aspect = av_guess_sample_aspect_ratio(format, stream, nullptr);
+    double width = stream->codecpar->width * (aspect.num > 0 && aspect.den > 0 ? av_q2d(aspect) : 1.0);
     double height = stream->codecpar->height;
     if (const int32_t* matrix = displayMatrixOf(stream)) {
         // Row vectors: x' = a·x + c·y, y' = b·x + d·y, in 16.16 fixed point.
@@ -170,10 +267,13 @@ void setDisplayedSize(const AVStream* stream, MediaInfo& info)
     info.height = pixels(height);
 }
 
+// Containers written by a device whose clock was never set say 1970 (or 1904, QuickTime's zero):
+// such a time is no date.
 std::optional<double> parseContainerDate(const char* text)
 {
+    static const QDateTime earliestPlausible(QDate(1980, 1, 1), QTime(0, 0), Qt::UTC);
     const QDateTime date = QDateTime::fromString(QString::fromUtf8(text).trimmed(), Qt::ISODateWithMs);
-    if (!date.isValid())
+    if (!date.isValid() || date < earliestPlausible)
         return std::nullopt;
     return double(date.toMSecsSinceEpoch()) / 1000.0;
 }
@@ -200,7 +300,7 @@ MediaInfo readVideoMetadata(const QString& path)
 
     // MPEG-4 and Matroska headers carry everything; other containers need a short look at packets,
     // bounded so that a long file is not read through.
-    const AVStream* video = firstVideoTrack(format.get());
+    AVStream* video = firstVideoTrack(format.get());
     if (format->duration == AV_NOPTS_VALUE || (video && video->codecpar->width == 0)) {
         format->probesize = 1 << 20;
         format->max_analyze_duration = AV_TIME_BASE;
@@ -211,7 +311,7 @@ MediaInfo readVideoMetadata(const QString& path)
     if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
         info.duration = double(format->duration) / AV_TIME_BASE;
     if (video)
-        setDisplayedSize(video, info);
+        setDisplayedSize(format.get(), video, info);
 
     // The camera's own creation date (with its zone) wins over the container's creation time.
     for (const char* key : {"com.apple.quicktime.creationdate", "creation_time"}) {

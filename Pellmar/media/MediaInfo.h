@@ -15,12 +15,14 @@
 class QFile;
 
 // The photo's metadata, from `head` when given (the first bytes of the file), else from the file.
-// Never fails: what cannot be read keeps the empty value. Width and height are as displayed, with
-// the orientation applied. Dates without a zone are taken in the local time zone.
+// Never fails: what cannot be read keeps the empty value, and a bad metadata block loses only what
+// follows it. Width and height are the image decoder's (exiv2's for RAW files and formats no decoder
+// reads), as displayed, with the orientation applied. Dates without a zone are taken in the local
+// time zone.
 MediaInfo readImageMetadata(const QString& path, const std::optional<QByteArray>& head = std::nullopt);
 
-// Duration, upright pixel size of the first video track, creation date and make/model of a video
-// or audio file. Never fails: returns what was read before the first failing step. Blocks on the
+// Duration, shown size of the first video track (pixel aspect and turn applied), creation date
+// (none before 1980, the time of a clock never set) and make/model of a video or audio file. Never fails: returns what was read before the first failing step. Blocks on the
 // file, so callers run it off the GUI thread.
 MediaInfo readVideoMetadata(const QString& path);
 

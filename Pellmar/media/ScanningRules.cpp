@@ -250,8 +250,14 @@ std::optional<MediaKind> mediaKindForExtension(const QString& path)
     const QString extension = pathExtension(path).toLower();
     if (extension.isEmpty())
         return std::nullopt;
-    // RAW files, and JPEG's extension that the MIME database leaves out.
-    if (rawExtensions().contains(extension) || extension == QLatin1String("jfif"))
+    // RAW files, and photo formats that the MIME database leaves out: JPEG's "jfif", stereo
+    // cameras' MPO (its first picture is the photo) and JPS, animated PNG, Radiance HDR, large
+    // Photoshop documents and BigTIFF.
+    static const QSet<QString> photosOutsideMimeDatabase{
+        QStringLiteral("jfif"), QStringLiteral("mpo"), QStringLiteral("jps"), QStringLiteral("apng"),
+        QStringLiteral("hdr"), QStringLiteral("psb"), QStringLiteral("btf"), QStringLiteral("tf8"),
+        QStringLiteral("bigtiff")};
+    if (rawExtensions().contains(extension) || photosOutsideMimeDatabase.contains(extension))
         return MediaKind::photo;
     static const QMimeDatabase mimeTypes;
     for (const QMimeType& type : mimeTypes.mimeTypesForFileName(QStringLiteral("file.") + extension)) {

@@ -14,6 +14,11 @@ QString folderWords(const QString& relativePath)
     return folder;
 }
 
+QString volumeWord(const QString& volumeName)
+{
+    return volumeName == QLatin1String("/") ? QString() : volumeName;
+}
+
 QString searchKindWord(MediaKind kind, const QString& mimeType)
 {
     if (kind != MediaKind::document)
@@ -29,7 +34,7 @@ QString itemSearchText(const Item& item, const QString& relativePath, const Sour
     QStringList parts{item.filename,
                       folderWords(relativePath),
                       source.name,
-                      source.volumeName,
+                      volumeWord(source.volumeName),
                       item.camera,
                       item.lens,
                       searchKindWord(item.kind, item.uti.isEmpty() ? fileType : item.uti),

@@ -10,6 +10,10 @@
 // "/" turned into a space; empty for a file at the root.
 QString folderWords(const QString& relativePath);
 
+// The volume's name as a search word: its label, or its mount folder's name; nothing for the root
+// file system without a label, which goes by "/".
+QString volumeWord(const QString& volumeName);
+
 // The kind word of the search text: "Photo", "Video" or "Audio"; for a document, the description
 // of its MIME type followed by " Document" ("Document" alone for a type that is not known).
 QString searchKindWord(MediaKind kind, const QString& mimeType);

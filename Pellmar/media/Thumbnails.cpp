@@ -128,6 +128,20 @@ std::optional<int> jpegComponents(const QByteArray& b)
     return std::nullopt;
 }
 
+// The integer value of a directory entry whose value lies in the entry itself, by its TIFF type
+// (BYTE, SHORT, LONG, SBYTE, SSHORT, SLONG); nothing for other types.
+std::optional<qint64> tiffInteger(quint16 type, qint64 offset, qint64 limit, bool littleEndian, const QByteArray& b)
+{
+    const int width = type == 1 || type == 6 ? 1 : type == 3 || type == 8 ? 2 : type == 4 || type == 9 ? 4 : 0;
+    if (width == 0 || offset + width > limit)
+        return std::nullopt;
+    const quint64 value = readUnsigned(b, offset, width, littleEndian);
+    if (type < 6)
+        return qint64(value);
+    const quint64 sign = quint64(1) << (8 * width - 1);
+    return qint64(value ^ sign) - qint64(sign);   // two's complement of that width
+}
+
 // Writes `bytes` to `output` complete or not at all.
 void writeFileBytes(const QByteArray& bytes, const QString& output)
 {
@@ -199,11 +213,13 @@ std::optional<int> exifOrientation(const QByteArray& head)
         const qint64 q = *d0 + 2 + 12 * i;
         const auto tag = readUInt16(q, block->end, block->littleEndian, head);
         const auto type = readUInt16(q + 2, block->end, block->littleEndian, head);
-        const auto value = readUInt16(q + 8, block->end, block->littleEndian, head);
-        if (!tag || !type || !value)
+        if (!tag || !type)
             return std::nullopt;
-        if (*tag == tagOrientation && *type == 3 && *value >= 1 && *value <= 8)
-            return int(*value);
+        if (*tag != tagOrientation)
+            continue;
+        // Cameras write it as a SHORT, some software as a LONG or SLONG, a few as a BYTE.
+        const auto value = tiffInteger(*type, q + 8, block->end, block->littleEndian, head);
+        return value && *value >= 1 && *value <= 8 ? std::optional<int>(int(*value)) : std::nullopt;
     }
     return std::nullopt;
 }

@@ -17,6 +17,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace {
 
@@ -26,7 +27,8 @@ constexpr const char* x264Crf = "23";
 constexpr int64_t stereoBitRate = 128000;
 constexpr int64_t monoBitRate = 64000;
 
-// What an export session answers with when it was cancelled.
+// What an export session answers with when it failed or was cancelled.
+constexpr int exportStatusFailed = 4;
 constexpr int exportStatusCancelled = 5;
 
 struct SwrDeleter {
@@ -44,9 +46,14 @@ struct OutputDeleter {
     }
 };
 
+// An FFmpeg call of the export failed.
+struct FfmpegFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 [[noreturn]] void fail(int error)
 {
-    throw DatabaseError(ffmpegErrorText(error));
+    throw FfmpegFailure(ffmpegErrorText(error).toStdString());
 }
 
 void check(int result)
@@ -105,6 +112,7 @@ public:
         if (!input_ || avformat_find_stream_info(input_.get(), nullptr) < 0)
             throw DatabaseError(QStringLiteral("no export session"));
         video_ = firstVideoTrack(input_.get());
+        hasVideoTrack_ = video_ != nullptr;
         videoDecoder_ = video_ ? openDecoder(video_) : nullptr;
         if (!videoDecoder_)
             video_ = nullptr;
@@ -160,6 +168,9 @@ public:
         }
         check(av_write_trailer(output_.get()));
         check(avio_closep(&output_->pb));
+        // A clip none of whose pictures decodes would leave a proxy with nothing to show.
+        if (hasVideoTrack_ && videoFramesWritten_ == 0)
+            throw DatabaseError(QStringLiteral("export status %1").arg(exportStatusFailed));
     }
 
 private:
@@ -311,6 +322,7 @@ private:
         lastVideoTime_ = time;
         picture->pts = time;
         encode(videoEncoder_.get(), videoOut_, picture);
+        ++videoFramesWritten_;
     }
 
     // The scaler works in slices on every core, so that a large picture scaled down keeps pace with
@@ -431,6 +443,8 @@ private:
     int64_t audioStart_ = 0;
     int64_t samplesSent_ = 0;
     bool audioOffsetKnown_ = false;
+    bool hasVideoTrack_ = false;
+    int64_t videoFramesWritten_ = 0;
 };
 
 } // namespace
@@ -444,6 +458,11 @@ void makeVideoProxy(const QString& path, const QString& output, const std::funct
     ProxyExport session(path, fullHD ? 1920 : 1280, fullHD ? 1080 : 720, isCancelled);
 
     PartialOutput partial(output);
-    session.run(partial.path());
+    try {
+        session.run(partial.path());
+    } catch (const FfmpegFailure&) {
+        // FFmpeg's own words ("Invalid argument") tell the user nothing: the export failed.
+        throw DatabaseError(QStringLiteral("export status %1").arg(exportStatusFailed));
+    }
     partial.commit();
 }

@@ -17,7 +17,8 @@
 // temporaries that a run which died left in that folder are removed first. Throws DatabaseError "not
 // a regular file" for a FIFO, a device or a folder, "no export session" when the file cannot be read
 // as a video or audio file, "export status 5" when `isCancelled` answers true (checked between packets),
-// and FFmpeg's reason when the export fails; after a throw `output` is as it was and no temporary is
-// left. Blocks for the whole export.
+// "export status 4" when the export fails or a file with a video track gives no picture to write,
+// and the system's reason when the temporary cannot be written or renamed; after a throw `output` is
+// as it was and no temporary is left. Blocks for the whole export.
 void makeVideoProxy(const QString& path, const QString& output, const std::function<bool()>& isCancelled = {},
                     const Defaults& defaults = Defaults::standard());

@@ -79,6 +79,14 @@ std::optional<QImage> decodeShrunk(const QByteArray& data, int maxPixelSize)
     return result;
 }
 
+vips::VImage flattenedOnWhite(const vips::VImage& image)
+{
+    if (!image.has_alpha())
+        return image;
+    const double white = image.format() == VIPS_FORMAT_USHORT ? 65535.0 : 255.0;
+    return image.flatten(vips::VImage::option()->set("background", white)->set("max_alpha", white));
+}
+
 void saveImageFile(const vips::VImage& image, const QString& output, ImageFileType type, double quality)
 {
     QSaveFile file(output);
@@ -87,7 +95,8 @@ void saveImageFile(const vips::VImage& image, const QString& output, ImageFileTy
     VipsBlob* blob = nullptr;
     try {
         auto options = vips::VImage::option()->set("Q", int(quality * 100 + 0.5))->set("strip", true);
-        blob = type == ImageFileType::jpeg ? image.jpegsave_buffer(options) : image.heifsave_buffer(options);
+        const vips::VImage opaque = flattenedOnWhite(image);
+        blob = type == ImageFileType::jpeg ? opaque.jpegsave_buffer(options) : opaque.heifsave_buffer(options);
     } catch (const vips::VError&) {
         vips_error_clear();
         throw DatabaseError(QStringLiteral("proxy write failed"));

@@ -24,5 +24,9 @@ vips::VImage toVips(const QImage& image);
 // nothing when vips cannot decode it.
 std::optional<QImage> decodeShrunk(const QByteArray& data, int maxPixelSize);
 
-// writeImageFile for an image in vips.
+// The image without its alpha, laid on white: dark artwork on transparency (icons, logos, scans)
+// stays visible in every preview. An image without alpha is returned as it is.
+vips::VImage flattenedOnWhite(const vips::VImage& image);
+
+// writeImageFile for an image in vips; an image with alpha is flattened onto white first.
 void saveImageFile(const vips::VImage& image, const QString& output, ImageFileType type, double quality);

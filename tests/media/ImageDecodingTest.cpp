@@ -17,24 +17,14 @@
 
 namespace {
 
-QByteArray savedBy(const vips::VImage& image, const char* suffix)
-{
-    void* data = nullptr;
-    size_t length = 0;
-    image.write_to_buffer(suffix, &data, &length);
-    QByteArray bytes(static_cast<const char*>(data), qsizetype(length));
-    g_free(data);
-    return bytes;
-}
-
-// A quartered picture with a transparent left half.
+// A quartered picture whose left half is transparent black, as icons and logos store it.
 QByteArray pngWithAlpha(int width, int height)
 {
     QImage image = quarteredImage(width, height).convertToFormat(QImage::Format_RGBA8888);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width / 2; ++x)
-            image.setPixelColor(x, y, QColor(255, 0, 0, 0));
-    return savedBy(toVips(image), ".png");
+            image.setPixelColor(x, y, QColor(0, 0, 0, 0));
+    return savedByVips(toVips(image), ".png");
 }
 
 QByteArray tiff16(int width, int height)
@@ -42,7 +32,7 @@ QByteArray tiff16(int width, int height)
     const vips::VImage wide = (toVips(quarteredImage(width, height)).cast(VIPS_FORMAT_USHORT) * 257)
                                   .cast(VIPS_FORMAT_USHORT)
                                   .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
-    return savedBy(wide, ".tif");
+    return savedByVips(wide, ".tif");
 }
 
 class PhotoPreviewTest : public ::testing::Test {
@@ -92,8 +82,11 @@ TEST_F(PhotoPreviewTest, EachKindBecomesAnUprightOpaqueHeicOfAtMostTheSize)
     turned.orientation = 6;
     for (const Case& c : {
              Case{QStringLiteral("portrait.JPG"), jpegWithExif(quarteredImage(600, 400), turned), 300, {200, 300}, QStringLiteral("blue")},
-             Case{QStringLiteral("alpha.png"), pngWithAlpha(400, 300), 200, {200, 150}, QStringLiteral("black")},
+             Case{QStringLiteral("alpha.png"), pngWithAlpha(400, 300), 200, {200, 150}, QStringLiteral("white")},
              Case{QStringLiteral("deep.tif"), tiff16(400, 300), 1000, {400, 300}, QStringLiteral("red")},
+             // A colour profile that cannot be used is dropped, not the picture.
+             Case{QStringLiteral("profile.jpg"), withBrokenProfileAfterFrame(encodedJpeg(quarteredImage(400, 300))), 200,
+                  {200, 150}, QStringLiteral("red")},
              Case{QStringLiteral("photo.heic"), heicFile(quarteredImage(640, 480), std::nullopt), 320, {320, 240}, QStringLiteral("red")},
          }) {
         SCOPED_TRACE(c.name.toStdString());
@@ -140,7 +133,7 @@ TEST_F(PhotoPreviewTest, CorruptAndTruncatedFiles)
 TEST_F(PhotoPreviewTest, AStopEndsTheDecodeWithoutAPreview)
 {
     const QString source = dir.filePath(QStringLiteral("large.png"));
-    writeBytes(source, savedBy(toVips(quarteredImage(3000, 2000)), ".png"));
+    writeBytes(source, savedByVips(toVips(quarteredImage(3000, 2000)), ".png"));
     const QString output = dir.filePath(QStringLiteral("out.heic"));
     std::atomic<int> asked = 0;
     const std::function<bool()> stopped = [&asked] {
@@ -155,17 +148,17 @@ TEST_F(PhotoPreviewTest, AStopEndsTheDecodeWithoutAPreview)
     EXPECT_TRUE(isHeif(readBytes(output).left(64)));
 }
 
-TEST(Redraw, ScalesDownOnlyAndDropsAlpha)
+TEST(Redraw, ScalesDownOnlyAndLaysAlphaOnWhite)
 {
     EXPECT_EQ(redraw(QImage(6000, 4000, QImage::Format_RGB32), 2048).size(), QSize(2048, 1365));
     EXPECT_EQ(redraw(QImage(1000, 800, QImage::Format_RGB32), 2048).size(), QSize(1000, 800));
     EXPECT_TRUE(redraw(QImage(1, 5000, QImage::Format_RGB32), 2048).isNull());
 
     QImage transparent(10, 10, QImage::Format_ARGB32);
-    transparent.fill(QColor(255, 255, 255, 0));
+    transparent.fill(QColor(0, 0, 0, 0));
     const QImage drawn = redraw(transparent, 2048);
     EXPECT_FALSE(drawn.hasAlphaChannel());
-    EXPECT_EQ(drawn.pixelColor(5, 5), QColor(Qt::black));
+    EXPECT_EQ(drawn.pixelColor(5, 5), QColor(Qt::white));
 }
 
 } // namespace
@@ -233,7 +226,7 @@ TEST_F(DecodePhotoTest, CoveringCutsTheMiddleAtTheTileSize)
         // 4:2:0 planes from libheif's encoder, with a red thumbnail that must not show.
         {"quarters.heic", heicFile(quarters, 640, {}, filled(1600, 1200, Qt::red))},
         // 4:4:4 planes from libvips' encoder.
-        {"quarters444.heic", savedBy(toVips(quarters), ".heic")},
+        {"quarters444.heic", savedByVips(toVips(quarters), ".heic")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -252,7 +245,7 @@ TEST_F(DecodePhotoTest, CoveringCutsTheMiddleAtTheTileSize)
     // The colour of the planes turned into RGB as libheif's own conversion would.
     QImage tone(640, 480, QImage::Format_RGB32);
     tone.fill(QColor(200, 120, 40));
-    for (const QByteArray& bytes : {heicFile(tone, std::nullopt), savedBy(toVips(tone), ".heic")}) {
+    for (const QByteArray& bytes : {heicFile(tone, std::nullopt), savedByVips(toVips(tone), ".heic")}) {
         writeBytes(dir.filePath(QStringLiteral("tone.heic")), bytes);
         const QColor centre = decodePhotoCovering(dir.filePath(QStringLiteral("tone.heic")), {64, 48}).pixelColor(32, 24);
         EXPECT_NEAR(centre.red(), 200, 4);

@@ -23,7 +23,9 @@ Exiv2::ExifData exifData(const ExifFields& fields)
     Exiv2::ExifData exif;
     for (const auto& [key, text] : fields.texts)
         exif[key] = text;
-    if (fields.orientation)
+    if (fields.orientation && fields.orientationAsSignedLong)
+        exif["Exif.Image.Orientation"] = int32_t(*fields.orientation);
+    else if (fields.orientation)
         exif["Exif.Image.Orientation"] = uint16_t(*fields.orientation);
     if (fields.thumbnailJpeg) {
         Exiv2::ExifThumb thumb(exif);
@@ -76,6 +78,16 @@ QByteArray encodedJpeg(const QImage& image)
     return bytes;
 }
 
+QByteArray savedByVips(const vips::VImage& image, const char* suffix)
+{
+    void* data = nullptr;
+    size_t length = 0;
+    image.write_to_buffer(suffix, &data, &length);
+    QByteArray bytes(static_cast<const char*>(data), qsizetype(length));
+    g_free(data);
+    return bytes;
+}
+
 QByteArray jpegWithExif(const QImage& image, const ExifFields& fields)
 {
     initMediaLibraries();
@@ -87,6 +99,23 @@ QByteArray jpegWithExif(const QImage& image, const ExifFields& fields)
     io.seek(0, Exiv2::BasicIo::beg);
     const Exiv2::DataBuf written = io.read(long(io.size()));
     return QByteArray(reinterpret_cast<const char*>(written.pData_), qsizetype(written.size_));
+}
+
+QByteArray withBrokenProfileAfterFrame(const QByteArray& jpeg)
+{
+    qsizetype p = 2;
+    while (p + 4 <= jpeg.size()) {
+        const auto marker = quint8(jpeg[p + 1]);
+        const qsizetype segmentEnd = p + 2 + ((quint8(jpeg[p + 2]) << 8) | quint8(jpeg[p + 3]));
+        if (marker >= 0xc0 && marker <= 0xc2) {
+            const QByteArray profile = QByteArrayLiteral("ICC_PROFILE\0\1\1") + QByteArray(20, '\0');
+            const qsizetype length = profile.size() + 2;
+            const QByteArray segment = QByteArrayLiteral("\xff\xe2") + char(length >> 8) + char(length & 0xff) + profile;
+            return jpeg.left(segmentEnd) + segment + jpeg.mid(segmentEnd);
+        }
+        p = segmentEnd;
+    }
+    throw std::runtime_error("no frame header");
 }
 
 QByteArray heicFile(const QImage& image, std::optional<int> thumbnailSize, const std::optional<ExifFields>& exif,

@@ -18,14 +18,25 @@ QImage quarteredImage(int width, int height);
 
 QByteArray encodedJpeg(const QImage& image);
 
+namespace vips {
+class VImage;
+}
+// The image saved by libvips in the format of `suffix` (".png", ".tif[bigtiff]").
+QByteArray savedByVips(const vips::VImage& image, const char* suffix);
+
 // EXIF fields written into a JPEG or a HEIF file.
 struct ExifFields {
     std::map<std::string, std::string> texts;   // exiv2 key, e.g. "Exif.Image.Make", to its text
     std::optional<int> orientation;
     std::optional<QByteArray> thumbnailJpeg;
+    bool orientationAsSignedLong = false;   // stored as an SLONG, as some software writes it, not a SHORT
 };
 
 QByteArray jpegWithExif(const QImage& image, const ExifFields& fields);
+
+// The JPEG with a colour profile segment that holds no valid profile, placed after the frame header
+// (where some software writes it): exiv2 stops reading there, and the profile cannot be used.
+QByteArray withBrokenProfileAfterFrame(const QByteArray& jpeg);
 
 // A HEIC of `image`, with a thumbnail at `thumbnailSize` on its longer side when given (of
 // `thumbnailImage` when given, else of the image) and the EXIF fields when given.

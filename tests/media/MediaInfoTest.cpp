@@ -1,9 +1,15 @@
 #include "Pellmar/media/MediaInfo.h"
 
+#include "Pellmar/media/MediaLibraries.h"
+#include "Pellmar/media/VipsImages.h"
 #include "tests/media/MediaFixtures.h"
 
+#include <QDataStream>
+#include <QDateTime>
 #include <QFile>
+#include <QSize>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +50,88 @@ TEST(ImageMetadata, ReportsTheDisplayedSizeByOrientation)
             EXPECT_EQ(info.height, height);
         }
     }
+}
+
+// A 24-bit BMP of a grey picture: Windows' 40-byte header, its rows top-down (a negative height)
+// when `topDown`, or OS/2's 12-byte header.
+QByteArray bmp(int width, int height, bool os2, bool topDown)
+{
+    const int rowBytes = (width * 3 + 3) & ~3;
+    const quint32 headerSize = os2 ? 12 : 40;
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("BM", 2);
+    out << quint32(14 + headerSize + rowBytes * height) << quint32(0) << quint32(14 + headerSize) << headerSize;
+    if (os2)
+        out << quint16(width) << quint16(height) << quint16(1) << quint16(24);
+    else
+        out << qint32(width) << qint32(topDown ? -height : height) << quint16(1) << quint16(24) << quint32(0)
+            << quint32(rowBytes * height) << qint32(2835) << qint32(2835) << quint32(0) << quint32(0);
+    out.writeRawData(QByteArray(rowBytes * height, '\x80').constData(), rowBytes * height);
+    return bytes;
+}
+
+// Files whose metadata exiv2 reads wrong, in part or not at all: the size is the decoder's, and
+// every field that was read stays.
+TEST(ImageMetadata, SizeIsTheDecodersAndFieldsReadBeforeABadBlockStay)
+{
+    initMediaLibraries();
+    ExifFields dated;
+    dated.texts["Exif.Photo.DateTimeOriginal"] = "2021:07:04 15:30:00";
+    ExifFields turnedAsSignedLong = dated;
+    turnedAsSignedLong.orientation = 6;
+    turnedAsSignedLong.orientationAsSignedLong = true;
+    ExifFields outOfRange = dated;
+    outOfRange.orientation = 9;
+    const vips::VImage picture = toVips(quarteredImage(40, 30));
+    const QByteArray png = savedByVips(picture, ".png");
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        qint64 width;
+        qint64 height;
+        std::optional<double> capturedAt;
+    } cases[] = {
+        {"top-down.bmp", bmp(16, 12, false, true), 16, 12, std::nullopt},
+        {"os2.bmp", bmp(16, 12, true, false), 16, 12, std::nullopt},
+        {"turned-as-slong.jpg", jpegWithExif(quarteredImage(40, 30), turnedAsSignedLong), 30, 40, independenceDayAfternoon},
+        {"orientation-9.jpg", jpegWithExif(quarteredImage(40, 30), outOfRange), 40, 30, independenceDayAfternoon},
+        {"profile-after-frame.jpg", withBrokenProfileAfterFrame(jpegWithExif(quarteredImage(40, 30), dated)), 40, 30,
+         independenceDayAfternoon},
+        {"truncated.png", png.left(png.size() - 20), 40, 30, std::nullopt},
+        {"radiance.hdr", savedByVips(picture, ".hdr"), 40, 30, std::nullopt},
+        {"big.btf", savedByVips(picture, ".tif[bigtiff]"), 40, 30, std::nullopt},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        writeBytes(path, c.bytes);
+        for (const MediaInfo& info : {readImageMetadata(path), readImageMetadata(path, c.bytes)}) {
+            EXPECT_EQ(info.width, c.width);
+            EXPECT_EQ(info.height, c.height);
+            EXPECT_EQ(info.capturedAt, c.capturedAt);
+        }
+    }
+}
+
+// A Canon CRW keeps the camera's clock as a count of seconds; 17:39:26 on the camera is 17:39:26
+// in whatever zone the computer is in, as for every other photo.
+TEST(ImageMetadata, CanonCrwTimeIsTheCamerasWallClockInEveryZone)
+{
+    const QByteArray zone = qgetenv("TZ");
+    for (const char* place : {"America/New_York", "Asia/Kolkata"}) {
+        SCOPED_TRACE(place);
+        qputenv("TZ", place);
+        tzset();
+        const MediaInfo info = readImageMetadata(mediaFixture(QStringLiteral("canon.crw")));
+        const QDateTime taken(QDate(2003, 11, 10), QTime(17, 39, 26), Qt::LocalTime);
+        EXPECT_EQ(info.capturedAt, double(taken.toSecsSinceEpoch()));
+        EXPECT_EQ(QSize(int(info.width), int(info.height)), QSize(3072, 2048));
+    }
+    qputenv("TZ", zone);
+    tzset();
 }
 
 TEST(ImageMetadata, CaptureDateFromDateTimeOriginalThenDateTime)
@@ -175,6 +263,33 @@ TEST(VideoMetadata, RotatedTrackCreationDateAndCameraInListOrder)
     EXPECT_TRUE(info.lens.isEmpty());
     // A model that repeats the make is kept as it stands.
     EXPECT_EQ(readVideoMetadata(mediaFixture(QStringLiteral("same-make-model.mov"))).camera, QStringLiteral("Apple Apple"));
+}
+
+TEST(VideoMetadata, AnamorphicTrackReportsItsShownSize)
+{
+    const MediaInfo info = readVideoMetadata(mediaFixture(QStringLiteral("anamorphic.mp4")));
+    EXPECT_EQ(info.width, 96);
+    EXPECT_EQ(info.height, 36);
+}
+
+// A camera whose clock was never set writes 1970 (or QuickTime's zero, 1904): no date.
+TEST(VideoMetadata, ContainerTimeBefore1980IsNoDate)
+{
+    const QByteArray clip = readBytes(mediaFixture(QStringLiteral("counter.mp4")));
+    const qsizetype creation = clip.indexOf("mvhd") + 8;   // version 0: version and flags, then the time
+    const quint32 secondsFrom1904To1970 = 2082844800;
+    QTemporaryDir dir;
+    for (const auto& [since1904, expected] : {std::pair{quint32(0), std::optional<double>()},
+                                              {secondsFrom1904To1970, std::optional<double>()},
+                                              {secondsFrom1904To1970 + 315532799, std::optional<double>()},
+                                              {secondsFrom1904To1970 + 315532800, std::optional<double>(315532800)}}) {
+        SCOPED_TRACE(since1904);
+        QByteArray dated = clip;
+        qToBigEndian(since1904, dated.data() + creation);
+        const QString path = dir.filePath(QStringLiteral("clip.mp4"));
+        writeBytes(path, dated);
+        EXPECT_EQ(readVideoMetadata(path).capturedAt, expected);
+    }
 }
 
 TEST(VideoMetadata, AudioOnlyKeepsNoSizeButReadsDateAndDuration)

@@ -179,13 +179,21 @@ TEST_F(VideoProxyTest, StoppedOrFailedExportKeepsTheOlderProxyAndNoTemporary)
 {
     const QString noise = dir.filePath(QStringLiteral("noise.mov"));
     writeBytes(noise, QByteArray(3000, '\x17'));
+    // Its headers intact, its pictures zeroed: the decoder opens and gives no frame.
+    const QString blank = dir.filePath(QStringLiteral("blank.mp4"));
+    QByteArray clip = readBytes(mediaFixture(QStringLiteral("counter.mp4")));
+    const qsizetype box = clip.indexOf("mdat") - 4;
+    const qsizetype payload = qFromBigEndian<quint32>(clip.constData() + box) - 8;
+    clip.replace(box + 8, payload, QByteArray(payload, '\0'));
+    writeBytes(blank, clip);
     writeBytes(output, "an older proxy");
     const struct {
         QString clip;
         int stopAfter;
         QString error;
     } cases[] = {{mediaFixture(QStringLiteral("hd.mp4")), 3, QStringLiteral("export status 5")},
-                 {noise, 0, QStringLiteral("no export session")}};
+                 {noise, 0, QStringLiteral("no export session")},
+                 {blank, 0, QStringLiteral("export status 4")}};
     for (const auto& c : cases) {
         int asked = 0;
         try {
@@ -197,7 +205,7 @@ TEST_F(VideoProxyTest, StoppedOrFailedExportKeepsTheOlderProxyAndNoTemporary)
         }
         EXPECT_EQ(readBytes(output), QByteArray("an older proxy"));
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-                  (QStringList{QStringLiteral("ITEM.mp4"), QStringLiteral("noise.mov")}));
+                  (QStringList{QStringLiteral("blank.mp4"), QStringLiteral("ITEM.mp4"), QStringLiteral("noise.mov")}));
     }
 }
 

@@ -148,6 +148,12 @@ TEST(MediaKindForExtension, ByLowerCasedExtension)
         {"/a/b.jpe", MediaKind::photo},
         {"/a/b.JFIF", MediaKind::photo},
         {"/a/b.png", MediaKind::photo},
+        {"/a/DSCF0001.MPO", MediaKind::photo},   // photo formats the MIME database does not know
+        {"/a/b.jps", MediaKind::photo},
+        {"/a/b.apng", MediaKind::photo},
+        {"/a/b.hdr", MediaKind::photo},
+        {"/a/b.psb", MediaKind::photo},
+        {"/a/b.btf", MediaKind::photo},
         {"/a/b.mov", MediaKind::video},
         {"/a/b.mp4", MediaKind::video},
         {"/a/b.MTS", MediaKind::video},

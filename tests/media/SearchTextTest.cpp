@@ -14,6 +14,7 @@ TEST(SearchText, JoinsTheNonEmptyPartsInOrder)
                .camera = QStringLiteral("Canon EOS R5"), .lens = QStringLiteral("RF 24-70")};
     const Source drive{.name = QStringLiteral("Trips"), .volumeName = QStringLiteral("Backup Disk")};
     const Source home{.name = QStringLiteral("Home")};
+    const Source root{.name = QStringLiteral("Home"), .volumeName = QStringLiteral("/")};
     Item document{.kind = MediaKind::document, .filename = QStringLiteral("notes.pdf"),
                   .uti = QStringLiteral("application/pdf")};
     Item untyped = document;
@@ -32,6 +33,9 @@ TEST(SearchText, JoinsTheNonEmptyPartsInOrder)
          QStringLiteral("IMG 1.jpg 2021 Rome day 1 Trips Backup Disk Canon EOS R5 RF 24-70 Photo 2021 March 14 Sunday")},
         {"a file at the root, no volume, camera or date", Item{.kind = MediaKind::video, .filename = QStringLiteral("a.mov")},
          QStringLiteral("a.mov"), home, {}, QStringLiteral("a.mov Home Video")},
+        {"the root file system without a label gives no volume word",
+         Item{.kind = MediaKind::video, .filename = QStringLiteral("a.mov")}, QStringLiteral("a.mov"), root, {},
+         QStringLiteral("a.mov Home Video")},
         {"a document by its type", document, QStringLiteral("notes.pdf"), home, {},
          QStringLiteral("notes.pdf Home PDF document Document")},
         {"a document of no type takes the file's", untyped, QStringLiteral("notes.pdf"), home,

@@ -13,11 +13,14 @@
 
 namespace {
 
-// A 160 x 120 thumbnail of a quartered 800 x 600 photo, in a JPEG with the given orientation.
-QByteArray photoWithThumbnail(std::optional<int> orientation, QSize thumbnailSize = QSize(160, 120))
+// A 160 x 120 thumbnail of a quartered 800 x 600 photo, in a JPEG with the given orientation,
+// stored as a SHORT or as an SLONG.
+QByteArray photoWithThumbnail(std::optional<int> orientation, QSize thumbnailSize = QSize(160, 120),
+                              bool orientationAsSignedLong = false)
 {
     ExifFields fields;
     fields.orientation = orientation;
+    fields.orientationAsSignedLong = orientationAsSignedLong;
     fields.thumbnailJpeg = encodedJpeg(quarteredImage(thumbnailSize.width(), thumbnailSize.height()));
     return jpegWithExif(quarteredImage(800, 600), fields);
 }
@@ -53,14 +56,17 @@ TEST_F(ThumbnailTest, EmbeddedThumbnailIsTurnedUprightByThePhotosOrientation)
                           Case{3, {160, 120}, {w, b, r, g}}, Case{4, {160, 120}, {b, w, g, r}},
                           Case{5, {120, 160}, {r, b, w, g}}, Case{6, {120, 160}, {b, r, g, w}},
                           Case{7, {120, 160}, {w, g, r, b}}, Case{8, {120, 160}, {g, w, b, r}}}) {
-        SCOPED_TRACE(c.orientation);
-        const QImage preview = thumbnailOf(QStringLiteral("IMG_1.JPG"), photoWithThumbnail(c.orientation));
-        ASSERT_FALSE(preview.isNull());
-        EXPECT_EQ(preview.size(), c.size);
-        const int right = preview.width() - 5, bottom = preview.height() - 5;
-        EXPECT_EQ((QStringList{quarterColourAt(preview, 5, 5), quarterColourAt(preview, right, 5),
-                               quarterColourAt(preview, right, bottom), quarterColourAt(preview, 5, bottom)}),
-                  c.corners);
+        for (const bool signedLong : {false, true}) {
+            SCOPED_TRACE(c.orientation + (signedLong ? 100 : 0));
+            const QImage preview =
+                thumbnailOf(QStringLiteral("IMG_1.JPG"), photoWithThumbnail(c.orientation, QSize(160, 120), signedLong));
+            ASSERT_FALSE(preview.isNull());
+            EXPECT_EQ(preview.size(), c.size);
+            const int right = preview.width() - 5, bottom = preview.height() - 5;
+            EXPECT_EQ((QStringList{quarterColourAt(preview, 5, 5), quarterColourAt(preview, right, 5),
+                                   quarterColourAt(preview, right, bottom), quarterColourAt(preview, 5, bottom)}),
+                      c.corners);
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/media/FileMoves.h"
 #include "Pellmar/media/SearchDate.h"
+#include "Pellmar/media/SearchText.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,7 +86,7 @@ QString Library::searchText(const Item& item, const QString& folder, const Sourc
         item.filename,
         QString(folder).replace(u'/', u' '),
         source.name,
-        source.volumeName,
+        volumeWord(source.volumeName),
         item.camera,
         item.lens,
         kindWord(item.kind),

@@ -113,24 +113,17 @@ struct SmallPicture {
     QString posterExtension;
 };
 
-// A photo's small preview from the preview its file carries, or a video's poster. A file whose
-// picture cannot be decoded gets none; failing to write the picture is an error.
+// A photo's small preview from the preview its file carries, or a video's poster. A photo whose
+// picture cannot be decoded gets none; a video without a frame to show, or a picture that cannot
+// be written, is an error.
 SmallPicture writeSmallPicture(MediaKind kind, const QString& path, const QByteArray& head, const QString& output)
 {
     if (kind == MediaKind::photo) {
         if (makeThumbnail(path, head, output + QStringLiteral(".preview.jpg")))
             return {.previewExtension = QStringLiteral("jpg")};
     } else if (kind == MediaKind::video) {
-        std::optional<QImage> frame;
-        try {
-            frame = posterImage(path, posterSize);
-        } catch (const DatabaseError&) {
-            // No frame could be decoded.
-        }
-        if (frame) {
-            writeImageFile(*frame, output + QStringLiteral(".poster.jpg"), ImageFileType::jpeg, posterQuality);
-            return {.posterExtension = QStringLiteral("jpg")};
-        }
+        makePoster(path, output + QStringLiteral(".poster.jpg"), posterSize);
+        return {.posterExtension = QStringLiteral("jpg")};
     }
     return {};
 }
