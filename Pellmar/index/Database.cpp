@@ -7,6 +7,7 @@ namespace {
 // Read-write, create if missing, serialized threading mode.
 constexpr int openFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
 static_assert(openFlags == 0x10006);
+constexpr int readOnlyFlags = SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX;
 
 void bindText(sqlite3_stmt* handle, int index, const QString& text)
 {
@@ -19,10 +20,17 @@ void bindText(sqlite3_stmt* handle, int index, const QString& text)
 
 } // namespace
 
-DatabaseError::DatabaseError(QString description)
+DatabaseError::DatabaseError(QString description, int sqliteCode)
     : description_(std::move(description))
     , utf8_(description_.toUtf8())
+    , sqliteCode_(sqliteCode)
 {
+}
+
+bool DatabaseError::isDamage() const
+{
+    const int primary = sqliteCode_ & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
 Statement::Statement(sqlite3* db, const QString& sql)
@@ -31,7 +39,7 @@ Statement::Statement(sqlite3* db, const QString& sql)
     if (sqlite3_prepare_v2(db, utf8.constData(), -1, &handle_, nullptr) != SQLITE_OK || !handle_) {
         sqlite3_finalize(handle_);
         handle_ = nullptr;
-        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)), sqlite3_extended_errcode(db));
     }
 }
 
@@ -77,9 +85,9 @@ bool Statement::step()
     // A plain error of a kept statement is often one it met when prepared again after a change
     // of the schema ("no such table: …"): that text says more than the generic one.
     if (result == SQLITE_ERROR)
-        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(handle_))));
+        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(handle_))), result);
     if (result != SQLITE_ROW && result != SQLITE_DONE)
-        throw DatabaseError(QString::fromUtf8(sqlite3_errstr(result)));
+        throw DatabaseError(QString::fromUtf8(sqlite3_errstr(result)), result);
     return result == SQLITE_ROW;
 }
 
@@ -124,23 +132,29 @@ bool Statement::isNull(int column) const
     return sqlite3_column_type(handle_, column) == SQLITE_NULL;
 }
 
-Database::Database(const QString& path)
+Database::Database(const QString& path, Access access)
 {
     // Nothing reads SQLite's memory statistics; kept, they take a process-wide lock on every
     // allocation, which the writer's triggers make by the thousand for each file.
     static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
     Q_UNUSED(configured);
     const QByteArray utf8 = path.toUtf8();
-    if (sqlite3_open_v2(utf8.constData(), &db_, openFlags, nullptr) != SQLITE_OK || !db_) {
+    const int opened = sqlite3_open_v2(utf8.constData(), &db_, access == Access::readOnly ? readOnlyFlags : openFlags, nullptr);
+    if (opened != SQLITE_OK || !db_) {
         sqlite3_close(db_);
         db_ = nullptr;
-        throw DatabaseError(QStringLiteral("cannot open ") + path);
+        throw DatabaseError(QStringLiteral("cannot open ") + path, opened);
     }
     // Asked every few thousand steps of the virtual machine: once interrupted, every statement fails,
     // including those a job starts after the one that was running when interrupt() was called.
     sqlite3_progress_handler(
         db_, 4096, [](void* flag) { return static_cast<std::atomic<bool>*>(flag)->load() ? 1 : 0; }, &interrupted_);
     try {
+        if (access == Access::readOnly) {
+            exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+            exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
+            return;
+        }
         exec(QStringLiteral("PRAGMA journal_mode = WAL"));
         exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
         // A checkpoint every 4,000 pages of log (16 MB) rather than every 1,000: each one writes its
@@ -171,10 +185,10 @@ void Database::exec(const QString& sql)
 {
     char* message = nullptr;
     const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_exec(db_, utf8.constData(), nullptr, nullptr, &message) != SQLITE_OK) {
+    if (const int result = sqlite3_exec(db_, utf8.constData(), nullptr, nullptr, &message); result != SQLITE_OK) {
         const QString description = message ? QString::fromUtf8(message) : QStringLiteral("sqlite error");
         sqlite3_free(message);
-        throw DatabaseError(description);
+        throw DatabaseError(description, sqlite3_extended_errcode(db_));
     }
 }
 

@@ -18,17 +18,23 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-// The system's one error value: `description` is the text the log or the user sees.
+// The system's one error value: `description` is the text the log or the user sees. An error
+// that SQLite raised keeps SQLite's result code.
 class DatabaseError : public std::exception {
 public:
-    explicit DatabaseError(QString description);
+    explicit DatabaseError(QString description, int sqliteCode = 0);
 
     const QString& description() const { return description_; }
     const char* what() const noexcept override { return utf8_.constData(); }
+    int sqliteCode() const { return sqliteCode_; }
+    // The file itself is damaged (a corrupt page, or not a database at all): going on would write
+    // into a store whose contents can no longer be trusted.
+    bool isDamage() const;
 
 private:
     QString description_;
     QByteArray utf8_;
+    int sqliteCode_ = 0;
 };
 
 // One value to bind to a statement parameter. The kind decides how SQLite stores it:
@@ -109,10 +115,13 @@ private:
     sqlite3_stmt* handle_ = nullptr;
 };
 
-// One SQLite connection, opened read-write and created if missing, in WAL mode with foreign keys on.
+// One SQLite connection with foreign keys on. A read-write connection creates the file when it
+// is missing and puts it in WAL mode; a read-only one never writes the file, whatever it finds.
 class Database {
 public:
-    explicit Database(const QString& path);
+    enum class Access { readWrite, readOnly };
+
+    explicit Database(const QString& path, Access access = Access::readWrite);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;

@@ -1,7 +1,10 @@
 #include "Pellmar/index/Index.h"
 
+#include <sqlite3.h>
+
 Index::Index(const QString& path, Access access)
     : db_(path)
+    , access_(access)
     , executor_(access == Access::writer ? QStringLiteral("index writer") : QStringLiteral("index reader"))
 {
     db_.exec(QStringLiteral("PRAGMA busy_timeout = 10000"));
@@ -16,4 +19,23 @@ Index::Index(const QString& path, Access access)
         // memory, or every write reads them back from the file.
         db_.exec(QStringLiteral("PRAGMA cache_size = -65536"));
     }
+}
+
+void Index::setHealth(std::shared_ptr<IndexHealth> health)
+{
+    health_ = std::move(health);
+}
+
+void Index::refuseWhenDamaged() const
+{
+    if (access_ != Access::writer || !health_)
+        return;
+    if (const std::optional<QString> damage = health_->damage())
+        throw DatabaseError(*damage, SQLITE_CORRUPT);
+}
+
+void Index::noteWhenDamage(const DatabaseError& error) const
+{
+    if (health_ && error.isDamage())
+        health_->noteDamage(error.description());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Pellmar/index/Database.h"
+#include "Pellmar/index/IndexHealth.h"
 #include "Pellmar/index/IndexScope.h"
 #include "Pellmar/index/Model.h"
 #include "Pellmar/index/SerialExecutor.h"
@@ -14,6 +15,7 @@
 
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -43,8 +45,20 @@ public:
     auto run(F operation) -> QFuture<std::invoke_result_t<F, Index&>>
     {
         Q_ASSERT_X(!executor_.isCurrentThread(), "Index::run", "a job must not wait for a job of its own Index");
-        return executor_.submit([this, operation = std::move(operation)]() mutable { return operation(*this); });
+        return executor_.submit([this, operation = std::move(operation)]() mutable -> std::invoke_result_t<F, Index&> {
+            refuseWhenDamaged();
+            try {
+                return operation(*this);
+            } catch (const DatabaseError& error) {
+                noteWhenDamage(error);
+                throw;
+            }
+        });
     }
+
+    // Shares what this connection learns of damage to the file with the program's other connections;
+    // once the file is known to be damaged, the writer runs no more jobs (each fails at once).
+    void setHealth(std::shared_ptr<IndexHealth> health);
 
     // The connection, for the few callers that run their own SQL inside a job.
     Database& database() { return db_; }
@@ -55,6 +69,10 @@ public:
     // files); the file is copied aside first ("index-version1.sqlite"). A file whose tables match
     // no known layout is refused with a DatabaseError and left as it is.
     bool migrate();
+    // Takes the sources, workspaces with their members, pins, favorites and mount points over from
+    // another index file (a damaged one, opened read-only), each table on its own and as far as it
+    // can still be read; rows already here stay.
+    void takeOverFrom(const QString& path);
 
     // Sources
     QList<Source> sources();
@@ -115,7 +133,8 @@ public:
     };
     // The same for a folder source's walk, read in path order with the source's rows, with the same
     // results; takes the walk's runs, releasing each once merged. A walk that ended with the root
-    // gone (a drive unplugged during the walk), or did not end, writes nothing at all.
+    // gone (a drive unplugged during the walk), or did not end, writes nothing at all. The scan
+    // merges in steps instead (SteppedFileSync), so that the user's writes do not wait for it.
     SyncCounts syncFiles(WalkedFiles& walked, const QString& sourceID);
     // Replaces the source's folder rows by those of a full walk (rows below its gaps are kept).
     void replaceSourceFolderRows(const QList<FolderRecord>& folders, const QString& sourceID,
@@ -302,6 +321,12 @@ public:
     qint64 dataVersion();
 
 private:
+    // Throws, on the writer of a file known to be damaged, the error that stopped its writes.
+    void refuseWhenDamaged() const;
+    void noteWhenDamage(const DatabaseError& error) const;
+
     Database db_;
+    const Access access_;
+    std::shared_ptr<IndexHealth> health_;
     SerialExecutor executor_; // declared last: destroyed first, after its jobs have finished
 };

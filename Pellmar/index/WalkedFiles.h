@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <chrono>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -54,4 +56,29 @@ public:
 private:
     std::vector<FileBatch> batches_;
     Index::WalkGaps gaps_;
+};
+
+struct FileMergeState;
+
+// The merge of a folder walk with its source's rows (Index::syncFiles), taken in steps: each step is
+// one transaction that ends soon after its time is up, so that a write the user asks for meanwhile
+// waits for one step at most. The rows deleted come last, each only while it still has the path it
+// had when the merge passed it. A merge left between steps (stopped, or failed in a step) has written
+// only rows it compared, and has deleted nothing unless it was deleting.
+class SteppedFileSync {
+public:
+    // Takes the walk's runs. A walk that ended with the root gone, or did not end, merges nothing.
+    SteppedFileSync(WalkedFiles& walked, QString sourceID);
+    ~SteppedFileSync();
+    SteppedFileSync(const SteppedFileSync&) = delete;
+    SteppedFileSync& operator=(const SteppedFileSync&) = delete;
+
+    // One step, inside a job of the index; true once the merge has ended.
+    bool step(Index& index, std::chrono::nanoseconds budget);
+    // What the steps so far compared and wrote.
+    const Index::SyncCounts& counts() const;
+
+private:
+    std::unique_ptr<FileMergeState> state_;
+    bool done_ = false;
 };

@@ -43,6 +43,7 @@ TEST_F(DatabaseTest, OpensInWalModeAndFailsOnMissingFolder)
         FAIL() << "opened a database in a missing folder";
     } catch (const DatabaseError& error) {
         EXPECT_EQ(error.description(), QStringLiteral("cannot open ") + missing);
+        EXPECT_FALSE(error.isDamage());
     }
 }
 

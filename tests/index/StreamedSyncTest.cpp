@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 // The sync that compares a walk with the rows in path order must leave exactly the rows that a
@@ -105,9 +106,8 @@ QList<FileRecord> inByteOrder(QList<FileRecord> records)
     return records;
 }
 
-// Packs the records in runs of three, as a walk does, and syncs them.
-Index::SyncCounts packedSync(Index& index, const QList<FileRecord>& records, const QString& sourceID,
-                               const Index::WalkGaps& gaps)
+// Packs the records in runs of three, as a walk does.
+WalkedFiles packed(const QList<FileRecord>& records, const Index::WalkGaps& gaps)
 {
     WalkedFiles walked;
     FileBatch batch;
@@ -118,7 +118,21 @@ Index::SyncCounts packedSync(Index& index, const QList<FileRecord>& records, con
     }
     walked.append(std::move(batch));
     walked.finish(gaps);
-    return index.syncFiles(walked, sourceID);
+    return walked;
+}
+
+// Syncs the packed records in one go, or in the shortest steps (one file, row or batch of
+// deletions each), each its own transaction.
+Index::SyncCounts packedSync(Index& index, const QList<FileRecord>& records, const QString& sourceID,
+                               const Index::WalkGaps& gaps, bool inSteps = false)
+{
+    WalkedFiles walked = packed(records, gaps);
+    if (!inSteps)
+        return index.syncFiles(walked, sourceID);
+    SteppedFileSync sync(walked, sourceID);
+    while (!sync.step(index, std::chrono::nanoseconds(0))) {
+    }
+    return sync.counts();
 }
 
 class Indexes {
@@ -236,12 +250,15 @@ TEST(StreamedSync, GivesTheRowsOfALookupOfEveryPath)
 
             if (c.gaps.rootVanished)
                 continue;   // checked below: the sync of packed runs writes nothing then
-            Indexes packed(storedRows);
-            referenceSync(packed.reference.database(), walk, "S", c.gaps);
-            const Index::SyncCounts counts = packedSync(packed.tested, walk, "S", c.gaps);
-            EXPECT_EQ(counts.written(), expected);
-            EXPECT_EQ(counts.files, walk.size());
-            EXPECT_EQ(Indexes::rows(packed.tested), Indexes::rows(packed.reference));
+            for (const bool inSteps : {false, true}) {
+                SCOPED_TRACE(inSteps ? "packed, in steps" : "packed, at once");
+                Indexes packed(storedRows);
+                referenceSync(packed.reference.database(), walk, "S", c.gaps);
+                const Index::SyncCounts counts = packedSync(packed.tested, walk, "S", c.gaps, inSteps);
+                EXPECT_EQ(counts.written(), expected);
+                EXPECT_EQ(counts.files, walk.size());
+                EXPECT_EQ(Indexes::rows(packed.tested), Indexes::rows(packed.reference));
+            }
         }
     }
 }
@@ -268,6 +285,49 @@ TEST(StreamedSync, AWalkThatNeverEndedWritesNothing)
     walked.append(std::move(batch));
     EXPECT_EQ(indexes.tested.syncFiles(walked, "S").written(), 0);
     EXPECT_EQ(Indexes::rows(indexes.tested), before);
+}
+
+// Between the steps of a merge other writes run: a row the merge passed as unseen that was renamed
+// meanwhile stays, a row another write inserted where the walk lists a file is taken as that
+// file's, and a merge stopped part way has deleted nothing.
+TEST(StreamedSync, StepsLeaveRoomForOtherWritesAndAStoppedMergeDeletesNothing)
+{
+    const QList<Stored> stored{{.path = "a.jpg"}, {.path = "b.jpg"}, {.path = "gone.jpg"},
+                               {.path = "z.jpg"}};
+    const QList<FileRecord> walk = walkOf({"a.jpg", "b.jpg", "m.jpg", "x.jpg", "z.jpg"});
+    const auto steps = [](Index& index, SteppedFileSync& sync, int count) {
+        for (int i = 0; i < count; ++i)
+            ASSERT_FALSE(sync.step(index, std::chrono::nanoseconds(0)));
+    };
+
+    Indexes stopped(stored);
+    {
+        WalkedFiles walked = packed(walk, {});
+        SteppedFileSync sync(walked, "S");
+        steps(stopped.tested, sync, 3);   // a, b, then m, which passes gone.jpg as unseen
+    }
+    QStringList paths;
+    for (const QString& row : Indexes::rows(stopped.tested))
+        paths.append(row.section(u'|', 0, 0));
+    EXPECT_EQ(paths, (QStringList{"a.jpg", "b.jpg", "gone.jpg", "m.jpg", "z.jpg"}));
+
+    Indexes renamed(stored);
+    WalkedFiles walked = packed(walk, {});
+    SteppedFileSync sync(walked, "S");
+    steps(renamed.tested, sync, 3);
+    Database& db = renamed.tested.database();
+    db.run(QStringLiteral("UPDATE files SET rel_path = 'aa renamed.jpg' WHERE rel_path = 'gone.jpg'"));
+    db.run(QStringLiteral("INSERT INTO files (source_id, rel_path, size, mtime, state, asset_id, local) "
+                          "VALUES ('S', 'x.jpg', 100, ?, 0, '', 1)"),
+           {base});
+    while (!sync.step(renamed.tested, std::chrono::nanoseconds(0))) {
+    }
+    paths.clear();
+    for (const QString& row : Indexes::rows(renamed.tested))
+        paths.append(row.section(u'|', 0, 0));
+    EXPECT_EQ(paths, (QStringList{"a.jpg", "aa renamed.jpg", "b.jpg", "m.jpg", "x.jpg", "z.jpg"}));
+    EXPECT_EQ(sync.counts().added, 1);
+    EXPECT_EQ(sync.counts().deleted, 0);
 }
 
 TEST(StreamedSync, ASyncThatCannotWriteThrows)
