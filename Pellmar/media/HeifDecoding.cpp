@@ -1,6 +1,7 @@
 #include "Pellmar/media/HeifDecoding.h"
 
 #include "Pellmar/index/Database.h"
+#include "Pellmar/media/DecodeBudget.h"
 #include "Pellmar/media/HeifFiles.h"
 
 #include <algorithm>
@@ -175,6 +176,8 @@ std::optional<vips::VImage> decodeHeifShrunk(const QString& path, const PictureB
         || heif_image_handle_get_luma_bits_per_pixel(handle.get()) != 8
         || heif_image_handle_get_chroma_bits_per_pixel(handle.get()) > 8)
         return std::nullopt;
+    // The size the file declares, before the decoder allocates a picture of it.
+    requirePixelBudget(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()));
     if (isCancelled && isCancelled())
         undecodable();
     // The decodes of a grid run one per core already: the decoder's own threads would only share them.

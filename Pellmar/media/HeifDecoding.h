@@ -28,7 +28,8 @@ struct PictureBox {
 // averaged down so that at least a factor of two is left to reach `box`. Nothing when the file
 // is of a kind this path leaves to libvips (an alpha channel, more than 8 bits, RGB or unknown
 // planes, colour matrices derived from primaries) or cannot be opened. Throws DatabaseError
-// "no decodable image" when the image fails to decode, or once `isCancelled` answers true
+// "no decodable image" when the image fails to decode, tooLargeImageText (DecodeBudget.h) when it
+// declares more pixels than a decode may take, or once `isCancelled` answers true
 // between the steps of the decode.
 std::optional<vips::VImage> decodeHeifShrunk(const QString& path, const PictureBox& box,
                                              const std::function<bool()>& isCancelled);

@@ -2,6 +2,7 @@
 
 #include "Pellmar/index/Database.h"
 #include "Pellmar/index/RegularFiles.h"
+#include "Pellmar/media/DecodeBudget.h"
 #include "Pellmar/media/HeifDecoding.h"
 #include "Pellmar/media/MediaLibraries.h"
 #include "Pellmar/media/ScanningRules.h"
@@ -140,6 +141,7 @@ vips::VImage decodeRawOrThrow(const QString& path, const PictureBox& box, const 
         processor->set_progress_handler(stopDevelopWhenCancelled, const_cast<IsCancelled*>(&isCancelled));
     if (processor->open_file(QFile::encodeName(path).constData()) != LIBRAW_SUCCESS)
         throw DatabaseError(QStringLiteral("unreadable image"));
+    requirePixelBudget(processor->imgdata.sizes.raw_width, processor->imgdata.sizes.raw_height);
     try {
         if (auto image = decodeRaw(*processor, path, box))
             return opaqueSrgb8(*image, isCancelled);
@@ -153,11 +155,9 @@ vips::VImage decodeRawOrThrow(const QString& path, const PictureBox& box, const 
 vips::VImage decodeImageOrThrow(const QString& path, const PictureBox& box, const IsCancelled& isCancelled)
 {
     const QByteArray file = QFile::encodeName(path);
-    const char* loader = vips_foreign_find_load(file.constData());
-    if (!loader) {
-        vips_error_clear();
+    const char* loader = photoLoader(file);
+    if (!loader)
         throw DatabaseError(QStringLiteral("unreadable image"));
-    }
     try {
         // libvips' thumbnail of a HEIF file takes the small picture the file carries whenever that
         // is large enough; the picture must come from the image itself.
@@ -165,10 +165,13 @@ vips::VImage decodeImageOrThrow(const QString& path, const PictureBox& box, cons
             if (const auto shrunk = decodeHeifShrunk(path, box, isCancelled))
                 return opaqueSrgb8(scaledToBox(*shrunk, box), isCancelled);
             const auto whole = vips::VImage::new_from_file(file.constData(), vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+            requirePixelBudget(whole.width(), whole.height());
             return opaqueSrgb8(scaledToBox(whole, box), isCancelled);
         }
-        // Opening reads only the header.
-        const bool profiled = hasProfile(vips::VImage::new_from_file(file.constData()));
+        // Opening reads only the header: a picture over the budget is refused before its decode.
+        const vips::VImage header = vips::VImage::new_from_file(file.constData());
+        requirePixelBudget(header.width(), header.height());
+        const bool profiled = hasProfile(header);
         try {
             return opaqueSrgb8(vips::VImage::thumbnail(file.constData(), box.width, toBox(box, profiled)), isCancelled);
         } catch (const vips::VError&) {

@@ -27,8 +27,10 @@ QImage decodePhoto(const QString& path, int maxPixelSize);
 QImage decodePhotoCovering(const QString& path, QSize cover, const std::function<bool()>& isCancelled = {});
 
 // Writes the photo at `path` as a HEIC of at most `maxPixelSize` on its longer side to `output`.
-// Throws DatabaseError "unreadable image" when the file opens as no image, "no decodable image"
-// when it cannot be decoded, and the writer's "cannot create proxy" or "proxy write failed". Once
-// `isCancelled` answers true the decode stops early and throws "no decodable image", writing nothing.
+// Throws DatabaseError "unreadable image" when the file opens as no image (or only through a
+// loader that is not its type's), "no decodable image" when it cannot be decoded,
+// tooLargeImageText (DecodeBudget.h) when it declares more pixels than a decode may take, and the
+// writer's "cannot create proxy" or "proxy write failed". Once `isCancelled` answers true the
+// decode stops early and throws "no decodable image", writing nothing.
 void makePhotoPreview(const QString& path, const QString& output, int maxPixelSize,
                       const std::function<bool()>& isCancelled = {});

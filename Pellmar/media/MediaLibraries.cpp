@@ -12,6 +12,15 @@ extern "C" {
 
 #include <mutex>
 
+namespace {
+
+// JPEG XL, JPEG 2000, OpenEXR, Radiance HDR and the portable pixmaps.
+constexpr const char* photoLoadersOutsideTrusted[] = {"VipsForeignLoadJxl", "VipsForeignLoadJp2k",
+                                                      "VipsForeignLoadOpenexr", "VipsForeignLoadRad",
+                                                      "VipsForeignLoadPpm"};
+
+} // namespace
+
 void initMediaLibraries()
 {
     static std::once_flag once;
@@ -25,6 +34,13 @@ void initMediaLibraries()
         VIPS_INIT("quorvin");
         // Cached operations would keep decoded images of files that are never asked for again.
         vips_cache_set_max(0);
+        // libvips picks a loader by a file's content, and its untrusted loaders run large foreign
+        // libraries in this process (ImageMagick, poppler, librsvg, cfitsio, OpenSlide) on files
+        // that strangers made. They stay blocked; only those that read photo formats of their own
+        // are let through again, and photoLoader (VipsImages.h) uses them only for their own types.
+        vips_block_untrusted_set(TRUE);
+        for (const char* loader : photoLoadersOutsideTrusted)
+            vips_operation_block_set(loader, FALSE);
         av_log_set_level(AV_LOG_QUIET);
         // Pictures are decoded on many threads, each allocating from an arena of its own. With
         // glibc's adaptive threshold, a freed picture buffer stays in its thread's arena for the

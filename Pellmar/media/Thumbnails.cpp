@@ -97,6 +97,11 @@ std::optional<QImage> heifThumbnail(const QString& path, const QByteArray& head,
     if (heif_image_handle_get_thumbnail(primary.get(), thumbnailID, &thumbnailHandle).code != heif_error_Ok)
         return std::nullopt;
     const HeifHandle thumbnail(thumbnailHandle);
+    // A thumbnail larger than a thumbnail can be is refused by the size it declares, before the
+    // decoder allocates it.
+    if (std::max(heif_image_handle_get_width(thumbnailHandle), heif_image_handle_get_height(thumbnailHandle))
+        > largestEmbeddedThumbnail)
+        return std::nullopt;
     heif_image* decodedImage = nullptr;
     if (heif_decode_image(thumbnail.get(), &decodedImage, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr).code
         != heif_error_Ok)
@@ -112,15 +117,26 @@ std::optional<QImage> heifThumbnail(const QString& path, const QByteArray& head,
     return scaledDown(view.copy(), maxPixelSize);
 }
 
-// The number of colour components of a JPEG, from its first frame header; nothing without one.
-std::optional<int> jpegComponents(const QByteArray& b)
+// What the first frame header of a JPEG declares.
+struct JpegFrame {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+};
+
+std::optional<JpegFrame> jpegFrame(const QByteArray& b)
 {
     qint64 p = 2;
     while (p + 4 <= b.size() && quint8(b[p]) == 0xff) {
         const quint8 marker = quint8(b[p + 1]);
         const bool frame = marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
-        if (frame)
-            return p + 9 < b.size() ? std::optional<int>(quint8(b[p + 9])) : std::nullopt;
+        if (frame) {
+            if (p + 9 >= b.size())
+                return std::nullopt;
+            return JpegFrame{.width = int(readUnsigned(b, p + 7, 2, false)),
+                             .height = int(readUnsigned(b, p + 5, 2, false)),
+                             .components = quint8(b[p + 9])};
+        }
         if (marker == 0xd9 || marker == 0xda)
             return std::nullopt;
         p += 2 + qint64(readUnsigned(b, p + 2, 2, false));
@@ -340,7 +356,10 @@ bool makeThumbnail(const QString& path, const QByteArray& head, const QString& o
     std::optional<QImage> thumbnail;
     if (jpeg) {
         const auto bytes = exifThumbnail(head);
-        if (!bytes)
+        const auto frame = bytes ? jpegFrame(*bytes) : std::nullopt;
+        // A thumbnail that declares more than a small preview's pixels is no thumbnail: it is
+        // refused before its decode.
+        if (!frame || qint64(frame->width) * frame->height > qint64(smallPreviewSize) * smallPreviewSize)
             return false;
         // Decoded whatever happens, so that a thumbnail that cannot be decoded gives no preview.
         QImage decoded = QImage::fromData(*bytes, "JPEG");
@@ -350,7 +369,7 @@ bool makeThumbnail(const QString& path, const QByteArray& head, const QString& o
         // An upright colour or grey thumbnail of the preview's size or less is the preview as it
         // stands: written unchanged, as a camera stored it, with no decoding and encoding again.
         if (orientation == 1 && std::max(decoded.width(), decoded.height()) <= smallPreviewSize
-            && jpegComponents(*bytes).value_or(0) != 4) {
+            && frame->components != 4) {
             writeFileBytes(*bytes, output);
             return true;
         }

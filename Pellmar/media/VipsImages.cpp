@@ -1,6 +1,7 @@
 #include "Pellmar/media/VipsImages.h"
 
 #include "Pellmar/index/Database.h"
+#include "Pellmar/media/DecodeBudget.h"
 
 #include <QSaveFile>
 
@@ -63,8 +64,39 @@ vips::VImage toVips(const QImage& image)
     return result.copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }
 
+const char* photoLoader(const QByteArray& file)
+{
+    const char* loader = vips_foreign_find_load(file.constData());
+    if (!loader) {
+        vips_error_clear();
+        return nullptr;
+    }
+    auto* loaderClass = static_cast<VipsForeignClass*>(g_type_class_ref(g_type_from_name(loader)));
+    // libvips finds blocked loaders too; they fail only once they run.
+    const VipsOperationFlags flags = VIPS_OPERATION_CLASS(loaderClass)->flags;
+    const bool trusted = !(flags & VIPS_OPERATION_UNTRUSTED);
+    const bool namedForIt = loaderClass->suffs && vips_filename_suffix_match(file.constData(), loaderClass->suffs);
+    g_type_class_unref(loaderClass);
+    return !(flags & VIPS_OPERATION_BLOCKED) && (trusted || namedForIt) ? loader : nullptr;
+}
+
 std::optional<QImage> decodeShrunk(const QByteArray& data, int maxPixelSize)
 {
+    const char* loader = vips_foreign_find_load_buffer(data.constData(), size_t(data.size()));
+    if (!loader || std::strcmp(loader, "VipsForeignLoadJpegBuffer") != 0) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    // The header is read first, so that a decode over the budget never starts.
+    VipsImage* header = nullptr;
+    if (vips_jpegload_buffer(const_cast<char*>(data.constData()), size_t(data.size()), &header, nullptr) != 0) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    const bool withinBudget = withinPixelBudget(vips_image_get_width(header), vips_image_get_height(header));
+    g_object_unref(header);
+    if (!withinBudget)
+        return std::nullopt;
     VipsImage* decoded = nullptr;
     // The buffer is read lazily, so the image is made into a QImage while `data` lives.
     if (vips_thumbnail_buffer(const_cast<char*>(data.constData()), size_t(data.size()), &decoded, maxPixelSize,

@@ -19,9 +19,14 @@ QImage toQImage(const vips::VImage& image);
 // A copy of `image` in vips' memory, RGB or RGBA with 8 bits per band.
 vips::VImage toVips(const QImage& image);
 
-// The encoded image `data` (a JPEG, for one) decoded with shrink-on-load to at most `maxPixelSize`
-// on its longer side, never enlarged and not turned by any orientation it carries itself;
-// nothing when vips cannot decode it.
+// The libvips loader that decodes the file named `file` (its encoded path) as the photo its name
+// says it is. libvips tells a format by content; a loader outside its trusted set is taken only
+// for a file named for that loader's format. Nothing when no loader fits.
+const char* photoLoader(const QByteArray& file);
+
+// The JPEG `data` decoded with shrink-on-load to at most `maxPixelSize` on its longer side, never
+// enlarged and not turned by any orientation it carries itself; nothing when it is no JPEG, vips
+// cannot decode it or it declares more pixels than a decode may take.
 std::optional<QImage> decodeShrunk(const QByteArray& data, int maxPixelSize);
 
 // The image without its alpha, laid on white: dark artwork on transparency (icons, logos, scans)

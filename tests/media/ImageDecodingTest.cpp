@@ -1,6 +1,7 @@
 #include "Pellmar/media/ImageDecoding.h"
 
 #include "Pellmar/index/Database.h"
+#include "Pellmar/media/DecodeBudget.h"
 #include "Pellmar/media/HeifFiles.h"
 #include "Pellmar/media/MediaInfo.h"
 #include "Pellmar/media/MediaLibraries.h"
@@ -127,6 +128,56 @@ TEST_F(PhotoPreviewTest, CorruptAndTruncatedFiles)
     EXPECT_TRUE(rawCut == QLatin1String("no error") || rawCut == QLatin1String("no decodable image")
                 || rawCut == QLatin1String("unreadable image"))
         << rawCut.toStdString();
+}
+
+// A picture is refused by the size it declares, before its decode starts: a file of a few hundred
+// bytes that claims billions of pixels would otherwise take gigabytes and minutes.
+TEST_F(PhotoPreviewTest, APictureOverThePixelBudgetIsRefusedBeforeItsDecode)
+{
+    const QByteArray heic = heicFile(quarteredImage(640, 480), std::nullopt);
+    const QString tooLarge = QString::fromLatin1(tooLargeImageText);
+    struct Case {
+        QString name;
+        QByteArray bytes;
+        QString failure;
+    };
+    for (const Case& c : {
+             Case{QStringLiteral("huge.png"), pngHead(60000, 60000), tooLarge},
+             Case{QStringLiteral("long.png"), pngHead(200001, 1000), tooLarge},
+             Case{QStringLiteral("huge.heic"), withDeclaredSize(heic, {640, 480}, {32000, 32000}), tooLarge},
+             // Within the budget the decode runs, and makes what it can of the data.
+             Case{QStringLiteral("large.png"), pngHead(4000, 4000), QStringLiteral("no error")},
+         }) {
+        SCOPED_TRACE(c.name.toStdString());
+        EXPECT_EQ(failureOf(c.name, c.bytes), c.failure);
+    }
+}
+
+// libvips tells a format by content; only its trusted loaders, and the few others that read photo
+// formats, each for a file named for its format, decode a photo.
+TEST_F(PhotoPreviewTest, APhotoIsDecodedOnlyByALoaderOfItsType)
+{
+    const QByteArray pixmap = QByteArray("P6\n8 8\n255\n") + QByteArray(8 * 8 * 3, '\x80');
+    const QByteArray drawing("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" height=\"8\">"
+                             "<rect width=\"8\" height=\"8\"/></svg>");
+    const QByteArray pdf("%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\ntrailer << /Root 1 0 R >>\n%%EOF\n");
+    struct Case {
+        QString name;
+        QByteArray bytes;
+        QString failure;
+    };
+    for (const Case& c : {
+             Case{QStringLiteral("pixmap.ppm"), pixmap, QStringLiteral("no error")},
+             Case{QStringLiteral("pixmap.jpg"), pixmap, QStringLiteral("unreadable image")},
+             Case{QStringLiteral("drawing.jpg"), drawing, QStringLiteral("unreadable image")},
+             Case{QStringLiteral("drawing.svg"), drawing, QStringLiteral("unreadable image")},
+             Case{QStringLiteral("document.jpg"), pdf, QStringLiteral("unreadable image")},
+             // A HEIC named .jpg is a photo all the same: HEIF's loader is a trusted one.
+             Case{QStringLiteral("heic.jpg"), heicFile(quarteredImage(64, 48), std::nullopt), QStringLiteral("no error")},
+         }) {
+        SCOPED_TRACE(c.name.toStdString());
+        EXPECT_EQ(failureOf(c.name, c.bytes), c.failure);
+    }
 }
 
 // A stop asked for while the photo decodes ends the decode early and leaves no preview behind.

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
+#include <QtEndian>
 
 #include <exiv2/exiv2.hpp>
 #include <libheif/heif.h>
@@ -153,6 +154,48 @@ QByteArray heicFile(const QImage& image, std::optional<int> thumbnailSize, const
                        }};
     check(heif_context_write(context.get(), &writer, &bytes));
     return bytes;
+}
+
+namespace {
+
+QByteArray bigEndian(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+} // namespace
+
+QByteArray withDeclaredSize(QByteArray heif, QSize actual, QSize declared)
+{
+    // An "ispe" box: its type, version and flags, then width and height.
+    const QByteArray size = bigEndian(quint32(actual.width())) + bigEndian(quint32(actual.height()));
+    for (qsizetype at = heif.indexOf("ispe"); at >= 0; at = heif.indexOf("ispe", at + 4)) {
+        if (heif.mid(at + 8, 8) == size)
+            heif.replace(at + 8, 8, bigEndian(quint32(declared.width())) + bigEndian(quint32(declared.height())));
+    }
+    return heif;
+}
+
+QByteArray pngHead(quint32 width, quint32 height)
+{
+    const auto crc32 = [](const QByteArray& bytes) {
+        quint32 crc = 0xffffffff;
+        for (const char byte : bytes) {
+            crc ^= quint8(byte);
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc >> 1) ^ (0xedb88320 & (0 - (crc & 1)));
+        }
+        return ~crc;
+    };
+    const auto chunk = [&](const QByteArray& type, const QByteArray& data) {
+        return bigEndian(quint32(data.size())) + type + data + bigEndian(crc32(type + data));
+    };
+    // 8-bit RGB, then the start of a zlib stream of zeros.
+    const QByteArray header = bigEndian(width) + bigEndian(height) + QByteArray("\x08\x02\x00\x00\x00", 5);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header)
+        + chunk("IDAT", QByteArray("\x78\x9c\xed\xc1\x01\x0d\x00\x00\x00", 9));
 }
 
 QString quarterColourAt(const QImage& image, int x, int y)

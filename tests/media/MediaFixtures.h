@@ -43,6 +43,13 @@ QByteArray withBrokenProfileAfterFrame(const QByteArray& jpeg);
 QByteArray heicFile(const QImage& image, std::optional<int> thumbnailSize, const std::optional<ExifFields>& exif = {},
                     const std::optional<QImage>& thumbnailImage = {});
 
+// `heif` with the size that its picture of `actual` size declares changed to `declared`: a file
+// that claims a picture larger than it holds, as a hostile one does.
+QByteArray withDeclaredSize(QByteArray heif, QSize actual, QSize declared);
+
+// The head of a PNG that declares a `width` x `height` picture: its header and a few bytes of data.
+QByteArray pngHead(quint32 width, quint32 height);
+
 // The nearest of the four quarter colours to the pixel, as a name: "red", "green", "blue", "white".
 QString quarterColourAt(const QImage& image, int x, int y);
 

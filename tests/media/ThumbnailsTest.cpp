@@ -105,6 +105,10 @@ TEST_F(ThumbnailTest, HeicThumbnailUpTo640Pixels)
     EXPECT_EQ(quarterColourAt(small, 5, 5), QStringLiteral("red"));
     EXPECT_TRUE(thumbnailOf(QStringLiteral("IMG_2.heic"), heicFile(quarteredImage(1600, 1200), 1024)).isNull());
     EXPECT_TRUE(thumbnailOf(QStringLiteral("IMG_3.heic"), heicFile(quarteredImage(640, 480), std::nullopt)).isNull());
+    // A thumbnail is judged by the size it declares, before it is decoded: one that claims
+    // 16384 x 16384 pixels is no thumbnail, whatever it holds.
+    const QByteArray claiming = withDeclaredSize(heicFile(quarteredImage(640, 480), 160), {160, 120}, {16384, 16384});
+    EXPECT_TRUE(thumbnailOf(QStringLiteral("IMG_4.heic"), claiming).isNull());
 }
 
 TEST_F(ThumbnailTest, JpegAndHeicAreKnownByTheirContentWhateverTheirName)
