@@ -91,21 +91,14 @@ void MainMenus::addEditMenu(QMenu* menu)
     delete_ = addAction(menu, QStringLiteral("delete"), tr("Delete"));
     selectAll_ = addAction(menu, QStringLiteral("selectAll"), tr("Select All"), QKeySequence::SelectAll);
 
-    // Cut never acts on a grid: with one focused it is off.
-    connect(cut_, &QAction::triggered, this, [] { sendToFocusedWidget(QKeySequence::Cut); });
-    const auto route = [this](QAction* action, std::function<void()> GridCommands::*gridAction,
-                              QKeySequence::StandardKey key) {
-        connect(action, &QAction::triggered, this, [gridAction, key] {
-            if (const std::optional<GridCommands> grid = focusedGrid())
-                (*grid.*gridAction)();
-            else
-                sendToFocusedWidget(key);
-        });
+    const auto route = [this](QAction* action, Command command) {
+        connect(action, &QAction::triggered, this, [this, command] { perform(command, target(&window_)); });
     };
-    route(copy_, &GridCommands::copy, QKeySequence::Copy);
-    route(paste_, &GridCommands::paste, QKeySequence::Paste);
-    route(delete_, &GridCommands::deleteSelection, QKeySequence::Delete);
-    route(selectAll_, &GridCommands::selectAll, QKeySequence::SelectAll);
+    route(cut_, Command::cut);
+    route(copy_, Command::copy);
+    route(paste_, Command::paste);
+    route(delete_, Command::deleteSelection);
+    route(selectAll_, Command::selectAll);
     connect(menu, &QMenu::aboutToShow, this, &MainMenus::updateEditStates);
 }
 
@@ -137,7 +130,7 @@ void MainMenus::rebuildWorkspaceMenu()
 
 void MainMenus::updateEditStates()
 {
-    const EditCommands::States states = EditCommands::states(EditCommands::focusedGrid());
+    const EditCommands::States states = EditCommands::states(EditCommands::target(&window_));
     cut_->setEnabled(states.cut);
     copy_->setEnabled(states.copy);
     paste_->setEnabled(states.paste);

@@ -3,12 +3,16 @@
 #include "Pellmar/app/MainMenus.h"
 #include "Pellmar/app/MainWindow.h"
 #include "Pellmar/views/frame/RootView.h"
+#include "Pellmar/views/grid/GridView.h"
 #include "tests/app/FakeUpdater.h"
 #include "tests/library/OfflineLibrary.h"
 
 #include "Pellmar/library/frame/Tasks.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenuBar>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
@@ -72,7 +76,7 @@ protected:
 
 } // namespace
 
-TEST(EditCommandStates, FollowTheFocusedGridElseAreAllOn)
+TEST(EditCommandStates, FollowTheTextFieldOrTheGridElseAreAllOff)
 {
     using States = EditCommands::States;
     const auto grid = [](bool selection, bool paste, bool items) {
@@ -80,20 +84,25 @@ TEST(EditCommandStates, FollowTheFocusedGridElseAreAllOn)
         commands.hasSelection = selection;
         commands.canPaste = paste;
         commands.hasItems = items;
-        return commands;
+        return EditCommands::Target{nullptr, commands};
     };
+    QLineEdit field;
+    QLineEdit readOnly;
+    readOnly.setReadOnly(true);
     const struct {
-        std::optional<GridCommands> grid;
+        EditCommands::Target target;
         States expected;
     } cases[] = {
-        {std::nullopt, States{true, true, true, true, true}},
+        {{}, States{false, false, false, false, false}},
+        {{&field, std::nullopt}, States{true, true, true, true, true}},
+        {{&readOnly, std::nullopt}, States{false, true, false, false, true}},
         {grid(false, false, false), States{false, false, false, false, false}},
         {grid(false, false, true), States{false, false, false, false, true}},
         {grid(true, false, true), States{false, true, false, true, true}},
         {grid(true, true, true), States{false, true, true, true, true}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(EditCommands::states(c.grid), c.expected);
+        EXPECT_EQ(EditCommands::states(c.target), c.expected);
 }
 
 TEST(WorkspaceMenuEntries, TheFirstNineOnCtrlDigitsWithAmpersandsShown)
@@ -162,6 +171,54 @@ TEST_F(MainMenusTest, InTheSearchFieldTheEditCommandsEditItsText)
     EXPECT_EQ(search.selectedText(), "beach");
     action("delete").trigger();
     EXPECT_EQ(search.text(), "");
+}
+
+// Every edit command, by its shortcut and from the menu, with the keyboard on each kind of widget.
+// A button, the menu bar and the sidebar pass the commands to the grid; none of them hands a
+// command back as a key press, which came back to the menu's own shortcut until the stack ran out.
+TEST_F(MainMenusTest, EditCommandsActOnceWhereverTheKeyboardIs)
+{
+    QLineEdit& search = window->root().searchField();
+    const QSet<QString> all{QStringLiteral("A"), QStringLiteral("B")};
+    const struct {
+        const char* place;
+        QWidget* widget;
+        QString text;          // the search field's text after the commands
+        std::optional<QSet<QString>> selected;  // the grid's selection after them
+        QString clipboard;
+    } places[] = {
+        {"button", window->findChild<QWidget*>(QStringLiteral("kindMenu")), "beach", all, ""},
+        {"menu bar", window->menuBar(), "beach", all, ""},
+        {"grid", &window->root().grid(), "beach", all, ""},
+        {"sidebar", window->findChild<QWidget*>(QStringLiteral("sidebar")), "beach", all, ""},
+        // Last: its edits start a search that replaces the items.
+        {"search field", &search, "", std::nullopt, "beach"},
+    };
+    for (const auto& p : places) {
+        SCOPED_TRACE(p.place);
+        ASSERT_NE(p.widget, nullptr);
+        library.setItems({item("A"), item("B")});
+        library.setSelectedIDs({QStringLiteral("A")});
+        QGuiApplication::clipboard()->clear();
+        search.setText(QStringLiteral("beach"));
+        p.widget->setFocus(Qt::OtherFocusReason);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == p.widget; }, 5000));
+        search.selectAll();
+
+        const EditCommands::Target target = EditCommands::target(window);
+        EXPECT_EQ(target.field == &search, p.widget == &search);
+        EXPECT_EQ(target.grid.has_value(), p.widget != &search);
+
+        for (const Qt::Key key : {Qt::Key_C, Qt::Key_X, Qt::Key_V, Qt::Key_A})
+            QTest::keyClick(p.widget, key, Qt::ControlModifier);
+        for (const char* name : {"copy", "cut", "paste", "selectAll", "delete"})
+            action(name).trigger();
+
+        EXPECT_EQ(search.text(), p.text);
+        if (p.selected)
+            EXPECT_EQ(library.selectedIDs(), *p.selected);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), p.clipboard);
+    }
 }
 
 TEST_F(MainMenusTest, CtrlShiftOAsksForAFolderAndIndexesIt)
