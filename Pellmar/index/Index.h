@@ -67,7 +67,8 @@ public:
     // Creates or upgrades the schema to version 13 on the writer, in one transaction. True exactly
     // when tables of a layout too old to upgrade were dropped (the caller then clears the preview
     // files); the file is copied aside first ("index-version1.sqlite"). A file whose tables match
-    // no known layout is refused with a DatabaseError and left as it is.
+    // no known layout is refused with a DatabaseError and left as it is. The writer then notes the
+    // items it removes (RemovedItems.h).
     bool migrate();
     // Takes the sources, workspaces with their members, pins, favorites and mount points over from
     // another index file (a damaged one, opened read-only), each table on its own and as far as it
@@ -212,10 +213,13 @@ public:
     // item unless one holds the key), drops the item of `orphanKey` when no file names it, writes
     // the item's search text, stores the picture extensions where the item has none, and marks the
     // row ready. A file whose writes fail leaves its row as it was and the others go on. Throws,
-    // with nothing written, only when the transaction itself cannot begin or commit.
+    // with nothing written, when the transaction cannot begin or commit, or when a failure ends it
+    // part way (an interrupt, a full disk): then with that first error.
     QList<IndexedOutcome> recordIndexedFiles(const QList<IndexedFile>& files, const PicturePlacer& placePicture);
     void renameFile(qint64 fileID, const QString& newRelativePath);
-    // Empties files, items, folders and search; sources, workspaces, pins and favorites stay.
+    // Empties files, items, folders and search; sources, workspaces and pins stay. Favorites stay
+    // by content: each waits under its item's content key and goes to the new item of that key
+    // once a file of it is indexed again.
     void clearAll();
     // Every item forgets its preview, poster and proxy and its last larger-preview failure; ready
     // and failed files are found again, without their error.
