@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr qint64 currentVersion = 19;
+constexpr qint64 currentVersion = 20;
 // A file with an items table below this version predates the base script and is started afresh.
 constexpr qint64 firstKeptVersion = 2;
 // Files below this version may hold Apple Photos items whose larger previews failed for good.
@@ -96,6 +96,8 @@ constexpr AddedColumn addedColumns[] = {
     {"files", "item_captured_at", "REAL"},
     {"files", "item_copies", "INTEGER NOT NULL DEFAULT 0"},
     {"files", "is_copy", "INTEGER NOT NULL DEFAULT 0"},
+    // NULL for sources added before it was kept.
+    {"sources", "volume_path", "TEXT"},
 };
 
 const QString queryIndexScript = QStringLiteral(

@@ -91,7 +91,7 @@ TEST_F(SchemaTest, NewFileGetsTheCurrentSchemaOfTheGoldenFile)
 
     Database& db = index.database();
     EXPECT_EQ(schemaOf(db).join(QLatin1Char('\n')) + QLatin1Char('\n'), QString::fromUtf8(golden.readAll()));
-    EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 19);
+    EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 20);
     Statement workspace(db.db(), QStringLiteral("SELECT id, name, symbol, tint, position FROM workspaces"));
     ASSERT_TRUE(workspace.step());
     EXPECT_EQ(QStringList({workspace.text(0), workspace.text(1), workspace.text(2), workspace.text(3),
@@ -118,7 +118,7 @@ TEST_F(SchemaTest, SecondRunTakesTheFastPathAndWritesNothing)
     const QStringList lines = log.take();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(QRegularExpression(QStringLiteral(
-                    R"(^migrate fast path at version 19: user_version \d+\.\d\d ms, table probe \d+\.\d\d ms, total \d+\.\d\d ms$)"))
+                    R"(^migrate fast path at version 20: user_version \d+\.\d\d ms, table probe \d+\.\d\d ms, total \d+\.\d\d ms$)"))
                     .match(lines[0])
                     .hasMatch())
         << lines[0].toStdString();
@@ -148,7 +148,7 @@ TEST_F(SchemaTest, LayoutsOlderThanTheBaseStartEmptyButKeepWorkspacesFavoritesAn
         EXPECT_TRUE(migrate(index));
         Database& db = index.database();
 
-        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 19);
+        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 20);
         EXPECT_EQ(layoutOf(db), newFileLayout());
         for (const char* table : {"sources", "files", "items", "search"})
             EXPECT_EQ(integer(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table))), 0) << table;
@@ -187,7 +187,7 @@ TEST_F(SchemaTest, BaseLayoutsUpgradeInPlaceAndRequeuePhotosPreviewsBelowVersion
         EXPECT_FALSE(migrate(index));
         Database& db = index.database();
 
-        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 19);
+        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 20);
         EXPECT_EQ(layoutOf(db), layout);
         const QStringList lines = log.take();
         const QStringList requeueLines = lines.filter(QStringLiteral("requeued"));
@@ -240,7 +240,7 @@ TEST_F(SchemaTest, FullPathRunsAgainOnAFileThatAlreadyHasItsSteps)
         Index index(path);
         migrate(index);
         Database& db = index.database();
-        db.exec(QStringLiteral("INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0);"
+        db.exec(QStringLiteral("INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0, NULL);"
                                "INSERT INTO items (id, quick_hash, kind, filename, created_at) VALUES ('I', 'h', 0, 'f', 1);"
                                "INSERT INTO files (source_id, rel_path, size, mtime, item_id) VALUES ('S', 'f', 1, 2, 'I');"
                                "INSERT INTO folders VALUES ('S', 'd', '', 3);"));
@@ -278,7 +278,7 @@ TEST_F(SchemaTest, VersionThatCannotBeReadStopsTheMigrationAndDropsNothing)
     {
         Index index(path);
         migrate(index);
-        index.database().exec(QStringLiteral("INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0)"));
+        index.database().exec(QStringLiteral("INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0, NULL)"));
     }
     Index index(path);
     Database& db = index.database();
@@ -295,7 +295,7 @@ TEST_F(SchemaTest, VersionThatCannotBeReadStopsTheMigrationAndDropsNothing)
     }
     sqlite3_progress_handler(db.db(), 0, nullptr, nullptr);
     EXPECT_EQ(rows(db, QStringLiteral("SELECT id FROM sources")), QStringList{"S"});
-    EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 19);
+    EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 20);
 }
 
 TEST_F(SchemaTest, FailingStatementThrowsAndLeavesTheFileAsItWas)
@@ -349,7 +349,7 @@ TEST_F(SchemaTest, DamagedVersionNumberNeverDropsTablesOfANewerLayout)
             Index index(path);
             migrate(index);
             index.database().exec(QStringLiteral(
-                "INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0); INSERT INTO items (id, quick_hash, kind, "
+                "INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0, NULL); INSERT INTO items (id, quick_hash, kind, "
                 "filename, created_at) VALUES ('I', 'h', 0, 'f', 1); INSERT INTO favorites VALUES ('everything', 'I', 2);"
                 "PRAGMA user_version = %1").arg(misread));
         }
@@ -359,7 +359,7 @@ TEST_F(SchemaTest, DamagedVersionNumberNeverDropsTablesOfANewerLayout)
         Database& db = index.database();
         EXPECT_EQ(rows(db, QStringLiteral("SELECT id FROM items")), QStringList{"I"});
         EXPECT_EQ(rows(db, QStringLiteral("SELECT item_id FROM favorites")), QStringList{"I"});
-        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 19);
+        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 20);
         EXPECT_TRUE(log.take().filter(QStringLiteral("requeued")).isEmpty());
         EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("index-version*")}), QStringList());
     }
@@ -401,7 +401,7 @@ TEST_F(SchemaTest, FastPathOnAFileMissingATableLogsAndGoesOn)
     const QStringList lines = log.take();
     EXPECT_EQ(lines.filter(QStringLiteral("table search_content is missing")).size(), 1);
     EXPECT_GE(lines.filter(QStringLiteral("table files is missing")).size(), 1);
-    EXPECT_TRUE(lines.last().startsWith(QStringLiteral("migrate fast path at version 19")));
+    EXPECT_TRUE(lines.last().startsWith(QStringLiteral("migrate fast path at version 20")));
 }
 
 } // namespace

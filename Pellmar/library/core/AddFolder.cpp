@@ -3,6 +3,7 @@
 #include "Pellmar/index/Database.h"
 #include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Tasks.h"
+#include "Pellmar/media/ChangedFolders.h"
 #include "Pellmar/media/ScanningRules.h"
 #include "Pellmar/platform/FolderChooser.h"
 #include "Pellmar/platform/VolumeService.h"
@@ -88,7 +89,8 @@ QCoro::Task<> Library::indexFolder(QString folder, std::optional<QString> name)
                         volume.uuid,
                         volume.name,
                         currentDate(),
-                        SourceKind::folder};
+                        SourceKind::folder,
+                        volumePathOf(path, volume.mountPath)};
     try {
         co_await alive(index_->run([source](Index& index) { index.saveSource(source); }));
         addition->source = source;
