@@ -293,8 +293,9 @@ public:
     QCoro::Task<> rescan(Source source);
     // Asks the user for a folder and indexes it.
     void addSource();
-    // Makes the folder a source of the current workspace and walks it; a folder that already is a
-    // source, or is being added, is scanned again instead. Failures go to lastError.
+    // Makes the folder a source of the current workspace and walks it. A folder in a source (or in one
+    // being added) rescans that source and shows the folder; a folder that holds sources, a missing
+    // path, a file and a name that is not UTF-8 are refused with a sentence in lastError.
     QCoro::Task<> indexFolder(QString folder, std::optional<QString> name);
     QHash<QString, std::shared_ptr<FolderAddition>> foldersBeingAdded;   // by cleaned path
     // Adds a folder source to the sources that have had their complete scan.
