@@ -497,7 +497,8 @@ public:
     // Paste into a folder of a folder source (`path` relative to its root, empty for the root).
     bool canPaste(const QString& sourceID, const QString& path) const;
     void paste(const QString& sourceID, const QString& path);
-    // Copies the files into the folder under free names, then scans the source.
+    // Copies the files into the folder (which must exist, and stay the same folder) under free names,
+    // then scans the source.
     QCoro::Task<> pasteFiles(QStringList files, QString folder, Source source);
     // Opens a file manager window on a folder of an online folder source; nothing otherwise.
     void revealFolder(const QString& sourceID, const QString& path);
