@@ -86,8 +86,12 @@ public:
     // The folders that walks found on a device of their own (absolute paths), and adding to them.
     QSet<QString> mountPoints();
     void rememberMountPoints(const QStringList& paths);
-    // Moves a source to where its volume is mounted now; its volume UUID stays.
-    void relinkSource(const QString& sourceID, const QString& rootPath, const QString& name, const QString& volumeName);
+    // Moves a source to where its volume is mounted now (its root at `volumePath` below the mount);
+    // its volume UUID stays.
+    void relinkSource(const QString& sourceID, const QString& rootPath, const QString& name, const QString& volumeName,
+                      const QString& volumePath);
+    // Keeps the path of a source's root below its volume's mount point where it is not known yet.
+    void setSourceVolumePath(const QString& sourceID, const QString& volumePath);
 
     // Scan bookkeeping
 

@@ -96,6 +96,8 @@ constexpr AddedColumn addedColumns[] = {
     {"files", "item_captured_at", "REAL"},
     {"files", "item_copies", "INTEGER NOT NULL DEFAULT 0"},
     {"files", "is_copy", "INTEGER NOT NULL DEFAULT 0"},
+    // NULL for sources added before it was kept.
+    {"sources", "volume_path", "TEXT"},
 };
 
 const QString queryIndexScript = QStringLiteral(

@@ -4,7 +4,8 @@ QList<Source> Index::sources()
 {
     Statement statement(
         db_.db(),
-        QStringLiteral("SELECT id, name, root_path, volume_uuid, volume_name, added_at, kind FROM sources ORDER BY added_at"));
+        QStringLiteral("SELECT id, name, root_path, volume_uuid, volume_name, added_at, kind, volume_path FROM sources "
+                       "ORDER BY added_at"));
     QList<Source> sources;
     while (statement.step()) {
         sources.append(Source{
@@ -15,6 +16,7 @@ QList<Source> Index::sources()
             .volumeName = statement.text(4),
             .addedAt = statement.real(5),
             .kind = statement.int64(6) == qint64(SourceKind::photos) ? SourceKind::photos : SourceKind::folder,
+            .volumePath = statement.isNull(7) ? std::nullopt : std::optional<QString>(statement.text(7)),
         });
     }
     return sources;
@@ -24,19 +26,24 @@ void Index::saveSource(const Source& source)
 {
     // Replacing a stored source would delete its files and folders through the cascade, so an id
     // that is already taken is refused and the stored row stays as it is.
-    db_.run(QStringLiteral("INSERT INTO sources (id, name, root_path, volume_uuid, volume_name, added_at, kind) VALUES "
-                           "(?, ?, ?, ?, ?, ?, ?) ON CONFLICT(id) DO NOTHING"),
+    db_.run(QStringLiteral("INSERT INTO sources (id, name, root_path, volume_uuid, volume_name, added_at, kind, "
+                           "volume_path) VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(id) DO NOTHING"),
             {source.id, source.name, source.rootPath, source.volumeUUID, source.volumeName, source.addedAt,
-             qint64(source.kind)});
+             qint64(source.kind), source.volumePath});
     if (db_.changes() == 0)
         throw DatabaseError(QStringLiteral("a source with the id %1 already exists").arg(source.id));
 }
 
 void Index::relinkSource(const QString& sourceID, const QString& rootPath, const QString& name,
-                         const QString& volumeName)
+                         const QString& volumeName, const QString& volumePath)
 {
-    db_.run(QStringLiteral("UPDATE sources SET root_path = ?, name = ?, volume_name = ? WHERE id = ?"),
-            {rootPath, name, volumeName, sourceID});
+    db_.run(QStringLiteral("UPDATE sources SET root_path = ?, name = ?, volume_name = ?, volume_path = ? WHERE id = ?"),
+            {rootPath, name, volumeName, volumePath, sourceID});
+}
+
+void Index::setSourceVolumePath(const QString& sourceID, const QString& volumePath)
+{
+    db_.run(QStringLiteral("UPDATE sources SET volume_path = ? WHERE id = ? AND volume_path IS NULL"), {volumePath, sourceID});
 }
 
 QStringList Index::removeSource(const QString& sourceID)

@@ -135,7 +135,7 @@ int Source::placeRank() const
 
 QJsonObject Source::toJson() const
 {
-    return {
+    QJsonObject json{
         {QStringLiteral("id"), id},
         {QStringLiteral("name"), name},
         {QStringLiteral("rootPath"), rootPath},
@@ -144,6 +144,9 @@ QJsonObject Source::toJson() const
         {QStringLiteral("addedAt"), addedAt},
         {QStringLiteral("kind"), rawValue(kind)},
     };
+    if (volumePath)
+        json.insert(QStringLiteral("volumePath"), *volumePath);
+    return json;
 }
 
 std::optional<Source> Source::fromJson(const QJsonObject& json)
@@ -172,6 +175,8 @@ std::optional<Source> Source::fromJson(const QJsonObject& json)
     if (!valid || !kind)
         return std::nullopt;
     source.kind = *kind;
+    if (const QJsonValue volumePath = json.value(QLatin1String("volumePath")); volumePath.isString())
+        source.volumePath = volumePath.toString();
     return source;
 }
 

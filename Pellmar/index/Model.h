@@ -105,6 +105,9 @@ struct Source {
     QString volumeName;
     double addedAt = 0;
     SourceKind kind = SourceKind::folder;
+    // The root's path below the mount point of its volume ("" for the volume's own root), so that a
+    // relink to another mount point of the volume keeps it; nothing for a source from before it was kept.
+    std::optional<QString> volumePath{};
 
     // The kind of place, which also orders sources: 0 the home folder, 1 iCloud Drive,
     // 2 the photo library, 3 a mounted volume, 4 anything else.

@@ -293,8 +293,9 @@ public:
     QCoro::Task<> rescan(Source source);
     // Asks the user for a folder and indexes it.
     void addSource();
-    // Makes the folder a source of the current workspace and walks it; a folder that already is a
-    // source, or is being added, is scanned again instead. Failures go to lastError.
+    // Makes the folder a source of the current workspace and walks it. A folder in a source (or in one
+    // being added) rescans that source and shows the folder; a folder that holds sources, a missing
+    // path, a file and a name that is not UTF-8 are refused with a sentence in lastError.
     QCoro::Task<> indexFolder(QString folder, std::optional<QString> name);
     QHash<QString, std::shared_ptr<FolderAddition>> foldersBeingAdded;   // by cleaned path
     // Adds a folder source to the sources that have had their complete scan.
@@ -496,7 +497,8 @@ public:
     // Paste into a folder of a folder source (`path` relative to its root, empty for the root).
     bool canPaste(const QString& sourceID, const QString& path) const;
     void paste(const QString& sourceID, const QString& path);
-    // Copies the files into the folder under free names, then scans the source.
+    // Copies the files into the folder (which must exist, and stay the same folder) under free names,
+    // then scans the source.
     QCoro::Task<> pasteFiles(QStringList files, QString folder, Source source);
     // Opens a file manager window on a folder of an online folder source; nothing otherwise.
     void revealFolder(const QString& sourceID, const QString& path);

@@ -11,7 +11,6 @@
 #include <QUuid>
 
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
@@ -33,10 +32,14 @@ bool canLinkUnnamedFiles()
     return procMounted;
 }
 
-bool exists(const QString& path)
+// "base n.ext" for a name "base.ext", "name n" for a name without an extension; a leading dot
+// starts a hidden name, not an extension.
+QByteArray numberedName(const QByteArray& name, qint64 n)
 {
-    struct stat status {};
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+    const qsizetype dot = name.lastIndexOf('.');
+    const bool hasExtension = dot > 0 && dot < name.size() - 1;
+    const QByteArray number = ' ' + QByteArray::number(n);
+    return hasExtension ? name.left(dot) + number + name.mid(dot) : name + number;
 }
 
 bool writeAll(int descriptor, const char* data, qint64 size, const QString& cardPath)
@@ -85,14 +88,12 @@ void corruptForTests(int descriptor, const QString& cardPath)
 }
 
 // Moves the temporary file to the first free name; never replaces a file that appears meanwhile.
-std::optional<QString> moveIntoPlace(int folder, const QByteArray& temporary, const QString& folderPath,
-                                     const QString& name)
+std::optional<QByteArray> moveIntoPlace(int folder, const QByteArray& temporary, const QByteArray& name)
 {
     for (;;) {
-        const QString target = uniqueDestination(folderPath, name);
-        const QByteArray targetName = QFile::encodeName(QFileInfo(target).fileName());
+        const QByteArray targetName = freeName(folder, name);
         if (::renameat2(folder, temporary.constData(), folder, targetName.constData(), RENAME_NOREPLACE) == 0)
-            return target;
+            return targetName;
         if (errno == EEXIST)
             continue;
         if (errno != EINVAL && errno != ENOSYS)
@@ -100,7 +101,7 @@ std::optional<QString> moveIntoPlace(int folder, const QByteArray& temporary, co
         // A file system without the no-replace move: a hard link never replaces either.
         if (::linkat(folder, temporary.constData(), folder, targetName.constData(), 0) == 0) {
             ::unlinkat(folder, temporary.constData(), 0);
-            return target;
+            return targetName;
         }
         if (errno != EEXIST)
             return std::nullopt;
@@ -108,14 +109,13 @@ std::optional<QString> moveIntoPlace(int folder, const QByteArray& temporary, co
 }
 
 // Links the unnamed copy into the folder under the first free name; a link never replaces a file.
-std::optional<QString> linkIntoPlace(int copy, int folder, const QString& folderPath, const QString& name)
+std::optional<QByteArray> linkIntoPlace(int copy, int folder, const QByteArray& name)
 {
     const QByteArray copyPath = "/proc/self/fd/" + QByteArray::number(copy);
     for (;;) {
-        const QString target = uniqueDestination(folderPath, name);
-        const QByteArray targetName = QFile::encodeName(QFileInfo(target).fileName());
+        const QByteArray targetName = freeName(folder, name);
         if (::linkat(AT_FDCWD, copyPath.constData(), folder, targetName.constData(), AT_SYMLINK_FOLLOW) == 0)
-            return target;
+            return targetName;
         if (errno != EEXIST)
             return std::nullopt;
     }
@@ -123,152 +123,95 @@ std::optional<QString> linkIntoPlace(int copy, int folder, const QString& folder
 
 } // namespace
 
-QString uniqueDestination(const QString& folder, const QString& name)
+QByteArray freeName(int folder, const QByteArray& name)
 {
-    const QDir directory(folder);
-    const QString first = directory.filePath(name);
-    if (!exists(first))
-        return first;
-    // A leading dot starts a hidden name, not an extension.
-    const qsizetype dot = name.lastIndexOf(u'.');
-    const bool hasExtension = dot > 0 && dot < name.size() - 1;
-    const QString base = hasExtension ? name.left(dot) : name;
-    const QString extension = hasExtension ? name.mid(dot) : QString();
+    const auto taken = [folder](const QByteArray& candidate) {
+        struct stat status {};
+        return ::fstatat(folder, candidate.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    };
+    if (!taken(name))
+        return name;
     for (qint64 n = 2;; ++n) {
-        const QString candidate = directory.filePath(base + u' ' + QString::number(n) + extension);
-        if (!exists(candidate))
+        const QByteArray candidate = numberedName(name, n);
+        if (!taken(candidate))
             return candidate;
     }
 }
 
-std::optional<QString> copyIntoFolder(const CardFile& file, const QString& folderPath)
+CopyDestination::CopyDestination(QString path)
+    : path_(std::move(path)),
+      folder_(::open(QFile::encodeName(path_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
 {
-    if (!QDir().mkpath(folderPath))
-        return std::nullopt;
-    const RegularFile card(file.url);
-    const FileDescriptor folder(::open(QFile::encodeName(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!card.isOpen() || !folder.isOpen())
-        return std::nullopt;
+    struct stat status {};
+    if (folder_.isOpen() && ::fstat(folder_.get(), &status) == 0) {
+        device_ = status.st_dev;
+        inode_ = status.st_ino;
+    } else {
+        folder_ = FileDescriptor();
+    }
+}
 
-    const QString name = QFileInfo(file.url).fileName();
+std::optional<QString> CopyDestination::lost() const
+{
+    const QString name = QStringLiteral("“") + path_ + QStringLiteral("”");
+    if (!folder_.isOpen())
+        return QStringLiteral("The folder ") + name + QStringLiteral(" is not there, so nothing was copied into it.");
+    struct stat status {};
+    if (::stat(QFile::encodeName(path_).constData(), &status) != 0 || status.st_dev != device_ || status.st_ino != inode_)
+        return QStringLiteral("The folder ") + name
+             + QStringLiteral(" was moved or removed, or its drive was disconnected: nothing more was copied.");
+    return std::nullopt;
+}
+
+std::optional<QByteArray> copyFileInto(int from, int folder, const QByteArray& name, const timespec& modified,
+                                       const QString& faultKey)
+{
     // An unnamed file, where the file system has them, leaves nothing behind when the program dies
     // before the copy is linked in; elsewhere a hidden temporary name does, until the next import.
     QByteArray temporary;
-    FileDescriptor copy(canLinkUnnamedFiles() ? ::openat(folder.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666) : -1);
+    FileDescriptor copy(canLinkUnnamedFiles() ? ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666) : -1);
     if (!copy.isOpen()) {
-        temporary = QFile::encodeName(u'.' + name + importingMark + QUuid::createUuid().toString(QUuid::Id128));
-        copy = FileDescriptor(::openat(folder.get(), temporary.constData(),
-                                       O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+        temporary = '.' + name + importingMark.toLatin1() + QUuid::createUuid().toString(QUuid::Id128).toLatin1();
+        copy = FileDescriptor(::openat(folder, temporary.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
     }
     if (!copy.isOpen())
         return std::nullopt;
 
-    const double seconds = std::floor(file.modified);
-    const timespec modified[2] = {{0, UTIME_OMIT}, {time_t(seconds), long((file.modified - seconds) * 1e9)}};
-    bool written = copyContents(card.descriptor(), copy.get(), file.url);
+    const timespec times[2] = {{0, UTIME_OMIT}, modified};
+    bool written = copyContents(from, copy.get(), faultKey);
     if (written) {
-        corruptForTests(copy.get(), file.url);
-        ::futimens(copy.get(), modified);   // a date that cannot be set is no reason to fail
+        corruptForTests(copy.get(), faultKey);
+        ::futimens(copy.get(), times);   // a date that cannot be set is no reason to fail
         written = ::fsync(copy.get()) == 0;
     }
-    std::optional<QString> target;
-    if (written) {
-        target = temporary.isEmpty() ? linkIntoPlace(copy.get(), folder.get(), folderPath, name)
-                                     : moveIntoPlace(folder.get(), temporary, folderPath, name);
-    }
+    std::optional<QByteArray> target;
+    if (written)
+        target = temporary.isEmpty() ? linkIntoPlace(copy.get(), folder, name) : moveIntoPlace(folder, temporary, name);
     if (!target) {
         if (!temporary.isEmpty())
-            ::unlinkat(folder.get(), temporary.constData(), 0);
+            ::unlinkat(folder, temporary.constData(), 0);
         return std::nullopt;
     }
-    ::fsync(folder.get());
+    ::fsync(folder);
     return target;
 }
 
-namespace {
-
-const timespec* keptTimes(const struct stat& status, timespec (&times)[2])
+std::optional<QString> copyIntoFolder(const CardFile& file, const CopyDestination& folder)
 {
-    times[0] = {0, UTIME_OMIT};
-    times[1] = status.st_mtim;
-    return times;
-}
-
-// Whether `folder` is `directory` or lies below it, links resolved.
-bool isWithin(const QString& folder, const QString& directory)
-{
-    const QString inner = QFileInfo(folder).canonicalFilePath();
-    const QString outer = QFileInfo(directory).canonicalFilePath();
-    return !inner.isEmpty() && !outer.isEmpty() && (inner == outer || inner.startsWith(outer + u'/'));
-}
-
-std::optional<QString> copyLink(const QString& path, const QString& folder, const struct stat& status)
-{
-    QByteArray target(PATH_MAX, Qt::Uninitialized);
-    const ssize_t length = ::readlink(QFile::encodeName(path).constData(), target.data(), size_t(target.size()));
-    if (length < 0 || length >= target.size())
+    const RegularFile card(file.url);
+    if (!card.isOpen() || folder.descriptor() < 0)
         return std::nullopt;
-    target.truncate(length);
-    timespec times[2];
-    for (;;) {
-        const QString destination = uniqueDestination(folder, QFileInfo(path).fileName());
-        const QByteArray name = QFile::encodeName(destination);
-        if (::symlink(target.constData(), name.constData()) == 0) {
-            ::utimensat(AT_FDCWD, name.constData(), keptTimes(status, times), AT_SYMLINK_NOFOLLOW);
-            return destination;
-        }
-        if (errno != EEXIST)
-            return std::nullopt;
-    }
-}
-
-std::optional<QString> copyDirectory(const QString& path, const QString& folder, const struct stat& status)
-{
-    // A folder copied into itself would copy its own copy without end.
-    if (!QDir().mkpath(folder) || isWithin(folder, path))
+    const double seconds = std::floor(file.modified);
+    const timespec modified{time_t(seconds), long((file.modified - seconds) * 1e9)};
+    const std::optional<QByteArray> name =
+        copyFileInto(card.descriptor(), folder.descriptor(), QFile::encodeName(QFileInfo(file.url).fileName()), modified, file.url);
+    if (!name)
         return std::nullopt;
-    QString destination;
-    for (;;) {
-        destination = uniqueDestination(folder, QFileInfo(path).fileName());
-        if (::mkdir(QFile::encodeName(destination).constData(), 0777) == 0)
-            break;
-        if (errno != EEXIST)
-            return std::nullopt;
-    }
-    const QStringList entries =
-        QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& entry : entries) {
-        if (!copyEntryIntoFolder(QDir(path).filePath(entry), destination)) {
-            // Nothing of a folder that could not be copied whole stays behind.
-            QDir(destination).removeRecursively();
-            return std::nullopt;
-        }
-    }
-    timespec times[2];
-    ::utimensat(AT_FDCWD, QFile::encodeName(destination).constData(), keptTimes(status, times), 0);
-    return destination;
+    return QDir(folder.path()).filePath(QFile::decodeName(*name));
 }
-
-} // namespace
 
 void removeInterruptedCopies(const QString& folder)
 {
     static const QRegularExpression temporaryName(QStringLiteral("^\\..+\\.importing-[0-9a-f]{32}$"));
     removeLeftoverTemporaries(folder, temporaryName);
-}
-
-std::optional<QString> copyEntryIntoFolder(const QString& entry, const QString& folder)
-{
-    const QString path = QDir::cleanPath(entry);
-    struct stat status {};
-    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
-        return std::nullopt;
-    if (S_ISLNK(status.st_mode))
-        return copyLink(path, folder, status);
-    if (S_ISDIR(status.st_mode))
-        return copyDirectory(path, folder, status);
-    if (!S_ISREG(status.st_mode))
-        return std::nullopt;
-    const double modified = double(status.st_mtim.tv_sec) + double(status.st_mtim.tv_nsec) / 1e9;
-    return copyIntoFolder(CardFile{path, qint64(status.st_size), modified, MediaKind::document}, folder);
 }

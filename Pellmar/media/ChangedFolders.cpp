@@ -47,23 +47,25 @@ std::optional<RelinkTarget> relinkCandidates(const Source& source, const QList<M
             return std::nullopt;
     }
 
-    // The part of the root below its volume: the components after the last one named like the volume.
-    const QStringList components = source.rootPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    QString tail;
-    for (qsizetype i = components.size() - 1; i >= 0; --i) {
-        if (components[i] == source.volumeName) {
-            tail = components.mid(i + 1).join(QLatin1Char('/'));
-            break;
+    std::optional<QString> tail = source.volumePath;
+    if (!tail) {
+        // Kept from before: the components after the last one named like the volume.
+        const QStringList components = source.rootPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        for (qsizetype i = components.size() - 1; i >= 0 && !tail; --i) {
+            if (components[i] == source.volumeName)
+                tail = components.mid(i + 1).join(QLatin1Char('/'));
         }
+        if (!tail)
+            return std::nullopt;
     }
 
     QList<RelinkTarget> found;
     for (const MountedVolume& volume : volumes) {
         if (volume.uuid != source.volumeUUID || volume.url == QLatin1String("/"))
             continue;
-        const QString path = tail.isEmpty() ? volume.url : QDir::cleanPath(volume.url + QLatin1Char('/') + tail);
+        const QString path = tail->isEmpty() ? volume.url : QDir::cleanPath(volume.url + QLatin1Char('/') + *tail);
         if (QFileInfo::exists(path))
-            found.append(RelinkTarget{path, volume.name, false});
+            found.append(RelinkTarget{path, volume.name, *tail, false});
     }
     if (found.isEmpty() || found.first().path == source.rootPath)
         return std::nullopt;
@@ -149,6 +151,18 @@ FolderRecords folderRecords(const Source& source, const QString& folder, const Q
         result.mountPoints += subtree.mountPoints;
     }
     return result;
+}
+
+std::optional<QString> volumePathOf(const QString& path, const QString& mountPath)
+{
+    if (mountPath.isEmpty())
+        return std::nullopt;
+    if (path == mountPath)
+        return QString();
+    const QString prefix = mountPath == QLatin1String("/") ? mountPath : mountPath + QLatin1Char('/');
+    if (!path.startsWith(prefix))
+        return std::nullopt;
+    return path.mid(prefix.size());
 }
 
 bool isDevicePath(const QString& path, const QList<Device>& devices)

@@ -20,6 +20,7 @@
 struct RelinkTarget {
     QString path;          // the new root path
     QString volumeName;    // the name of the volume it lies on
+    QString volumePath;    // the root's path below the volume's mount point
     bool ambiguous = false; // more than one mounted volume holds a matching folder
 
     bool operator==(const RelinkTarget&) const = default;
@@ -30,8 +31,10 @@ struct RelinkTarget {
 QList<MountedVolume> relinkVolumes(const Volumes& volumes = Volumes::system());
 
 // The new root of a folder source whose root folder is gone (or is an empty mount point on another
-// volume) and that lives on again on another mount of the same volume; nothing when the source
-// needs or allows no relinking.
+// volume) and that lives on again on another mount of the same volume, at the same path below the
+// mount point; nothing when the source needs or allows no relinking. For a source from before that
+// path was kept, the part of its root after a folder named like its volume stands for it; without
+// such a folder nothing is relinked, rather than the source widened to the whole drive.
 std::optional<RelinkTarget> relinkCandidates(const Source& source, const QList<MountedVolume>& volumes);
 
 // What one changed folder of a folder source holds now, with the paths of the index it replaces.
@@ -52,6 +55,10 @@ struct FolderRecords {
 FolderRecords folderRecords(const Source& source, const QString& folder, const QStringList& knownFiles,
                             const QStringList& knownFolders, bool deep, const StopRequest& stopRequested = {},
                             const QSet<QString>& knownMountPoints = {});
+
+// A path's part below a mount point ("" for the mount point itself); nothing when the mount point
+// is unknown (empty) or does not hold the path.
+std::optional<QString> volumePathOf(const QString& path, const QString& mountPath);
 
 // Whether the path is exactly the path of one of the devices.
 bool isDevicePath(const QString& path, const QList<Device>& devices);

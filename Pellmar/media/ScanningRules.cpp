@@ -177,7 +177,7 @@ bool refusesFolderName(const QString& name, bool homeLevel)
 VolumeIdentity volumeIdentity(const QString& path, const Volumes& volumes)
 {
     const std::optional<MountedVolume> volume = volumes.volumeOf(path);
-    return volume ? VolumeIdentity{volume->uuid, volume->name} : VolumeIdentity{};
+    return volume ? VolumeIdentity{volume->uuid, volume->name, QDir::cleanPath(volume->url)} : VolumeIdentity{};
 }
 
 bool isSourceAvailable(const Source& source, const Volumes& volumes)

@@ -44,11 +44,12 @@ bool refusesFolderName(const QString& name, bool homeLevel = false);
 struct VolumeIdentity {
     QString uuid;
     QString name;
+    QString mountPath;
 
     bool operator==(const VolumeIdentity&) const = default;
 };
 
-// UUID and name of the volume that holds a path; two empty texts when they cannot be read.
+// UUID, name and mount point of the volume that holds a path; empty texts when they cannot be read.
 VolumeIdentity volumeIdentity(const QString& path, const Volumes& volumes = Volumes::system());
 
 // Whether a source can be read now: a folder source's root is a folder on the volume it was

@@ -10,6 +10,8 @@
 #   - "Proxies" and the import destination hold no partial file,
 #   - no card original is gone unless a complete copy of it is in the destination,
 #   - after a quit, every file is ready: an interrupted batch fails none of its files.
+# Then an import with delete whose destination goes away part way stops, writes nothing into a
+# folder made in its place, and deletes no original that has no complete copy in the chosen folder.
 # Exits 77 (skipped) where ffmpeg or sqlite3 is absent.
 set -euo pipefail
 probe=$1
@@ -181,3 +183,29 @@ for round in $(seq 1 "$rounds"); do
   done_rounds=$round
 done
 echo "$done_rounds kills and quits: the index, the favorites, the previews and the card originals came through"
+
+# The destination goes away part way through an import with delete: it is renamed and an empty
+# folder of its name takes its place, as an unplugged drive leaves its empty mount folder. Nothing
+# is written into the new folder, and an original is gone only with its complete copy in the folder
+# that was chosen.
+phase="a destination that goes away"
+delay=0
+reset_card
+"$probe" import "$support" "$card" "$destination" --delete > "$work/away.out" 2>&1 &
+pid=$!
+wait_until=$(( SECONDS + 60 ))
+until [ -n "$(find "$destination" -name 'DSC_*' -print -quit)" ] || ! kill -0 "$pid" 2>/dev/null; do
+  [ "$SECONDS" -lt "$wait_until" ] || fail "the import made no copy within a minute"
+  sleep 0.01
+done
+mv "$destination" "$work/Imported-away"
+mkdir "$destination"
+wait "$pid" || true
+[ -z "$(ls -A "$destination")" ] || fail "the import wrote into the folder made in place of its destination"
+chosen=$destination
+destination=$work/Imported-away
+check_import
+destination=$chosen
+grep -q "nothing more was copied" "$work/away.out" || [ -z "$(ls -A "$card/DCIM/100TEST")" ] \
+  || fail "the import stopped without saying why: $(cat "$work/away.out")"
+echo "a destination that went away part way stopped the import and the card kept what was not copied"

@@ -240,7 +240,7 @@ TEST_F(SchemaTest, FullPathRunsAgainOnAFileThatAlreadyHasItsSteps)
         Index index(path);
         migrate(index);
         Database& db = index.database();
-        db.exec(QStringLiteral("INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0);"
+        db.exec(QStringLiteral("INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0, NULL);"
                                "INSERT INTO items (id, quick_hash, kind, filename, created_at) VALUES ('I', 'h', 0, 'f', 1);"
                                "INSERT INTO files (source_id, rel_path, size, mtime, item_id) VALUES ('S', 'f', 1, 2, 'I');"
                                "INSERT INTO folders VALUES ('S', 'd', '', 3);"));
@@ -278,7 +278,7 @@ TEST_F(SchemaTest, VersionThatCannotBeReadStopsTheMigrationAndDropsNothing)
     {
         Index index(path);
         migrate(index);
-        index.database().exec(QStringLiteral("INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0)"));
+        index.database().exec(QStringLiteral("INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0, NULL)"));
     }
     Index index(path);
     Database& db = index.database();
@@ -349,7 +349,7 @@ TEST_F(SchemaTest, DamagedVersionNumberNeverDropsTablesOfANewerLayout)
             Index index(path);
             migrate(index);
             index.database().exec(QStringLiteral(
-                "INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0); INSERT INTO items (id, quick_hash, kind, "
+                "INSERT INTO sources VALUES ('S', 'n', '/r', 'u', 'v', 1, 0, NULL); INSERT INTO items (id, quick_hash, kind, "
                 "filename, created_at) VALUES ('I', 'h', 0, 'f', 1); INSERT INTO favorites VALUES ('everything', 'I', 2);"
                 "PRAGMA user_version = %1").arg(misread));
         }

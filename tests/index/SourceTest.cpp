@@ -64,19 +64,21 @@ TEST_F(SourceTest, SourcesAreListedOldestFirstWithTheirKind)
                         QStringLiteral("Home"), 20.5, SourceKind::photos};
     const Source first{QStringLiteral("F1"), QStringLiteral("Pictures"), QStringLiteral("/p"), QStringLiteral("U1"),
                        QStringLiteral("Home"), 10, SourceKind::folder};
+    // With the path below its volume's mount point, which a source from before it was kept lacks.
     const Source sameDate{QStringLiteral("F2"), QStringLiteral("Card"), QStringLiteral("/media/c"), QStringLiteral("U2"),
-                          QStringLiteral("CARD"), 20.5, SourceKind::folder};
+                          QStringLiteral("CARD"), 20.5, SourceKind::folder, QString()};
     index.saveSource(photos);
     index.saveSource(first);
     index.saveSource(sameDate);
     // A kind this version does not know reads as a folder.
-    db.exec(QStringLiteral("INSERT INTO sources VALUES ('ODD', 'Odd', '/o', '', '', 30, 2)"));
+    db.exec(QStringLiteral("INSERT INTO sources VALUES ('ODD', 'Odd', '/o', '', '', 30, 2, NULL)"));
 
     const QList<Source> sources = index.sources();
     ASSERT_EQ(sources.size(), 4);
     EXPECT_EQ(sources[0], first);
     EXPECT_EQ(QSet<QString>({sources[1].id, sources[2].id}), QSet<QString>({"P", "F2"}));
     EXPECT_EQ(sources[1].id == QStringLiteral("P") ? sources[1] : sources[2], photos);
+    EXPECT_EQ(sources[1].id == QStringLiteral("F2") ? sources[1] : sources[2], sameDate);
     EXPECT_EQ(sources[3].id, QStringLiteral("ODD"));
     EXPECT_EQ(sources[3].kind, SourceKind::folder);
 }

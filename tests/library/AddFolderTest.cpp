@@ -2,6 +2,8 @@
 
 #include <QCoroTask>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Adding the folder "Trips" while the workspace "trips" (holding only S) is current.
@@ -71,6 +73,75 @@ TEST_F(AddFolderTest, InTheBuiltInWorkspaceNoWorkspaceIsStored)
 
     EXPECT_EQ(tripsSources().size(), 1);
     EXPECT_EQ(index.workspaces().value(1).members, QSet<QString>({QStringLiteral("S|")}));
+}
+
+TEST_F(AddFolderTest, AFolderInASourceIsThatSourceShownAtTheFolder)
+{
+    write(QStringLiteral("2024/x.jpg"));
+    QDir().mkpath(root + QStringLiteral("/2024/May"));
+    QFile::link(root + QStringLiteral("/2024"), dir.filePath(QStringLiteral("Linked")));
+    const struct {
+        QString folder;
+        QString shownPath;
+    } cases[] = {
+        {root + QStringLiteral("/2024/May"), QStringLiteral("2024/May")},
+        {dir.filePath(QStringLiteral("Linked")), QStringLiteral("2024")},   // a symlink is its real folder
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.folder.toStdString());
+        QCoro::waitFor(library.indexFolder(entry.folder, std::nullopt));
+        EXPECT_EQ(index.sources().size(), 1);
+        EXPECT_EQ(library.sourceFilter(), source.id);
+        EXPECT_EQ(library.pathFilter(), entry.shownPath);
+        EXPECT_EQ(filesOf(source), 1);   // the source was looked at again
+        EXPECT_EQ(library.lastError(), std::nullopt);
+    }
+}
+
+TEST_F(AddFolderTest, AFolderThatHoldsASourceIsRefusedNamingIt)
+{
+    QCoro::waitFor(library.indexFolder(dir.path(), std::nullopt));
+
+    EXPECT_EQ(index.sources().size(), 1);
+    ASSERT_TRUE(library.lastError());
+    EXPECT_TRUE(library.lastError()->contains(QStringLiteral("already indexed (“Pictures”)"))) << library.lastError()->toStdString();
+}
+
+TEST_F(AddFolderTest, AFolderAddedWhileItsParentIsBeingAddedJoinsIt)
+{
+    QDir().mkpath(trips + QStringLiteral("/Rome"));
+    Tasks::start(library.indexFolder(trips, std::nullopt));
+    Tasks::start(library.indexFolder(trips + QStringLiteral("/Rome"), std::nullopt));
+    waitForTasks();
+
+    ASSERT_EQ(tripsSources().size(), 1);
+    EXPECT_EQ(index.sources().size(), 2);
+    EXPECT_EQ(library.pathFilter(), "Rome");
+}
+
+TEST_F(AddFolderTest, BadPathsAreRefusedSayingWhatIsWrong)
+{
+    const QByteArray latin1Name = QFile::encodeName(dir.path()) + "/Caf\xe9";
+    ASSERT_EQ(::mkdir(latin1Name.constData(), 0700), 0);
+    write(QStringLiteral("../notes.txt"));
+    const struct {
+        QString folder;
+        QString says;
+    } cases[] = {
+        {dir.filePath(QStringLiteral("Gone")), QStringLiteral("there is no folder at that path.")},
+        {dir.filePath(QStringLiteral("notes.txt")), QStringLiteral("it is a file, not a folder.")},
+        {QString::fromLocal8Bit(latin1Name), QStringLiteral("its name is not valid UTF-8.")},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.folder.toStdString());
+        library.setLastError(std::nullopt);
+        QCoro::waitFor(library.indexFolder(entry.folder, std::nullopt));
+        EXPECT_EQ(index.sources().size(), 1);
+        ASSERT_TRUE(library.lastError());
+        EXPECT_TRUE(library.lastError()->startsWith(QStringLiteral("“") + entry.folder + QStringLiteral("” cannot be indexed: ")
+                                                   + entry.says))
+            << library.lastError()->toStdString();
+    }
 }
 
 } // namespace

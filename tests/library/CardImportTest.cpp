@@ -4,6 +4,8 @@
 
 #include <QSignalSpy>
 
+#include <functional>
+
 namespace {
 
 using CardImportTest = CardImportFixture;
@@ -96,6 +98,62 @@ TEST_F(CardImportTest, FailedCopiesLeaveNoFileAndAreCountedInLastError)
         for (const QString& entry : destinationEntries())
             EXPECT_FALSE(entry.startsWith(u'.')) << entry.toStdString();
     }
+}
+
+TEST_F(CardImportTest, ADestinationThatGoesAwayStopsTheImportAndTheCardKeepsWhatWasNotChecked)
+{
+    const QString moved = dir.filePath(QStringLiteral("Pictures/Moved"));
+    const struct {
+        const char* change;
+        std::function<void()> apply;
+    } cases[] = {
+        // An unplugged drive leaves an empty mount folder of the same name behind.
+        {"replaced by an empty folder", [&] { QDir(destination).removeRecursively(); QDir().mkpath(destination); }},
+        {"renamed", [&] { QDir().rename(destination, moved); }},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.change);
+        QDir(moved).removeRecursively();
+        QDir(destination).removeRecursively();
+        QDir().mkpath(destination);
+        library->setLastError(std::nullopt);
+        library->setImportResult(std::nullopt);
+        const QList<CardFile> files{cardPhoto(QStringLiteral("a.jpg")), cardPhoto(QStringLiteral("b.jpg")),
+                                    cardPhoto(QStringLiteral("c.jpg"))};
+        // The folder goes away while the second file is written.
+        const CopyWriteFaultInjection change([&](const QString& path) {
+            if (path == files[1].url && QFileInfo::exists(QDir(destination).filePath(QStringLiteral("a.jpg"))))
+                entry.apply();
+            return 0;
+        });
+        library->startImport(files, device, destination, true);
+        waitForResult();
+
+        EXPECT_FALSE(QFileInfo::exists(files[0].url));   // copied and checked before the change
+        EXPECT_TRUE(QFileInfo::exists(files[1].url));
+        EXPECT_TRUE(QFileInfo::exists(files[2].url));
+        EXPECT_FALSE(QFileInfo::exists(QDir(destination).filePath(QStringLiteral("c.jpg"))));
+        EXPECT_EQ(library->importResult()->deleted, 1);
+        ASSERT_TRUE(library->lastError());
+        EXPECT_TRUE(library->lastError()->startsWith(QStringLiteral("The folder “") + destination
+                                                     + QStringLiteral("” was moved or removed")))
+            << library->lastError()->toStdString();
+    }
+}
+
+TEST_F(CardImportTest, AMissingDestinationIsNeverMade)
+{
+    const CardFile a = cardPhoto(QStringLiteral("a.jpg"));
+    QDir(destination).removeRecursively();
+    library->startImport({a}, device, destination, true);
+    waitForResult();
+
+    EXPECT_FALSE(QFileInfo::exists(destination));
+    EXPECT_TRUE(QFileInfo::exists(a.url));
+    EXPECT_EQ(library->importResult()->count, 0);
+    ASSERT_TRUE(library->lastError());
+    EXPECT_EQ(*library->lastError(), QStringLiteral("The folder “") + destination
+                                         + QStringLiteral("” is not there, so nothing was copied into it. 1 file could not be imported."));
 }
 
 TEST_F(CardImportTest, CancellingFinishesTheFileInHandKeepsItsOriginalAndStartsNoOther)

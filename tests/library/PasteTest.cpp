@@ -1,6 +1,6 @@
 #include "FolderSourceFixture.h"
 
-#include "Pellmar/media/CardCopy.h"
+#include "Pellmar/media/FolderCopy.h"
 
 #include <QCoroTask>
 
@@ -43,6 +43,7 @@ TEST_F(PasteTest, PastingTwiceGivesAFreeNameAndBothAreIndexed)
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     ASSERT_TRUE(file.setFileTime(QDateTime::fromSecsSinceEpoch(1'500'000'000), QFileDevice::FileModificationTime));
     file.close();
+    QDir().mkpath(QDir(root).filePath(QStringLiteral("in")));
     paste({photo}, QStringLiteral("in"));
     paste({photo}, QStringLiteral("in"));
 
@@ -80,8 +81,35 @@ TEST_F(PasteTest, AFolderIntoItselfOrAFailedFolderIsRefusedAndLeavesNothing)
     EXPECT_EQ(library.lastError(), "Could not paste trip, odd.");
     EXPECT_EQ(QDir(QDir(root).filePath(QStringLiteral("trip/day"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList({"a.jpg", "good.jpg"}));
-    EXPECT_EQ(copyEntryIntoFolder(QDir(root).filePath(QStringLiteral("trip")), QDir(root).filePath(QStringLiteral("trip"))),
+    EXPECT_EQ(copyEntryIntoFolder(QDir(root).filePath(QStringLiteral("trip")), CopyDestination(QDir(root).filePath(QStringLiteral("trip")))),
               std::nullopt);
+}
+
+TEST_F(PasteTest, NamesThatAreNotUtf8AreCopiedAsTheirBytes)
+{
+    outsideFile(QStringLiteral("trip/a.jpg"));
+    const QByteArray odd = "caf\xe9.jpg";
+    QFile file(QFile::encodeName(QDir(outside).filePath(QStringLiteral("trip/"))) + odd);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("bytes");
+    file.close();
+    paste({QDir(outside).filePath(QStringLiteral("trip"))}, QString());
+
+    EXPECT_EQ(library.lastError(), std::nullopt);
+    EXPECT_TRUE(onDisk(QStringLiteral("trip/a.jpg")));
+    QFile copy(QFile::encodeName(QDir(root).filePath(QStringLiteral("trip/"))) + odd);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), "bytes");
+}
+
+TEST_F(PasteTest, AFolderThatIsGoneIsNeverMadeAgain)
+{
+    const QString photo = outsideFile(QStringLiteral("photo.jpg"));
+    paste({photo}, QStringLiteral("gone"));
+
+    EXPECT_FALSE(onDisk(QStringLiteral("gone")));
+    EXPECT_EQ(library.lastError(), QStringLiteral("The folder “") + QDir(root).filePath(QStringLiteral("gone"))
+                                       + QStringLiteral("” is not there, so nothing was copied into it. Could not paste photo.jpg."));
 }
 
 TEST_F(PasteTest, OnlyReachableFolderSourcesTakePastesOrOpenInTheFileManager)

@@ -83,6 +83,9 @@ TEST_F(RelinkingTest, MovesEachSourceToItsVolumesNewPlaceAndSaysSoOnce)
     EXPECT_EQ(sources[1].rootPath, mounts.filePath(QStringLiteral("Disk 2/Photos/Holidays")));
     EXPECT_EQ(sources[1].name, QStringLiteral("Holidays"));
     EXPECT_EQ(sources[1].volumeName, QStringLiteral("Disk 2"));
+    // The path below the mount point is kept for the next relink.
+    EXPECT_EQ(sources[0].volumePath, QString());
+    EXPECT_EQ(sources[1].volumePath, QStringLiteral("Photos/Holidays"));
 
     // One note in source order; the reload brought the library in line.
     EXPECT_EQ(library.relinkNote(), QStringLiteral("Relinked Card B, Holidays"));
@@ -107,6 +110,21 @@ TEST_F(RelinkingTest, WithoutAVolumeToMoveToNothingChanges)
     EXPECT_EQ(index.sources(), before);
     EXPECT_EQ(library.online(), QSet<QString>{QStringLiteral("marker")});
     EXPECT_EQ(library.relinkNote(), std::nullopt);
+    EXPECT_EQ(relinkLines, 0);
+}
+
+TEST_F(RelinkingTest, ASourceInPlaceOnItsVolumeKeepsItsPathBelowTheMountPoint)
+{
+    QDir().mkpath(mounts.filePath(QStringLiteral("Disk/Photos/Holidays")));
+    const Source holidays{QStringLiteral("holidays"), QStringLiteral("Holidays"), mounts.filePath(QStringLiteral("Disk/Photos/Holidays")),
+                          QStringLiteral("UUID-DISK"), QStringLiteral("Disk"), 2, SourceKind::folder};
+    db.run(QStringLiteral("UPDATE sources SET root_path = ? WHERE id = 'holidays'"), {holidays.rootPath});
+    library.setSources({holidays});
+    offline.placeVolumes({mounted(QStringLiteral("Disk"), QStringLiteral("UUID-DISK"))});
+    QCoro::waitFor(library.relinkSources());
+
+    EXPECT_EQ(index.sources().value(1).volumePath, QStringLiteral("Photos/Holidays"));
+    EXPECT_EQ(library.sources().value(0).volumePath, QStringLiteral("Photos/Holidays"));
     EXPECT_EQ(relinkLines, 0);
 }
 

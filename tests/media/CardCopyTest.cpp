@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -15,7 +17,7 @@ void touch(const QString& path)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
 }
 
-TEST(CardCopyTest, UniqueDestinationTakesTheFirstFreeName)
+TEST(CardCopyTest, AFreeNameIsTheFirstNameNotTaken)
 {
     QTemporaryDir dir;
     const QDir folder(dir.path());
@@ -23,6 +25,7 @@ TEST(CardCopyTest, UniqueDestinationTakesTheFirstFreeName)
         touch(folder.filePath(QString::fromUtf8(name)));
     // A dangling link takes its name too.
     ASSERT_TRUE(QFile::link(folder.filePath(QStringLiteral("gone")), folder.filePath(QStringLiteral("clip.mov"))));
+    const CopyDestination destination(dir.path());
 
     const std::pair<const char*, const char*> cases[] = {
         {"a.jpg", "a 3.jpg"},         {"README", "README 2"},       {"IMG_0001.JPG", "IMG_0001 2.JPG"},
@@ -30,11 +33,10 @@ TEST(CardCopyTest, UniqueDestinationTakesTheFirstFreeName)
         {"clip.mov", "clip 2.mov"},   {"new.jpg", "new.jpg"},
     };
     for (const auto& [name, expected] : cases)
-        EXPECT_EQ(uniqueDestination(dir.path(), QString::fromUtf8(name)), folder.filePath(QString::fromUtf8(expected)))
-            << name;
+        EXPECT_EQ(freeName(destination.descriptor(), name), QByteArray(expected)) << name;
 }
 
-TEST(CardCopyTest, CopyIntoAMissingFolderKeepsDateAndContents)
+TEST(CardCopyTest, ACopyKeepsDateAndContentsAndAMissingFolderIsNeverMade)
 {
     QTemporaryDir dir;
     const QString original = dir.filePath(QStringLiteral("IMG_1.JPG"));
@@ -42,9 +44,12 @@ TEST(CardCopyTest, CopyIntoAMissingFolderKeepsDateAndContents)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(100'000, 'x'));
     file.close();
-    const QString folder = dir.filePath(QStringLiteral("new/below"));
+    const QString folder = dir.filePath(QStringLiteral("Import"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const CopyDestination destination(folder);
+    EXPECT_EQ(destination.lost(), std::nullopt);
 
-    const std::optional<QString> copy = copyIntoFolder(CardFile{original, 100'000, 1'500'000'000.5, MediaKind::photo}, folder);
+    const std::optional<QString> copy = copyIntoFolder(CardFile{original, 100'000, 1'500'000'000.5, MediaKind::photo}, destination);
     ASSERT_TRUE(copy);
     EXPECT_EQ(*copy, QDir(folder).filePath(QStringLiteral("IMG_1.JPG")));
     QFile copied(*copy);
@@ -52,8 +57,38 @@ TEST(CardCopyTest, CopyIntoAMissingFolderKeepsDateAndContents)
     EXPECT_EQ(copied.readAll(), QByteArray(100'000, 'x'));
     EXPECT_EQ(QFileInfo(*copy).lastModified().toMSecsSinceEpoch(), 1'500'000'000'500);
 
-    EXPECT_FALSE(copyIntoFolder(CardFile{dir.filePath(QStringLiteral("missing.jpg")), 1, 0, MediaKind::photo}, folder));
+    EXPECT_FALSE(copyIntoFolder(CardFile{dir.filePath(QStringLiteral("missing.jpg")), 1, 0, MediaKind::photo}, destination));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+    const CopyDestination missing(dir.filePath(QStringLiteral("new/below")));
+    EXPECT_TRUE(missing.lost());
+    EXPECT_FALSE(copyIntoFolder(CardFile{original, 100'000, 0, MediaKind::photo}, missing));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("new"))));
+}
+
+TEST(CardCopyTest, AFolderMovedRemovedOrReplacedAfterItWasOpenedIsLost)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("Import"));
+    const struct {
+        const char* change;
+        std::function<void()> apply;
+    } cases[] = {
+        {"renamed", [&] { QDir().rename(folder, dir.filePath(QStringLiteral("Renamed"))); }},
+        {"removed", [&] { QDir(folder).removeRecursively(); }},
+        // An empty folder of the same name in its place, as an unplugged drive's mount folder is.
+        {"replaced", [&] { QDir(folder).removeRecursively(); QDir().mkpath(folder); }},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.change);
+        QDir(dir.filePath(QStringLiteral("Renamed"))).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const CopyDestination destination(folder);
+        ASSERT_EQ(destination.lost(), std::nullopt);
+        entry.apply();
+        ASSERT_TRUE(destination.lost());
+        EXPECT_TRUE(destination.lost()->contains(folder));
+    }
 }
 
 TEST(CardCopyTest, OnlyTheTemporariesOfCopiesThatAnEarlierRunLeftAreRemoved)
@@ -96,7 +131,8 @@ TEST(CardCopyTest, ANameTakenWhileTheCopyIsWrittenIsNeverReplaced)
             other.write("the other program's file");
         return 0;
     });
-    const std::optional<QString> copy = copyIntoFolder(CardFile{original, 100'000, 0, MediaKind::photo}, folder);
+    const std::optional<QString> copy =
+        copyIntoFolder(CardFile{original, 100'000, 0, MediaKind::photo}, CopyDestination(folder));
     ASSERT_TRUE(copy);
     EXPECT_EQ(*copy, QDir(folder).filePath(QStringLiteral("IMG_1 2.JPG")));
     QFile kept(taken);

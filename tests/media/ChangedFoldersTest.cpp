@@ -58,21 +58,64 @@ TEST(RelinkCandidates, FindsTheRootBelowTheNewMountOfItsVolume)
     const MountedVolume second = volume(tree.path(QStringLiteral("second")), QStringLiteral("CARD-UUID"), QStringLiteral("CARD 1"));
 
     EXPECT_EQ(relinkCandidates(source, {startup, other, first}),
-              (RelinkTarget{tree.path(QStringLiteral("first/DCIM/100")), QStringLiteral("CARD"), false}));
+              (RelinkTarget{tree.path(QStringLiteral("first/DCIM/100")), QStringLiteral("CARD"), QStringLiteral("DCIM/100"), false}));
     // Two mounts of one volume that both hold the folder: the first, marked ambiguous.
     EXPECT_EQ(relinkCandidates(source, {second, first}),
-              (RelinkTarget{tree.path(QStringLiteral("second/DCIM/100")), QStringLiteral("CARD 1"), true}));
+              (RelinkTarget{tree.path(QStringLiteral("second/DCIM/100")), QStringLiteral("CARD 1"), QStringLiteral("DCIM/100"), true}));
     EXPECT_EQ(relinkCandidates(source, {startup, other}), std::nullopt);
 
     // A root at the volume itself moves to the new mount path; the start-up volume never counts.
     EXPECT_EQ(relinkCandidates(cardSource(QStringLiteral("/media/anna/CARD"), QStringLiteral("CARD")), {startup, first}),
-              (RelinkTarget{first.url, QStringLiteral("CARD"), false}));
+              (RelinkTarget{first.url, QStringLiteral("CARD"), QString(), false}));
     EXPECT_EQ(relinkCandidates(cardSource(QStringLiteral("/media/anna/CARD"), QStringLiteral("CARD")), {startup}), std::nullopt);
 
     // The volume name is matched at its last occurrence in the root path.
     tree.folder(QStringLiteral("first/100"));
     EXPECT_EQ(relinkCandidates(cardSource(QStringLiteral("/media/CARD/DCIM/CARD/100"), QStringLiteral("CARD")), {first})->path,
               tree.path(QStringLiteral("first/100")));
+}
+
+TEST(RelinkCandidates, KeepThePathBelowTheMountPointAndNeverWidenToTheDrive)
+{
+    QTemporaryDir dir;
+    const TestTree tree(dir.path());
+    tree.folder(QStringLiteral("sdb1/DCIM"));
+    tree.folder(QStringLiteral("CARD/DCIM"));
+    tree.folder(QStringLiteral("CARD1/DCIM"));
+    const MountedVolume renamed = volume(tree.path(QStringLiteral("sdb1")), QStringLiteral("CARD-UUID"), QStringLiteral("CARD"));
+    // Two cards with one label: the other card took the mount folder this one had.
+    const MountedVolume twin = volume(tree.path(QStringLiteral("CARD")), QStringLiteral("TWIN-UUID"), QStringLiteral("CARD"));
+    const MountedVolume moved = volume(tree.path(QStringLiteral("CARD1")), QStringLiteral("CARD-UUID"), QStringLiteral("CARD"));
+    const auto withVolumePath = [](Source source, std::optional<QString> volumePath) {
+        source.volumePath = std::move(volumePath);
+        return source;
+    };
+
+    const struct {
+        const char* name;
+        Source source;
+        QList<MountedVolume> mounted;
+        std::optional<QString> target;
+    } cases[] = {
+        {"a mount folder not named after the label",
+         withVolumePath(cardSource(QStringLiteral("/mnt/card/DCIM"), QStringLiteral("CARD")), QStringLiteral("DCIM")),
+         {renamed}, tree.path(QStringLiteral("sdb1/DCIM"))},
+        {"a source from before the path was kept, in a folder not named after the label",
+         cardSource(QStringLiteral("/mnt/card/DCIM"), QStringLiteral("CARD")), {renamed}, std::nullopt},
+        {"two cards with one label",
+         withVolumePath(cardSource(tree.path(QStringLiteral("CARD/DCIM")), QStringLiteral("CARD")), QStringLiteral("DCIM")),
+         {twin, moved}, tree.path(QStringLiteral("CARD1/DCIM"))},
+        {"the volume's root stays the root",
+         withVolumePath(cardSource(QStringLiteral("/mnt/card"), QStringLiteral("CARD")), QString()),
+         {renamed}, tree.path(QStringLiteral("sdb1"))},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        const std::optional<RelinkTarget> target = relinkCandidates(entry.source, entry.mounted);
+        EXPECT_EQ(target ? std::optional<QString>(target->path) : std::nullopt, entry.target);
+        if (target)
+            EXPECT_EQ(target->volumePath, entry.source.volumePath);
+    }
 }
 
 TEST(RelinkCandidates, LeavesAloneWhatNeedsOrAllowsNoRelinking)
@@ -103,7 +146,7 @@ TEST(RelinkCandidates, AnEmptyMountFolderOnAnotherVolumeDoesNotHoldTheSourceBack
     const MountedVolume card = volume(tree.path(QStringLiteral("media/CARD")), QStringLiteral("CARD-UUID"), QStringLiteral("CARD"));
     const Source source = cardSource(tree.path(QStringLiteral("mnt/card")), QStringLiteral("card"));
 
-    EXPECT_EQ(relinkCandidates(source, {system, card}), (RelinkTarget{card.url, QStringLiteral("CARD"), false}));
+    EXPECT_EQ(relinkCandidates(source, {system, card}), (RelinkTarget{card.url, QStringLiteral("CARD"), QString(), false}));
     // Mounted there again, the card holds its root: nothing to do.
     const MountedVolume back = volume(tree.path(QStringLiteral("mnt/card")), QStringLiteral("CARD-UUID"), QStringLiteral("card"));
     EXPECT_EQ(relinkCandidates(source, {system, back, card}), std::nullopt);

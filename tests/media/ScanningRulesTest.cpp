@@ -131,7 +131,7 @@ TEST(VolumeIdentity, IsEmptyWhenTheVolumeCannotBeRead)
 {
     EXPECT_EQ(volumeIdentity(QStringLiteral("/no/such/path/anywhere")), VolumeIdentity{});
     const FakeVolumes volumes({MountedVolume{QStringLiteral("/media/u/CARD"), {}, QStringLiteral("U1"), QStringLiteral("CARD"), true}});
-    EXPECT_EQ(volumeIdentity(QStringLiteral("/media/u/CARD/DCIM"), volumes), (VolumeIdentity{QStringLiteral("U1"), QStringLiteral("CARD")}));
+    EXPECT_EQ(volumeIdentity(QStringLiteral("/media/u/CARD/DCIM"), volumes), (VolumeIdentity{QStringLiteral("U1"), QStringLiteral("CARD"), QStringLiteral("/media/u/CARD")}));
     EXPECT_EQ(volumeIdentity(QStringLiteral("/home"), volumes), VolumeIdentity{});
 }
 

@@ -2,7 +2,7 @@
 
 #include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Tasks.h"
-#include "Pellmar/media/CardCopy.h"
+#include "Pellmar/media/FolderCopy.h"
 #include "Pellmar/platform/ClipboardFiles.h"
 #include "Pellmar/platform/Desktop.h"
 
@@ -44,15 +44,27 @@ void Library::paste(const QString& sourceID, const QString& path)
 QCoro::Task<> Library::pasteFiles(QStringList files, QString folder, Source source)
 {
     const AliveGuard alive(this);
-    const QStringList failed = co_await alive(pools_.run(Priority::userInitiated, [files, folder] {
-        QStringList names;
+    struct Outcome {
+        QStringList failed;             // the names of what was not pasted
+        std::optional<QString> stopped; // why the run stopped before its end
+    };
+    const Outcome outcome = co_await alive(pools_.run(Priority::userInitiated, [files, folder] {
+        Outcome result;
+        const CopyDestination destination(folder);
         for (const QString& file : files) {
-            if (!copyEntryIntoFolder(file, folder))
-                names.append(QFileInfo(file).fileName());
+            if (!result.stopped)
+                result.stopped = destination.lost();
+            if (result.stopped || !copyEntryIntoFolder(file, destination))
+                result.failed.append(QFileInfo(file).fileName());
         }
-        return names;
+        return result;
     }));
-    if (!failed.isEmpty())
-        setLastError(QStringLiteral("Could not paste ") + failed.join(QStringLiteral(", ")) + u'.');
+    const QString failed = outcome.failed.isEmpty()
+                             ? QString()
+                             : QStringLiteral("Could not paste ") + outcome.failed.join(QStringLiteral(", ")) + u'.';
+    if (outcome.stopped)
+        setLastError(*outcome.stopped + u' ' + failed);
+    else if (!failed.isEmpty())
+        setLastError(failed);
     co_await alive(scan(source));
 }

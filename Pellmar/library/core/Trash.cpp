@@ -4,8 +4,8 @@
 #include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
+#include "Pellmar/platform/FileTrash.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 void Library::trashSelection()
@@ -69,8 +69,10 @@ void Library::trash(const Item& item, const Location& location)
 QCoro::Task<> Library::trashFile(QString path, Location location)
 {
     const AliveGuard alive(this);
-    if (!co_await alive(pools_.run(Priority::userInitiated, [path] { return QFile::moveToTrash(path); }))) {
-        setLastError(QStringLiteral("Could not move ") + QFileInfo(path).fileName() + QStringLiteral(" to the Trash."));
+    if (const std::optional<QString> refusal =
+            co_await alive(pools_.run(Priority::userInitiated, [path] { return moveFileToTrash(path); }))) {
+        setLastError(QStringLiteral("Could not move ") + QFileInfo(path).fileName() + QStringLiteral(" to the Trash. ")
+                     + *refusal);
         co_return;
     }
     co_await alive(forgetTrashed(location));
@@ -91,11 +93,15 @@ QCoro::Task<> Library::moveToTrash(QList<ItemCopy> copies)
 {
     const AliveGuard alive(this);
     qint64 failures = 0;
+    QString firstRefusal;   // the reason of the first file the Trash refused, with its name
     for (const ItemCopy& copy : copies) {
         const std::optional<QString> path = copy.location.local ? url(copy.location) : std::nullopt;
         if (!path)
             continue;
-        if (!co_await alive(pools_.run(Priority::userInitiated, [path = *path] { return QFile::moveToTrash(path); }))) {
+        if (const std::optional<QString> refusal =
+                co_await alive(pools_.run(Priority::userInitiated, [path = *path] { return moveFileToTrash(path); }))) {
+            if (firstRefusal.isEmpty())
+                firstRefusal = QFileInfo(*path).fileName() + QStringLiteral(": ") + *refusal;
             ++failures;
             continue;
         }
@@ -105,10 +111,11 @@ QCoro::Task<> Library::moveToTrash(QList<ItemCopy> copies)
             ++failures;
         }
     }
+    const QString reason = firstRefusal.isEmpty() ? QString() : u' ' + firstRefusal;
     if (failures == 1)
-        setLastError(QStringLiteral("1 file could not be moved to the Trash."));
+        setLastError(QStringLiteral("1 file could not be moved to the Trash.") + reason);
     else if (failures > 1)
-        setLastError(QString::number(failures) + QStringLiteral(" files could not be moved to the Trash."));
+        setLastError(QString::number(failures) + QStringLiteral(" files could not be moved to the Trash.") + reason);
     select(std::nullopt);
     co_await alive(refreshAfterFileChange());
 }

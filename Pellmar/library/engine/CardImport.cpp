@@ -19,6 +19,7 @@ namespace {
 struct FileOutcome {
     bool copied = false;
     bool verified = false;
+    std::optional<QString> stopped;   // why the run cannot go on: the destination is gone
 };
 
 qint64 totalSize(const QList<CardFile>& files)
@@ -70,10 +71,17 @@ QCoro::Task<> CardImport::runImport(QList<CardFile> files, Device device, QStrin
                                     TaskHandle task)
 {
     const AliveGuard alive(&library_);
-    co_await alive(library_.pools().run(Priority::userInitiated, [destination] { removeInterruptedCopies(destination); }));
+    // The folder chosen, held for the whole run: one that goes away stops the run, and is never made again.
+    const auto folder = co_await alive(library_.pools().run(Priority::userInitiated, [destination] {
+        auto opened = std::make_shared<const CopyDestination>(destination);
+        if (!opened->lost())
+            removeInterruptedCopies(destination);
+        return opened;
+    }));
     qint64 copied = 0;
     qint64 failed = 0;
     qint64 deleted = 0;
+    std::optional<QString> stopped;
     for (const CardFile& file : files) {
         if (task.isCancelled())
             break;
@@ -82,14 +90,22 @@ QCoro::Task<> CardImport::runImport(QList<CardFile> files, Device device, QStrin
 
         // The copy and its check are not cancelled with the import: a file once started is finished.
         const FileOutcome outcome =
-            co_await alive(library_.pools().run(Priority::userInitiated, [file, destination, deleteAfter] {
+            co_await alive(library_.pools().run(Priority::userInitiated, [file, folder, deleteAfter] {
                 FileOutcome result;
-                const std::optional<QString> copy = copyIntoFolder(file, destination);
+                if ((result.stopped = folder->lost()))
+                    return result;
+                const std::optional<QString> copy = copyIntoFolder(file, *folder);
                 result.copied = copy.has_value();
-                // The copy is flushed and read back from the disk in full before its original may go.
-                result.verified = copy && deleteAfter && verifyCopy(*copy, file);
+                // The copy is flushed and read back from the disk in full, and still lies in the folder
+                // chosen, before its original may go.
+                result.verified = copy && deleteAfter && verifyCopy(*copy, file) && !folder->lost();
                 return result;
             }));
+        if (outcome.stopped) {
+            stopped = outcome.stopped;
+            failed = files.size() - copied;
+            break;
+        }
         if (outcome.copied)
             ++copied;
         else
@@ -111,10 +127,14 @@ QCoro::Task<> CardImport::runImport(QList<CardFile> files, Device device, QStrin
     library_.setImportJob(std::nullopt);
     library_.importTask.reset();
     library_.setImportResult(ImportResult{copied, deleted, destination, std::nullopt, device, task.isCancelled()});
-    if (failed > 0)
+    if (stopped)
+        library_.setLastError(*stopped + u' ' + failureText(failed));
+    else if (failed > 0)
         library_.setLastError(failureText(failed));
     relistCard(device);
-    co_await alive(library_.indexImportDestination(destination));
+    // A destination that went away is looked at when it is back, not now.
+    if (!stopped)
+        co_await alive(library_.indexImportDestination(destination));
 }
 
 void CardImport::startPhotosImport(QList<CardFile> files, Device device, std::optional<PhotosAlbum> album,

@@ -6,6 +6,7 @@
 #include "Pellmar/platform/VolumeService.h"
 
 #include <QCoroFuture>
+#include <QFileInfo>
 #include <QPointer>
 
 namespace {
@@ -15,26 +16,71 @@ struct Relink {
     RelinkTarget target;
 };
 
+struct RelinkProbe {
+    QList<Relink> relinks;
+    // Sources from before the path below their volume's mount point was kept, found in place on
+    // their volume: that path now, so that a later relink keeps it.
+    QList<Source> learned;
+};
+
 // The sources whose volume is mounted elsewhere now, in source order; touches the disk.
-QList<Relink> findRelinks(const QList<Source>& sources, const Volumes& volumes)
+RelinkProbe probeSources(const QList<Source>& sources, const Volumes& volumes)
 {
     const QList<MountedVolume> mounted = relinkVolumes(volumes);
-    QList<Relink> relinks;
+    RelinkProbe probe;
     for (const Source& source : sources) {
-        if (const std::optional<RelinkTarget> target = relinkCandidates(source, mounted))
-            relinks.append({source, *target});
+        if (const std::optional<RelinkTarget> target = relinkCandidates(source, mounted)) {
+            probe.relinks.append({source, *target});
+            continue;
+        }
+        if (source.kind != SourceKind::folder || source.volumePath || source.volumeUUID.isEmpty()
+            || !QFileInfo::exists(source.rootPath))
+            continue;
+        const std::optional<MountedVolume> holder = volumeHolding(mounted, source.rootPath);
+        if (holder && holder->uuid == source.volumeUUID) {
+            Source known = source;
+            known.volumePath = volumePathOf(source.rootPath, holder->url);
+            if (known.volumePath)
+                probe.learned.append(known);
+        }
     }
-    return relinks;
+    return probe;
+}
+
+// Stores what the probe learned, in the index and in the library's sources; failures are left for
+// the next pass.
+QCoro::Task<> keepVolumePaths(Library& library, QList<Source> learned)
+{
+    const AliveGuard alive(&library);
+    try {
+        co_await alive(library.index().run([learned](Index& index) {
+            for (const Source& source : learned)
+                index.setSourceVolumePath(source.id, *source.volumePath);
+        }));
+    } catch (const DatabaseError& error) {
+        qCWarning(logWatch, "could not keep the volume paths of sources: %s", qUtf8Printable(error.description()));
+        co_return;
+    }
+    QList<Source> sources = library.sources();
+    for (Source& source : sources) {
+        for (const Source& known : learned)
+            if (known.id == source.id && known.rootPath == source.rootPath)
+                source.volumePath = known.volumePath;
+    }
+    library.setSources(sources);
 }
 
 // One pass: moves each source found, then tells the user and reloads when any moved.
 QCoro::Task<> relinkOnce(Library& library)
 {
     const AliveGuard alive(&library);
-    const QList<Relink> relinks = co_await alive(library.pools().run(
+    const RelinkProbe probe = co_await alive(library.pools().run(
         Priority::userInitiated, [sources = library.sources(), volumes = &library.volumes()] {
-            return findRelinks(sources, *volumes);
+            return probeSources(sources, *volumes);
         }));
+    if (!probe.learned.isEmpty())
+        co_await alive(keepVolumePaths(library, probe.learned));
+    const QList<Relink>& relinks = probe.relinks;
     QStringList names;
     for (const Relink& relink : relinks) {
         const Source& source = relink.source;
@@ -42,7 +88,7 @@ QCoro::Task<> relinkOnce(Library& library)
         const QString name = source.name == source.volumeName ? relink.target.volumeName : source.name;
         try {
             co_await alive(library.index().run([id = source.id, target = relink.target, name](Index& index) {
-                index.relinkSource(id, target.path, name, target.volumeName);
+                index.relinkSource(id, target.path, name, target.volumeName, target.volumePath);
             }));
         } catch (const DatabaseError& error) {
             library.setLastError(error.description());

@@ -111,7 +111,7 @@ CREATE TABLE sources (
   volume_uuid TEXT NOT NULL,
   volume_name TEXT NOT NULL,
   added_at REAL NOT NULL
-, kind INTEGER NOT NULL DEFAULT 0);
+, kind INTEGER NOT NULL DEFAULT 0, volume_path TEXT);
 CREATE TRIGGER tally_copies_delete AFTER DELETE ON item_sources BEGIN
   UPDATE files SET item_copies = (SELECT COALESCE(SUM(files), 0) FROM item_sources WHERE item_id = old.item_id) WHERE item_id = old.item_id;
 END;
