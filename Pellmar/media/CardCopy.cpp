@@ -177,8 +177,10 @@ std::optional<QString> copyIntoFolder(const CardFile& file, const QString& folde
                                      : moveIntoPlace(folder.get(), temporary, folderPath, name);
     }
     if (!target) {
+        const int error = errno;   // what the caller reports
         if (!temporary.isEmpty())
             ::unlinkat(folder.get(), temporary.constData(), 0);
+        errno = error;
         return std::nullopt;
     }
     ::fsync(folder.get());

@@ -19,7 +19,7 @@ QString uniqueDestination(const QString& folder, const QString& name);
 
 // Copies `file` into `folder` (created with its parents when missing) under a free form of its
 // name, with its modification date. The new file's path, or nothing when the copy failed, in
-// which case nothing is left behind.
+// which case nothing is left behind and errno says why.
 std::optional<QString> copyIntoFolder(const CardFile& file, const QString& folder);
 
 // Removes the hidden temporaries that copies into `folder` left when an earlier run of the program
