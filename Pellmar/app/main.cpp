@@ -80,7 +80,13 @@ int main(int argc, char** argv)
 
     if (exitAfterStartup) {
         QObject::connect(&library, &Library::startupFinished, app.get(), &QCoreApplication::quit, Qt::QueuedConnection);
-        return QCoreApplication::exec();
+        const int code = QCoreApplication::exec();
+        // Without a window to offer Rebuild Index, a damaged index is a failed start.
+        if (const std::optional<QString> damage = library.indexDamage()) {
+            QTextStream(stderr) << "quorvin: " << *damage << Qt::endl;
+            return code != 0 ? code : 1;
+        }
+        return code;
     }
 
     // The grid's first document caption and type icon should not wait for the MIME database.

@@ -143,7 +143,7 @@ Database::Database(const QString& path, Access access)
     if (opened != SQLITE_OK || !db_) {
         sqlite3_close(db_);
         db_ = nullptr;
-        throw DatabaseError(QStringLiteral("cannot open ") + path, opened);
+        throw DatabaseError(QStringLiteral("cannot open %1 (%2)").arg(path, QString::fromUtf8(sqlite3_errstr(opened))), opened);
     }
     // Asked every few thousand steps of the virtual machine: once interrupted, every statement fails,
     // including those a job starts after the one that was running when interrupt() was called.
@@ -227,6 +227,11 @@ void Database::interrupt()
 {
     interrupted_ = true;
     sqlite3_interrupt(db_);
+}
+
+void Database::keepLogOnClose()
+{
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
 
 Transaction::Transaction(Database& database)

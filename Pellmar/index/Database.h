@@ -139,6 +139,10 @@ public:
     // "interrupted" at once, and so does every statement stepped after it. For an owner that is
     // going away and must not wait for a long query.
     void interrupt();
+    // Closing this connection leaves the write-ahead log as it is (no checkpoint, no deletion): for
+    // a file about to be moved aside, whose log must not be written back, nor a log of the same
+    // name that a new file has by then be deleted.
+    void keepLogOnClose();
 
     sqlite3* db() const { return db_; }
 

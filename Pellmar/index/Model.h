@@ -333,6 +333,9 @@ struct ImportResult {
     std::optional<QString> album;
     Device device;
     bool cancelled = false;
+    // Originals left on the card, though their deletion was asked for, because their copy did not
+    // compare equal to them (they changed during the import) or they could not be deleted.
+    qint64 kept = 0;
 
     bool operator==(const ImportResult&) const = default;
 };

@@ -1,10 +1,12 @@
 #include "Pellmar/library/Library.h"
 
 #include "Pellmar/index/Database.h"
+#include "Pellmar/index/IndexHealth.h"
 #include "Pellmar/library/engine/CardImport.h"
 #include "Pellmar/library/engine/ChangeWatcher.h"
 #include "Pellmar/library/engine/FullPreviewBuild.h"
 #include "Pellmar/library/engine/FullPreviewWorker.h"
+#include "Pellmar/library/engine/IndexRepair.h"
 #include "Pellmar/library/engine/QuickIndexWorker.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/core/SearchPanel.h"
@@ -18,6 +20,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QMetaObject>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTextStream>
 
@@ -53,6 +56,13 @@ void LibraryServices::reportFatalStop(const QString& message)
     QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
 }
 
+void LibraryServices::restartProgram()
+{
+    if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1)))
+        QTextStream(stderr) << "quorvin: could not start again; open Quorvin yourself" << Qt::endl;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
 Library::Library(QObject* parent)
     : Library(Services::system(), parent)
 {
@@ -81,6 +91,7 @@ Library::Library(Services services, QObject* parent)
     // Creates "Quorvin" too on a first run; an existing folder is no error.
     QDir().mkpath(proxyDirectory_);
     registerDefaults();
+    repair_ = std::make_unique<IndexRepair>(*this, std::move(services.restart));
     const bool indexOpen = openIndex();
     workers_ = std::make_unique<WorkerControl>(*this, std::move(services.workerBodies));
     cardImport_ = std::make_unique<CardImport>(*this);
@@ -103,6 +114,11 @@ Library::Library(Services services, QObject* parent)
     indexMigrated = !services.startUp;
     if (!indexOpen || !services.startUp)
         return;
+    if (repair_->health()->damage()) {
+        // Nothing runs on a damaged index; the window asks the user what to do.
+        QMetaObject::invokeMethod(this, [this] { Q_EMIT startupFinished(); }, Qt::QueuedConnection);
+        return;
+    }
 
     // Start-up begins once construction has returned, whether or not the migration would finish at once.
     QMetaObject::invokeMethod(this, [this] { Tasks::start(startupTask()); }, Qt::QueuedConnection);
@@ -159,16 +175,38 @@ void Library::registerDefaults()
 bool Library::openIndex()
 {
     const QString path = supportDirectory_ + QStringLiteral("/index.sqlite");
+    const std::shared_ptr<IndexHealth>& health = repair_->health();
+    const auto open = [&](const QString& file) {
+        const auto connection = [&](Index::Access access) {
+            auto index = std::make_unique<Index>(file, access);
+            index->setHealth(health);
+            return index;
+        };
+        index_ = connection(Index::Access::writer);
+        readIndex_ = connection(Index::Access::readOnly);
+        searchPanel_ = std::make_unique<SearchPanel>(connection(Index::Access::readOnly));
+        statusIndex_ = connection(Index::Access::readOnly);
+        treesIndex_ = connection(Index::Access::readOnly);
+        lookupIndex_ = connection(Index::Access::readOnly);
+    };
+    // Empty stand-ins keep the program up on a damaged file, which is never opened, while the window
+    // asks the user what to do; the writer refuses every job.
+    const auto openStandIns = [&](const QString& damage) {
+        health->noteDamage(damage);
+        open(QStringLiteral(":memory:"));
+        return true;
+    };
+    // Opened on an index that lost its contents, SQLite would take it for a new one and write into it.
+    if (IndexRepair::lostItsContents(path, proxyDirectory_))
+        return openStandIns(QStringLiteral("the file is empty, while the previews of its items are still there"));
     try {
-        index_ = std::make_unique<Index>(path, Index::Access::writer);
-        readIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
-        searchPanel_ = std::make_unique<SearchPanel>(std::make_unique<Index>(path, Index::Access::readOnly));
-        statusIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
-        treesIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
-        lookupIndex_ = std::make_unique<Index>(path, Index::Access::readOnly);
+        open(path);
     } catch (const DatabaseError& error) {
-        fatalStop_(error.description());
-        return false;
+        if (!error.isDamage()) {
+            fatalStop_(IndexRepair::openFailureText(path, error));
+            return false;
+        }
+        return openStandIns(error.description());   // a file that is no database
     }
     try {
         reader_ = std::make_unique<Database>(path);

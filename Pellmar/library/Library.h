@@ -38,6 +38,7 @@ class Database;
 class Defaults;
 class FolderChooser;
 struct FolderAddition;
+class IndexRepair;
 class SearchPanel;
 class ShareAnchor;
 class VolumeService;
@@ -67,7 +68,7 @@ public:
         onlyHere, trees, expanded, copies, selection, fullscreen, itemLocations, renaming, newName, trashing,
         locations, probable, fileFacts,
         status, fullStatus, itemCount, scanning, scanFound, processing, fullProcessing, fullPaused,
-        fullWaiting, inFlight, fullInFlight, sourceProgress, rate, fullRate, lastError, verification,
+        fullWaiting, inFlight, fullInFlight, sourceProgress, rate, fullRate, lastError, indexDamage, verification,
         failures, unwatchedSources, samples, fullSamples,
         ticker, worker, rerun, fullWorker,
     };
@@ -203,6 +204,7 @@ public:
     QUORVIN_OBSERVED(rate, setRate, double) = 0;
     QUORVIN_OBSERVED(fullRate, setFullRate, double) = 0;
     QUORVIN_OBSERVED(lastError, setLastError, std::optional<QString>);
+    QUORVIN_OBSERVED(indexDamage, setIndexDamage, std::optional<QString>);   // what damaged the index, for the window
     QUORVIN_OBSERVED_TUPLE(verification, setVerification, std::optional<SourceVerification>);
     QUORVIN_OBSERVED_TUPLE(failures, setFailures, QList<Index::FileFailure>);
     // The ids of the watched sources with folders the system refused to watch.
@@ -319,8 +321,9 @@ public:
     QCoro::Task<> loadFailures();
     StatusCounters statusCounters;
 
-    // Worker control
+    // Worker control, and what stops them for good when the index is damaged
     WorkerControl& workers() { return *workers_; }
+    IndexRepair& repair() { return *repair_; }
 
     // Change watching
     // Watches the roots of the online folder sources, in place of what was watched before.
@@ -589,6 +592,7 @@ private:
     std::unique_ptr<WorkerControl> workers_;
     std::unique_ptr<CardImport> cardImport_;
     std::unique_ptr<ChangeWatcher> changeWatcher_;
+    std::unique_ptr<IndexRepair> repair_;
     // Declared last: destroyed first, waiting for the jobs that may still use the connections.
     TaskPools pools_;
 };

@@ -57,6 +57,11 @@ struct LibraryServices {
     // with exit status 0. Empty when nothing can show one.
     QString photosScriptRunner;
 
+    // Starts the program again with its command line and ends this one, after a rebuild of a damaged
+    // index has moved the file aside.
+    std::function<void()> restart = restartProgram;
+
     static LibraryServices system();
     static void reportFatalStop(const QString& message);
+    static void restartProgram();
 };

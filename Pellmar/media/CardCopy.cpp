@@ -188,8 +188,10 @@ std::optional<QByteArray> copyFileInto(int from, int folder, const QByteArray& n
     if (written)
         target = temporary.isEmpty() ? linkIntoPlace(copy.get(), folder, name) : moveIntoPlace(folder, temporary, name);
     if (!target) {
+        const int error = errno;   // what the caller reports
         if (!temporary.isEmpty())
             ::unlinkat(folder, temporary.constData(), 0);
+        errno = error;
         return std::nullopt;
     }
     ::fsync(folder);

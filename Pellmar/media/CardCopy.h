@@ -37,7 +37,8 @@ private:
 };
 
 // Copies `file` into the destination under a free form of its name, with its modification date.
-// The new file's path, or nothing when the copy failed, in which case nothing is left behind.
+// The new file's path, or nothing when the copy failed, in which case nothing is left behind and
+// errno says why.
 std::optional<QString> copyIntoFolder(const CardFile& file, const CopyDestination& folder);
 
 // Copies the regular file open as `from` into the open folder under a free form of `name` (bytes,

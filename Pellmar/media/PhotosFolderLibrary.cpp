@@ -6,6 +6,7 @@
 #include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/media/PhotosFolderMedia.h"
 #include "Pellmar/media/PhotosFolderStaging.h"
+#include "Pellmar/platform/PlaceWords.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -29,48 +30,9 @@ using namespace photosfolder;
 
 namespace {
 
-const QString schema = QStringLiteral(R"(
-CREATE TABLE IF NOT EXISTS collections (
-    id TEXT PRIMARY KEY,
-    parent_id TEXT NOT NULL DEFAULT '',
-    title TEXT,
-    is_folder INTEGER NOT NULL,
-    type INTEGER NOT NULL,
-    subtype INTEGER NOT NULL);
-CREATE TABLE IF NOT EXISTS assets (
-    id TEXT PRIMARY KEY,
-    media_type INTEGER NOT NULL,
-    media_subtypes INTEGER NOT NULL DEFAULT 0,
-    created REAL,
-    modified REAL,
-    favorite INTEGER NOT NULL DEFAULT 0,
-    width INTEGER NOT NULL DEFAULT 0,
-    height INTEGER NOT NULL DEFAULT 0,
-    duration REAL NOT NULL DEFAULT 0);
-CREATE TABLE IF NOT EXISTS resources (
-    asset_id TEXT NOT NULL REFERENCES assets(id) ON DELETE CASCADE,
-    idx INTEGER NOT NULL,
-    type INTEGER NOT NULL,
-    uti TEXT NOT NULL DEFAULT '',
-    original_filename TEXT NOT NULL,
-    file TEXT NOT NULL DEFAULT '',
-    size INTEGER,
-    PRIMARY KEY (asset_id, idx));
-CREATE TABLE IF NOT EXISTS album_assets (
-    album_id TEXT NOT NULL REFERENCES collections(id) ON DELETE CASCADE,
-    asset_id TEXT NOT NULL REFERENCES assets(id) ON DELETE CASCADE,
-    PRIMARY KEY (album_id, asset_id));
-)");
-
 const QString collectionColumns = QStringLiteral("id, title, is_folder, type, subtype");
 const QString assetColumns = QStringLiteral(
     "a.id, a.media_type, a.media_subtypes, a.created, a.modified, a.favorite, a.width, a.height, a.duration");
-
-// A library whose database cannot be read reads as an empty one; the log says why.
-void logUnreadable(const DatabaseError& error)
-{
-    qCWarning(logPhotos).noquote() << QStringLiteral("The photo library cannot be read: ") + error.description();
-}
 
 SqlValues valuesOf(const QStringList& texts)
 {
@@ -163,24 +125,19 @@ void PhotosFolderLibrary::setChangeStageHook(std::function<void(ChangeStage)> ho
     changeStageHook_ = std::move(hook);
 }
 
-Database* PhotosFolderLibrary::database(bool create) const
+void PhotosFolderLibrary::noteReadFailure(const DatabaseError& error) const
 {
-    if (database_)
-        return database_.get();
-    const QString file = QDir(path_).filePath(databaseName);
-    if (!create && !QFileInfo::exists(file))
-        return nullptr;
-    if (create && !QDir().mkpath(path_))
-        throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed,
-                                QStringLiteral("The library folder %1 could not be created.").arg(path_));
-    // Opening switches a new database to WAL, which waits for no one: processes open in turn.
-    const FileLock opening(QDir(path_).filePath(QStringLiteral("open.lock")), true);
-    auto opened = std::make_unique<Database>(file);
-    opened->exec(QStringLiteral("PRAGMA busy_timeout = 10000"));
-    opened->exec(schema);
-    recoverInterruptedChanges(*opened);
-    database_ = std::move(opened);
-    return database_.get();
+    qCWarning(logPhotos).noquote() << QStringLiteral("The photo library cannot be read: ") + error.description();
+    QMutexLocker lock(&mutex_);
+    ++readFailures_.count;
+    readFailures_.lastError = QStringLiteral("%1 could not be read (%2). Nothing was removed from the index.")
+                                  .arg(QString::fromUtf16(photoLibraryLabel), error.description());
+}
+
+PhotoLibrary::ReadFailures PhotosFolderLibrary::readFailures() const
+{
+    QMutexLocker lock(&mutex_);
+    return readFailures_;
 }
 
 PhotoAuthorizationStatus PhotosFolderLibrary::authorizationStatus() const
@@ -201,10 +158,10 @@ bool PhotosFolderLibrary::isReadable() const
         // is away, or never made): an empty answer would pass for every asset deleted.
         if (!QFileInfo::exists(QDir(path_).filePath(databaseName)))
             return false;
-        Statement row(database(false)->db(), QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM assets LIMIT 1)"));
+        Statement row(database(Access::read)->db(), QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM assets LIMIT 1)"));
         return row.step();
     } catch (const DatabaseError& error) {
-        logUnreadable(error);
+        noteReadFailure(error);
         return false;
     }
 }
@@ -214,7 +171,7 @@ QList<PhotoCollection> PhotosFolderLibrary::collections(const QString& where, co
     QList<PhotoCollection> found;
     try {
         QMutexLocker lock(&mutex_);
-        Database* db = database(false);
+        Database* db = database(Access::read);
         if (!db)
             return found;
         Statement rows(db->db(), QStringLiteral("SELECT ") + collectionColumns + QStringLiteral(" FROM collections WHERE ")
@@ -223,7 +180,7 @@ QList<PhotoCollection> PhotosFolderLibrary::collections(const QString& where, co
         while (rows.step())
             found.append(readCollection(rows));
     } catch (const DatabaseError& error) {
-        logUnreadable(error);
+        noteReadFailure(error);
     }
     return found;
 }
@@ -271,7 +228,7 @@ QList<PhotoAsset> PhotosFolderLibrary::assets(const QString& from, const QString
     QList<PhotoAsset> found;
     try {
         QMutexLocker lock(&mutex_);
-        Database* db = database(false);
+        Database* db = database(Access::read);
         if (!db)
             return found;
         Statement rows(db->db(), sql);
@@ -279,7 +236,7 @@ QList<PhotoAsset> PhotosFolderLibrary::assets(const QString& from, const QString
         while (rows.step())
             found.append(readAsset(rows));
     } catch (const DatabaseError& error) {
-        logUnreadable(error);
+        noteReadFailure(error);
     }
     return found;
 }
@@ -309,7 +266,7 @@ QList<PhotoAssetResource> PhotosFolderLibrary::resources(const QString& assetIde
     QList<PhotoAssetResource> found;
     try {
         QMutexLocker lock(&mutex_);
-        Database* db = database(false);
+        Database* db = database(Access::read);
         if (!db)
             return found;
         Statement rows(db->db(), QStringLiteral("SELECT idx, type, uti, original_filename, size FROM resources "
@@ -319,7 +276,7 @@ QList<PhotoAssetResource> PhotosFolderLibrary::resources(const QString& assetIde
             found.append({assetIdentifier, rows.int64(0), PhotoResourceType(rows.int64(1)), rows.text(2), rows.text(3),
                           rows.isNull(4) ? std::nullopt : std::optional<qint64>(rows.int64(4))});
     } catch (const DatabaseError& error) {
-        logUnreadable(error);
+        noteReadFailure(error);
     }
     return found;
 }
@@ -328,7 +285,7 @@ QString PhotosFolderLibrary::resourceFile(const QString& assetIdentifier, qint64
 {
     try {
         QMutexLocker lock(&mutex_);
-        if (Database* db = database(false)) {
+        if (Database* db = database(Access::read)) {
             Statement row(db->db(), QStringLiteral("SELECT file FROM resources WHERE asset_id = ? AND idx = ?"));
             row.bind({assetIdentifier, index});
             if (row.step())
@@ -452,7 +409,7 @@ void PhotosFolderLibrary::apply(const PhotoLibraryChanges& changes)
 {
     {
         QMutexLocker lock(&mutex_);
-        recoverInterruptedChanges(*database(true));
+        recoverInterruptedChanges(*database(Access::write));
     }
 
     StagedChange staged;
@@ -497,7 +454,7 @@ void PhotosFolderLibrary::commit(const PhotoLibraryChanges& changes, const Stage
     const double now = currentDate();
     try {
         QMutexLocker lock(&mutex_);
-        Database& db = *database(true);
+        Database& db = *database(Access::write);
         Transaction transaction(db);
         qsizetype copyIndex = 0;
         // The first statement of the transaction is a write, so it takes the write lock at once
@@ -533,34 +490,6 @@ void PhotosFolderLibrary::commit(const PhotoLibraryChanges& changes, const Stage
         transaction.commit();
     } catch (const DatabaseError& error) {
         throw PhotoLibraryError(PhotoLibraryError::Code::writeFailed, error.description());
-    }
-}
-
-void PhotosFolderLibrary::recoverInterruptedChanges(Database& db) const
-{
-    const QDir staging(QDir(path_).filePath(stagingName));
-    for (const QFileInfo& change : staging.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString lockPath = change.filePath() + QStringLiteral(".lock");
-        const FileLock lock(lockPath, false);
-        if (!lock.held())
-            continue;   // another process is applying this change
-        bool keptCommitted = false;
-        for (const QFileInfo& assetFolder : QDir(change.filePath()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            const QString prefix = originalsFolder(assetFolder.fileName()) + QLatin1Char('/');
-            Statement row(db.db(), QStringLiteral("SELECT 1 FROM resources WHERE substr(file, 1, length(?1)) = ?1"));
-            row.bind({prefix});
-            if (row.step() && !moveToOriginals(path_, assetFolder.filePath()))
-                keptCommitted = true;
-        }
-        // A committed copy that cannot be moved now is the asset's only copy: it waits for the next recovery.
-        if (keptCommitted) {
-            qCWarning(logPhotos).noquote()
-                << QStringLiteral("The photo library could not move the files of %1 into place; they stay in %2")
-                       .arg(change.fileName(), change.filePath());
-            continue;
-        }
-        QDir(change.filePath()).removeRecursively();
-        QFile::remove(lockPath);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 class Database;
+class DatabaseError;
 class QThread;
 
 // The photo library of this program, kept in a folder:
@@ -23,7 +24,9 @@ class QThread;
 // holds either the whole asset or nothing of it. Several processes may use one library at once;
 // every change rewrites the file "changes", which tells the observers in the other processes.
 //
-// A library that does not exist reads as an empty one; the first change creates it. The program
+// A library that does not exist reads as an empty one; the first change creates it. Reads go through a
+// read-only connection, and a change never writes into a database file it did not find well-formed
+// (a file of zero bytes, a damaged page), so a damaged library stays as the user left it. The program
 // always has access to it. It renders the images Qt can read; it renders no video.
 class PhotosFolderLibrary : public PhotoLibrary {
 public:
@@ -41,6 +44,7 @@ public:
     // A library that does not exist yet is readable (and empty) while the folder it would be made
     // in is there; one whose database has gone or fails is not.
     bool isReadable() const override;
+    ReadFailures readFailures() const override;
     QList<PhotoCollection> fetchTopLevelUserCollections() const override;
     QList<PhotoCollection> fetchCollections(const QString& folderIdentifier) const override;
     QList<PhotoCollection> fetchAlbums(const QStringList& identifiers) const override;
@@ -60,9 +64,15 @@ public:
 private:
     struct StagedChange;
 
-    // The connection, opened on first use; nothing when the library does not exist and `create`
-    // is false. Callers hold mutex_.
-    Database* database(bool create) const;
+    // The connection, opened on first use: read-only for reads (nothing when the library does not
+    // exist), read-write for a change, which creates a library that does not exist and throws
+    // PhotoLibraryError writeFailed for a database that is not well-formed. Callers hold mutex_.
+    enum class Access { read, write };
+    Database* database(Access access) const;
+    // Throws PhotoLibraryError writeFailed unless the file is a sound database of the library.
+    void requireWellFormed(const QString& file) const;
+    // Counts a failed read and logs it; callers do not hold mutex_.
+    void noteReadFailure(const DatabaseError& error) const;
     QList<PhotoCollection> collections(const QString& where, const QStringList& values) const;
     // `from` ends in a WHERE clause; `ordinal` is the library's order of the rows.
     QList<PhotoAsset> assets(const QString& from, const QString& ordinal, const QStringList& values,
@@ -85,6 +95,8 @@ private:
     const QString path_;
     mutable QMutex mutex_;   // guards the connection
     mutable std::unique_ptr<Database> database_;
+    mutable bool writable_ = false;   // whether database_ was opened for changes
+    mutable ReadFailures readFailures_;   // guarded by mutex_
     std::function<void(ChangeStage)> changeStageHook_;
     PhotoChangeObservers observers_;
     const QString instanceID_;   // begins each stamp of this library object

@@ -128,6 +128,7 @@ PhotoAsset fetchPhotosAsset(const PhotoLibrary& library, const QString& assetID)
 void identifyPhotosFile(const Job& job, const Source& source, Index& index, const QString& previewFolder,
                         const PhotoLibrary& library)
 {
+    const qint64 failedReads = library.readFailures().count;
     try {
         const PhotoAsset asset = fetchPhotosAsset(library, job.assetID);
         const std::optional<PhotoAssetResource> resource = primaryResource(library, job.assetID);
@@ -169,6 +170,10 @@ void identifyPhotosFile(const Job& job, const Source& source, Index& index, cons
             ix.markPreviewed(fileID, itemID, picture.previewExtension, picture.posterExtension);
         }));
     } catch (const std::exception& error) {
+        // The library's own store failed to read: the asset says nothing wrong of itself, and stays
+        // pending until the library reads again.
+        if (library.readFailures().count != failedReads)
+            return;
         const QString message = QString::fromUtf8(error.what());
         try {
             waitFor(index.run([fileID = job.fileID, message](Index& ix) {

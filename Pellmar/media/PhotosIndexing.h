@@ -22,7 +22,8 @@ PhotoAsset fetchPhotosAsset(const PhotoLibrary& library, const QString& assetID)
 // Hashes the job's asset (or, when its file is not on this computer, keys it "unhashed:" and the
 // asset id), finds or creates its item, writes a small preview (a poster for a video) when the
 // item has neither yet, its search text, and marks the file ready. An empty file is marked empty
-// ("empty file"); a failure marks the file failed with the error's text; nothing is thrown.
+// ("empty file"); a failure marks the file failed with the error's text, except while the library's
+// own store fails to read, which leaves the file pending; nothing is thrown.
 // Runs on a worker thread, outside the index's executor, and waits for each operation on the
 // writer `index` in turn; the library's requests block that worker thread only.
 void identifyPhotosFile(const Job& job, const Source& source, Index& index, const QString& previewFolder,

@@ -174,10 +174,25 @@ bool refusesFolderName(const QString& name, bool homeLevel)
         || (homeLevel && !homeSubfolderNames().contains(name));
 }
 
+namespace {
+
+// Stands for the UUID of a volume that has none readable; no file system's UUID takes this form.
+const QString mountTablePrefix = QStringLiteral("mount:");
+
+QString mountTableIdentity(const MountedVolume& volume)
+{
+    return mountTablePrefix + volume.type + QLatin1Char(':') + volume.device;
+}
+
+} // namespace
+
 VolumeIdentity volumeIdentity(const QString& path, const Volumes& volumes)
 {
     const std::optional<MountedVolume> volume = volumes.volumeOf(path);
-    return volume ? VolumeIdentity{volume->uuid, volume->name, QDir::cleanPath(volume->url)} : VolumeIdentity{};
+    if (!volume)
+        return {};
+    return {volume->uuid.isEmpty() ? mountTableIdentity(*volume) : volume->uuid, volume->name,
+            QDir::cleanPath(volume->url)};
 }
 
 bool isSourceAvailable(const Source& source, const Volumes& volumes)
@@ -198,11 +213,16 @@ bool isSourceAvailable(const Source& source, const Volumes& volumes)
     if (source.volumeUUID.isEmpty() && source.volumeName.isEmpty())
         return true;   // added where no volume could be read: any volume will do
     const VolumeIdentity volume = volumeIdentity(source.rootPath, volumes);
+    // A volume without a UUID (no udev database, a network share, a file system that has none) is
+    // the same one only when its mount source, file system type and name all agree: another volume
+    // mounted on the same folder, or of the same name, is not the one whose files the source holds.
+    if (source.volumeUUID.startsWith(mountTablePrefix))
+        return volume.uuid == source.volumeUUID && volume.name == source.volumeName;
     if (!source.volumeUUID.isEmpty())
         return volume.uuid == source.volumeUUID;
-    // A volume without a UUID (no udev database, a network share, a file system that has none) is
-    // known by its name, which for a volume without a label is its mount folder's name. Unmounted,
-    // it leaves its empty mount folder on the file system that held it, whose name differs.
+    // Recorded by its name alone (before the mount table was recorded): the name, which for a volume
+    // without a label is its mount folder's name. Unmounted, it leaves its empty mount folder on the
+    // file system that held it, whose name differs.
     return volume.name == source.volumeName;
 }
 

@@ -50,11 +50,13 @@ struct VolumeIdentity {
 };
 
 // UUID, name and mount point of the volume that holds a path; empty texts when they cannot be read.
+// For a volume without a readable UUID, what the mount table says of it (its file system type and
+// mount source) stands in for the UUID.
 VolumeIdentity volumeIdentity(const QString& path, const Volumes& volumes = Volumes::system());
 
 // Whether a source can be read now: a folder source's root is a folder on the volume it was
-// added from, known by its UUID or, for a volume without one, by its name (any volume when none
-// was recorded); the photo library when access is granted and it can be read. Every scan asks
+// added from, known by its UUID or, for a volume without one, by its mount source, type and name
+// together (any volume when none was recorded); the photo library when access is granted and it can be read. Every scan asks
 // this first, so that an unmounted volume's empty mount folder never reads as its files deleted.
 bool isSourceAvailable(const Source& source, const Volumes& volumes = Volumes::system());
 // The ids of the sources that isSourceAvailable finds available now.

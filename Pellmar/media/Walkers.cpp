@@ -484,10 +484,18 @@ ScanResult scanSource(const Source& source, const QString& relativePath, const S
             result.gaps.unlistedFolders.append(QString());
             return result;
         }
+        // A read that fails part way leaves the listing short: the whole listing counts as unread.
+        const qint64 failuresBefore = library->readFailures().count;
         const bool readable = library->isReadable();
         if (readable)
             result.files = listPhotosAssets(*library, options.progress);
-        result.gaps.rootVanished = !readable;
+        const PhotoLibrary::ReadFailures failures = library->readFailures();
+        if (!readable || failures.count != failuresBefore) {
+            result.files.clear();
+            result.gaps.rootVanished = true;
+            if (failures.count != failuresBefore)
+                result.failure = failures.lastError;
+        }
         return result;
     }
     FolderWalk walk(source, relativePath, FolderWalk::Mode::files, options);

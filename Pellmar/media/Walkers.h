@@ -52,11 +52,13 @@ struct ScanResult {
     // The walked folder and the folders below it that lie on another device than their parent's
     // (absolute paths): drives mounted inside the source.
     QStringList mountPoints;
+    // Why the source could not be read, for the user, when the walk knows more than "not connected".
+    QString failure;
 };
 
 // The files (and, on request, the folders) of a source or of one folder of it. For the photo
-// library source, its listing, or when the library cannot be read no records and the root named
-// as missing; the path, depth and folder request are not used then.
+// library source, its listing, or when the library cannot be read (or a read fails part way) no
+// records and the root named as missing; the path, depth and folder request are not used then.
 ScanResult scanSource(const Source& source, const QString& relativePath, const ScanOptions& options = {});
 
 // Walks a whole folder source into packed runs for Index::syncFiles, and ends them with the walk's

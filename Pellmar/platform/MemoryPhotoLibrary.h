@@ -48,6 +48,7 @@ public:
     PhotoAuthorizationStatus authorizationStatus() const override;
     void requestAuthorization(std::function<void(PhotoAuthorizationStatus)> answered) override;
     bool isReadable() const override;
+    ReadFailures readFailures() const override { return {}; }
     QList<PhotoCollection> fetchTopLevelUserCollections() const override;
     QList<PhotoCollection> fetchCollections(const QString& folderIdentifier) const override;
     QList<PhotoCollection> fetchAlbums(const QStringList& identifiers) const override;

@@ -171,6 +171,14 @@ public:
     // Whether what the library holds can be read now. When it cannot (its drive is not there, its
     // store fails), the fetches answer empty, which says nothing about what it holds.
     virtual bool isReadable() const = 0;
+    // The reads of the library's store that failed since it was opened. A fetch that fails answers
+    // empty or short, so a pass that sees the count change while it read has an incomplete listing
+    // and takes the library as unreadable.
+    struct ReadFailures {
+        qint64 count = 0;
+        QString lastError;   // the latest failure's text for the user; empty when none failed
+    };
+    virtual ReadFailures readFailures() const = 0;
 
     // The folders and albums at the top of the user's tree, in the library's order.
     virtual QList<PhotoCollection> fetchTopLevelUserCollections() const = 0;

@@ -3,7 +3,8 @@
 // Index::syncFiles runs it), while another thread submits a small write every 20 ms and times it
 // from submission to its end.
 //
-// Usage: merge_wait_bench DATABASE [FILES]   (default 1,000,000 files; DATABASE is made anew)
+// Usage: merge_wait_bench DATABASE [FILES] [STEP_MS]   (default 1,000,000 files and the scan's step;
+// DATABASE is made anew)
 
 #include "Pellmar/index/Index.h"
 #include "Pellmar/index/WalkedFiles.h"
@@ -23,8 +24,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// The step the scan uses (Scan.cpp).
-constexpr milliseconds mergeStep{25};
+// The step the scan uses (Scan.cpp), unless another is given.
+milliseconds mergeStep{10};
 constexpr double base = 1700000000.0;
 
 // A walk of `files` files in folders of 100, in byte order of their paths, in runs of 4,096.
@@ -121,6 +122,8 @@ int main(int argc, char** argv)
     }
     const QString path = QString::fromLocal8Bit(argv[1]);
     const qint64 files = argc > 2 ? std::atoll(argv[2]) : 1000000;
+    if (argc > 3)
+        mergeStep = milliseconds(std::atoll(argv[3]));
     for (const char* suffix : {"", "-wal", "-shm"})
         QFile::remove(path + QLatin1String(suffix));
 
@@ -130,7 +133,7 @@ int main(int argc, char** argv)
         ix.database().run(QStringLiteral("INSERT INTO sources (id, name, root_path, volume_uuid, volume_name, added_at, kind) "
                                          "VALUES ('S', 'S', '/S', '', '', 0, 0)"));
     }));
-    std::printf("%lld files\n", static_cast<long long>(files));
+    std::printf("%lld files, steps of %lld ms\n", static_cast<long long>(files), static_cast<long long>(mergeStep.count()));
     // Each rescan gives the files new times, so that each writes every row, as the first one does.
     print("first scan, in steps (every row inserted)", stepped(index, walkOf(files, base)));
     print("rescan, all changed, in steps", stepped(index, walkOf(files, base + 10)));

@@ -41,7 +41,7 @@ TEST_F(CardImportTest, ImportsUnderFreeNamesAndDeletesOnlyCheckedOriginals)
     EXPECT_TRUE(QFileInfo::exists(QDir(cardFolder).filePath(QStringLiteral("._b.jpg"))));
     EXPECT_FALSE(QFileInfo::exists(c.url));
 
-    const ImportResult expected{3, 2, destination, std::nullopt, device, false};
+    const ImportResult expected{3, 2, destination, std::nullopt, device, false, 1};
     EXPECT_EQ(library->importResult(), expected);
     EXPECT_FALSE(library->importJob());
     EXPECT_FALSE(library->importTask);
@@ -72,10 +72,15 @@ TEST_F(CardImportTest, FailedCopiesLeaveNoFileAndAreCountedInLastError)
 {
     struct Case {
         int failing;
+        int error;
         QString message;
     };
-    const Case cases[] = {{1, QStringLiteral("1 file could not be imported.")},
-                          {2, QStringLiteral("2 files could not be imported.")}};
+    const QString place = QDir::toNativeSeparators(destination);
+    const Case cases[] = {{1, EIO, QStringLiteral("1 file could not be imported. Writing into %1 failed (Input/output "
+                                                  "error); their originals are still on the card.").arg(place)},
+                          {2, ENOSPC, QStringLiteral("2 files could not be imported. The disk of %1 is full: free some "
+                                                     "space there, then import them again; their originals are still "
+                                                     "on the card.").arg(place)}};
     for (const Case& c : cases) {
         library->setLastError(std::nullopt);
         QList<CardFile> files;
@@ -85,7 +90,7 @@ TEST_F(CardImportTest, FailedCopiesLeaveNoFileAndAreCountedInLastError)
         QHash<QString, int> writes;
         const CopyWriteFaultInjection fault([&](const QString& path) {
             const int index = files.indexOf(CardFile{path, 200 * 1024, 1'600'000'000.25, MediaKind::photo});
-            return index < c.failing && ++writes[path] > 1 ? EIO : 0;
+            return index < c.failing && ++writes[path] > 1 ? c.error : 0;
         });
         library->startImport(files, device, destination, true);
         waitForResult();

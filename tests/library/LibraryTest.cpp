@@ -190,7 +190,10 @@ TEST_F(LibraryTest, FatalStopReportsTheErrorAndLeavesTheIndexFileAlone)
     ASSERT_TRUE(QFile::remove(index));
     ASSERT_TRUE(QDir().mkpath(index));
     construct();
-    EXPECT_EQ(fatalStops, QStringList{QStringLiteral("cannot open ") + index});
+    EXPECT_EQ(fatalStops, QStringList{QStringLiteral("cannot open %1 (unable to open database file). If its disk is "
+                                                     "full, free some space; make sure its folder can be written to; "
+                                                     "then open Quorvin again.")
+                                          .arg(index)});
 }
 
 TEST_F(LibraryTest, SettersNotifyOnlyOnChangeButTupleValuesAndInPlaceEditsAlways)

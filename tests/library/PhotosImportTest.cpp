@@ -66,7 +66,7 @@ TEST_F(PhotosImportTest, GoesInBatchesOf50AndDeletesOnlyOriginalsThatCompareEqua
                                      "IMG_0051.JPG, IMG_0052.JPG, IMG_0053.JPG, IMG_0054.JPG",
                                      "IMG_0101.JPG, IMG_0102.JPG, IMG_0103.JPG, IMG_0104.JPG"}));
     EXPECT_EQ(photos->fetchAssets(QStringLiteral("ALBUM-1"), {}).size(), 120);
-    const ImportResult expected{120, 119, std::nullopt, QStringLiteral("Trip"), device, false};
+    const ImportResult expected{120, 119, std::nullopt, QStringLiteral("Trip"), device, false, 1};
     EXPECT_EQ(library->importResult(), expected);
     EXPECT_EQ(onCard(files), 1);
     EXPECT_TRUE(QFileInfo::exists(files[76].url));   // its copy in the library differs

@@ -160,7 +160,8 @@ TEST_F(ScanTest, APhotoLibraryScanAsksForAccessOnceAndGoesOnWhenGranted)
         const bool granted = answer == PhotoAuthorizationStatus::authorized;
         EXPECT_EQ(library->lastError(),
                   granted ? std::nullopt
-                          : std::optional(QStringLiteral("Photo Library access is off.")));
+                          : std::optional(QStringLiteral("Photo Library access is off. Turn it on by letting Quorvin "
+                                                         "read and write the Photo Library's folder, then scan it again.")));
         EXPECT_EQ(library->online().contains(QStringLiteral("P1")), granted);
         EXPECT_EQ(library->scanning(), std::nullopt);
     }

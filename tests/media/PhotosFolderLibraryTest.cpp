@@ -1,11 +1,14 @@
 // The folder library's own promises: an absent library reads as empty and stays absent, and a
 // change that fails, or whose process dies, leaves the library with the whole asset or nothing.
 
+#include "Pellmar/index/Database.h"
 #include "Pellmar/index/SerialExecutor.h"
 #include "Pellmar/media/PhotosFolderLibrary.h"
 #include "Pellmar/media/PhotosReading.h"
 #include "Pellmar/media/PhotosWriting.h"
+#include "Pellmar/media/Walkers.h"
 #include "tests/media/MediaFixtures.h"
+#include "tests/support/DamagedPages.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,6 +96,56 @@ TEST_F(PhotosFolderLibraryTest, ReadableOnlyWhileItsFolderAndDatabaseAreThere)
     ASSERT_TRUE(QDir().mkpath(damaged));
     writeBytes(damaged + QStringLiteral("/library.sqlite"), QByteArray(8192, 'x'));
     EXPECT_FALSE(PhotosFolderLibrary(damaged).isReadable());
+}
+
+// A library holding 300 assets, whose database file is then damaged: emptied, or one page of the
+// assets table past the first overwritten. A scan of it lists nothing and names its root as
+// missing, so that the index deletes nothing; neither the scan nor an import writes the file.
+TEST_F(PhotosFolderLibraryTest, DamagedLibraryIsUnreadableForTheScanAndNeverWritten)
+{
+    struct DefaultLibraryAfterwards {
+        ~DefaultLibraryAfterwards() { setSharedPhotoLibrary(nullptr); }
+    } restore;
+    const QString database = path + QStringLiteral("/library.sqlite");
+    const auto makeLibrary = [&] {
+        QDir(path).removeRecursively();
+        waitFor(addFilesToPhotos(*std::make_shared<PhotosFolderLibrary>(path), cardFiles(), std::nullopt));
+        Database db(database);
+        Transaction transaction(db);
+        for (int i = 0; i < 300; ++i)
+            db.run(QStringLiteral("INSERT INTO assets (id, media_type, created) VALUES (?, 1, ?)"),
+                   {QStringLiteral("asset-%1-with-a-long-identifier-to-fill-pages").arg(i), double(i)});
+        transaction.commit();
+        db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    };
+    const auto emptyFile = [&] { writeBytes(database, {}); };
+    const auto corruptAssetPage = [&] { ASSERT_TRUE(damageLastPageOf(database, QStringLiteral("assets"))); };
+    const struct {
+        const char* damage;
+        std::function<void()> apply;
+        bool readableAtFirstLook;   // the first row of the assets table still reads
+    } cases[] = {{"zero bytes", emptyFile, false}, {"a corrupt page of assets", corruptAssetPage, true}};
+
+    Source photos;
+    photos.kind = SourceKind::photos;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        makeLibrary();
+        c.apply();
+        const QByteArray damaged = readBytes(database);
+        auto library = std::make_shared<PhotosFolderLibrary>(path);
+        setSharedPhotoLibrary(library);
+
+        EXPECT_EQ(library->isReadable(), c.readableAtFirstLook);
+        const ScanResult scanned = scanSource(photos, QString());
+        EXPECT_TRUE(scanned.files.isEmpty());
+        EXPECT_TRUE(scanned.gaps.rootVanished);
+        if (c.readableAtFirstLook)
+            EXPECT_TRUE(scanned.failure.contains(QStringLiteral("malformed"))) << scanned.failure.toStdString();
+
+        EXPECT_THROW(waitFor(addFilesToPhotos(*library, cardFiles(), std::nullopt)), PhotoLibraryError);
+        EXPECT_EQ(readBytes(database), damaged);
+    }
 }
 
 TEST_F(PhotosFolderLibraryTest, FailureBetweenCopyAndCommitLeavesNothing)

@@ -127,6 +127,37 @@ TEST(IsSourceAvailable, VolumeWithoutUuidMustStillBeMountedUnderTheRoot)
     EXPECT_TRUE(isSourceAvailable(folderSource(dir.path()), FakeVolumes({system})));   // nothing recorded
 }
 
+// A volume without a UUID is recorded by what the mount table says of it, and only a volume of the
+// same mount source, file system type and name is taken for it.
+TEST(IsSourceAvailable, VolumeWithoutUuidIsTheOneOfTheSameMountSourceTypeAndName)
+{
+    QTemporaryDir dir;
+    const MountedVolume system{.url = QStringLiteral("/"), .device = QStringLiteral("/dev/sda1"), .name = QStringLiteral("/"), .type = QStringLiteral("ext4")};
+    const MountedVolume share{.url = dir.path(), .device = QStringLiteral("nas:/photos"), .name = QStringLiteral("share"), .type = QStringLiteral("nfs")};
+    const VolumeIdentity recorded = volumeIdentity(dir.path(), FakeVolumes({system, share}));
+    EXPECT_EQ(recorded, (VolumeIdentity{QStringLiteral("mount:nfs:nas:/photos"), QStringLiteral("share")}));
+    const Source onShare = folderSource(dir.path(), recorded.uuid, recorded.name);
+
+    const auto with = [&](auto change) {
+        MountedVolume other = share;
+        change(other);
+        return FakeVolumes({system, other});
+    };
+    const struct {
+        const char* mounted;
+        FakeVolumes volumes;
+        bool available;
+    } cases[] = {
+        {"the same share", FakeVolumes({system, share}), true},
+        {"another share on the same folder", with([](MountedVolume& v) { v.device = QStringLiteral("nas:/other"); }), false},
+        {"the same source as another type", with([](MountedVolume& v) { v.type = QStringLiteral("cifs"); }), false},
+        {"the same source under another name", with([](MountedVolume& v) { v.name = QStringLiteral("other"); }), false},
+        {"nothing: the empty mount folder", FakeVolumes({system}), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isSourceAvailable(onShare, c.volumes), c.available) << c.mounted;
+}
+
 TEST(VolumeIdentity, IsEmptyWhenTheVolumeCannotBeRead)
 {
     EXPECT_EQ(volumeIdentity(QStringLiteral("/no/such/path/anywhere")), VolumeIdentity{});

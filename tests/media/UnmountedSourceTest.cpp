@@ -31,6 +31,7 @@ struct Script {
     QByteArray firstOutput;
     QByteArray secondOutput;
     bool lazyUnmount = false;
+    QByteArray remountSource;   // when given, another file system mounted on the folder before the second sync
 };
 
 bool writeAll(const char* path, const QByteArray& bytes)
@@ -80,6 +81,9 @@ bool runProbe(const Script& script, char* const* argv, const QByteArray& output)
         _exit(failedStep + 1);
     if ((script.lazyUnmount ? umount2(script.mountPoint.constData(), MNT_DETACH) : umount(script.mountPoint.constData())) != 0)
         _exit(failedStep + 2);
+    if (!script.remountSource.isEmpty()
+        && mount(script.remountSource.constData(), script.mountPoint.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k") != 0)
+        _exit(failedStep + 4);
     if (!runProbe(script, argv, script.secondOutput))
         _exit(failedStep + 3);
     _exit(0);
@@ -92,7 +96,8 @@ QString readText(const QString& path)
 }
 
 // A volume whose UUID cannot be read (tmpfs here, as a network share or a machine without udev)
-// that is unmounted leaves its empty mount folder: a sync of it must keep every row. So must a sync
+// that is unmounted leaves its empty mount folder, or makes room for another such volume of the same
+// folder name: a sync of it must keep every row. So must a sync
 // of a source that holds the drive's mount folder, in a later run that has only the index to
 // remember that a drive was mounted there.
 TEST(UnmountedSource, SyncOfTheEmptyMountFolderDeletesNothing)
@@ -102,10 +107,12 @@ TEST(UnmountedSource, SyncOfTheEmptyMountFolderDeletesNothing)
         bool lazy;
         bool inside;   // the drive is mounted on a folder of the source, not on its root
         const char* secondSays;
+        const char* remount = "";   // another volume without a UUID, of the same folder name
     } cases[] = {
         {"unmount", false, false, "is unavailable"},
         {"lazy unmount", true, false, "is unavailable"},
         {"unmount of a drive inside the source", false, true, "unreadable, kept: card"},
+        {"another volume mounted on the same folder", false, false, "is unavailable", "quorvin-other-card"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.situation);
@@ -129,6 +136,7 @@ TEST(UnmountedSource, SyncOfTheEmptyMountFolderDeletesNothing)
         script.firstOutput = QFile::encodeName(dir.filePath(QStringLiteral("first.txt")));
         script.secondOutput = QFile::encodeName(dir.filePath(QStringLiteral("second.txt")));
         script.lazyUnmount = c.lazy;
+        script.remountSource = c.remount;
         std::vector<char*> argv;
         for (QByteArray& argument : script.syncArguments)
             argv.push_back(argument.data());

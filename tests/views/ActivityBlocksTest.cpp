@@ -23,7 +23,7 @@ Device card(const QString& url = QStringLiteral("/media/me/CARD"))
 }
 
 ImportResult result(qint64 count, std::optional<QString> folder, std::optional<QString> album, qint64 deleted,
-                    bool cancelled)
+                    bool cancelled, qint64 kept = 0)
 {
     ImportResult r;
     r.count = count;
@@ -32,6 +32,7 @@ ImportResult result(qint64 count, std::optional<QString> folder, std::optional<Q
     r.deleted = deleted;
     r.device = card();
     r.cancelled = cancelled;
+    r.kept = kept;
     return r;
 }
 
@@ -57,6 +58,9 @@ TEST(ActivityBlocks, ImportResultSentences)
         {result(12, std::nullopt, "Trip", 3, false), "Imported 12 files to Trip in Photo Library, deleted 3 from CARD"},
         {result(5, "/home/me/Trip/", std::nullopt, 0, true), "Import stopped. Copied 5 files to Trip"},
         {result(2500, std::nullopt, std::nullopt, 0, false), "Imported 2,500 files to "},
+        {result(202, "/home/me/Trip", std::nullopt, 198, false, 4),
+         "Imported 202 files to Trip, deleted 198 from CARD, kept 4 on CARD that changed during the import or could not "
+         "be deleted"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(importResultSentence(c.result), QLatin1String(c.sentence));

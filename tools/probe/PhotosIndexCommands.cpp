@@ -114,8 +114,14 @@ const ProbeCommand photosIndexCommand(
 
         // A library that cannot be read lists nothing; that must not read as every asset deleted.
         Index::WalkGaps gaps;
+        const qint64 failedReads = probe.library.readFailures().count;
         gaps.rootVanished = !probe.library.isReadable();
-        const QList<FileRecord> records = gaps.rootVanished ? QList<FileRecord>() : listPhotosAssets(probe.library);
+        QList<FileRecord> records = gaps.rootVanished ? QList<FileRecord>() : listPhotosAssets(probe.library);
+        // A read that failed part way leaves the listing short: nothing of it counts.
+        if (probe.library.readFailures().count != failedReads) {
+            records.clear();
+            gaps.rootVanished = true;
+        }
         const qint64 written = waitFor(index.run([records, gaps, id = source.id](Index& ix) {
             return ix.syncFiles(records, id, gaps);
         }));

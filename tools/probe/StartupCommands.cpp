@@ -13,6 +13,7 @@ namespace {
 // SUPPORT_DIR, as the program does on this computer (its home folder, photo library and volumes),
 // with the settings kept in SUPPORT_DIR/probe.conf so that the user's own stay as they are. Waits
 // until the scans and quick indexing have ended, then prints the sources and their files by state.
+// A damaged index ends it with the damage on standard error and exit code 1.
 const ProbeCommand startupCommand(
     QStringLiteral("startup"), QStringLiteral("SUPPORT_DIR [--add DIR]..."), [](const QStringList& args, ProbeIo& io) {
         if (args.isEmpty() || args.size() % 2 != 1)
@@ -49,6 +50,12 @@ const ProbeCommand startupCommand(
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (stopped)
             return 1;
+        // A damage found during the start-up is told through the event loop.
+        QCoreApplication::processEvents();
+        if (const std::optional<QString> damage = library.indexDamage()) {
+            io.err << *damage << Qt::endl;
+            return 1;
+        }
         while (library.scanning() || library.processing())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 

@@ -1,6 +1,8 @@
 #include "Pellmar/library/Library.h"
 
 #include "Pellmar/index/Log.h"
+#include "Pellmar/index/IndexHealth.h"
+#include "Pellmar/library/engine/IndexRepair.h"
 #include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/platform/Defaults.h"
@@ -19,7 +21,12 @@ QCoro::Task<> Library::startupTask()
     try {
         droppedOldSchema = co_await alive(index_->run([](Index& index) { return index.migrate(); }));
     } catch (const DatabaseError& error) {
-        fatalStop_(error.description());
+        // A damaged file is the window's to tell, with what the user can do about it.
+        if (repair_->health()->damage()) {
+            Q_EMIT startupFinished();
+            co_return;
+        }
+        fatalStop_(IndexRepair::openFailureText(supportDirectory_ + QStringLiteral("/index.sqlite"), error));
         co_return;
     }
     indexMigrated = true;
@@ -28,6 +35,7 @@ QCoro::Task<> Library::startupTask()
            "full path line in category index has the time spent inside",
            long((clock_->uptime() - started) * 1000));
 
+    co_await alive(repair_->takeOverFromDamagedFile());
     if (droppedOldSchema) {
         // The preview files belonged to the dropped items.
         co_await alive(pools_.run(Priority::userInitiated, [proxies = proxyDirectory_] {

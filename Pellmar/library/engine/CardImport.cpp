@@ -12,7 +12,11 @@
 #include "Pellmar/media/PhotosWriting.h"
 #include "Pellmar/index/Log.h"
 
+#include <QDir>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -20,6 +24,7 @@ struct FileOutcome {
     bool copied = false;
     bool verified = false;
     std::optional<QString> stopped;   // why the run cannot go on: the destination is gone
+    int error = 0;   // errno of a copy that failed
 };
 
 qint64 totalSize(const QList<CardFile>& files)
@@ -31,6 +36,27 @@ qint64 totalSize(const QList<CardFile>& files)
 }
 
 } // namespace
+
+QString CardImport::failureCause(int error, const QString& destination)
+{
+    const QString place = QDir::toNativeSeparators(destination);
+    switch (error) {
+    case 0:
+        return {};
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral(" The disk of %1 is full: free some space there, then import them again; their originals "
+                              "are still on the card.").arg(place);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return QStringLiteral(" %1 cannot be written to: choose another folder, or change its permissions, then import "
+                              "them again; their originals are still on the card.").arg(place);
+    default:
+        return QStringLiteral(" Writing into %1 failed (%2); their originals are still on the card.")
+            .arg(place, QString::fromLocal8Bit(std::strerror(error)));
+    }
+}
 
 QString CardImport::failureText(qint64 failed)
 {
@@ -82,6 +108,8 @@ QCoro::Task<> CardImport::runImport(QList<CardFile> files, Device device, QStrin
     qint64 failed = 0;
     qint64 deleted = 0;
     std::optional<QString> stopped;
+    qint64 kept = 0;
+    int lastError = 0;   // errno of the last copy that failed
     for (const CardFile& file : files) {
         if (task.isCancelled())
             break;
@@ -96,6 +124,7 @@ QCoro::Task<> CardImport::runImport(QList<CardFile> files, Device device, QStrin
                     return result;
                 const std::optional<QString> copy = copyIntoFolder(file, *folder);
                 result.copied = copy.has_value();
+                result.error = copy ? 0 : errno;
                 // The copy is flushed and read back from the disk in full, and still lies in the folder
                 // chosen, before its original may go.
                 result.verified = copy && deleteAfter && verifyCopy(*copy, file) && !folder->lost();
@@ -106,16 +135,22 @@ QCoro::Task<> CardImport::runImport(QList<CardFile> files, Device device, QStrin
             failed = files.size() - copied;
             break;
         }
-        if (outcome.copied)
+        if (outcome.copied) {
             ++copied;
-        else
+        } else {
             ++failed;
+            lastError = outcome.error;
+        }
 
-        if (deleteAfter && outcome.verified && !task.isCancelled()) {
-            const bool removed = co_await alive(library_.pools().run(
-                Priority::userInitiated, [url = file.url] { return deleteWithCompanion(url); }));
+        if (deleteAfter && outcome.copied && !task.isCancelled()) {
+            bool removed = false;
+            if (outcome.verified)
+                removed = co_await alive(library_.pools().run(Priority::userInitiated,
+                                                              [url = file.url] { return deleteWithCompanion(url); }));
             if (removed)
                 ++deleted;
+            else
+                ++kept;
         }
         if (library_.importJob())
             library_.editImportJob([&](std::optional<ImportJob>& job) {
@@ -126,11 +161,11 @@ QCoro::Task<> CardImport::runImport(QList<CardFile> files, Device device, QStrin
 
     library_.setImportJob(std::nullopt);
     library_.importTask.reset();
-    library_.setImportResult(ImportResult{copied, deleted, destination, std::nullopt, device, task.isCancelled()});
+    library_.setImportResult(ImportResult{copied, deleted, destination, std::nullopt, device, task.isCancelled(), kept});
     if (stopped)
         library_.setLastError(*stopped + u' ' + failureText(failed));
     else if (failed > 0)
-        library_.setLastError(failureText(failed));
+        library_.setLastError(failureText(failed) + failureCause(lastError, destination));
     relistCard(device);
     // A destination that went away is looked at when it is back, not now.
     if (!stopped)
@@ -161,6 +196,7 @@ QCoro::Task<> CardImport::importToPhotos(QList<CardFile> files, Device device, s
     const std::shared_ptr<PhotoLibrary> photos = sharedPhotoLibrary();
     qint64 imported = 0;
     qint64 deleted = 0;
+    qint64 kept = 0;
 
     bool albumReady = album.has_value();
     if (!album) {
@@ -190,13 +226,15 @@ QCoro::Task<> CardImport::importToPhotos(QList<CardFile> files, Device device, s
             imported += batch.size();
             if (deleteAfter && !task.isCancelled()) {
                 // An original goes only once its asset's original in the library compares equal.
-                deleted += co_await alive(library_.pools().run(Priority::userInitiated, [photos, batch, assets] {
+                const qint64 removed = co_await alive(library_.pools().run(Priority::userInitiated, [photos, batch, assets] {
                     qint64 removed = 0;
                     for (qsizetype i = 0; i < batch.size() && i < assets.size(); ++i)
                         if (photosOriginalMatches(*photos, assets[i], batch[i]) && deleteWithCompanion(batch[i].url))
                             ++removed;
                     return removed;
                 }));
+                deleted += removed;
+                kept += batch.size() - removed;
             }
         } catch (const std::exception& error) {
             library_.setLastError(QString::fromUtf16(photoLibraryLabel) + QStringLiteral(" did not take ") +
@@ -212,7 +250,7 @@ QCoro::Task<> CardImport::importToPhotos(QList<CardFile> files, Device device, s
 
     library_.setImportJob(std::nullopt);
     library_.importTask.reset();
-    library_.setImportResult(ImportResult{imported, deleted, std::nullopt, destinationName, device, task.isCancelled()});
+    library_.setImportResult(ImportResult{imported, deleted, std::nullopt, destinationName, device, task.isCancelled(), kept});
     relistCard(device);
     for (const Source& source : library_.sources()) {
         if (source.kind == SourceKind::photos) {

@@ -26,6 +26,9 @@ public:
 
     // "1 file could not be imported." or "N files could not be imported."
     static QString failureText(qint64 failed);
+    // What made copies into `destination` fail, from the errno of the last one, and what the user
+    // can do; empty for none.
+    static QString failureCause(int error, const QString& destination);
 
 private:
     QCoro::Task<> runImport(QList<CardFile> files, Device device, QString destination, bool deleteAfter,

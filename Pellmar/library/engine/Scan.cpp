@@ -1,5 +1,6 @@
 #include "Pellmar/library/Library.h"
 
+#include "Pellmar/index/WalkedFiles.h"
 #include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Post.h"
 #include "Pellmar/media/PhotosFolderLibrary.h"
@@ -12,7 +13,13 @@
 
 #include <QCoroFuture>
 
+#include <chrono>
+
 namespace {
+
+// About how long one step of a scan's merge holds the index's writer: what a write of the user's
+// waits for the merge at most (bench/results/merge_wait.md).
+constexpr std::chrono::milliseconds mergeStep{10};
 
 QString notConnected(const Source& source)
 {
@@ -23,7 +30,7 @@ QString notConnected(const Source& source)
 QString unavailable(const Source& source)
 {
     if (source.kind == SourceKind::photos && !hasPhotosAccess(*sharedPhotoLibrary()))
-        return QString::fromUtf16(photoLibraryLabel) + QStringLiteral(" access is off.");
+        return photoAccessOff();
     return notConnected(source);
 }
 
@@ -103,30 +110,31 @@ QCoro::Task<> Library::scan(Source source)
         return options;
     };
     ScanResult walked;
-    std::optional<QFuture<Index::SyncCounts>> synced;
+    std::shared_ptr<SteppedFileSync> merge;
     if (photos) {
         walked = co_await alive(pools_.run(Priority::userInitiated, [source, walkOptions] {
             return scanSource(source, QString(), walkOptions());
         }));
     } else {
         // A folder source's walk packs its files in path order as it goes, and the index merges them
-        // with its rows once the walk has ended: the index's writer is taken for the merge alone, so
-        // the user's own changes never wait for a slow drive's walk. A walk that ended without the
-        // source's root writes nothing.
+        // with its rows once the walk has ended, in short steps: the user's own changes never wait
+        // for a slow drive's walk, and wait for one step of the merge at most. A walk that ended
+        // without the source's root writes nothing.
         const auto files = std::make_shared<WalkedFiles>();
         walked = co_await alive(pools_.run(Priority::userInitiated, [source, walkOptions, files, volumes = volumes_] {
             return walkPacked(source, *files, walkOptions(), [&] { return isSourceAvailable(source, *volumes); });
         }));
         if (!walked.gaps.rootVanished)
-            synced = index_->run([files, id = source.id](Index& index) { return index.syncFiles(*files, id); });
+            merge = std::make_shared<SteppedFileSync>(*files, source.id);
     }
     co_await alive(rememberMountPoints(walked.mountPoints));
     try {
-        if (synced)
-            co_await alive(*synced);
+        // Each step is a job of its own, queued behind the writes the user asked for meanwhile.
+        while (merge && !co_await alive(index_->run([merge](Index& index) { return merge->step(index, mergeStep); }))) {
+        }
         // A drive unplugged during the walk: its rows stay as they are, and the user learns why.
         if (walked.gaps.rootVanished || (photos && !co_await alive(available()))) {
-            setLastError(unavailable(source));
+            setLastError(walked.failure.isEmpty() ? unavailable(source) : walked.failure);
             setScanning(std::nullopt);
             co_return;
         }

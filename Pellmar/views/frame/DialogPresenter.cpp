@@ -1,10 +1,13 @@
 #include "Pellmar/views/frame/DialogPresenter.h"
 
+#include "Pellmar/library/engine/IndexRepair.h"
+#include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/views/frame/AlertDialog.h"
 #include "Pellmar/views/frame/DialogTexts.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QHash>
@@ -67,7 +70,7 @@ DialogPresenter::DialogPresenter(Library& library, QWidget& window, DialogAction
 {
     using P = Library::Prop;
     auto* refresh = new CoalescedRefresh(library_,
-                                         {P::importDevice, P::editingWorkspace, P::deletingWorkspace, P::trashingGroup,
+                                         {P::indexDamage, P::importDevice, P::editingWorkspace, P::deletingWorkspace, P::trashingGroup,
                                           P::stoppingSource, P::renaming, P::trashing},
                                          [this](const auto&) { this->refresh(); }, this);
     refresh->requestAll();
@@ -103,6 +106,8 @@ bool DialogPresenter::eventFilter(QObject* watched, QEvent* event)
 
 std::optional<std::pair<DialogPresenter::Surface, QString>> DialogPresenter::wanted() const
 {
+    if (const auto& damage = library_.indexDamage())
+        return {{Surface::indexDamage, *damage}};
     if (const auto& device = library_.importDevice())
         return {{Surface::importSheet, device->id()}};
     if (const auto& workspace = library_.editingWorkspace())
@@ -166,6 +171,7 @@ void DialogPresenter::finished(Surface surface)
 void DialogPresenter::clear(Surface surface)
 {
     switch (surface) {
+    case Surface::indexDamage: break;   // the damage stays; the choice made ends or restarts the program
     case Surface::importSheet: library_.setImportDevice(std::nullopt); break;
     case Surface::workspaceSheet: library_.setEditingWorkspace(std::nullopt); break;
     case Surface::deleteWorkspace: library_.setDeletingWorkspace(std::nullopt); break;
@@ -189,6 +195,8 @@ QDialog* DialogPresenter::build(Surface surface)
     };
 
     switch (surface) {
+    case Surface::indexDamage:
+        return buildIndexDamage();
     case Surface::importSheet: {
         const Device device = *library_.importDevice();
         if (actions_.importSheet)
@@ -230,6 +238,20 @@ QDialog* DialogPresenter::build(Surface surface)
     }
     }
     Q_UNREACHABLE();
+}
+
+// Rebuild Index, or Quit (the default, and Escape): the program goes on with nothing that writes.
+QDialog* DialogPresenter::buildIndexDamage()
+{
+    auto* dialog = new AlertDialog(DialogTexts::indexDamageTitle(), *library_.indexDamage(), tr("Rebuild Index"),
+                                   AlertDialog::Role::destructive, &window_);
+    dialog->cancelButton()->setText(tr("Quit"));
+    connect(dialog, &QDialog::accepted, this, [this] { Tasks::start(library_.repair().rebuild()); });
+    connect(dialog, &QDialog::rejected, this, [this] {
+        if (!dismissing_)
+            QCoreApplication::quit();
+    });
+    return dialog;
 }
 
 // The name field edits the Library's newName as the user types, so that it keeps what was typed

@@ -28,13 +28,14 @@ struct DialogActions {
 // Presents the window's sheets and confirmations while the Library property that asks for each is
 // set, one at a time for the whole Library and only in the active window, opened with open().
 // Closing one sets its property back to nothing; setting the property to nothing (or to another
-// value) elsewhere closes it. When several are asked for, they come in this order: the import
-// sheet, the workspace sheet, deleting a workspace, trashing a group, stopping a source, renaming
+// value) elsewhere closes it. When several are asked for, they come in this order: a damaged index
+// (Rebuild Index or Quit, which stays until the program ends or starts again), the import sheet,
+// the workspace sheet, deleting a workspace, trashing a group, stopping a source, renaming
 // a copy, trashing one copy.
 class DialogPresenter : public QObject {
     Q_OBJECT
 public:
-    enum class Surface { importSheet, workspaceSheet, deleteWorkspace, trashGroup, stopIndexing, rename, trashCopy };
+    enum class Surface { indexDamage, importSheet, workspaceSheet, deleteWorkspace, trashGroup, stopIndexing, rename, trashCopy };
 
     DialogPresenter(Library& library, QWidget& window, DialogActions actions);
     ~DialogPresenter() override;
@@ -52,6 +53,7 @@ private:
     // The first surface whose property is set, with a key of the value it presents.
     std::optional<std::pair<Surface, QString>> wanted() const;
     QDialog* build(Surface surface);
+    QDialog* buildIndexDamage();
     QDialog* buildRename();
     void finished(Surface surface);
     void clear(Surface surface);

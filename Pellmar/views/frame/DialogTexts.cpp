@@ -67,6 +67,11 @@ QString stopIndexingMessage()
               "index it again later.");
 }
 
+QString indexDamageTitle()
+{
+    return tr("Quorvin's index is damaged");
+}
+
 QString renameTitle()
 {
     return tr("Rename");

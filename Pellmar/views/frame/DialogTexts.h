@@ -24,6 +24,8 @@ QString trashGroupMessage(qsizetype selectedCount, qsizetype groupCount);
 QString stopIndexingTitle(const std::optional<Source>& source);
 QString stopIndexingMessage();
 
+QString indexDamageTitle();
+
 QString renameTitle();
 QString renameMessage(const Location& location);
 

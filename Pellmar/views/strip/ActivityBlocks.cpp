@@ -216,6 +216,9 @@ QString importResultSentence(const ImportResult& result)
         sentence += QFileInfo(QDir::cleanPath(*result.folder)).fileName();
     if (result.deleted >= 1)
         sentence += QStringLiteral(", deleted ") + number(result.deleted) + QStringLiteral(" from ") + result.device.name;
+    if (result.kept >= 1)
+        sentence += QStringLiteral(", kept ") + number(result.kept) + QStringLiteral(" on ") + result.device.name
+            + QStringLiteral(" that changed during the import or could not be deleted");
     return sentence;
 }
 
