@@ -79,18 +79,28 @@ int uprightOrientation(const AVStream* stream)
     return turn.mirrored ? turnedThenMirrored[turn.quarterTurns] : turned[turn.quarterTurns];
 }
 
-CodecContext openDecoder(const AVStream* stream)
+CodecContext openDecoder(const AVStream* stream, int* error)
 {
+    int result = AVERROR_DECODER_NOT_FOUND;
+    const auto failed = [&] {
+        if (error)
+            *error = result;
+        return nullptr;
+    };
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!codec)
-        return nullptr;
+        return failed();
     CodecContext context(avcodec_alloc_context3(codec));
-    if (!context || avcodec_parameters_to_context(context.get(), stream->codecpar) < 0)
-        return nullptr;
+    if (!context) {
+        result = AVERROR(ENOMEM);
+        return failed();
+    }
+    if ((result = avcodec_parameters_to_context(context.get(), stream->codecpar)) < 0)
+        return failed();
     context->pkt_timebase = stream->time_base;
     context->thread_count = 0;   // as many as the machine has
-    if (avcodec_open2(context.get(), codec, nullptr) < 0)
-        return nullptr;
+    if ((result = avcodec_open2(context.get(), codec, nullptr)) < 0)
+        return failed();
     return context;
 }
 

@@ -46,8 +46,9 @@ int quarterTurnsToUpright(const AVStream* stream);
 // its quarter turns, and a mirroring when the matrix flips the picture.
 int uprightOrientation(const AVStream* stream);
 
-// An opened decoder for the stream; null when FFmpeg has none for its codec.
-CodecContext openDecoder(const AVStream* stream);
+// An opened decoder for the stream; null when FFmpeg has none for its codec or the decoder refuses
+// the stream's parameters, with the reason in `error` when given.
+CodecContext openDecoder(const AVStream* stream, int* error = nullptr);
 
 // FFmpeg's text for an error code.
 QString ffmpegErrorText(int error);

@@ -4,6 +4,7 @@
 #include "Pellmar/media/MediaLibraries.h"
 
 #include <QBuffer>
+#include <QByteArrayView>
 #include <QFile>
 #include <QImageReader>
 
@@ -20,6 +21,14 @@ struct ObjectUnref {
 std::optional<DecoderHeader> vipsHeader(const QString& path, const std::optional<QByteArray>& head)
 {
     const QByteArray file = QFile::encodeName(path);
+    // ImageMagick, behind libvips' loader of last resort, runs whole decoders (and other programs)
+    // just to read a header: the formats it would take are left to Qt's reader.
+    const char* loader = head ? vips_foreign_find_load_buffer(head->constData(), size_t(head->size()))
+                              : vips_foreign_find_load(file.constData());
+    if (!loader || QByteArrayView(loader).contains("Magick")) {
+        vips_error_clear();
+        return std::nullopt;
+    }
     // Opening reads the header only; the pixels would be read on first use.
     VipsImage* opened = head ? vips_image_new_from_buffer(head->constData(), size_t(head->size()), "",
                                                           "access", VIPS_ACCESS_SEQUENTIAL, nullptr)
@@ -61,9 +70,10 @@ std::optional<DecoderHeader> qtHeader(const QString& path, const std::optional<Q
         if (regular.isOpen() && file.open(regular.descriptor(), QIODevice::ReadOnly))
             size = sizeIn(file);
     }
-    if (!size.isValid())
+    // Qt's BMP reader gives the height of a picture stored top-down as the file has it: negative.
+    if (size == QSize() || size.width() == 0 || size.height() == 0)
         return std::nullopt;
-    return DecoderHeader{.width = size.width(), .height = size.height()};
+    return DecoderHeader{.width = qAbs(size.width()), .height = qAbs(size.height())};
 }
 
 } // namespace

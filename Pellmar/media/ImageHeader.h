@@ -16,6 +16,6 @@ struct DecoderHeader {
 };
 
 // The header of the picture in `head` (the first bytes of the file) when given, else of the file:
-// libvips' loader first, then Qt's image reader for formats libvips has no loader for. Nothing
-// when neither reads a positive size.
+// libvips' own loaders first (never ImageMagick's), then Qt's image reader for the formats they do
+// not take. Nothing when neither reads a positive size.
 std::optional<DecoderHeader> readDecoderHeader(const QString& path, const std::optional<QByteArray>& head);

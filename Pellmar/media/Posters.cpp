@@ -102,9 +102,9 @@ QImage posterImage(const QString& path, int maxPixelSize)
     AVStream* stream = firstVideoTrack(format.get());
     if (!stream)
         throw DatabaseError(QStringLiteral("no video track"));
-    const CodecContext decoder = openDecoder(stream);
+    const CodecContext decoder = openDecoder(stream, &error);
     if (!decoder)
-        fail(AVERROR_DECODER_NOT_FOUND);
+        fail(error);   // "Decoder not found" only when there is none; a decoder that refuses the stream says why
 
     const double duration = format->duration > 0 ? double(format->duration) / AV_TIME_BASE : 0.0;
     const double seconds = std::min(duration / 2, latestPosterTime);

@@ -107,6 +107,13 @@ TEST(Poster, FailsClearlyWithoutAPicture)
         EXPECT_THROW(makePoster(path, output, 2048), DatabaseError) << path.toStdString();
         EXPECT_FALSE(QFile::exists(output));
     }
+    // A decoder that refuses the track's header says why; it is not a missing decoder.
+    try {
+        makePoster(mediaFixture(QStringLiteral("refused.fli")), output, 2048);
+        ADD_FAILURE() << "expected a failure";
+    } catch (const DatabaseError& error) {
+        EXPECT_EQ(error.description(), QStringLiteral("Invalid data found when processing input"));
+    }
 }
 
 struct ProxyFacts {
