@@ -26,3 +26,6 @@ std::optional<QImage> decodeShrunk(const QByteArray& data, int maxPixelSize);
 
 // writeImageFile for an image in vips.
 void saveImageFile(const vips::VImage& image, const QString& output, ImageFileType type, double quality);
+
+// writeTileImage for a preview in vips.
+void saveTileImage(const vips::VImage& preview, const QString& previewPath);
