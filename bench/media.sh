@@ -5,7 +5,10 @@
 #   a 4K HEVC 5 s clip to a 720p proxy:     quorvin-probe vproxy vs  ffmpeg (same encoder settings)
 # Each command runs RUNS times (default 5), taking turns with its reference; the median wall times are
 # reported with the ratio.
-# Usage: scripts/bench media        (builds build/ first)   or   [CORES=0,1] [RUNS=N] bash bench/media.sh [BUILD_DIR]
+# With BEFORE set to the quorvin-probe of an earlier build, the photo's proxy is also timed against
+# that build's, taking turns in the same way (what a change costs).
+# Usage: scripts/bench media        (builds build/ first)
+#    or  [CORES=0,1] [RUNS=N] [BEFORE=OLD_BUILD/quorvin-probe] bash bench/media.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -71,6 +74,11 @@ report() {
 read -r photo_ours photo_reference < <(paired_medians "$probe" proxy "$work/photo.jpg" "$work/ours.heic" 2048 \
   -- vips thumbnail "$work/photo.jpg" "$work/reference.heic[Q=$heic_quality,strip]" 2048)
 report "24 MP JPEG to 2048 px HEIC" "$photo_ours" "$photo_reference" 1.2
+if [ -n "${BEFORE:-}" ]; then
+  read -r photo_now photo_before < <(paired_medians "$probe" proxy "$work/photo.jpg" "$work/ours.heic" 2048 \
+    -- "$BEFORE" proxy "$work/photo.jpg" "$work/before.heic" 2048)
+  report "2048 px HEIC, this build vs BEFORE" "$photo_now" "$photo_before" 1.05
+fi
 
 read -r video_ours video_reference < <(paired_medians "$probe" vproxy "$work/clip.mp4" "$work/ours.mp4" 720 \
   -- ffmpeg -y -i "$work/clip.mp4" -vf scale=-2:720 -c:v libx264 -preset "$x264_preset" \

@@ -444,6 +444,9 @@ public:
     // (paths in the "Proxies" folder, not checked to exist)
     std::optional<QString> proxyURL(const Item& item) const;
     std::optional<QString> previewURL(const Item& item) const;
+    // The tile image written beside the photo proxy when the proxy stands in for a missing preview
+    // (the grid tile's picture then); whether or not it exists.
+    std::optional<QString> tileImageURL(const Item& item) const;
     // The still image of the viewer and the inspector.
     std::optional<QString> imageURL(const Item& item) const;
     // Whether the in-app viewer has a picture or a playable proxy of the item.

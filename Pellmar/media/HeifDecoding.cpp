@@ -61,18 +61,17 @@ std::vector<uint8_t> boxAverages(const Plane& plane, int boxWidth, int boxHeight
     return result;
 }
 
-// A chroma plane subsampled by `across` x `down` brought to the luma averaged by `factor`: averaged
-// over the same boxes when the factor is a multiple of the subsampling, else (a factor of 1)
-// each sample repeated.
-std::vector<uint8_t> chromaFor(const Plane& plane, int factor, int across, int down, int width, int height)
+// A chroma plane subsampled by two both ways brought to the luma averaged by `factor`: averaged
+// over the same boxes when the factor is even, else (a factor of 1) each sample repeated.
+std::vector<uint8_t> chromaFor(const Plane& plane, int factor, int width, int height)
 {
-    if (factor % across == 0 && factor % down == 0)
-        return boxAverages(plane, factor / across, factor / down, width, height);
+    if (factor % 2 == 0)
+        return boxAverages(plane, factor / 2, factor / 2, width, height);
     std::vector<uint8_t> result(size_t(width) * size_t(height));
     for (int y = 0; y < height; ++y) {
-        const uint8_t* line = plane.data + ptrdiff_t(y / down) * plane.stride;
+        const uint8_t* line = plane.data + ptrdiff_t(y / 2) * plane.stride;
         for (int x = 0; x < width; ++x)
-            result[size_t(y) * size_t(width) + size_t(x)] = line[x / across];
+            result[size_t(y) * size_t(width) + size_t(x)] = line[x / 2];
     }
     return result;
 }
@@ -84,13 +83,20 @@ struct Matrix {
     bool fullRange = true;
 };
 
-std::optional<Matrix> matrixOf(const heif_image* image, const heif_image_handle* handle)
+using NclxProfile = std::unique_ptr<heif_color_profile_nclx, decltype(&heif_nclx_color_profile_free)>;
+
+// The colour description of the decoded image, or of the file when the image carries none; null
+// when neither does. Without a decoded image, the file's.
+NclxProfile nclxOf(const heif_image* image, const heif_image_handle* handle)
 {
     heif_color_profile_nclx* nclx = nullptr;
-    if (heif_image_get_nclx_color_profile(image, &nclx).code != heif_error_Ok)
+    if (!image || heif_image_get_nclx_color_profile(image, &nclx).code != heif_error_Ok)
         heif_image_handle_get_nclx_color_profile(handle, &nclx);
-    const std::unique_ptr<heif_color_profile_nclx, decltype(&heif_nclx_color_profile_free)> owned(
-        nclx, &heif_nclx_color_profile_free);
+    return {nclx, &heif_nclx_color_profile_free};
+}
+
+std::optional<Matrix> matrixOf(const heif_color_profile_nclx* nclx)
+{
     Matrix matrix;
     if (!nclx)
         return matrix;
@@ -123,9 +129,9 @@ std::optional<Matrix> matrixOf(const heif_image* image, const heif_image_handle*
     return matrix;
 }
 
-// Interleaved 8-bit R'G'B' from luma and chroma of the same size; no chroma is grey.
-std::vector<uint8_t> toRgb(const std::vector<uint8_t>& luma, const std::vector<uint8_t>* cb,
-                           const std::vector<uint8_t>* cr, const Matrix& matrix)
+// Interleaved 8-bit R'G'B' from luma and chroma of the same size.
+std::vector<uint8_t> toRgb(const std::vector<uint8_t>& luma, const std::vector<uint8_t>& cb,
+                           const std::vector<uint8_t>& cr, const Matrix& matrix)
 {
     const double kg = 1 - matrix.kr - matrix.kb;
     const double rFromCr = 2 * (1 - matrix.kr);
@@ -140,8 +146,8 @@ std::vector<uint8_t> toRgb(const std::vector<uint8_t>& luma, const std::vector<u
     std::vector<uint8_t> rgb(luma.size() * 3);
     for (size_t i = 0; i < luma.size(); ++i) {
         const double y = (luma[i] - lumaOffset) * lumaScale;
-        const double u = cb ? ((*cb)[i] - 128.0) * chromaScale : 0.0;
-        const double v = cr ? ((*cr)[i] - 128.0) * chromaScale : 0.0;
+        const double u = (cb[i] - 128.0) * chromaScale;
+        const double v = (cr[i] - 128.0) * chromaScale;
         rgb[3 * i] = channel(y + rFromCr * v);
         rgb[3 * i + 1] = channel(y - gFromCb * u - gFromCr * v);
         rgb[3 * i + 2] = channel(y + bFromCb * u);
@@ -172,9 +178,12 @@ std::optional<vips::VImage> decodeHeifShrunk(const QString& path, const PictureB
 {
     const HeifContext context = openHeif(path, std::nullopt);
     const HeifHandle handle = context ? primaryHeifImage(context.get()) : nullptr;
+    // A file whose planes are not Y'CbCr this path can turn into RGB is left to libvips before
+    // anything is decoded, so that no image is decoded twice.
     if (!handle || heif_image_handle_has_alpha_channel(handle.get())
         || heif_image_handle_get_luma_bits_per_pixel(handle.get()) != 8
-        || heif_image_handle_get_chroma_bits_per_pixel(handle.get()) > 8)
+        || heif_image_handle_get_chroma_bits_per_pixel(handle.get()) > 8
+        || !matrixOf(nclxOf(nullptr, handle.get()).get()))
         return std::nullopt;
     // The size the file declares, before the decoder allocates a picture of it.
     requirePixelBudget(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()));
@@ -183,57 +192,42 @@ std::optional<vips::VImage> decodeHeifShrunk(const QString& path, const PictureB
     // The decodes of a grid run one per core already: the decoder's own threads would only share them.
     heif_context_set_max_decoding_threads(context.get(), 0);
     heif_image* decoded = nullptr;
-    // The planes as coded; rotation, mirroring and crop are applied to them.
-    if (heif_decode_image(handle.get(), &decoded, heif_colorspace_undefined, heif_chroma_undefined, nullptr).code
+    // Y'CbCr 4:2:0, as cameras and our own previews code it, so that the planes come as coded
+    // (others are converted by libheif); rotation, mirroring and crop are applied to them. Asked
+    // for as "undefined", libheif hands over RGB planes instead, which this path cannot use.
+    if (heif_decode_image(handle.get(), &decoded, heif_colorspace_YCbCr, heif_chroma_420, nullptr).code
         != heif_error_Ok)
         undecodable();
     const HeifImage image(decoded);
     if (isCancelled && isCancelled())
         undecodable();
 
-    const heif_colorspace colourspace = heif_image_get_colorspace(image.get());
-    const heif_chroma chroma = heif_image_get_chroma_format(image.get());
+    // Planes other than those asked for go to libvips after all, which decodes the file again.
     const std::optional<Plane> luma = planeOf(image.get(), heif_channel_Y);
-    const std::optional<Matrix> matrix = matrixOf(image.get(), handle.get());
-    if (!luma || !matrix || heif_image_get_bits_per_pixel_range(image.get(), heif_channel_Y) != 8)
-        return std::nullopt;
-    int across = 0;   // chroma subsampling; 0: no chroma
-    int down = 0;
-    if (colourspace == heif_colorspace_YCbCr && chroma == heif_chroma_420)
-        across = 2, down = 2;
-    else if (colourspace == heif_colorspace_YCbCr && chroma == heif_chroma_422)
-        across = 2, down = 1;
-    else if (colourspace == heif_colorspace_YCbCr && chroma == heif_chroma_444)
-        across = 1, down = 1;
-    else if (colourspace != heif_colorspace_monochrome)
+    const std::optional<Plane> blue = planeOf(image.get(), heif_channel_Cb);
+    const std::optional<Plane> red = planeOf(image.get(), heif_channel_Cr);
+    const std::optional<Matrix> matrix = matrixOf(nclxOf(image.get(), handle.get()).get());
+    const auto eightBits = [&](heif_channel channel) { return heif_image_get_bits_per_pixel_range(image.get(), channel) == 8; };
+    const auto covers = [&](const std::optional<Plane>& plane) {
+        return plane && plane->width * 2 >= luma->width && plane->height * 2 >= luma->height;
+    };
+    if (heif_image_get_colorspace(image.get()) != heif_colorspace_YCbCr
+        || heif_image_get_chroma_format(image.get()) != heif_chroma_420 || !luma || !covers(blue) || !covers(red)
+        || !matrix || !eightBits(heif_channel_Y) || !eightBits(heif_channel_Cb) || !eightBits(heif_channel_Cr))
         return std::nullopt;
 
     // Averaging leaves at least a factor of two to the resize that follows, as shrink-on-load
-    // does; with subsampled chroma an even factor keeps chroma boxes on whole samples.
+    // does; an even factor keeps the chroma boxes on whole samples.
     const double scale = box.scaleFor(luma->width, luma->height);
     int factor = std::max(1, int(std::floor(0.5 / scale)));
-    if (factor > 1 && across == 2)
+    if (factor > 1)
         factor -= factor % 2;
     const int width = luma->width / factor;
     const int height = luma->height / factor;
 
-    std::vector<uint8_t> cb;
-    std::vector<uint8_t> cr;
-    if (across) {
-        const std::optional<Plane> blue = planeOf(image.get(), heif_channel_Cb);
-        const std::optional<Plane> red = planeOf(image.get(), heif_channel_Cr);
-        const auto covers = [&](const std::optional<Plane>& plane) {
-            return plane && plane->width * across >= luma->width && plane->height * down >= luma->height
-                && heif_image_get_bits_per_pixel_range(image.get(), heif_channel_Cb) == 8
-                && heif_image_get_bits_per_pixel_range(image.get(), heif_channel_Cr) == 8;
-        };
-        if (!covers(blue) || !covers(red))
-            return std::nullopt;
-        cb = chromaFor(*blue, factor, across, down, width, height);
-        cr = chromaFor(*red, factor, across, down, width, height);
-    }
-    const std::vector<uint8_t> rgb = toRgb(boxAverages(*luma, factor, factor, width, height), across ? &cb : nullptr,
-                                           across ? &cr : nullptr, *matrix);
+    const std::vector<uint8_t> rgb = toRgb(boxAverages(*luma, factor, factor, width, height),
+                                           chromaFor(*blue, factor, width, height),
+                                           chromaFor(*red, factor, width, height), *matrix);
     VipsImage* copy = vips_image_new_from_memory_copy(rgb.data(), rgb.size(), width, height, 3, VIPS_FORMAT_UCHAR);
     if (!copy)
         undecodable();

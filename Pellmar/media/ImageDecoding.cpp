@@ -241,6 +241,7 @@ QImage decodePhotoCovering(const QString& path, QSize cover, const std::function
 
 void makePhotoPreview(const QString& path, const QString& output, int maxPixelSize, const std::function<bool()>& isCancelled)
 {
-    saveImageFile(decodePhotoOrThrow(path, {maxPixelSize, maxPixelSize, false}, isCancelled), output,
-                  ImageFileType::heic, previewQuality);
+    const vips::VImage preview = decodePhotoOrThrow(path, {maxPixelSize, maxPixelSize, false}, isCancelled);
+    saveImageFile(preview, output, ImageFileType::heic, previewQuality);
+    saveTileImage(preview, output);
 }

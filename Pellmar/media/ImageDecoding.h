@@ -26,7 +26,8 @@ QImage decodePhoto(const QString& path, int maxPixelSize);
 // decode stops early and throws "no decodable image".
 QImage decodePhotoCovering(const QString& path, QSize cover, const std::function<bool()>& isCancelled = {});
 
-// Writes the photo at `path` as a HEIC of at most `maxPixelSize` on its longer side to `output`.
+// Writes the photo at `path` as a HEIC of at most `maxPixelSize` on its longer side to `output`,
+// and its tile image beside it (writeTileImage).
 // Throws DatabaseError "unreadable image" when the file opens as no image (or only through a
 // loader that is not its type's), "no decodable image" when it cannot be decoded,
 // tooLargeImageText (DecodeBudget.h) when it declares more pixels than a decode may take, and the

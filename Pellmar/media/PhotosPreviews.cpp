@@ -5,6 +5,7 @@
 #include "Pellmar/media/ImageDecoding.h"
 #include "Pellmar/media/PhotosIndexing.h"
 #include "Pellmar/media/Thumbnails.h"
+#include "Pellmar/media/TileImages.h"
 #include "Pellmar/media/VideoProxy.h"
 
 #include <QDir>
@@ -32,7 +33,9 @@ Outcome buildPhotoProxy(const FullJob& job, const QDir& folder, const PhotoLibra
     const std::optional<QImage> image = library.requestImage(job.assetID, PhotoImageDeliveryMode::highQuality, side);
     if (!image)
         throw DatabaseError(QStringLiteral("original is not on this computer"));
-    writeImageFile(*image, folder.filePath(job.itemID + QStringLiteral(".heic")), ImageFileType::heic, 0.8);
+    const QString proxy = folder.filePath(job.itemID + QStringLiteral(".heic"));
+    writeImageFile(*image, proxy, ImageFileType::heic, 0.8);
+    writeTileImage(*image, proxy);
 
     // A small preview that exists is redrawn from the better rendering; it is never made here.
     const QString preview = folder.filePath(job.itemID + QStringLiteral(".preview.jpg"));

@@ -35,3 +35,6 @@ vips::VImage flattenedOnWhite(const vips::VImage& image);
 
 // writeImageFile for an image in vips; an image with alpha is flattened onto white first.
 void saveImageFile(const vips::VImage& image, const QString& output, ImageFileType type, double quality);
+
+// writeTileImage for a preview in vips.
+void saveTileImage(const vips::VImage& preview, const QString& previewPath);

@@ -1,28 +1,36 @@
-// The item grid at 500 items, offscreen: scrolls from top to bottom and back a row at a time while
-// a changed search result arrives every 2 s, then stops at scattered places. Prints, as Markdown
-// table rows, how late a 1 ms timer on the GUI thread ran (its longest and 99th-percentile delay),
-// how long the tiles on screen took to show their pictures after each stop, and peak memory.
-// Usage: grid_bench FIXTURE_DIR   (made on the first run: 2048 px JPEG and HEIC previews)
+// The item grid at 5,000 items, offscreen: scrolls from top to bottom and back a row at a time
+// while a changed search result arrives every 2 s, then stops at scattered places. Prints, as
+// "figure|value" lines, how late a 1 ms timer on the GUI thread ran (its longest and
+// 99th-percentile delay), how long the tiles on screen took to show their pictures after each
+// stop, and peak memory; or, with "costs", what one tile's decode costs for each kind of picture.
+// Usage: grid_bench FIXTURE_DIR costs
+//        grid_bench FIXTURE_DIR SCREEN [SCREENSHOT.png]
+//   SCREEN: heic          photos whose picture is their 2048 px HEIC proxy, with its tile image
+//           heic-untiled  the same proxies as written before proxies had a tile image
+//           mixed         2048 px JPEG previews, HEIC proxies with their tile image, video posters
+// The pictures are made in FIXTURE_DIR on the first run and reused.
 
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/frame/TaskPools.h"
 #include "Pellmar/media/ImageDecoding.h"
 #include "Pellmar/media/Thumbnails.h"
+#include "Pellmar/media/TileImages.h"
 #include "Pellmar/views/grid/GridActions.h"
 #include "Pellmar/views/grid/GridCellDelegate.h"
 #include "Pellmar/views/grid/GridView.h"
 #include "Pellmar/views/grid/ItemGridModel.h"
 #include "Pellmar/views/grid/TilePictures.h"
 #include "bench/BenchLibrary.h"
+#include "bench/grid/HeifThumbnails.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QScrollBar>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -34,14 +42,15 @@
 
 namespace {
 
-constexpr int itemCount = 500;
-constexpr int distinctPictures = 40;   // the previews are hard links to these
+constexpr int itemCount = 5000;
+constexpr int distinctPictures = 12;   // the items' files are hard links to these
 constexpr int pictureSize = 2048;
+constexpr int posterSize = 1280;
 
-// What the grid needs of the Library in this run: the preview files.
+// What the grid needs of the Library in this run: the item files, by the Library's own rules.
 class BenchActions final : public GridActions {
 public:
-    explicit BenchActions(QString folder) : folder_(std::move(folder)) {}
+    explicit BenchActions(const Library& library) : library_(library) {}
     void select(const std::optional<Item>&) override {}
     void extendSelection(const Item&) override {}
     void click(const Item&, int, std::optional<double>, bool, bool) override {}
@@ -53,14 +62,12 @@ public:
     void copySelection() override {}
     bool acceptsPaste(const QString&, const QString&) const override { return false; }
     void paste(const QString&, const QString&) override {}
-    std::optional<QString> previewPath(const Item& item) const override
-    {
-        return QStringLiteral("%1/%2.preview.%3").arg(folder_, item.id, item.previewExtension);
-    }
+    std::optional<QString> previewPath(const Item& item) const override { return library_.previewURL(item); }
+    std::optional<QString> tileImagePath(const Item& item) const override { return library_.tileImageURL(item); }
     void setPointerInGrid(bool) override {}
 
 private:
-    QString folder_;
+    const Library& library_;
 };
 
 // A photo-like picture: gradients and shapes with some grain, so the JPEG is as hard to decode as a photo's.
@@ -93,35 +100,69 @@ QImage syntheticPhoto(int seed)
     return image;
 }
 
-// The items and their preview files: half JPEG, half HEIC.
-QList<Item> makeFixture(const QString& folder)
+// The distinct pictures, made once: each as a 2048 px JPEG preview, as the HEIC proxy (with its
+// tile image) that the program writes from it, as a 1280 px video poster, and as a HEIC with a
+// thumbnail inside (the other candidate for a tile's picture).
+void makePictures(const QString& folder)
 {
-    QDir().mkpath(folder + QStringLiteral("/sources"));
-    QDir().mkpath(folder + QStringLiteral("/Proxies"));
+    QDir().mkpath(folder);
     for (int i = 0; i < distinctPictures; ++i) {
-        const bool heic = i % 2;
-        const QString source = QStringLiteral("%1/sources/%2.%3").arg(folder).arg(i).arg(heic ? "heic" : "jpg");
-        if (!QFile::exists(source))
-            writeImageFile(syntheticPhoto(i), source, heic ? ImageFileType::heic : ImageFileType::jpeg, 0.8);
+        const QString stem = QStringLiteral("%1/%2").arg(folder).arg(i);
+        if (QFile::exists(stem + QStringLiteral(".thumbnailed.heic")))
+            continue;
+        const QImage photo = syntheticPhoto(i);
+        writeImageFile(photo, stem + QStringLiteral(".jpg"), ImageFileType::jpeg, 0.8);
+        makePhotoPreview(stem + QStringLiteral(".jpg"), stem + QStringLiteral(".heic"), pictureSize);
+        writeImageFile(photo.scaled(posterSize, posterSize, Qt::KeepAspectRatio, Qt::SmoothTransformation),
+                       stem + QStringLiteral(".poster.jpg"), ImageFileType::jpeg, 0.85);
+        writeHeicWithThumbnail(photo, int(std::ceil(double(tileImageSide) * photo.width() / photo.height())),
+                               stem + QStringLiteral(".thumbnailed.heic"));
     }
-    QList<Item> items;
-    for (int i = 0; i < itemCount; ++i) {
-        Item item;
-        item.id = QStringLiteral("ITEM-%1").arg(i, 4, 10, QLatin1Char('0'));
-        item.kind = i % 9 == 4 ? MediaKind::video : MediaKind::photo;
-        item.filename = QStringLiteral("IMG_%1.JPG").arg(1000 + i);
-        item.capturedAt = 1'700'000'000 - i * 3600.0;
-        item.duration = 61;
-        const int picture = i % distinctPictures;
-        item.previewExtension = picture % 2 ? QStringLiteral("heic") : QStringLiteral("jpg");
-        const QString preview = QStringLiteral("%1/Proxies/%2.preview.%3").arg(folder, item.id, item.previewExtension);
-        if (!QFile::exists(preview))
-            std::filesystem::create_hard_link(
-                QStringLiteral("%1/sources/%2.%3").arg(folder).arg(picture).arg(item.previewExtension).toStdString(),
-                preview.toStdString());
-        items.append(item);
+}
+
+enum class Screen { heic, heicUntiled, mixed };
+
+std::optional<Screen> screenNamed(const QByteArray& name)
+{
+    if (name == "heic")
+        return Screen::heic;
+    if (name == "heic-untiled")
+        return Screen::heicUntiled;
+    if (name == "mixed")
+        return Screen::mixed;
+    return std::nullopt;
+}
+
+// Item `number` of the screen and its files in `proxies`, hard links to the pictures in `pictures`.
+Item makeItem(Screen screen, int number, const QString& pictures, const QString& proxies)
+{
+    Item item;
+    item.id = QStringLiteral("ITEM-%1").arg(number, 5, 10, QLatin1Char('0'));
+    item.filename = QStringLiteral("IMG_%1.JPG").arg(1000 + number);
+    item.capturedAt = 1'700'000'000 - number * 3600.0;
+    item.duration = 61;
+    const int picture = number % distinctPictures;
+    const auto link = [&](const QString& from, const QString& to) {
+        std::filesystem::create_hard_link(QStringLiteral("%1/%2%3").arg(pictures).arg(picture).arg(from).toStdString(),
+                                          QStringLiteral("%1/%2%3").arg(proxies, item.id, to).toStdString());
+    };
+    const int kind = screen == Screen::mixed ? number % 3 : 1;
+    if (kind == 0) {
+        item.kind = MediaKind::photo;
+        item.previewExtension = QStringLiteral("jpg");
+        link(QStringLiteral(".jpg"), QStringLiteral(".preview.jpg"));
+    } else if (kind == 1) {
+        item.kind = MediaKind::photo;
+        item.proxyExtension = QStringLiteral("heic");
+        link(QStringLiteral(".heic"), QStringLiteral(".heic"));
+        if (screen != Screen::heicUntiled)
+            link(QStringLiteral(".tile.jpg"), QStringLiteral(".tile.jpg"));
+    } else {
+        item.kind = MediaKind::video;
+        item.posterExtension = QStringLiteral("jpg");
+        link(QStringLiteral(".poster.jpg"), QStringLiteral(".poster.jpg"));
     }
-    return items;
+    return item;
 }
 
 // CPU time of the calling thread, or of the whole process (every thread), in milliseconds.
@@ -170,51 +211,85 @@ int tilesWaiting(const GridView& view)
     return waiting;
 }
 
+// The tile's size in the grid as the benchmark shows it.
+QSize tileSize(const GridView& view)
+{
+    return GridCellDelegate::tileRect(
+               grid::geometry(view.viewport()->width(), GridCellDelegate::textHeight(view.font())).cellRect(0))
+        .size();
+}
+
+// CPU time of all the threads one decode uses (libvips' and the HEVC decoder's included), the
+// median of 5.
+double decodeCost(const std::function<void()>& decode)
+{
+    std::vector<double> costs;
+    for (int i = 0; i < 5; ++i) {
+        const double start = cpuMs(CLOCK_PROCESS_CPUTIME_ID);
+        decode();
+        costs.push_back(cpuMs(CLOCK_PROCESS_CPUTIME_ID) - start);
+    }
+    return percentile(costs, 0.5);
+}
+
+// What one tile's decode costs for each kind of picture, at the grid's tile size.
+void printCosts(const QString& pictures, QSize tile)
+{
+    const QString first = pictures + QStringLiteral("/1");
+    const auto covering = [&](const QString& suffix) { return decodeCost([&] { decodePhotoCovering(first + suffix, tile); }); };
+    std::printf("2048 px JPEG preview|%.1f ms\n", covering(QStringLiteral(".jpg")));
+    std::printf("2048 px HEIC proxy, the whole picture|%.1f ms\n", covering(QStringLiteral(".heic")));
+    std::printf("1280 px video poster|%.1f ms\n", covering(QStringLiteral(".poster.jpg")));
+    std::printf("352 px tile image beside the proxy (JPEG)|%.1f ms\n", covering(QStringLiteral(".tile.jpg")));
+    std::printf("352 px thumbnail inside the 2048 px HEIC|%.1f ms\n",
+                decodeCost([&] { decodeThumbnailCovering(first + QStringLiteral(".thumbnailed.heic"), tile); }));
+
+    // What the tile image adds to writing a proxy: the whole write (decode, HEIC, tile image)
+    // against the tile image's part alone, both from the 2048 px picture.
+    const QString output = pictures + QStringLiteral("/written.heic");
+    const double proxy = decodeCost([&] { makePhotoPreview(first + QStringLiteral(".jpg"), output, pictureSize); });
+    const QImage preview = decodePhoto(output, pictureSize);
+    const double tileImage = decodeCost([&] { writeTileImage(preview, output); });
+    std::printf("Writing a 2048 px proxy with its tile image, in all|%.0f ms\n", proxy);
+    std::printf("Writing a 2048 px proxy with its tile image, the tile image's part|%.1f ms (%.1f %%)\n", tileImage,
+                100 * tileImage / (proxy - tileImage));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: grid_bench FIXTURE_DIR\n");
+    const std::optional<Screen> screen = argc >= 3 ? screenNamed(argv[2]) : std::nullopt;
+    if (argc < 3 || (!screen && qstrcmp(argv[2], "costs") != 0)) {
+        std::fprintf(stderr, "usage: grid_bench FIXTURE_DIR costs | grid_bench FIXTURE_DIR heic|heic-untiled|mixed [SCREENSHOT.png]\n");
         return 2;
     }
     const QString fixture = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-    QList<Item> items = makeFixture(fixture);
-    // The new items of the repeated searches, made by an earlier run.
-    for (const QString& name : QDir(fixture + QStringLiteral("/Proxies")).entryList(QDir::Files)) {
-        if (name.mid(5, 4).toInt() >= itemCount)
-            QFile::remove(fixture + QStringLiteral("/Proxies/") + name);
-    }
+    const QString pictures = fixture + QStringLiteral("/pictures");
+    makePictures(pictures);
 
-    QTemporaryDir support;
+    // The support folder lives beside the pictures, so that the item files can be hard links.
+    QTemporaryDir support(fixture + QStringLiteral("/support-XXXXXX"));
     Defaults defaults(support.filePath(QStringLiteral("Quorvin.conf")));
     Library library(benchServices(support.path(), defaults, std::make_shared<ManualClock>()));
     TaskPools pools;
-    BenchActions actions(fixture + QStringLiteral("/Proxies"));
+    BenchActions actions(library);
     const qint64 baseline = memoryKilobytes("VmRSS:");
 
     GridView view(library, actions, pools);
     view.resize(760, 720);   // four columns, as beside the sidebar and the inspector
     view.show();
+    if (!screen) {
+        printCosts(pictures, tileSize(view));
+        return 0;
+    }
 
-    // What one tile's decode costs in CPU time of all the threads it uses (libvips' and the HEVC
-    // decoder's included), at the size of the grid's tiles, before anything else runs.
-    const QSize tile = GridCellDelegate::tileRect(
-        grid::geometry(view.viewport()->width(), GridCellDelegate::textHeight(view.font())).cellRect(0)).size();
-    const auto decodeCost = [&](const QString& extension) {
-        const QString file = QStringLiteral("%1/sources/%2.%3").arg(fixture).arg(extension == QLatin1String("heic") ? 1 : 0).arg(extension);
-        std::vector<double> costs;
-        for (int i = 0; i < 5; ++i) {
-            const double start = cpuMs(CLOCK_PROCESS_CPUTIME_ID);
-            decodePhotoCovering(file, tile);
-            costs.push_back(cpuMs(CLOCK_PROCESS_CPUTIME_ID) - start);
-        }
-        return percentile(costs, 0.5);
-    };
-    const double jpegCost = decodeCost(QStringLiteral("jpg"));
-    const double heicCost = decodeCost(QStringLiteral("heic"));
+    const QString proxies = library.proxyDirectory();
+    QList<Item> items;
+    for (int i = 0; i < itemCount; ++i)
+        items.append(makeItem(*screen, i, pictures, proxies));
     library.setItems(items);
 
     // The GUI thread's stalls: how late a 1 ms timer fires, and how much of that delay the GUI
@@ -241,33 +316,28 @@ int main(int argc, char** argv)
     int nextId = itemCount;
     QTimer searches;
     QObject::connect(&searches, &QTimer::timeout, [&] {
-        for (int i = 0; i < 5; ++i) {
-            const qsizetype at = random.bounded(items.size());
-            Item fresh = items.at(at);
-            fresh.id = QStringLiteral("ITEM-%1").arg(nextId++, 4, 10, QLatin1Char('0'));
-            std::filesystem::create_hard_link(actions.previewPath(items.at(at)).value().toStdString(),
-                                              actions.previewPath(fresh).value().toStdString());
-            items[at] = fresh;
-        }
+        for (int i = 0; i < 5; ++i)
+            items[random.bounded(items.size())] = makeItem(*screen, nextId++, pictures, proxies);
         items.swapItemsAt(random.bounded(items.size()), random.bounded(items.size()));
         library.setItems(items);
     });
 
     QScrollBar* bar = view.verticalScrollBar();
-    // Asks `done` at most every 2 ms: asking after each event (the 1 ms timer's among them) would
-    // take the two cores from the decoding it waits for.
+    // Runs the event loop, blocked while no event is due, until `done` answers true (asked every
+    // 2 ms) or `timeoutMs` have passed; returns the milliseconds waited. A loop that polled for
+    // events would take the two cores from the decoding it waits for.
     const auto waitUntil = [&](const std::function<bool()>& done, int timeoutMs) {
         QElapsedTimer waited;
         waited.start();
-        qint64 asked = -2;
-        while (waited.elapsed() < timeoutMs) {
-            if (waited.elapsed() - asked >= 2) {
-                if (done())
-                    break;
-                asked = waited.elapsed();
-            }
-            app.processEvents(QEventLoop::WaitForMoreEvents, 5);
-        }
+        QEventLoop loop;
+        QTimer ask;
+        QObject::connect(&ask, &QTimer::timeout, &loop, [&] {
+            if (done() || waited.elapsed() >= timeoutMs)
+                loop.quit();
+        });
+        ask.start(2);
+        if (!done())
+            loop.exec();
         return waited.nsecsElapsed() / 1e6;
     };
     waitUntil([&] { return view.rows().rowCount() == itemCount && tilesWaiting(view) == 0; }, 30000);
@@ -287,9 +357,18 @@ int main(int argc, char** argv)
         }
     }
     std::vector<double> fills;
+    std::vector<int> stops;
     for (int stop = 0; stop < 12; ++stop) {
-        bar->setValue(random.bounded(bar->maximum() + 1));
+        stops.push_back(random.bounded(bar->maximum() + 1));
+        bar->setValue(stops.back());
         fills.push_back(waitUntil([&] { return tilesWaiting(view) == 0; }, 30000));
+        waitUntil([] { return false; }, 300);
+    }
+    // Back to the last three stops, latest first: their pictures were decoded already.
+    std::vector<double> returns;
+    for (int back = 2; back <= 4; ++back) {
+        bar->setValue(stops[stops.size() - size_t(back)]);
+        returns.push_back(waitUntil([&] { return tilesWaiting(view) == 0; }, 30000));
         waitUntil([] { return false; }, 300);
     }
     ticker.stop();
@@ -297,16 +376,22 @@ int main(int argc, char** argv)
 
     const qint64 peak = memoryKilobytes("VmHWM:");
 
-    std::printf("| GUI-thread stall, longest | %.1f ms |\n", percentile(lateness, 1.0));
-    std::printf("| GUI-thread stall, 99th percentile | %.2f ms |\n", percentile(lateness, 0.99));
-    std::printf("| GUI-thread computing between two ticks, longest | %.1f ms |\n", percentile(busy, 1.0));
-    std::printf("| GUI-thread computing between two ticks, 99th percentile | %.2f ms |\n", percentile(busy, 0.99));
-    std::printf("| Timer ticks measured | %zu |\n", lateness.size());
-    std::printf("| Visible tiles filled after a scroll stop, median of %zu | %.0f ms |\n", fills.size(), percentile(fills, 0.5));
-    std::printf("| Visible tiles filled after a scroll stop, longest | %.0f ms |\n", percentile(fills, 1.0));
-    std::printf("| CPU time of one tile's decode, 2048 px JPEG | %.0f ms |\n", jpegCost);
-    std::printf("| CPU time of one tile's decode, 2048 px HEIC | %.0f ms |\n", heicCost);
-    std::printf("| Peak memory of the process | %lld MB |\n", peak / 1024);
-    std::printf("| Memory before the grid opened | %lld MB |\n", baseline / 1024);
+    std::printf("GUI-thread stall, longest|%.1f ms\n", percentile(lateness, 1.0));
+    std::printf("GUI-thread stall, 99th percentile|%.2f ms\n", percentile(lateness, 0.99));
+    std::printf("GUI-thread computing between two ticks, longest|%.1f ms\n", percentile(busy, 1.0));
+    std::printf("GUI-thread computing between two ticks, 99th percentile|%.2f ms\n", percentile(busy, 0.99));
+    std::printf("Timer ticks measured|%zu\n", lateness.size());
+    std::printf("Visible tiles filled after a scroll stop, median of %zu|%.0f ms\n", fills.size(), percentile(fills, 0.5));
+    std::printf("Visible tiles filled after a scroll stop, longest|%.0f ms\n", percentile(fills, 1.0));
+    std::printf("Filled on scrolling back to one of the last stops, longest of %zu|%.0f ms\n", returns.size(),
+                percentile(returns, 1.0));
+    std::printf("Peak memory of the process|%lld MB\n", peak / 1024);
+    std::printf("Memory before the grid opened|%lld MB\n", baseline / 1024);
+
+    if (argc >= 4) {
+        bar->setValue(0);
+        waitUntil([&] { return tilesWaiting(view) == 0; }, 30000);
+        view.grab().save(QString::fromLocal8Bit(argv[3]));
+    }
     return 0;
 }

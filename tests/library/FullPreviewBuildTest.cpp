@@ -200,7 +200,7 @@ TEST_F(FullPreviewBuildTest, ASmallJpegGetsAHeicProxy)
     EXPECT_EQ(build(job, FullRenderers::system(defaults)), std::nullopt);
     EXPECT_EQ(items.row("jpeg"), (FullRow{"", "heic", "", {}}));
     EXPECT_GT(QFileInfo(proxies + QStringLiteral("/jpeg.heic")).size(), 0);
-    EXPECT_EQ(previewFiles(), QStringList{"jpeg.heic"});
+    EXPECT_EQ(previewFiles(), (QStringList{"jpeg.heic", "jpeg.tile.jpg"}));   // the proxy with its tile image
 }
 
 } // namespace

@@ -118,6 +118,11 @@ public:
         };
         renderers_->photoLibraryItem = [](const FullJob&, Index&, const QString&, const FullRenderers::IsCancelled&) {};
         renderers_->isAvailable = [this](const Source&) { return available; };
+        renderers_->tileImage = [this](const QString& proxy) {
+            std::lock_guard locker(lock_);
+            tileImages_.append(QFileInfo(proxy).fileName());
+            return true;
+        };
     }
 
     std::shared_ptr<const FullRenderers> renderers() const { return renderers_; }
@@ -150,6 +155,12 @@ public:
     {
         std::lock_guard locker(lock_);
         return calls_;
+    }
+    // The proxies whose tile image was asked for, by file name.
+    QStringList tileImages() const
+    {
+        std::lock_guard locker(lock_);
+        return tileImages_;
     }
     int running() const
     {
@@ -195,6 +206,7 @@ private:
     mutable std::mutex lock_;
     std::condition_variable released_;
     QStringList calls_;
+    QStringList tileImages_;
     bool holding_ = false;
     int passes_ = 0;
     int running_ = 0;

@@ -9,6 +9,8 @@
 #include "Pellmar/platform/VolumeService.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -87,6 +89,21 @@ TEST_F(FullPreviewWorkerTest, RendersTwoAtATimeUntilNothingIsLeft)
         EXPECT_EQ(items->row(id).proxy, "heic") << id;
     EXPECT_FALSE(library->fullProcessing());
     EXPECT_TRUE(library->fullInFlight().isEmpty());
+}
+
+// Once every item has its previews, the photo proxies without a tile image get one, the rest nothing.
+TEST_F(FullPreviewWorkerTest, ProxiesWithoutATileImageGetOneOnceEveryItemIsRendered)
+{
+    const QDir proxies(library->proxyDirectory());
+    ASSERT_TRUE(proxies.mkpath(QStringLiteral(".")));
+    for (const char* name : {"old.heic", "done.heic", "done.tile.jpg", "clip.mp4", "doc.preview.png", "doc.png"}) {
+        QFile file(proxies.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    items->add("a", MediaKind::photo);   // its fake render writes a proxy alone
+    start();
+    waitUntilEnded();
+    EXPECT_EQ(fakes.tileImages(), (QStringList{"a.heic", "old.heic"}));
 }
 
 // With "never" the run waits, asking again every 5 s, until the user asks for the previews now; it

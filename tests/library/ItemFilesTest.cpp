@@ -14,6 +14,7 @@ struct PreviewCase {
     QString preview, proxy, poster;
     std::optional<QString> previewURL, imageURL, proxyURL;   // file names in "Proxies"
     bool viewable = false;
+    std::optional<QString> tileImageURL = std::nullopt;   // only beside a proxy the grid shows
 };
 
 void PrintTo(const PreviewCase& c, std::ostream* out) { *out << c.name; }
@@ -37,6 +38,7 @@ TEST_P(PreviewURLTest, ChoosesThePreviewFiles)
     EXPECT_EQ(library->imageURL(subject), inProxies(c.imageURL));
     EXPECT_EQ(library->proxyURL(subject), inProxies(c.proxyURL));
     EXPECT_EQ(library->canView(subject), c.viewable);
+    EXPECT_EQ(library->tileImageURL(subject), inProxies(c.tileImageURL));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -47,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
         PreviewCase{"VideoWithoutProxyIsNotViewable", MediaKind::video, "jpg", "", "", "I.preview.jpg",
                     "I.preview.jpg", std::nullopt, false},
         PreviewCase{"HeicProxyStandsInForAMissingPreview", MediaKind::photo, "", "heic", "", "I.heic", "I.heic",
-                    "I.heic", true},
+                    "I.heic", true, "I.tile.jpg"},
         PreviewCase{"PngProxyIsTheImage", MediaKind::photo, "jpg", "png", "", "I.preview.jpg", "I.png", "I.png", true},
         PreviewCase{"PhotoWithNothingIsNotViewable", MediaKind::photo, "", "", "", std::nullopt, std::nullopt,
                     std::nullopt, false},

@@ -206,7 +206,7 @@ TEST_F(SourcePassesTest, RemovingASourceForgetsItsRowsAndThePreviewFilesOfItsOwn
     addFile({.sourceID = QStringLiteral("B"), .relPath = QStringLiteral("b.jpg"), .itemID = QStringLiteral("ONLY_S2")});
     db.run(QStringLiteral("INSERT INTO folders (source_id, rel_path, parent_path, mtime) VALUES ('S', 'trip', '', 0)"));
     db.run(QStringLiteral("INSERT INTO pins (workspace_id, source_id, path, position) VALUES ('everything', 'S', 'trip', 0)"));
-    for (const char* name : {"ONLY_S.preview.jpg", "ONLY_S.poster.jpg", "ONLY_S.mp4", "ONLY_S.heic",
+    for (const char* name : {"ONLY_S.preview.jpg", "ONLY_S.poster.jpg", "ONLY_S.mp4", "ONLY_S.heic", "ONLY_S.tile.jpg",
                              "SHARED.preview.jpg", "ONLY_S2.preview.jpg"})
         writeProxy(QString::fromLatin1(name));
 

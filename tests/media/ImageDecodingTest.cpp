@@ -5,6 +5,7 @@
 #include "Pellmar/media/HeifFiles.h"
 #include "Pellmar/media/MediaInfo.h"
 #include "Pellmar/media/MediaLibraries.h"
+#include "Pellmar/media/TileImages.h"
 #include "Pellmar/media/VipsImages.h"
 #include "tests/media/MediaFixtures.h"
 
@@ -13,8 +14,28 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <functional>
+
+// Every HEIF image decoded in this process, by the program or by libvips, passes here and is
+// counted (the test's own definition takes the place of libheif's).
+namespace {
+std::atomic<int> heifDecodes = 0;
+}
+
+extern "C" heif_error heif_decode_image(const heif_image_handle* handle, heif_image** image, heif_colorspace colourspace,
+                                        heif_chroma chroma, const heif_decoding_options* options)
+{
+    using Decode = heif_error (*)(const heif_image_handle*, heif_image**, heif_colorspace, heif_chroma,
+                                  const heif_decoding_options*);
+    static const auto libheifDecode = reinterpret_cast<Decode>(dlsym(RTLD_NEXT, "heif_decode_image"));
+    ++heifDecodes;
+    return libheifDecode(handle, image, colourspace, chroma, options);
+}
 
 namespace {
 
@@ -99,6 +120,58 @@ TEST_F(PhotoPreviewTest, EachKindBecomesAnUprightOpaqueHeicOfAtMostTheSize)
         const QString topLeft = corner.value() < 40 ? QStringLiteral("black") : quarterColourAt(picture, 4, 4);
         EXPECT_EQ(topLeft, c.topLeft);
     }
+}
+
+// The mean difference of the channels of two pictures of the same size, from 0 to 255.
+double meanDifference(const QImage& a, const QImage& b)
+{
+    const QImage left = a.convertToFormat(QImage::Format_RGB888);
+    const QImage right = b.convertToFormat(QImage::Format_RGB888);
+    double sum = 0;
+    for (int y = 0; y < left.height(); ++y) {
+        for (int x = 0; x < left.width() * 3; ++x)
+            sum += std::abs(int(left.constScanLine(y)[x]) - int(right.constScanLine(y)[x]));
+    }
+    return sum / (double(left.width()) * left.height() * 3);
+}
+
+TEST_F(PhotoPreviewTest, APreviewIsWrittenWithItsTileImage)
+{
+    struct Case {
+        QString name;
+        QByteArray bytes;
+        int maxPixelSize;
+        QString topLeft;
+    };
+    ExifFields turned;
+    turned.orientation = 6;
+    for (const Case& c : {
+             Case{QStringLiteral("turned.jpg"), jpegWithExif(quarteredImage(1200, 800), turned), 1000, QStringLiteral("blue")},
+             Case{QStringLiteral("wide.heic"), heicFile(quarteredImage(1600, 400), std::nullopt), 2048, QStringLiteral("red")},
+             Case{QStringLiteral("small.jpg"), encodedJpeg(quarteredImage(300, 200)), 2048, QStringLiteral("red")},
+         }) {
+        SCOPED_TRACE(c.name.toStdString());
+        const QImage preview = toQImage(previewOf(c.name, c.bytes, c.maxPixelSize));
+        const QImage tile(dir.filePath(QStringLiteral("out.tile.jpg")));
+        ASSERT_FALSE(tile.isNull());
+        // The shorter side at the tile image's size, never enlarged; the preview's shape and turn.
+        EXPECT_EQ(std::min(tile.width(), tile.height()), std::min({tileImageSide, preview.width(), preview.height()}));
+        EXPECT_NEAR(double(tile.width()) / tile.height(), double(preview.width()) / preview.height(), 0.01);
+        EXPECT_EQ(quarterColourAt(tile, 4, 4), c.topLeft);
+        EXPECT_LT(meanDifference(tile, preview.scaled(tile.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)), 4.0);
+
+        // A preview written before tile images existed gets the same one from the preview file.
+        ASSERT_TRUE(QFile::remove(dir.filePath(QStringLiteral("out.tile.jpg"))));
+        ASSERT_TRUE(makeTileImage(dir.filePath(QStringLiteral("out.heic"))));
+        const QImage remade(dir.filePath(QStringLiteral("out.tile.jpg")));
+        EXPECT_EQ(remade.size(), tile.size());
+        EXPECT_LT(meanDifference(remade, tile), 4.0);
+    }
+
+    // A preview that cannot be decoded gets none.
+    writeBytes(dir.filePath(QStringLiteral("broken.heic")), QByteArray(4000, '\x3c'));
+    EXPECT_FALSE(makeTileImage(dir.filePath(QStringLiteral("broken.heic"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("broken.tile.jpg"))));
 }
 
 TEST_F(PhotoPreviewTest, RawFromItsEmbeddedPreviewOrDeveloped)
@@ -307,4 +380,32 @@ TEST_F(DecodePhotoTest, CoveringCutsTheMiddleAtTheTileSize)
     // Never enlarged: a photo smaller than the tile keeps its scale, cut to no more than the tile.
     EXPECT_EQ(decoded(QStringLiteral("small.jpg"), encodedJpeg(quarteredImage(120, 90)), 440).size(), QSize(120, 90));
     EXPECT_EQ(decodePhotoCovering(dir.filePath(QStringLiteral("small.jpg")), {200, 60}).size(), QSize(120, 60));
+}
+
+TEST_F(DecodePhotoTest, EachHeifPictureIsDecodedOnce)
+{
+    const QImage quarters = quarteredImage(1600, 1200);
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"420.heic", heicFile(quarters, std::nullopt)},
+        {"444.heic", savedBy(toVips(quarters), ".heic")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        writeBytes(path, c.bytes);
+        const std::function<void()> decodes[] = {
+            [&] { EXPECT_EQ(decodePhotoCovering(path, {176, 132}).size(), QSize(176, 132)); },
+            [&] { EXPECT_EQ(decodePhoto(path, 440).size(), QSize(440, 330)); },
+            [&] { makePhotoPreview(path, dir.filePath(QStringLiteral("out.heic")), 800); },
+        };
+        for (const auto& decode : decodes) {
+            heifDecodes = 0;
+            decode();
+            EXPECT_EQ(heifDecodes.load(), 1);
+        }
+    }
 }

@@ -86,6 +86,7 @@ TEST_F(PhotosPreviewsTest, PhotoGetsAHeicAtTheProxySizeAndItsExistingPreviewIsRe
         EXPECT_EQ(itemColumn(QStringLiteral("proxy_ext"), id), QStringLiteral("heic"));
         EXPECT_EQ(itemColumn(QStringLiteral("full_error"), id), QString());
         EXPECT_EQ(heicSize(previewFile(id + QStringLiteral(".heic"))), c.heic);
+        EXPECT_EQ(QImage(previewFile(id + QStringLiteral(".tile.jpg"))).size(), QSize(469, 352));
         EXPECT_EQ(QFile::exists(preview), c.hadPreview) << "a preview is only refreshed, never made";
         if (c.hadPreview) {
             const QImage redrawn(preview);

@@ -120,4 +120,61 @@ TEST_F(ThumbnailTest, TilePicturesKeepOnlyTheTilesOnAndNearTheScreen)
     EXPECT_EQ(pictures.pixmap(QStringLiteral("B"), red).size(), QSize(160, 120));
 }
 
+TEST_F(ThumbnailTest, TilesScrolledBackShowTheirPictureWithoutDecodingAgain)
+{
+    TilePictures pictures(pools, 440);
+    QSignalSpy ready(&pictures, &TilePictures::pictureReady);
+    const QString red = picture(QStringLiteral("red.jpg"), Qt::red);
+    const QString blue = picture(QStringLiteral("blue.jpg"), Qt::blue);
+
+    pictures.setTiles({{QStringLiteral("A"), red}}, {}, {100, 100});
+    ASSERT_TRUE(ready.wait(5000));
+    pictures.setTiles({{QStringLiteral("B"), blue}}, {}, {100, 100});
+    ASSERT_TRUE(ready.wait(5000));
+
+    // A comes back: its picture shows at once.
+    pictures.setTiles({{QStringLiteral("A"), red}}, {}, {100, 100});
+    EXPECT_EQ(pictures.pixmap(QStringLiteral("A"), red).size(), QSize(100, 100));
+    // B comes back showing another file: decoded again, and that is the only decode since.
+    pictures.setTiles({{QStringLiteral("A"), red}, {QStringLiteral("B"), red}}, {}, {100, 100});
+    EXPECT_TRUE(pictures.pixmap(QStringLiteral("B"), red).isNull());
+    ASSERT_TRUE(ready.wait(5000));
+    EXPECT_EQ(ready.count(), 3);
+    EXPECT_EQ(ready.last().at(0).toString(), QStringLiteral("B"));
+}
+
+TEST_F(ThumbnailTest, ATileShowsTheTileImageOnlyWhenItCoversTheTile)
+{
+    // The file is red and its tile image blue: the picture tells which one was decoded.
+    const QString file = picture(QStringLiteral("item.jpg"), Qt::red);
+    const QString tileImage = picture(QStringLiteral("item.tile.jpg"), Qt::blue, {469, 352});
+    QFile text(dir.filePath(QStringLiteral("notes.tile.jpg")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a picture");
+    text.close();
+    struct Case {
+        const char* name;
+        QString tileImage;
+        QSize tile;
+        Qt::GlobalColor shown;
+    };
+    for (const Case& c : {
+             Case{"larger than the tile", tileImage, {176, 132}, Qt::blue},
+             Case{"the tile's size", tileImage, {469, 352}, Qt::blue},
+             Case{"smaller than the tile", tileImage, {400, 400}, Qt::red},
+             Case{"none written yet", dir.filePath(QStringLiteral("missing.tile.jpg")), {176, 132}, Qt::red},
+             Case{"not a picture", text.fileName(), {176, 132}, Qt::red},
+             Case{"none for this file", QString(), {176, 132}, Qt::red},
+         }) {
+        SCOPED_TRACE(c.name);
+        TilePictures pictures(pools, 2048);
+        QSignalSpy ready(&pictures, &TilePictures::pictureReady);
+        pictures.setTiles({{QStringLiteral("A"), file, c.tileImage}}, {}, c.tile);
+        ASSERT_TRUE(ready.wait(5000));
+        const QImage shown = pictures.pixmap(QStringLiteral("A"), file).toImage();
+        EXPECT_EQ(shown.size(), c.tile);
+        EXPECT_GT(c.shown == Qt::blue ? centre(shown).blue() : centre(shown).red(), 200);
+    }
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 #include "Pellmar/index/Database.h"
 #include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/library/frame/Tasks.h"
+#include "Pellmar/media/TileImages.h"
 #include "Pellmar/platform/CloudFiles.h"
 
 #include <QCoroFuture>
@@ -49,6 +50,13 @@ std::optional<QString> Library::previewURL(const Item& item) const
     if (item.proxyExtension == QLatin1String("heic"))
         return stem + QStringLiteral(".heic");
     return std::nullopt;
+}
+
+std::optional<QString> Library::tileImageURL(const Item& item) const
+{
+    if (item.kind != MediaKind::photo || !item.previewExtension.isEmpty() || item.proxyExtension != QLatin1String("heic"))
+        return std::nullopt;
+    return tileImagePath(proxyDirectory_ + u'/' + item.id + QStringLiteral(".heic"));
 }
 
 std::optional<QString> Library::imageURL(const Item& item) const

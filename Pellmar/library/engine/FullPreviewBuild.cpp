@@ -9,10 +9,13 @@
 #include "Pellmar/media/PhotosPreviews.h"
 #include "Pellmar/media/Posters.h"
 #include "Pellmar/media/ScanningRules.h"
+#include "Pellmar/media/TileImages.h"
 #include "Pellmar/media/VideoProxy.h"
 #include "Pellmar/platform/Defaults.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
 
@@ -123,6 +126,7 @@ std::shared_ptr<const FullRenderers> FullRenderers::system(const Defaults& defau
                                               const IsCancelled& isCancelled) {
         buildPhotosFullPreview(job, index, previewFolder, *sharedPhotoLibrary(), isCancelled, defaults);
     };
+    renderers->tileImage = makeTileImage;
     renderers->isAvailable = [](const Source& source) { return isSourceAvailable(source); };
     return renderers;
 }
@@ -135,6 +139,20 @@ QStringList renderableSources(const FullBuild& build)
             ids.append(source.id);
     }
     return ids;
+}
+
+QStringList proxiesWithoutTileImage(const QString& proxyDirectory)
+{
+    QStringList proxies;
+    // A photo proxy is named "<item id>.heic", with no other dot.
+    QDirIterator files(proxyDirectory, {QStringLiteral("*.heic")}, QDir::Files);
+    while (files.hasNext()) {
+        const QFileInfo file = files.nextFileInfo();
+        if (file.fileName().count(u'.') == 1 && !QFileInfo::exists(tileImagePath(file.filePath())))
+            proxies.append(file.filePath());
+    }
+    proxies.sort();
+    return proxies;
 }
 
 std::optional<QString> buildFullPreview(const FullJob& job, const FullBuild& build)

@@ -33,6 +33,9 @@ struct FullRenderers {
     // Renders and records an item of the photo library itself.
     std::function<void(const FullJob& job, Index& index, const QString& previewFolder, const IsCancelled& isCancelled)>
         photoLibraryItem;
+    // Writes the tile image of a photo proxy written before proxies had one, from the proxy and
+    // changing nothing else; false when it cannot.
+    std::function<bool(const QString& proxy)> tileImage;
     // Whether a source can be read now: the photo library when access is granted, a folder source
     // when its root is a folder on the volume it was added from.
     std::function<bool(const Source& source)> isAvailable;
@@ -54,6 +57,10 @@ struct FullBuild {
 
 // The ids of the sources that can be read now. Blocks on the disk; never called on the GUI thread.
 QStringList renderableSources(const FullBuild& build);
+
+// The photo proxies in the preview folder that have no tile image yet. Blocks on the disk; never
+// called on the GUI thread.
+QStringList proxiesWithoutTileImage(const QString& proxyDirectory);
 
 // Renders one item's larger files into the preview folder and records them on the index; a failure
 // is recorded as the item's error while the item's source is still available (otherwise the item

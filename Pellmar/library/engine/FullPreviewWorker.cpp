@@ -7,6 +7,7 @@
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/FanOut.h"
 
+#include <algorithm>
 #include <chrono>
 
 using namespace std::chrono_literals;
@@ -18,6 +19,8 @@ constexpr int rendersAtOnce = 2;
 // A wait asks for permission again after 20 polls of 0.25 s.
 constexpr int pollsPerWait = 20;
 constexpr auto pollInterval = 250ms;
+// Tile images written for older proxies per job, between two looks at whether the run may go on.
+constexpr qsizetype tileImagesPerJob = 8;
 
 // Why a batch made of items this run has already tried cannot go on: the index took neither their
 // results nor their failures, and would hand out the same items forever.
@@ -45,6 +48,7 @@ QCoro::Task<> renderWhileAllowed(WorkerInputs inputs, CancelToken token, std::sh
                           .renderers = std::move(renderers), .token = token};
     // The items this run has rendered, each with why its outcome was not recorded (empty when it was).
     QHash<QString, QString> tried;
+    bool allRendered = false;
 
     // State is written only while the run is not cancelled: a stopped run leaves it to the next one.
     while (!token.isCancelled()) {
@@ -73,6 +77,7 @@ QCoro::Task<> renderWhileAllowed(WorkerInputs inputs, CancelToken token, std::sh
         if (batch.isEmpty()) {
             if (offered > 0)
                 library->setLastError(unrecordedReason(stuck, tried));
+            allRendered = offered == 0;
             break;
         }
 
@@ -86,6 +91,23 @@ QCoro::Task<> renderWhileAllowed(WorkerInputs inputs, CancelToken token, std::sh
             [build](const FullJob& job) { return buildFullPreview(job, build); }));
         for (qsizetype i = 0; i < batch.size(); ++i)
             tried.insert(batch[i].itemID, unrecorded[i].value_or(QString()));
+    }
+
+    // Once every item has its previews, the proxies written before proxies came with a tile image
+    // get theirs, a few at a time while the run may go on; the rest wait for the next run.
+    if (!allRendered || token.isCancelled())
+        co_return;
+    QStringList missing = co_await alive(library->pools().run(
+        Priority::background, [folder = build.proxyDirectory] { return proxiesWithoutTileImage(folder); }));
+    while (!missing.isEmpty() && !token.isCancelled() && idle.mayRunFull()) {
+        const QStringList some = missing.first(std::min(tileImagesPerJob, missing.size()));
+        missing.remove(0, some.size());
+        co_await alive(library->pools().run(Priority::background, [some, token, renderers = build.renderers] {
+            for (const QString& proxy : some) {
+                if (!token.isCancelled())
+                    renderers->tileImage(proxy);
+            }
+        }));
     }
 }
 

@@ -32,5 +32,8 @@ public:
 
     // The item's preview, poster or photo proxy file, whether or not it exists.
     virtual std::optional<QString> previewPath(const Item& item) const = 0;
+    // The small picture that a tile may show in place of that file, when the program wrote the
+    // file and so the picture beside it; whether or not it exists.
+    virtual std::optional<QString> tileImagePath(const Item&) const { return std::nullopt; }
     virtual void setPointerInGrid(bool inside) = 0;
 };

@@ -93,8 +93,10 @@ Cell makeCell(const Item& item, const CellInputs& in, const QString& caption)
         cell.content = TileContent::typeIcon;
     else
         cell.content = TileContent::picture;
-    if (cell.content == TileContent::picture)
+    if (cell.content == TileContent::picture) {
         cell.picturePath = in.previewPath;
+        cell.tileImagePath = in.tileImagePath;
+    }
     if (cell.content == TileContent::typeIcon)
         cell.mimeType = item.uti;
     if (in.copies > 1)

@@ -37,6 +37,7 @@ struct CellInputs {
     qint64 copies = 0;                       // 0 when the search gave no count
     const QList<Location>* locations = nullptr;   // none when the search gave none
     std::optional<QString> previewPath;      // the item's preview, poster or photo proxy file
+    std::optional<QString> tileImagePath;    // the small picture beside that file, when it may have one
 };
 
 struct Cell {
@@ -45,6 +46,7 @@ struct Cell {
     QString caption;
     TileContent content = TileContent::picture;
     std::optional<QString> picturePath;
+    std::optional<QString> tileImagePath;       // shown in its place when it exists and is large enough
     std::optional<QString> placeholderSymbol;   // drawn on the fill while there is no picture
     QString mimeType;                        // for the type icon
     std::optional<QString> copiesBadge;      // "2 copies"

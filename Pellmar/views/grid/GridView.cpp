@@ -84,6 +84,7 @@ void GridView::rebuild()
                                         .copies = copies.value(item.id),
                                         .locations = found == locations.cend() ? nullptr : &found.value(),
                                         .previewPath = actions_.previewPath(item),
+                                        .tileImagePath = actions_.tileImagePath(item),
                                     },
                                     keep ? caption.text : QString()));
         if (keep)

@@ -62,6 +62,11 @@ std::optional<QString> LibraryGridActions::previewPath(const Item& item) const
     return library_.previewURL(item);
 }
 
+std::optional<QString> LibraryGridActions::tileImagePath(const Item& item) const
+{
+    return library_.tileImageURL(item);
+}
+
 void LibraryGridActions::setPointerInGrid(bool inside)
 {
     library_.pointerInGrid = inside;

@@ -21,6 +21,7 @@ public:
     bool acceptsPaste(const QString& sourceID, const QString& path) const override;
     void paste(const QString& sourceID, const QString& path) override;
     std::optional<QString> previewPath(const Item& item) const override;
+    std::optional<QString> tileImagePath(const Item& item) const override;
     void setPointerInGrid(bool inside) override;
 
 private:

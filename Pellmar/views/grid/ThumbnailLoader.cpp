@@ -5,10 +5,12 @@
 #include "Pellmar/media/ImageDecoding.h"
 #include "Pellmar/views/grid/TilePainting.h"
 
+#include <QImageReader>
 #include <QMetaObject>
 #include <QThread>
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <tuple>
@@ -27,6 +29,7 @@ struct ThumbnailLoader::Queue {
         Urgency urgency = onScreen;
         quint64 serial = 0;
         QSize cover;
+        QString smaller;
     };
 
     Queue(TaskPools& pools, int maxPixels) : pools(pools), maxPixels(maxPixels) {}
@@ -102,14 +105,34 @@ struct ThumbnailLoader::Queue {
     }
 
     // A picture that covers `cover`, decoded at that size but with no more detail than `maxPixels`
-    // on its longer side, as a picture decoded to fit `maxPixels` would have.
+    // on its longer side, as a picture decoded to fit `maxPixels` would have: from the smaller
+    // picture when that is large enough, else from the file.
     QImage decodeCovering(const Request& request)
     {
         const QSize decoded = std::max(request.cover.width(), request.cover.height()) > maxPixels
                                   ? request.cover.scaled(maxPixels, maxPixels, Qt::KeepAspectRatio)
                                   : request.cover;
-        QImage image = decodePhotoCovering(request.path, decoded, [this, &request] { return !isCurrent(request); });
-        return image.size() == request.cover ? image : tiles::coverImage(image, request.cover);
+        const std::function<bool()> isCancelled = [this, &request] { return !isCurrent(request); };
+        std::optional<QImage> image = decodeSmaller(request.smaller, decoded, isCancelled);
+        if (!image)
+            image = decodePhotoCovering(request.path, decoded, isCancelled);
+        return image->size() == request.cover ? *image : tiles::coverImage(*image, request.cover);
+    }
+
+    // The smaller picture at `path` covering `size`, when it exists and is at least that size;
+    // a smaller picture that cannot be decoded leaves the tile to the file itself.
+    static std::optional<QImage> decodeSmaller(const QString& path, QSize size, const std::function<bool()>& isCancelled)
+    {
+        if (path.isEmpty())
+            return std::nullopt;
+        const QSize available = QImageReader(path).size();
+        if (!available.isValid() || available.width() < size.width() || available.height() < size.height())
+            return std::nullopt;
+        try {
+            return decodePhotoCovering(path, size, isCancelled);
+        } catch (const DatabaseError&) {
+            return std::nullopt;
+        }
     }
 
     // Decodes and delivers; false once the loader has gone.
@@ -152,7 +175,8 @@ ThumbnailLoader::~ThumbnailLoader()
     queue_->current.clear();
 }
 
-void ThumbnailLoader::request(const QString& key, const QString& path, Urgency urgency, QSize cover)
+void ThumbnailLoader::request(const QString& key, const QString& path, Urgency urgency, QSize cover,
+                              const QString& smaller)
 {
     if (const auto it = current_.constFind(key); it != current_.cend() && it->path == path && it->cover == cover) {
         const std::lock_guard guard(queue_->lock);
@@ -168,7 +192,7 @@ void ThumbnailLoader::request(const QString& key, const QString& path, Urgency u
     {
         const std::lock_guard guard(queue_->lock);
         queue_->remove(key);
-        queue_->waiting.push_back({key, path, urgency, serial, cover});
+        queue_->waiting.push_back({key, path, urgency, serial, cover, smaller});
         queue_->current.insert(key, serial);
         startJob = queue_->claimJob();
     }

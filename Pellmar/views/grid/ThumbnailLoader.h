@@ -32,8 +32,10 @@ public:
 
     // `cover`: unless empty, the picture is decoded at the size that covers that many pixels
     // (centred, the overflow cut off, with no more detail than `maxPixels` on its longer side);
-    // else decoded to fit `maxPixels`.
-    void request(const QString& key, const QString& path, Urgency urgency = onScreen, QSize cover = {});
+    // else decoded to fit `maxPixels`. `smaller`: a smaller picture of the same file, decoded in
+    // its place when it exists and covers that size without being enlarged.
+    void request(const QString& key, const QString& path, Urgency urgency = onScreen, QSize cover = {},
+                 const QString& smaller = {});
     void cancel(const QString& key);
     // Cancels every request whose key is not in `keys`.
     void keepOnly(const QSet<QString>& keys);

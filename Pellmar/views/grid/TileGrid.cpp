@@ -131,7 +131,8 @@ void TileGrid::tilesMoved()
     for (int row = nearFirst; row <= nearLast; ++row) {
         const grid::Cell& cell = model_->cell(row);
         if (cell.picturePath)
-            (row >= first && row <= last ? onScreen : nearScreen).append({cell.id, *cell.picturePath});
+            (row >= first && row <= last ? onScreen : nearScreen)
+                .append({cell.id, *cell.picturePath, cell.tileImagePath.value_or(QString())});
     }
     const QSize tile = GridCellDelegate::tileRect(geometry_.cellRect(0)).size() * devicePixelRatioF();
     pictures_->setTiles(onScreen, nearScreen, tile);

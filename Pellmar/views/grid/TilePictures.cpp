@@ -2,9 +2,13 @@
 
 #include <QSet>
 
+#include <algorithm>
+#include <memory>
+
 TilePictures::TilePictures(TaskPools& pools, int maxPixels, QObject* parent)
     : QObject(parent)
     , loader_(pools, maxPixels)
+    , recent_(recentBytes / 1024)
 {
     // The loader delivers only what is still asked for: a tile kept, showing that file.
     connect(&loader_, &ThumbnailLoader::decoded, this, [this](const QString& id, const QString& path, const QImage& image) {
@@ -23,8 +27,17 @@ void TilePictures::setTiles(const QList<Tile>& onScreen, const QList<Tile>& near
             kept.insert(tile.id);
     }
     loader_.keepOnly(kept);
-    for (auto it = pictures_.begin(); it != pictures_.end();)
-        it = kept.contains(it.key()) ? std::next(it) : pictures_.erase(it);
+    for (auto it = pictures_.begin(); it != pictures_.end();) {
+        if (kept.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        if (!it->pixmap.isNull()) {
+            const qsizetype kilobytes = qsizetype(it->pixmap.width()) * it->pixmap.height() * it->pixmap.depth() / 8 / 1024;
+            recent_.insert(it.key(), new Picture(std::move(*it)), std::max<qsizetype>(1, kilobytes));
+        }
+        it = pictures_.erase(it);
+    }
 
     for (const Tile& tile : onScreen)
         want(tile, ThumbnailLoader::onScreen);
@@ -37,7 +50,15 @@ void TilePictures::want(const Tile& tile, ThumbnailLoader::Urgency urgency)
     const auto picture = pictures_.constFind(tile.id);
     if (picture != pictures_.cend() && picture->path == tile.path && picture->size == size_)
         return;
-    loader_.request(tile.id, tile.path, urgency, size_);
+    if (picture == pictures_.cend()) {
+        if (const std::unique_ptr<Picture> recent(recent_.take(tile.id)); recent && recent->path == tile.path) {
+            const bool current = recent->size == size_;
+            pictures_.insert(tile.id, std::move(*recent));
+            if (current)
+                return;
+        }
+    }
+    loader_.request(tile.id, tile.path, urgency, size_, tile.tileImage);
 }
 
 QPixmap TilePictures::pixmap(const QString& id, const QString& path) const

@@ -2,6 +2,7 @@
 
 #include "Pellmar/views/grid/ThumbnailLoader.h"
 
+#include <QCache>
 #include <QHash>
 #include <QImage>
 #include <QObject>
@@ -11,11 +12,13 @@
 #include <QStringList>
 
 // The pictures of the grid's tiles: decoded for the tiles on screen first, then for about a
-// screen around them, and dropped (decoded or queued) for tiles further away. Each picture is
-// decoded and scaled to cover its tile off the GUI thread and kept as a pixmap of the tile's size,
-// so that scrolling only draws. A tile whose file changed is decoded again, and so is every tile
-// when the tiles change size (the old picture shows meanwhile); a picture that arrives for a file
-// or size the tile no longer shows is dropped.
+// screen around them; queued decodes are dropped for tiles further away. Each picture is decoded
+// and scaled to cover its tile off the GUI thread (from the tile image beside the file when there
+// is one large enough) and kept as a pixmap of the tile's size, so that scrolling only draws. The
+// pictures of tiles that went further away are kept a while, up to recentBytes, so that scrolling
+// back shows them without decoding again. A tile whose file changed is decoded again, and so is
+// every tile when the tiles change size (the old picture shows meanwhile); a picture that arrives
+// for a file or size the tile no longer shows is dropped.
 class TilePictures : public QObject {
     Q_OBJECT
 public:
@@ -28,6 +31,7 @@ public:
     struct Tile {
         QString id;
         QString path;
+        QString tileImage;   // the smaller picture of the file, if it may have one
     };
     void setTiles(const QList<Tile>& onScreen, const QList<Tile>& nearScreen, QSize size);
 
@@ -38,6 +42,9 @@ public:
     // Whether tile `id` has the picture of `path` to show.
     bool hasPicture(const QString& id, const QString& path) const;
     int decodedCount() const { return int(pictures_.size()); }
+
+    // How many bytes of pixmaps the tiles that went away keep at most.
+    static constexpr qsizetype recentBytes = 64 * 1024 * 1024;
 
 Q_SIGNALS:
     // A tile's picture arrived.
@@ -54,5 +61,6 @@ private:
 
     ThumbnailLoader loader_;
     QHash<QString, Picture> pictures_;
+    QCache<QString, Picture> recent_;   // of tiles no longer near the screen, cost in KiB
     QSize size_;
 };
