@@ -391,7 +391,7 @@ TEST_F(DecodePhotoTest, EachHeifPictureIsDecodedOnce)
     };
     const Case cases[] = {
         {"420.heic", heicFile(quarters, std::nullopt)},
-        {"444.heic", savedBy(toVips(quarters), ".heic")},
+        {"444.heic", savedByVips(toVips(quarters), ".heic")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
