@@ -5,6 +5,7 @@
 #include "Pellmar/library/engine/QuickIndexFile.h"
 #include "Pellmar/library/engine/QuickIndexWorker.h"
 #include "Pellmar/library/engine/ReadGate.h"
+#include "Pellmar/library/engine/ReadingMarks.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
@@ -45,8 +46,15 @@ class QuickIndexTest : public ::testing::Test {
 protected:
     QuickIndexTest()
     {
+        startLibrary();
+        addSource(source);
+    }
+
+    // Starts the Library on the support folder, as the program starts, and waits for its start-up.
+    void startLibrary()
+    {
         Library::Services services;
-        services.supportDirectory = dir.filePath(QStringLiteral("Quorvin"));
+        services.supportDirectory = supportFolder();
         services.defaults = &defaults;
         services.clock = std::make_shared<ManualClock>();
         services.idleReadings = fakes.readings();
@@ -55,8 +63,16 @@ protected:
         library = std::make_unique<Library>(std::move(services));
         QSignalSpy started(library.get(), &Library::startupFinished);
         EXPECT_TRUE(started.wait(10000));
-        addSource(source);
     }
+
+    // Ends the Library as the program ends.
+    void stopLibrary()
+    {
+        library.reset();
+        EXPECT_TRUE(QTest::qWaitFor([] { return Tasks::allRunning() == 0; }, 10000));
+    }
+
+    QString supportFolder() const { return dir.filePath(QStringLiteral("Quorvin")); }
 
     ~QuickIndexTest() override
     {
@@ -342,6 +358,52 @@ TEST_F(QuickIndexTest, MediaFilesOver32MiBWaitForTheReadGate)
         }
         EXPECT_EQ(row(job.relativePath)->state, FileState::ready);
     }
+}
+
+// A file whose reading ended the program (a decoder that aborted, an out-of-memory kill) fails at
+// the next start with its text, instead of being read again at every start.
+TEST_F(QuickIndexTest, AFileThatEndedTheProgramWhileItWasReadFailsAtTheNextStart)
+{
+    write(QStringLiteral("fatal.jpg"), cameraJpeg(quarteredImage(320, 240), true));
+    write(QStringLiteral("fine.jpg"), cameraJpeg(quarteredImage(640, 480), true));
+    scanAndIndex(source);
+    const qint64 fatalID = waitFor(library->index().run([](Index& index) {
+        index.database().run(QStringLiteral("UPDATE files SET state = 0"));
+        Statement rows(index.database().db(), QStringLiteral("SELECT id FROM files WHERE rel_path = 'fatal.jpg'"));
+        EXPECT_TRUE(rows.step());
+        return rows.int64(0);
+    }));
+    stopLibrary();
+
+    // The program ends while it reads the file: its marks are never cleared, as after a kill.
+    auto* killed = new ReadingMarks(supportFolder() + QStringLiteral("/reading.marks"));
+    new ReadingMarks::Mark(killed->markFile(fatalID));
+
+    startLibrary();
+    waitForWorker();
+    EXPECT_EQ(row(QStringLiteral("fatal.jpg"))->state, FileState::failed);
+    EXPECT_EQ(row(QStringLiteral("fatal.jpg"))->error, ReadingMarks::endedWhileReadText);
+    EXPECT_EQ(row(QStringLiteral("fine.jpg"))->state, FileState::ready);
+    // Failed once: the start after that finds nothing left.
+    stopLibrary();
+    EXPECT_TRUE(ReadingMarks(supportFolder() + QStringLiteral("/reading.marks")).left().isEmpty());
+    startLibrary();
+}
+
+// The index and the previews show every photo: the support folder is the user's alone, made so
+// under any umask and tightened at start when an earlier run left it open.
+TEST_F(QuickIndexTest, TheSupportFolderIsTheUsersAlone)
+{
+    const auto mode = [this] {
+        struct stat status {};
+        EXPECT_EQ(::stat(QFile::encodeName(supportFolder()).constData(), &status), 0);
+        return status.st_mode & 07777;
+    };
+    EXPECT_EQ(mode(), 0700u);
+    stopLibrary();
+    ASSERT_EQ(::chmod(QFile::encodeName(supportFolder()).constData(), 0755), 0);
+    startLibrary();
+    EXPECT_EQ(mode(), 0700u);
 }
 
 } // namespace

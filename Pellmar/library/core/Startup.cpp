@@ -28,6 +28,22 @@ QCoro::Task<> Library::startupTask()
            "full path line in category index has the time spent inside",
            long((clock_->uptime() - started) * 1000));
 
+    // A file that ended the last process while it was read fails now instead of being read again.
+    ReadingMarks& marks = workers_->readingMarks();
+    if (const ReadingMarks::Left left = marks.left(); !left.isEmpty()) {
+        try {
+            co_await alive(index_->run([left](Index& index) {
+                for (const qint64 fileID : left.fileIDs)
+                    index.setFileState(fileID, ReadingMarks::endedWhileReadText, FileState::failed);
+                for (const QString& itemID : left.itemIDs)
+                    index.setFullError(itemID, ReadingMarks::endedWhileReadText);
+            }));
+            marks.forgetLeft();
+        } catch (const DatabaseError& error) {
+            qCWarning(logIndex, "the files left being read could not be failed: %s", error.what());
+        }
+    }
+
     if (droppedOldSchema) {
         // The preview files belonged to the dropped items.
         co_await alive(pools_.run(Priority::userInitiated, [proxies = proxyDirectory_] {

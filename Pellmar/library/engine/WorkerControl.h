@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Pellmar/index/Model.h"
+#include "Pellmar/library/engine/ReadingMarks.h"
 #include "Pellmar/library/frame/Cancellation.h"
 
 #include <QCoroTask>
@@ -25,6 +26,7 @@ struct WorkerInputs {
     QHash<QString, Source> sources;  // by id, as they stood when the run started
     QString proxyDirectory;
     QPointer<Library> library;       // the run never keeps the Library alive
+    std::shared_ptr<ReadingMarks> readingMarks;   // null: nothing is marked
 };
 
 // Starts, stops, pauses and resumes the Library's two background workers, and keeps them apart:
@@ -81,6 +83,10 @@ public:
     };
     [[nodiscard]] Hold holdStarts();
 
+    // The marks of the files the workers are reading, in the support folder; the start-up fails
+    // what a process that ended while reading left marked.
+    ReadingMarks& readingMarks() const { return *readingMarks_; }
+
 private:
     struct Run;
 
@@ -105,4 +111,5 @@ private:
     QList<std::shared_ptr<Run>> fullRuns_;
     // Shared with the holds, which outlive the control when a repair is cut short by the Library's end.
     std::shared_ptr<Hold::State> holds_;
+    std::shared_ptr<ReadingMarks> readingMarks_;
 };
