@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTextDocument>
 
 Application::Application(Library& library, Updater& updater, QObject* parent)
     : QObject(parent)
@@ -57,7 +58,9 @@ void Application::showUpdateAnswer(const QString& title, const QString& message)
             window = open;
     }
     auto* box = new QMessageBox(QMessageBox::Information, title, title, QMessageBox::Ok, window);
-    box->setInformativeText(message);
+    // The message quotes the feed, which is shown as written: Qt would read markup in it as rich
+    // text, with live links.
+    box->setInformativeText(Qt::convertFromPlainText(message));
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();

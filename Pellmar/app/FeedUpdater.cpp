@@ -12,10 +12,12 @@
 #include <QUrl>
 #include <QVersionNumber>
 
+#include <memory>
+
 namespace {
 
 const QString feedKey = QStringLiteral("updateFeed");
-// A feed is a few lines; anything larger is not one.
+// A feed is a few lines; anything larger is not one, and is not read further.
 constexpr qint64 maxFeedSize = 1 << 20;
 constexpr int networkTimeoutMs = 15000;
 
@@ -24,12 +26,20 @@ struct FeedRead {
     QString error;
 };
 
+QString tooLargeText()
+{
+    return FeedUpdater::tr("The release feed is larger than 1 MiB.");
+}
+
 FeedRead readFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {{}, file.errorString()};
-    return {file.read(maxFeedSize), {}};
+    QByteArray data = file.read(maxFeedSize + 1);
+    if (data.size() > maxFeedSize)
+        return {{}, tooLargeText()};
+    return {std::move(data), {}};
 }
 
 } // namespace
@@ -60,18 +70,32 @@ void FeedUpdater::check()
     setCanCheck(false);
 
     const QUrl url(location);
-    if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) {
+    // A feed that anyone on the way could change is not asked.
+    if (url.scheme() == QLatin1String("http")) {
+        finish(failure(tr("The release feed must be an https address or a local file.")));
+        return;
+    }
+    if (url.scheme() == QLatin1String("https")) {
         if (!network_)
             network_ = new QNetworkAccessManager(this);
         QNetworkRequest request(url);
         request.setTransferTimeout(networkTimeoutMs);
         QNetworkReply* reply = network_->get(request);
-        connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        // Taken as it arrives, so that a reply that does not end never holds more than the limit.
+        const auto received = std::make_shared<QByteArray>();
+        connect(reply, &QIODevice::readyRead, this, [reply, received] {
+            received->append(reply->read(maxFeedSize + 1 - received->size()));
+            if (received->size() > maxFeedSize)
+                reply->abort();
+        });
+        connect(reply, &QNetworkReply::finished, this, [this, reply, received] {
             reply->deleteLater();
-            if (reply->error() != QNetworkReply::NoError)
+            if (received->size() > maxFeedSize)
+                finish(failure(tooLargeText()));
+            else if (reply->error() != QNetworkReply::NoError)
                 finish(failure(reply->errorString()));
             else
-                finish(answer(currentVersion_, reply->read(maxFeedSize)));
+                finish(answer(currentVersion_, *received + reply->read(maxFeedSize - received->size())));
         });
         return;
     }

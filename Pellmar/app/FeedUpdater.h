@@ -11,8 +11,9 @@ class TaskPools;
 
 // Updates on Linux come from the distribution's packages; this updater only tells whether a newer
 // version is listed in a release feed. The feed is named by the setting "updateFeed" (a local path
-// or a URL) and holds a JSON object with the newest "version" and, optionally, a "url" where it is
-// described. Without a feed no check can be made.
+// or an https URL; plain http is refused) and holds, in at most 1 MiB, a JSON object with the
+// newest "version" and, optionally, a "url" where it is described. Without a feed no check can be
+// made.
 class FeedUpdater final : public Updater {
     Q_OBJECT
 public:

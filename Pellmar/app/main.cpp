@@ -3,6 +3,7 @@
 #include "Pellmar/app/StallMonitor.h"
 #include "Pellmar/app/StartupScreenshot.h"
 #include "Pellmar/library/Library.h"
+#include "Pellmar/media/CardPreviews.h"
 #include "Pellmar/platform/Desktop.h"
 #include "Pellmar/platform/ShareServices.h"
 #include "Pellmar/views/frame/FileDialogFolderChooser.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTextStream>
 
 #include <cstring>
@@ -70,7 +72,10 @@ int main(int argc, char** argv)
         services.folderChooser = std::make_shared<FileDialogFolderChooser>();
         services.desktop = systemDesktop();
         services.sharePicker = std::make_shared<ShareMenu>(
-            std::make_shared<ShareServices>(services.desktop, ShareServices::findEmailProgram()));
+            std::make_shared<ShareServices>(services.desktop, ShareServices::findEmailProgram(), [] {
+                return privateFolder(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+                                     + QStringLiteral("/QuorvinAttachments"));
+            }));
     }
     Library library(std::move(services));
     QTextStream out(stdout);

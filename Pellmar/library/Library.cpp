@@ -19,12 +19,29 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTextStream>
 
 #include <cstdlib>
+
+#include <sys/stat.h>
+
+namespace {
+
+// The index and the previews show every photo, so the support folder is the user's alone: made
+// so, and tightened when an earlier run made it under a looser umask.
+void makePrivateFolder(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    ::mkdir(QFile::encodeName(path).constData(), 0700);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+} // namespace
 
 LibraryServices LibraryServices::system()
 {
@@ -88,7 +105,8 @@ Library::Library(Services services, QObject* parent)
     readViewSettings();
     idle_ = std::make_unique<IdleMonitor>(std::move(services.idleReadings), *defaults_, clock_, pools_);
 
-    // Creates "Quorvin" too on a first run; an existing folder is no error.
+    makePrivateFolder(supportDirectory_);
+    // An existing folder is no error.
     QDir().mkpath(proxyDirectory_);
     registerDefaults();
     repair_ = std::make_unique<IndexRepair>(*this, std::move(services.restart));

@@ -2,12 +2,62 @@
 
 #include "Pellmar/platform/Desktop.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QUuid>
 
-ShareServices::ShareServices(std::shared_ptr<Desktop> desktop, QString emailProgram)
+namespace {
+
+// An e-mail is written for a while after its program starts; its links are kept a day.
+constexpr qint64 attachmentLinkLifeSeconds = 24 * 60 * 60;
+
+// "<n>.<extension>", the extension kept only when it is a plain one.
+QString neutralName(qsizetype number, const QString& path)
+{
+    static const QRegularExpression plainExtension(QStringLiteral("^[A-Za-z0-9]{1,8}$"));
+    const QString extension = QFileInfo(path).suffix();
+    const QString name = QString::number(number);
+    return plainExtension.match(extension).hasMatch() ? name + u'.' + extension : name;
+}
+
+void removeOldShares(const QString& folder)
+{
+    const QDateTime oldest = QDateTime::currentDateTime().addSecs(-attachmentLinkLifeSeconds);
+    for (const QFileInfo& share : QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
+        if (share.lastModified() < oldest)
+            QDir(share.filePath()).removeRecursively();   // removes the links, never what they point at
+    }
+}
+
+// Links with neutral names to `filePaths`, in a new folder inside `folder`; nothing when one
+// cannot be made.
+std::optional<QStringList> attachmentLinks(const QString& folder, const QStringList& filePaths)
+{
+    removeOldShares(folder);
+    const QString share = folder + u'/' + QUuid::createUuid().toString(QUuid::Id128);
+    if (!QDir().mkdir(share))
+        return std::nullopt;
+    QStringList links;
+    for (qsizetype i = 0; i < filePaths.size(); ++i) {
+        const QString link = share + u'/' + neutralName(i + 1, filePaths[i]);
+        if (!QFile::link(filePaths[i], link))
+            return std::nullopt;
+        links.append(link);
+    }
+    return links;
+}
+
+} // namespace
+
+ShareServices::ShareServices(std::shared_ptr<Desktop> desktop, QString emailProgram, AttachmentFolder attachmentFolder)
     : desktop_(std::move(desktop))
     , emailProgram_(std::move(emailProgram))
+    , attachmentFolder_(std::move(attachmentFolder))
 {
 }
 
@@ -43,11 +93,17 @@ void ShareServices::share(Service service, const QStringList& filePaths) const
     }
     if (emailProgram_.isEmpty())
         return;
-    // Each path is an argument of its own, never read by a shell; the paths are absolute, so none
+    const std::optional<QString> folder = attachmentFolder_ ? attachmentFolder_() : std::nullopt;
+    const std::optional<QStringList> links = folder ? attachmentLinks(*folder, filePaths) : std::nullopt;
+    if (!links) {
+        qWarning("cannot link the attachments of an e-mail in a private folder");
+        return;
+    }
+    // Each link is an argument of its own, never read by a shell; the links are absolute, so none
     // is taken for an option.
     QStringList arguments;
-    for (const QString& path : filePaths)
-        arguments << QStringLiteral("--attach") << path;
+    for (const QString& link : *links)
+        arguments << QStringLiteral("--attach") << link;
     auto* process = new QProcess;
     process->setProgram(emailProgram_);
     process->setArguments(arguments);

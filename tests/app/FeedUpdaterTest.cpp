@@ -76,3 +76,38 @@ TEST_F(FeedUpdaterTest, AFeedThatCannotBeReadSaysSo)
     EXPECT_EQ(checked[0][0].toString(), "Could not check for updates");
     EXPECT_FALSE(checked[0][1].toString().isEmpty());
 }
+
+// A feed is read only over https or from a local file, and no further than 1 MiB: an endless reply
+// cannot grow the program, and one that anyone on the way could change is not asked.
+TEST_F(FeedUpdaterTest, OnlyAnHttpsOrLocalFeedOfAtMost1MiBIsRead)
+{
+    const auto localFeed = [this](const QString& name, const QByteArray& contents) {
+        QFile feed(dir.filePath(name));
+        EXPECT_TRUE(feed.open(QIODevice::WriteOnly));
+        feed.write(contents);
+        return feed.fileName();
+    };
+    const QByteArray listing = R"({"version": "0.3"})";
+    const struct {
+        QString feed;
+        QString title;
+        QString message;
+    } cases[] = {
+        {"http://example.org/feed.json", "Could not check for updates",
+         "The release feed must be an https address or a local file."},
+        {localFeed("large.json", listing + QByteArray((1 << 20) - listing.size() + 1, ' ')),
+         "Could not check for updates", "The release feed is larger than 1 MiB."},
+        {localFeed("full.json", listing + QByteArray((1 << 20) - listing.size(), ' ')), "A new version is available",
+         "Quorvin 0.3 is available; you have 0.1. Install it with your distribution's packages."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.feed.toStdString());
+        defaults.set("updateFeed", c.feed);
+        updater.start();
+        QSignalSpy checked(&updater, &Updater::checked);
+        updater.check();
+        ASSERT_TRUE(checked.count() == 1 || checked.wait(5000));
+        EXPECT_EQ(checked[0][0].toString(), c.title);
+        EXPECT_EQ(checked[0][1].toString(), c.message);
+    }
+}

@@ -20,7 +20,8 @@ protected:
     std::optional<QString> build(const FullJob& job, std::shared_ptr<const FullRenderers> renderers)
     {
         const FullBuild context{.index = &index, .proxyDirectory = proxies, .sources = {{items.source().id, items.source()}},
-                                .defaults = &defaults, .renderers = std::move(renderers), .token = stop.token()};
+                                .defaults = &defaults, .renderers = std::move(renderers), .token = stop.token(),
+                                .readingMarks = marks};
         return buildFullPreview(job, context);
     }
     std::optional<QString> build(const FullJob& job) { return build(job, fakes.renderers()); }
@@ -34,6 +35,7 @@ protected:
     Defaults defaults{dir.filePath(QStringLiteral("Quorvin.conf"))};
     FakeRenderers fakes;
     TaskHandle stop;
+    std::shared_ptr<ReadingMarks> marks;
 };
 
 // What each kind of item leaves in the preview folder and the index, when a renderer fails too.
@@ -121,6 +123,23 @@ TEST_F(FullPreviewBuildTest, OnlyFilesOver32MiBHoldTheReadGate)
         EXPECT_EQ(heldWhileRendering, gated) << size;
         EXPECT_FALSE(ReadGate::shared().isHeld());
     }
+}
+
+// An item is marked while its files are rendered, so that one whose render ends the program fails
+// at the next start; the mark goes when the render ends, however it ends.
+TEST_F(FullPreviewBuildTest, AnItemIsMarkedWhileItIsRendered)
+{
+    const QString marksFile = dir.filePath(QStringLiteral("reading.marks"));
+    marks = std::make_shared<ReadingMarks>(marksFile);
+    auto renderers = std::make_shared<FullRenderers>(*fakes.renderers());
+    QStringList markedDuringRender;
+    renderers->photo = [&](const QString&, const QString&, int, const FullRenderers::IsCancelled&) {
+        markedDuringRender = ReadingMarks(marksFile).left().itemIDs;
+        throw DatabaseError(QStringLiteral("no decodable image"));
+    };
+    EXPECT_EQ(build(items.add("photo", MediaKind::photo), renderers), std::nullopt);
+    EXPECT_EQ(markedDuringRender, QStringList{QStringLiteral("photo")});
+    EXPECT_TRUE(ReadingMarks(marksFile).left().isEmpty());
 }
 
 // A stop cuts a video export short; the item is no failure and waits for the next run.

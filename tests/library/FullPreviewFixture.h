@@ -110,7 +110,7 @@ public:
             throwIf(videoError);
             write(output);
         };
-        renderers_->documentImage = [this](const QString& file, double side) {
+        renderers_->documentImage = [this](const QString& file, double side, const FullRenderers::IsCancelled&) {
             enter(file, QStringLiteral("document %1").arg(side));
             QImage image(int(side), int(side), QImage::Format_RGB32);
             image.fill(Qt::white);

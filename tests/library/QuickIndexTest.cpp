@@ -5,6 +5,7 @@
 #include "Pellmar/library/engine/QuickIndexFile.h"
 #include "Pellmar/library/engine/QuickIndexWorker.h"
 #include "Pellmar/library/engine/ReadGate.h"
+#include "Pellmar/library/engine/ReadingMarks.h"
 #include "Pellmar/library/frame/Clock.h"
 #include "Pellmar/library/frame/Tasks.h"
 #include "Pellmar/platform/Defaults.h"
@@ -57,7 +58,7 @@ protected:
     void start()
     {
         Library::Services services;
-        services.supportDirectory = dir.filePath(QStringLiteral("Quorvin"));
+        services.supportDirectory = supportFolder();
         services.defaults = &defaults;
         services.clock = std::make_shared<ManualClock>();
         services.idleReadings = fakes.readings();
@@ -67,6 +68,15 @@ protected:
         QSignalSpy started(library.get(), &Library::startupFinished);
         EXPECT_TRUE(started.wait(10000));
     }
+
+    // Ends the Library as the program ends.
+    void stopLibrary()
+    {
+        library.reset();
+        EXPECT_TRUE(QTest::qWaitFor([] { return Tasks::allRunning() == 0; }, 10000));
+    }
+
+    QString supportFolder() const { return dir.filePath(QStringLiteral("Quorvin")); }
 
     ~QuickIndexTest() override
     {
@@ -467,6 +477,52 @@ TEST_F(QuickIndexTest, PreviewFilesThatNoItemNamesGo)
     ASSERT_NE(edited, former);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(formerPreview); }, 10000));
     EXPECT_TRUE(QFile::exists(proxies() + QLatin1Char('/') + edited + QStringLiteral(".preview.jpg")));
+}
+
+// A file whose reading ended the program (a decoder that aborted, an out-of-memory kill) fails at
+// the next start with its text, instead of being read again at every start.
+TEST_F(QuickIndexTest, AFileThatEndedTheProgramWhileItWasReadFailsAtTheNextStart)
+{
+    write(QStringLiteral("fatal.jpg"), cameraJpeg(quarteredImage(320, 240), true));
+    write(QStringLiteral("fine.jpg"), cameraJpeg(quarteredImage(640, 480), true));
+    scanAndIndex(source);
+    const qint64 fatalID = waitFor(library->index().run([](Index& index) {
+        index.database().run(QStringLiteral("UPDATE files SET state = 0"));
+        Statement rows(index.database().db(), QStringLiteral("SELECT id FROM files WHERE rel_path = 'fatal.jpg'"));
+        EXPECT_TRUE(rows.step());
+        return rows.int64(0);
+    }));
+    stopLibrary();
+
+    // The program ends while it reads the file: its marks are never cleared, as after a kill.
+    auto* killed = new ReadingMarks(supportFolder() + QStringLiteral("/reading.marks"));
+    new ReadingMarks::Mark(killed->markFile(fatalID));
+
+    start();
+    waitForWorker();
+    EXPECT_EQ(row(QStringLiteral("fatal.jpg"))->state, FileState::failed);
+    EXPECT_EQ(row(QStringLiteral("fatal.jpg"))->error, ReadingMarks::endedWhileReadText);
+    EXPECT_EQ(row(QStringLiteral("fine.jpg"))->state, FileState::ready);
+    // Failed once: the start after that finds nothing left.
+    stopLibrary();
+    EXPECT_TRUE(ReadingMarks(supportFolder() + QStringLiteral("/reading.marks")).left().isEmpty());
+    start();
+}
+
+// The index and the previews show every photo: the support folder is the user's alone, made so
+// under any umask and tightened at start when an earlier run left it open.
+TEST_F(QuickIndexTest, TheSupportFolderIsTheUsersAlone)
+{
+    const auto mode = [this] {
+        struct stat status {};
+        EXPECT_EQ(::stat(QFile::encodeName(supportFolder()).constData(), &status), 0);
+        return status.st_mode & 07777;
+    };
+    EXPECT_EQ(mode(), 0700u);
+    stopLibrary();
+    ASSERT_EQ(::chmod(QFile::encodeName(supportFolder()).constData(), 0755), 0);
+    start();
+    EXPECT_EQ(mode(), 0700u);
 }
 
 } // namespace

@@ -287,4 +287,34 @@ TEST(DocumentThumbnail, FirstPageOfAPdfAndNothingForOtherTypes)
     EXPECT_TRUE(quickLookThumbnail(broken, 256).isNull());
 }
 
+// A render stops between the drawing operations of the page once it is stopped or has taken its
+// time: a small crafted PDF could otherwise keep the renderer busy for minutes, and Quit waiting.
+TEST(DocumentThumbnail, ARenderStopsWhenStoppedOrPastItsDeadline)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("busy.pdf"));
+    {
+        QPdfWriter writer(pdf);
+        QPainter painter(&writer);
+        for (int i = 0; i < 200; ++i)
+            painter.fillRect(QRect(i * 20, i * 20, 400, 400), i % 2 ? Qt::red : Qt::blue);
+    }
+    EXPECT_FALSE(quickLookThumbnail(pdf, 128).isNull());
+    struct Case {
+        std::function<bool()> isCancelled;
+        std::chrono::milliseconds deadline;
+        QString failure;
+    };
+    for (const Case& c : {Case{[] { return true; }, documentRenderDeadline, QStringLiteral("no decodable image")},
+                          Case{{}, std::chrono::milliseconds(0), QStringLiteral("document took too long to render")}}) {
+        SCOPED_TRACE(c.failure.toStdString());
+        try {
+            quickLookThumbnail(pdf, 128, c.isCancelled, c.deadline);
+            ADD_FAILURE() << "the render was not stopped";
+        } catch (const DatabaseError& error) {
+            EXPECT_EQ(error.description(), c.failure);
+        }
+    }
+}
+
 } // namespace

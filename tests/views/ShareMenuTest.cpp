@@ -13,7 +13,7 @@ namespace {
 TEST(ShareMenuTest, OpensBelowItsAnchorWithTheDesktopsServicesAndNowhereWithoutAWindow)
 {
     const auto desktop = std::make_shared<FakeDesktop>();
-    ShareMenu picker(std::make_shared<ShareServices>(desktop, QStringLiteral("/usr/bin/xdg-email")));
+    ShareMenu picker(std::make_shared<ShareServices>(desktop, QStringLiteral("/usr/bin/xdg-email"), ShareServices::AttachmentFolder()));
     const QStringList files{QStringLiteral("/photos/a.jpg")};
 
     ASSERT_EQ(QApplication::activeWindow(), nullptr);

@@ -36,6 +36,23 @@ QCoro::Task<> Library::startupTask()
            long((clock_->uptime() - started) * 1000));
 
     co_await alive(repair_->takeOverFromDamagedFile());
+
+    // A file that ended the last process while it was read fails now instead of being read again.
+    ReadingMarks& marks = workers_->readingMarks();
+    if (const ReadingMarks::Left left = marks.left(); !left.isEmpty()) {
+        try {
+            co_await alive(index_->run([left](Index& index) {
+                for (const qint64 fileID : left.fileIDs)
+                    index.setFileState(fileID, ReadingMarks::endedWhileReadText, FileState::failed);
+                for (const QString& itemID : left.itemIDs)
+                    index.setFullError(itemID, ReadingMarks::endedWhileReadText);
+            }));
+            marks.forgetLeft();
+        } catch (const DatabaseError& error) {
+            qCWarning(logIndex, "the files left being read could not be failed: %s", error.what());
+        }
+    }
+
     if (droppedOldSchema) {
         // The preview files belonged to the dropped items.
         co_await alive(pools_.run(Priority::userInitiated, [proxies = proxyDirectory_] {

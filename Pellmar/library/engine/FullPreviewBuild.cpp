@@ -91,12 +91,13 @@ void renderAndRecord(const FullJob& job, const QString& file, const FullBuild& b
         return;
     }
     case MediaKind::document: {
-        const QImage preview = render.documentImage(file, documentPreviewSide);
+        const auto isCancelled = [token = build.token] { return token.isCancelled(); };
+        const QImage preview = render.documentImage(file, documentPreviewSide, isCancelled);
         if (!preview.isNull()) {
             writePng(preview, folder.filePath(id + QStringLiteral(".preview.png")));
             record(build, [id](Index& index) { index.setPreview(id, QStringLiteral("png")); });
         }
-        const QImage proxy = render.documentImage(file, documentProxySide);
+        const QImage proxy = render.documentImage(file, documentProxySide, isCancelled);
         if (proxy.isNull()) {
             recordProxy(build, id, QStringLiteral("none"));
             return;
@@ -121,7 +122,9 @@ std::shared_ptr<const FullRenderers> FullRenderers::system(const Defaults& defau
     renderers->videoProxy = [&defaults](const QString& file, const QString& output, const IsCancelled& isCancelled) {
         makeVideoProxy(file, output, isCancelled, defaults);
     };
-    renderers->documentImage = quickLookThumbnail;
+    renderers->documentImage = [](const QString& file, double side, const IsCancelled& isCancelled) {
+        return quickLookThumbnail(file, side, isCancelled);
+    };
     renderers->photoLibraryItem = [&defaults](const FullJob& job, Index& index, const QString& previewFolder,
                                               const IsCancelled& isCancelled) {
         buildPhotosFullPreview(job, index, previewFolder, *sharedPhotoLibrary(), isCancelled, defaults);
@@ -160,6 +163,8 @@ std::optional<QString> buildFullPreview(const FullJob& job, const FullBuild& bui
     // A stopped run starts no more renders; the rest of its batch waits for the next run.
     if (build.token.isCancelled())
         return std::nullopt;
+    // Marked while it is rendered: an item whose file ends the process here fails at the next start.
+    const ReadingMarks::Mark mark = build.readingMarks ? build.readingMarks->markItem(job.itemID) : ReadingMarks::Mark();
     const Source source = build.sources.value(job.sourceID);
     if (source.kind == SourceKind::photos) {
         build.renderers->photoLibraryItem(job, *build.index, build.proxyDirectory,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Pellmar/index/Model.h"
+#include "Pellmar/library/engine/ReadingMarks.h"
 #include "Pellmar/library/frame/Cancellation.h"
 
 #include <QHash>
@@ -29,7 +30,8 @@ struct FullRenderers {
     // A video's MPEG-4 proxy; stops early, throwing, once `isCancelled` answers true.
     std::function<void(const QString& file, const QString& output, const IsCancelled& isCancelled)> videoProxy;
     // A document's picture fitted into a square of the given side; a null image when there is none.
-    std::function<QImage(const QString& file, double side)> documentImage;
+    // Stops early, throwing, once `isCancelled` answers true or the render takes too long.
+    std::function<QImage(const QString& file, double side, const IsCancelled& isCancelled)> documentImage;
     // Renders and records an item of the photo library itself.
     std::function<void(const FullJob& job, Index& index, const QString& previewFolder, const IsCancelled& isCancelled)>
         photoLibraryItem;
@@ -53,6 +55,7 @@ struct FullBuild {
     const Defaults* defaults = nullptr;
     std::shared_ptr<const FullRenderers> renderers;
     CancelToken token;
+    std::shared_ptr<ReadingMarks> readingMarks;   // null: nothing is marked
 };
 
 // The ids of the sources that can be read now. Blocks on the disk; never called on the GUI thread.

@@ -45,7 +45,8 @@ QCoro::Task<> renderWhileAllowed(WorkerInputs inputs, CancelToken token, std::sh
     IdleMonitor& idle = *inputs.idle;
     const FullBuild build{.index = inputs.index, .proxyDirectory = inputs.proxyDirectory,
                           .sources = inputs.sources, .defaults = &library->defaults(),
-                          .renderers = std::move(renderers), .token = token};
+                          .renderers = std::move(renderers), .token = token,
+                          .readingMarks = inputs.readingMarks};
     // The items this run has rendered, each with why its outcome was not recorded (empty when it was).
     QHash<QString, QString> tried;
     bool allRendered = false;

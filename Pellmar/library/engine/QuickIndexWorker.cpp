@@ -86,6 +86,8 @@ void indexOne(const Job& job, const WorkerInputs& inputs, const CancelToken& tok
     // Files of a stopped run that have not begun wait for the next run.
     if (token.isCancelled())
         return;
+    // Marked while it is read: a file that ends the process here fails at the next start.
+    const ReadingMarks::Mark mark = inputs.readingMarks ? inputs.readingMarks->markFile(job.fileID) : ReadingMarks::Mark();
     const Source source = inputs.sources.value(job.sourceID);
     if (source.kind == SourceKind::photos) {
         identifyPhotosFile(job, source, *inputs.index, inputs.proxyDirectory, *sharedPhotoLibrary());

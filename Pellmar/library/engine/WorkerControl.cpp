@@ -66,6 +66,7 @@ WorkerControl::WorkerControl(Library& library, Bodies bodies)
     , bodies_(std::move(bodies))
     , holds_(std::make_shared<Hold::State>(Hold::State{.control = this}))
     , previewSweep_(std::make_unique<PreviewSweep>(library))
+    , readingMarks_(std::make_shared<ReadingMarks>(library.supportDirectory() + QStringLiteral("/reading.marks")))
 {
 }
 
@@ -99,7 +100,8 @@ bool WorkerControl::quickIndexUnderWay()
 WorkerInputs WorkerControl::inputs() const
 {
     WorkerInputs inputs{.index = &library_.index(), .lookup = &library_.lookupIndex(), .idle = &library_.idle(),
-                        .proxyDirectory = library_.proxyDirectory(), .library = &library_};
+                        .proxyDirectory = library_.proxyDirectory(), .library = &library_,
+                        .readingMarks = readingMarks_};
     for (const Source& source : library_.sources())
         inputs.sources.insert(source.id, source);
     return inputs;

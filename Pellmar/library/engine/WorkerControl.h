@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Pellmar/index/Model.h"
+#include "Pellmar/library/engine/ReadingMarks.h"
 #include "Pellmar/library/frame/Cancellation.h"
 
 #include <QCoroTask>
@@ -26,6 +27,7 @@ struct WorkerInputs {
     QHash<QString, Source> sources;  // by id, as they stood when the run started
     QString proxyDirectory;
     QPointer<Library> library;       // the run never keeps the Library alive
+    std::shared_ptr<ReadingMarks> readingMarks;   // null: nothing is marked
 };
 
 // Starts, stops, pauses and resumes the Library's two background workers, and keeps them apart:
@@ -86,6 +88,9 @@ public:
     // files it has read); and how many runs have started so far.
     bool quickIndexUnderWay();
     quint64 quickRunsStarted() const { return quickRunsStarted_; }
+    // The marks of the files the workers are reading, in the support folder; the start-up fails
+    // what a process that ended while reading left marked.
+    ReadingMarks& readingMarks() const { return *readingMarks_; }
 
 private:
     struct Run;
@@ -114,4 +119,5 @@ private:
     std::shared_ptr<Hold::State> holds_;
     // Cleans "Proxies" after quick-index runs.
     std::unique_ptr<PreviewSweep> previewSweep_;
+    std::shared_ptr<ReadingMarks> readingMarks_;
 };

@@ -124,7 +124,6 @@ void ItemDetailPanel::refresh()
             label->setText(fact.label);
             auto* value = new ElidedLabel(&content(), Qt::ElideRight);
             value->setFullText(fact.value);
-            value->setToolTip(fact.value);
             facts_->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignTop);
             facts_->addWidget(value, row, 1);
             ++row;

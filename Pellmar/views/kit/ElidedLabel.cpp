@@ -1,5 +1,7 @@
 #include "Pellmar/views/kit/ElidedLabel.h"
 
+#include "Pellmar/views/kit/PlainText.h"
+
 #include <algorithm>
 
 ElidedLabel::ElidedLabel(QWidget* parent, Qt::TextElideMode mode)
@@ -14,7 +16,7 @@ void ElidedLabel::setFullText(const QString& text)
     if (text == fullText_)
         return;
     fullText_ = text;
-    setToolTip(text);
+    setToolTip(plainToolTip(text));
     updateGeometry();
     elide();
 }

@@ -3,6 +3,7 @@
 #include "Pellmar/library/Library.h"
 #include "Pellmar/views/kit/CoalescedRefresh.h"
 #include "Pellmar/views/kit/Icons.h"
+#include "Pellmar/views/kit/PlainText.h"
 #include "Pellmar/views/kit/TextColors.h"
 #include "Pellmar/views/kit/WorkspaceColor.h"
 #include "Pellmar/views/sidebar/SwitcherRules.h"
@@ -12,7 +13,6 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPainter>
-#include <QTextDocument>
 #include <QToolButton>
 
 #include <algorithm>
@@ -37,7 +37,7 @@ public:
     {
         look_ = look;
         setObjectName(look.id);
-        setToolTip(Qt::convertFromPlainText(look.name));   // a name is never markup
+        setToolTip(plainToolTip(look.name));
         setAccessibleName(look.name);
         update();
     }
