@@ -5,6 +5,7 @@
 #include "Pellmar/library/Library.h"
 #include "Pellmar/platform/Desktop.h"
 #include "Pellmar/platform/ShareServices.h"
+#include "Pellmar/views/details/ProxyPlayer.h"
 #include "Pellmar/views/frame/FileDialogFolderChooser.h"
 #include "Pellmar/views/grid/GridCell.h"
 #include "Pellmar/views/grid/QuickLookWindow.h"
@@ -85,6 +86,8 @@ int main(int argc, char** argv)
 
     // The grid's first document caption and type icon should not wait for the MIME database.
     library.pools().run(Priority::utility, [] { grid::loadTypeDatabase(); });
+    // Nor the first video its player.
+    library.pools().run(Priority::utility, [] { ProxyPlayer::startBackend(); });
     // The program ends with its last main window, not with the last window of any kind.
     QApplication::setQuitOnLastWindowClosed(false);
     FeedUpdater updater(library.defaults(), library.pools(), QStringLiteral(QUORVIN_VERSION));
