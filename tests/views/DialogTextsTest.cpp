@@ -65,7 +65,7 @@ TEST(DialogTexts, Messages)
          "The copy on Home in a goes to the Trash. The other 3 copies stay."},
         {DialogTexts::deleteWorkspaceMessage(),
          "Its pins and favorites go away. Your files, sources and index stay as they are."},
-        {DialogTexts::stopIndexingMessage(), "Pellmar forgets its files, previews and pins. Nothing on the drive or folder "
+        {DialogTexts::stopIndexingMessage(), "Quorvin forgets its files, previews and pins. Nothing on the drive or folder "
                                              "is touched, and you can index it again later."},
     };
     for (const auto& c : cases)

@@ -81,7 +81,7 @@ TEST_F(GeneralSettingsTest, EscapeClosesTheSheetWithoutStoring)
 TEST_F(GeneralSettingsTest, PickingHowItemsOpenIsStoredAtOnce)
 {
     auto* open = page->findChild<QComboBox*>(QStringLiteral("openInQuorvin"));
-    ASSERT_EQ(open->currentText(), QStringLiteral("In Pellmar"));
+    ASSERT_EQ(open->currentText(), QStringLiteral("In Quorvin"));
     open->setFocus();
     QTest::keyClick(open, Qt::Key_Down);
     EXPECT_EQ(open->currentText(), QStringLiteral("With the default app"));

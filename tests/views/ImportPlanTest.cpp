@@ -96,7 +96,7 @@ TEST(ImportPlanTest, SkippingKnownFiles)
     checking.skipKnown = true;
     checking.checking = true;
     plan = derivePlan(checking);
-    EXPECT_EQ(plan.planLine, QStringLiteral("Checking which files are already in Pellmar"));
+    EXPECT_EQ(plan.planLine, QStringLiteral("Checking which files are already in Quorvin"));
     EXPECT_FALSE(plan.canImport);
 
     // Everything known: zero files, the duplicates named, Import off.

@@ -119,7 +119,7 @@ TEST_F(ImportSheetTest, SkippingWaitsForTheListingAndChecksOnce)
 
     list();
     ASSERT_TRUE(QTest::qWaitFor([&] { return sheet->checking(); }, 5000));
-    EXPECT_EQ(sheet->plan().planLine, QStringLiteral("Checking which files are already in Pellmar"));
+    EXPECT_EQ(sheet->plan().planLine, QStringLiteral("Checking which files are already in Quorvin"));
     EXPECT_FALSE(sheet->importButton().isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet->checking(); }, 10000));
     EXPECT_EQ(sheet->plan().subtitle, QStringLiteral("2 photos, 1 videos, 150 KB"));

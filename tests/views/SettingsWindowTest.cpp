@@ -54,7 +54,7 @@ TEST_F(SettingsWindowTest, FourTabsInOrderEach460WideAndAsTallAsItsPage)
 
 TEST_F(SettingsWindowTest, AFreshSettingsFileShowsTheRegisteredDefaults)
 {
-    EXPECT_EQ(pickerText("openInQuorvin"), "In Pellmar");
+    EXPECT_EQ(pickerText("openInQuorvin"), "In Quorvin");
     EXPECT_TRUE(toggleOn("confirmTrash"));
     EXPECT_EQ(pickerText("fullPreviews"), "When idle");
     EXPECT_TRUE(toggleOn("notOnBattery"));

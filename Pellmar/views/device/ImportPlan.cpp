@@ -65,7 +65,7 @@ ImportPlan derivePlan(const ImportPlanInput& in)
                                 : tr("Looking for photos and videos");
 
     if (in.checking) {
-        plan.planLine = tr("Checking which files are already in Pellmar");
+        plan.planLine = tr("Checking which files are already in Quorvin");
     } else {
         plan.planLine = QStringLiteral("Will copy ") + locale.toString(plan.toCopy.size()) + QStringLiteral(" files, ") +
                         byteCountText(plan.planSize) + destinationPart(in.target, in.folderLabel);

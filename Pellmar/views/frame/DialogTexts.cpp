@@ -63,7 +63,7 @@ QString stopIndexingTitle(const std::optional<Source>& source)
 
 QString stopIndexingMessage()
 {
-    return tr("Pellmar forgets its files, previews and pins. Nothing on the drive or folder is touched, and you can "
+    return tr("Quorvin forgets its files, previews and pins. Nothing on the drive or folder is touched, and you can "
               "index it again later.");
 }
 

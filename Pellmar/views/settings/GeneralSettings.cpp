@@ -16,7 +16,7 @@
 
 QList<SettingOption> GeneralSettings::openOptions()
 {
-    return {{tr("In Pellmar"), true}, {tr("With the default app"), false}};
+    return {{tr("In Quorvin"), true}, {tr("With the default app"), false}};
 }
 
 GeneralSettings::GeneralSettings(Library& library, QWidget* parent)

@@ -92,7 +92,7 @@ IndexSettings::IndexSettings(Library& library, IndexActions actions, QWidget* pa
     rebuild->setEnabled(bool(actions_.clearIndex));
     connect(rebuild, &QPushButton::clicked, this, [this] {
         confirm(tr("Rebuild the index?"),
-                tr("Pellmar forgets every file and preview, keeps your sources, and rescans the ones connected "
+                tr("Quorvin forgets every file and preview, keeps your sources, and rescans the ones connected "
                    "now. Drives that are not connected show nothing until they are rescanned."),
                 tr("Rebuild Index"), actions_.clearIndex);
     });
