@@ -196,7 +196,9 @@ bool cardTilesOnScreenFilled(const CardGrid& grid)
         const grid::Cell& cell = rows.cell(row);
         if (!grid.visualRect(rows.index(row)).intersects(grid.viewport()->rect()))
             continue;
-        if (cell.placeholderSymbol == QStringLiteral("photo") && !grid.previews().isKnown(cell.id))
+        const std::optional<QList<CardFile>>& files = grid.files();
+        if (cell.placeholderSymbol == QStringLiteral("photo") && files && row < files->size()
+            && !grid.previews().isKnown(files->at(row)))
             return false;
         if (cell.picturePath && !grid.pictures().hasPicture(cell.id, *cell.picturePath))
             return false;
