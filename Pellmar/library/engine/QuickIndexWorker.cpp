@@ -10,6 +10,7 @@
 
 #include <QCoroFuture>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <memory>
@@ -86,6 +87,11 @@ void indexOne(const Job& job, const WorkerInputs& inputs, const CancelToken& tok
     // Files of a stopped run that have not begun wait for the next run.
     if (token.isCancelled())
         return;
+    // Shown as "Working on …" while it is read: a folder's file goes from found to ready in one
+    // transaction, so the index never holds it in between.
+    const QString name = job.relativePath.section(u'/', -1);
+    inputs.inFlight->add(name);
+    const auto done = qScopeGuard([&] { inputs.inFlight->remove(name); });
     const Source source = inputs.sources.value(job.sourceID);
     if (source.kind == SourceKind::photos) {
         identifyPhotosFile(job, source, *inputs.index, inputs.proxyDirectory, *sharedPhotoLibrary());

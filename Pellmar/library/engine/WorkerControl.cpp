@@ -92,7 +92,8 @@ WorkerControl::Hold::~Hold()
 WorkerInputs WorkerControl::inputs() const
 {
     WorkerInputs inputs{.index = &library_.index(), .lookup = &library_.lookupIndex(), .idle = &library_.idle(),
-                        .proxyDirectory = library_.proxyDirectory(), .library = &library_};
+                        .proxyDirectory = library_.proxyDirectory(), .library = &library_,
+                        .inFlight = quickInFlight_};
     for (const Source& source : library_.sources())
         inputs.sources.insert(source.id, source);
     return inputs;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Pellmar/index/Model.h"
+#include "Pellmar/library/engine/FilesInFlight.h"
 #include "Pellmar/library/frame/Cancellation.h"
 
 #include <QCoroTask>
@@ -25,6 +26,8 @@ struct WorkerInputs {
     QHash<QString, Source> sources;  // by id, as they stood when the run started
     QString proxyDirectory;
     QPointer<Library> library;       // the run never keeps the Library alive
+    // The files the quick-index worker reads now; shared with the control, which outlives no run.
+    std::shared_ptr<FilesInFlight> inFlight = std::make_shared<FilesInFlight>();
 };
 
 // Starts, stops, pauses and resumes the Library's two background workers, and keeps them apart:
@@ -81,6 +84,9 @@ public:
     };
     [[nodiscard]] Hold holdStarts();
 
+    // The files quick indexing reads now, as its runs report them.
+    QStringList quickInFlight(qsizetype limit) const { return quickInFlight_->names(limit); }
+
 private:
     struct Run;
 
@@ -105,4 +111,5 @@ private:
     QList<std::shared_ptr<Run>> fullRuns_;
     // Shared with the holds, which outlive the control when a repair is cut short by the Library's end.
     std::shared_ptr<Hold::State> holds_;
+    std::shared_ptr<FilesInFlight> quickInFlight_ = std::make_shared<FilesInFlight>();
 };
