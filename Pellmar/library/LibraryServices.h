@@ -53,9 +53,6 @@ struct LibraryServices {
     std::shared_ptr<CloudFiles> cloud;
     // The share menu, which the views provide; nothing is shared without one.
     std::shared_ptr<SharePicker> sharePicker;
-    // The program that shows a photo library item: run with "-e" and a script, it succeeds
-    // with exit status 0. Empty when nothing can show one.
-    QString photosScriptRunner;
 
     static LibraryServices system();
     static void reportFatalStop(const QString& message);
