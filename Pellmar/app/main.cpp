@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTextStream>
 
@@ -64,6 +65,8 @@ int main(int argc, char** argv)
     std::unique_ptr<QCoreApplication> app = exitAfterStartup ? std::make_unique<QCoreApplication>(argc, argv)
                                                              : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
+    if (!exitAfterStartup)
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvin.svg")));
 
     Library::Services services = Library::Services::system();
     if (!exitAfterStartup) {
