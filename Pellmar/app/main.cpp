@@ -6,6 +6,7 @@
 #include "Pellmar/media/CardPreviews.h"
 #include "Pellmar/platform/Desktop.h"
 #include "Pellmar/platform/ShareServices.h"
+#include "Pellmar/views/details/ProxyPlayer.h"
 #include "Pellmar/views/frame/FileDialogFolderChooser.h"
 #include "Pellmar/views/grid/GridCell.h"
 #include "Pellmar/views/grid/QuickLookWindow.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -65,6 +67,8 @@ int main(int argc, char** argv)
     std::unique_ptr<QCoreApplication> app = exitAfterStartup ? std::make_unique<QCoreApplication>(argc, argv)
                                                              : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
+    if (!exitAfterStartup)
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvin.svg")));
 
     Library::Services services = Library::Services::system();
     if (!exitAfterStartup) {
@@ -96,6 +100,8 @@ int main(int argc, char** argv)
 
     // The grid's first document caption and type icon should not wait for the MIME database.
     library.pools().run(Priority::utility, [] { grid::loadTypeDatabase(); });
+    // Nor the first video its player.
+    library.pools().run(Priority::utility, [] { ProxyPlayer::startBackend(); });
     // The program ends with its last main window, not with the last window of any kind.
     QApplication::setQuitOnLastWindowClosed(false);
     FeedUpdater updater(library.defaults(), library.pools(), QStringLiteral(QUORVIN_VERSION));

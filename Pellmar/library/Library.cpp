@@ -98,7 +98,6 @@ Library::Library(Services services, QObject* parent)
     , desktop_(services.desktop ? std::move(services.desktop) : systemDesktop())
     , cloud_(services.cloud ? std::move(services.cloud) : noCloudDrive())
     , sharePicker_(std::move(services.sharePicker))
-    , photosScriptRunner_(std::move(services.photosScriptRunner))
     , addsSources_(services.addsSources)
     , arguments_(std::move(services.arguments))
 {

@@ -480,9 +480,11 @@ public:
     // The applications for the item's extension, asked once per extension.
     AppChoices openWithApps(const Item& item);
 
-    // File operations. Each does its file-system half at once, with a sentence in lastError when
-    // it fails, and its index half in a task that ends with refreshAfterFileChange().
+    // File operations. Each does its file-system half on a pool thread, with a sentence in
+    // lastError when it fails, and its index half in a task that ends with refreshAfterFileChange().
     void rename(const Item& item, const Location& location, const QString& name);
+    QCoro::Task<> renameFile(QString path, QString target, Location location, QString newRelativePath, Item item,
+                             QString folder, Source source);
     QCoro::Task<> renameItem(Location location, QString newRelativePath, Item item, QString folder, Source source);
     // The search text of an item after its file was renamed.
     static QString searchText(const Item& item, const QString& folder, const Source& source);
@@ -527,11 +529,12 @@ public:
     QCoro::Task<> recountFavorites();
 
     // Handing items over: the photo library, the file manager, the clipboard, the share menu
+    // Shows the item's first photo library copy: its original file selected in the file manager,
+    // else the photo library's folder, with a sentence in lastError.
     QCoro::Task<> showInPhotos(Item item);
-    // Whether showInPhotos has a program to show an item with; the views offer it only then.
-    bool canShowInPhotos() const { return !photosScriptRunner_.isEmpty(); }
-    // Runs the script with the photo library's program off the GUI thread; true when it succeeded.
-    QCoro::Task<bool> runScript(QString script);
+    // Whether showInPhotos can show an item's original: the photo library keeps its files in a
+    // folder of its own; the views offer it only then.
+    bool canShowInPhotos() const;
     QCoro::Task<> revealInFinder(Item item);
     // Puts the path of the item's file on the clipboard, even when its drive is unplugged.
     QCoro::Task<> copyPaths(Item item);
@@ -589,7 +592,6 @@ private:
     std::shared_ptr<Desktop> desktop_;
     std::shared_ptr<CloudFiles> cloud_;
     std::shared_ptr<SharePicker> sharePicker_;
-    QString photosScriptRunner_;
     bool addsSources_ = false;
     QStringList arguments_;
     std::unique_ptr<WorkerControl> workers_;

@@ -53,9 +53,6 @@ struct LibraryServices {
     std::shared_ptr<CloudFiles> cloud;
     // The share menu, which the views provide; nothing is shared without one.
     std::shared_ptr<SharePicker> sharePicker;
-    // The program that shows a photo library item: run with "-e" and a script, it succeeds
-    // with exit status 0. Empty when nothing can show one.
-    QString photosScriptRunner;
 
     // Starts the program again with its command line and ends this one, after a rebuild of a damaged
     // index has moved the file aside.

@@ -351,6 +351,15 @@ std::optional<QString> PhotosFolderLibrary::requestVideoFile(const QString& asse
     return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
 }
 
+std::optional<QString> PhotosFolderLibrary::originalFile(const QString& assetIdentifier) const
+{
+    const QList<PhotoAssetResource> all = resources(assetIdentifier);
+    if (all.isEmpty())
+        return std::nullopt;
+    const QString path = localFile(assetIdentifier, all.first().type);
+    return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+}
+
 QFuture<void> PhotosFolderLibrary::performChanges(std::function<void(PhotoLibraryChanges&)> block)
 {
     return changes_.submit([this, block = std::move(block)] {

@@ -58,6 +58,8 @@ public:
     std::optional<QImage> requestImage(const QString& assetIdentifier, PhotoImageDeliveryMode mode,
                                        int side) const override;
     std::optional<QString> requestVideoFile(const QString& assetIdentifier) const override;
+    // The file of the asset's first resource (its original) when it is on this computer.
+    std::optional<QString> originalFile(const QString& assetIdentifier) const;
     QFuture<void> performChanges(std::function<void(PhotoLibraryChanges&)> block) override;
     void registerChangeObserver(std::weak_ptr<PhotoLibraryChangeObserver> observer) override;
 

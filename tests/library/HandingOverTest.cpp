@@ -5,31 +5,12 @@
 
 #include <QCoroTask>
 #include <QImage>
+#include <QScopeGuard>
 
 namespace {
 
 class HandingOverTest : public CopiesFixture {
 protected:
-    // The program that shows photo library items: records its arguments, then exits with `status`.
-    void writePhotosRunner(int status)
-    {
-        const QString program = offlineLibrary.photosRunner;
-        QFile file(program);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("#!/bin/sh\nprintf '%s|%s' \"$1\" \"$2\" > '%1'\nexit %2\n")
-                       .arg(dir.filePath(QStringLiteral("runner-args")))
-                       .arg(status)
-                       .toUtf8());
-        file.close();
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-
-    QByteArray runnerArguments() const
-    {
-        QFile file(dir.filePath(QStringLiteral("runner-args")));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
     void writePreview(const Item& item)
     {
         QImage image(8, 6, QImage::Format_RGB32);
@@ -56,34 +37,45 @@ TEST_F(HandingOverTest, RevealShowsOnlyAFileThatIsHere)
     EXPECT_EQ(desktop.calls, QStringList{"reveal " + root + "/HERE.file"});
 }
 
-TEST_F(HandingOverTest, ShowInPhotosRunsTheScriptForTheFirstPhotoLibraryCopy)
+// The photo library keeps its originals in its own folder: the first photo library copy's original
+// is selected in the file manager; one that is not on this computer opens the library instead.
+TEST_F(HandingOverTest, ShowInPhotosSelectsTheFirstPhotoLibraryCopysOriginal)
 {
+    const auto photos = std::make_shared<PhotosFolderLibrary>(dir.filePath(QStringLiteral("Photos.library")));
+    setSharedPhotoLibrary(photos);
+    const auto forget = qScopeGuard([] { setSharedPhotoLibrary(nullptr); });
+    EXPECT_TRUE(library->canShowInPhotos());
+    const QString picture = dir.filePath(QStringLiteral("IMG_1.HEIC"));
+    QFile(picture).open(QIODevice::WriteOnly);
+    QString asset;
+    photos->performChanges([&](PhotoLibraryChanges& changes) {
+        asset = changes.createAsset(PhotoResourceType::photo, picture, QStringLiteral("IMG_1.HEIC"));
+    }).waitForFinished();
+    const std::optional<QString> original = photos->originalFile(asset);
+    ASSERT_TRUE(original);
+
     addItem({.id = "I", .filename = "IMG_1.HEIC"});
     addFile({.sourceID = "DRIVE", .relPath = "a.heic", .itemID = "I"});
-    addFile({.sourceID = "PH", .relPath = "x", .itemID = "I", .assetID = "FIRST/L0/001"});
+    addFile({.sourceID = "PH", .relPath = "x", .itemID = "I", .assetID = asset});
     addSource("PH2", SourceKind::photos, 5);
     addFile({.sourceID = "PH2", .relPath = "y", .itemID = "I", .assetID = "SECOND/L0/001"});
-    const Item subject = *index.itemByID("I");
-
-    writePhotosRunner(0);
-    QCoro::waitFor(library->showInPhotos(subject));
-    EXPECT_EQ(runnerArguments(), "-e|tell application \"Photos\"\nactivate\nspotlight media item id \"FIRST/L0/001\"\nend tell");
+    QCoro::waitFor(library->showInPhotos(*index.itemByID("I")));
+    EXPECT_EQ(desktop.calls, QStringList{"reveal " + *original});
     EXPECT_FALSE(library->lastError());
-    EXPECT_TRUE(desktop.calls.isEmpty());
 
-    writePhotosRunner(1);
-    QCoro::waitFor(library->showInPhotos(subject));
-    EXPECT_EQ(library->lastError(), QStringLiteral("Photo Library opened, but could not show IMG_1.HEIC."));
+    desktop.calls.clear();
+    addItem({.id = "GONE", .filename = "IMG_2.HEIC"});
+    addFile({.sourceID = "PH", .relPath = "z", .itemID = "GONE", .assetID = "NOT/L0/001"});
+    QCoro::waitFor(library->showInPhotos(*index.itemByID("GONE")));
+    EXPECT_EQ(library->lastError(), QStringLiteral("Photo Library opened, but could not show IMG_2.HEIC."));
     EXPECT_EQ(desktop.calls, QStringList{"open " + defaultPhotosLibraryPath()});
 }
 
-TEST_F(HandingOverTest, ShowInPhotosWithoutAPhotoLibraryCopyOrProgramReportsOnlyWhatFailed)
+TEST_F(HandingOverTest, ShowInPhotosWithoutAPhotoLibraryCopyDoesNothing)
 {
     QCoro::waitFor(library->showInPhotos(addItemWithCopies({.id = "FILE"}, {"ON"})));
     EXPECT_FALSE(library->lastError());
     EXPECT_TRUE(desktop.calls.isEmpty());
-    // No program to show items with: the command fails as a failing script does.
-    EXPECT_FALSE(QCoro::waitFor(library->runScript(QStringLiteral("x"))));
 }
 
 TEST_F(HandingOverTest, PasteboardObjectIsTheFileElseThePhotoLibraryPicture)

@@ -47,7 +47,6 @@ struct OfflineLibrary {
         services.ejector = ejector;
         services.cloud = cloud;
         services.sharePicker = sharePicker;
-        services.photosScriptRunner = photosRunner;
         services.folderChooser = folderChooser;
         services.workerBodies = std::move(workerBodies);
         services.makeWatcher = std::move(makeWatcher);
@@ -70,8 +69,6 @@ struct OfflineLibrary {
     std::shared_ptr<FakeCloud> cloud = std::make_shared<FakeCloud>();
     std::shared_ptr<VolumeService> volumes = std::make_shared<VolumeService>();
     std::shared_ptr<FakeSharePicker> sharePicker = std::make_shared<FakeSharePicker>();
-    // The program that shows photo library items; tests write it when they need one.
-    QString photosRunner = dir.filePath(QStringLiteral("show-in-photos"));
     // Outlives the library: its sleeping tasks end after it.
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     std::shared_ptr<FakeFolderChooser> folderChooser = std::make_shared<FakeFolderChooser>();

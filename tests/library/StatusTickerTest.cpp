@@ -9,11 +9,13 @@
 #include "tests/index/IndexFixture.h"
 #include "tests/support/LogCapture.h"
 
+#include <QCoroSignal>
 #include <QCoroTask>
 #include <QDir>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <sqlite3.h>
 
@@ -74,10 +76,11 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([] { return Tasks::allRunning() == 0; }, 5000));
     }
 
-    void open(bool startUp)
+    void open(bool startUp, WorkerControl::Bodies bodies = {})
     {
         library.reset();
         Library::Services services;
+        services.workerBodies = std::move(bodies);
         services.supportDirectory = dir.path();
         services.defaults = &defaults;
         services.clock = clock;
@@ -236,6 +239,31 @@ TEST_F(StatusTickerTest, TheRatesFollowTheWorkersAndStayWhileLargerPreviewsWait)
     EXPECT_EQ(library->rate(), 0);
     EXPECT_TRUE(library->fullSamples().isEmpty());
     EXPECT_EQ(library->fullRate(), 0);
+}
+
+// A folder's file goes from found to ready in one transaction: "Working on …" names the files the
+// quick-index worker reads now, from the worker's own state.
+TEST_F(StatusTickerTest, WorkingOnNamesTheFilesTheWorkerReadsNow)
+{
+    QTimer gate;
+    gate.setSingleShot(true);
+    WorkerControl::Body reading = [&gate](WorkerInputs inputs, CancelToken) -> QCoro::Task<> {
+        inputs.inFlight->add(QStringLiteral("IMG_0001.JPG"));
+        inputs.inFlight->add(QStringLiteral("IMG_0002.JPG"));
+        co_await qCoro(&gate, &QTimer::timeout);
+        inputs.inFlight->remove(QStringLiteral("IMG_0001.JPG"));
+        inputs.inFlight->remove(QStringLiteral("IMG_0002.JPG"));
+    };
+    open(false, {reading, {}});
+    library->workers().startWorker();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return library->processing(); }, 5000));
+    refresh();
+    EXPECT_EQ(library->inFlight(), (QStringList{"IMG_0001.JPG", "IMG_0002.JPG"}));
+
+    gate.start(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !library->processing(); }, 5000));
+    refresh();
+    EXPECT_TRUE(library->inFlight().isEmpty());
 }
 
 TEST_F(StatusTickerTest, NewItemsStartASearchOnlyWhileIndexingAwayFromTheUserAndNotTwiceIn2Seconds)

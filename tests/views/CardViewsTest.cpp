@@ -161,7 +161,7 @@ TEST(CardPreviewsTest, TwoReadsAtATimeForTheTilesOnScreen)
     const auto answer = [&](const CardFile& f, std::optional<QString> preview) {
         reads[f.url].addResult(preview);
         reads[f.url].finish();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return previews.isKnown(f.url); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return previews.isKnown(f); }, 5000));
     };
     const CardFile photoC = file("C.JPG", MediaKind::photo);
     const CardFile photoD = file("D.JPG", MediaKind::photo);
@@ -176,13 +176,28 @@ TEST(CardPreviewsTest, TwoReadsAtATimeForTheTilesOnScreen)
     EXPECT_EQ(started, (QStringList{"A.JPG", "B.JPG", "D.JPG"}));
     answer(photoB, std::nullopt);   // no preview could be made: known all the same
     answer(photoD, QStringLiteral("/cache/D.jpg"));
-    EXPECT_EQ(previews.preview(photoA.url), QStringLiteral("/cache/A.jpg"));
-    EXPECT_EQ(previews.preview(photoB.url), std::nullopt);
+    EXPECT_EQ(previews.preview(photoA), QStringLiteral("/cache/A.jpg"));
+    EXPECT_EQ(previews.preview(photoB), std::nullopt);
 
     // Tiles that come back are not read again.
     previews.want({photoA, photoB, photoD});
     EXPECT_EQ(started, (QStringList{"A.JPG", "B.JPG", "D.JPG"}));
     EXPECT_EQ(previews.reading(), 0);
+
+    // Another card's A.JPG at the same path is another file; a failure is tried again once forgotten.
+    CardFile otherA = photoA;
+    otherA.size += 1;
+    otherA.modified += 60;
+    EXPECT_EQ(previews.preview(otherA), std::nullopt);
+    previews.forgetFailures();
+    reads.erase(photoA.url);
+    reads.erase(photoB.url);
+    previews.want({otherA, photoB});
+    EXPECT_EQ(started, (QStringList{"A.JPG", "B.JPG", "D.JPG", "A.JPG", "B.JPG"}));
+    answer(otherA, QStringLiteral("/cache/A2.jpg"));
+    answer(photoB, QStringLiteral("/cache/B.jpg"));
+    EXPECT_EQ(previews.preview(otherA), QStringLiteral("/cache/A2.jpg"));
+    EXPECT_EQ(previews.preview(photoA), QStringLiteral("/cache/A.jpg"));
 }
 
 namespace {
@@ -257,7 +272,7 @@ TEST_F(CardGridTest, ClicksGoToTheLibraryWithTheirKeys)
 TEST_F(CardGridTest, PreviewsAreAskedOnceForPhotosAndKeptAcrossNewOrders)
 {
     show(QList<CardFile>{photoA, photoB, video});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->previews().isKnown(photoA.url) && grid->previews().isKnown(photoB.url); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->previews().isKnown(photoA) && grid->previews().isKnown(photoB); }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return grid->rows().cells().value(1).picturePath.has_value(); }, 5000));
     EXPECT_EQ(reads, 2);   // the video keeps its symbol and is never read
     EXPECT_EQ(grid->rows().cells().value(2).placeholderSymbol, QStringLiteral("film"));

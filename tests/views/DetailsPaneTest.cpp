@@ -97,6 +97,7 @@ TEST_F(DetailsPaneTest, VideoWithAProxyPlaysItAndKeepsThePlayerForTheSameFile)
 {
     Item video = item(QStringLiteral("VIDEO"), MediaKind::video);
     video.proxyExtension = QStringLiteral("mp4");
+    video.posterExtension = QStringLiteral("jpg");
     library.setSelectedIDs({video.id});
     library.setSelection(video);
     settle();
@@ -108,6 +109,10 @@ TEST_F(DetailsPaneTest, VideoWithAProxyPlaysItAndKeepsThePlayerForTheSameFile)
     QMediaPlayer* player = preview.player()->player();
     ASSERT_NE(player, nullptr);
     EXPECT_EQ(preview.player()->url(), QUrl::fromLocalFile(*library.proxyURL(video)));
+    // With its sound, and its poster until it plays.
+    EXPECT_NE(player->audioOutput(), nullptr);
+    EXPECT_TRUE(preview.player()->showsPoster());
+    EXPECT_EQ(preview.player()->poster().path(), library.previewURL(video));
 
     // Copies arriving and the same item shown again keep the player and its place.
     library.setLocations({copyOn(QStringLiteral("HOME"), QStringLiteral("VIDEO.mov"), 1)});
@@ -124,6 +129,7 @@ TEST_F(DetailsPaneTest, VideoWithAProxyPlaysItAndKeepsThePlayerForTheSameFile)
     EXPECT_NE(preview.player()->player(), player);
     EXPECT_EQ(preview.player()->url(), QUrl::fromLocalFile(*library.proxyURL(other)));
     EXPECT_EQ(preview.player()->player()->playbackState(), QMediaPlayer::StoppedState);
+    EXPECT_FALSE(preview.player()->showsPoster());   // it has none
 }
 
 TEST_F(DetailsPaneTest, DoubleClickOnAPhotoOpensTheViewer)

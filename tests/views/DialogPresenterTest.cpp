@@ -71,6 +71,7 @@ TEST_F(DialogPresenterTest, CancellingARenameKeepsTheTypedNameAndRenamesNothing)
     QLineEdit* field = alert()->field();
     ASSERT_NE(field, nullptr);
     EXPECT_EQ(field->text(), "beach.jpg");
+    EXPECT_EQ(field->selectedText(), "beach");
 
     field->selectAll();
     QTest::keyClicks(field, QStringLiteral("shore.jpg"));

@@ -1,11 +1,16 @@
+#include "Pellmar/views/details/ProxyPlayer.h"
 #include "Pellmar/views/frame/FullscreenView.h"
 #include "Pellmar/views/frame/RootView.h"
+#include "Pellmar/views/grid/Thumbnail.h"
 #include "Pellmar/views/kit/Formatters.h"
 #include "tests/library/OfflineLibrary.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLocale>
+#include <QMediaPlayer>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -139,6 +144,51 @@ TEST_F(FullscreenViewTest, ArrowsStepThroughTheGridAndEscapeCloses)
     EXPECT_FALSE(library.fullscreen());
     EXPECT_FALSE(viewer().isVisible());
     EXPECT_EQ(root.focusField(), RootView::Field::grid);
+}
+
+// The proxy plays in the viewer over its poster; Space plays and pauses while the arrows and Escape
+// keep their meaning, and the player pauses when the viewer goes.
+TEST_F(FullscreenViewTest, AVideoPlaysWithTheViewersKeys)
+{
+    Item video = withFiles(item("V", MediaKind::video), "", "mp4", "jpg");
+    ASSERT_TRUE(QDir().mkpath(library.proxyDirectory()));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUORVIN_FIXTURES "/media/counter.mp4"), library.proxyDirectory() + "/V.mp4"));
+    library.setItems({video, withFiles(item("P"), "jpg", "", "")});
+    open(video);
+
+    ProxyPlayer* player = viewer().player();
+    ASSERT_NE(player, nullptr);
+    EXPECT_TRUE(player->isVisible());
+    EXPECT_FALSE(viewer().picture().isVisible());
+    EXPECT_TRUE(player->showsPoster());
+    EXPECT_EQ(player->poster().path(), library.proxyDirectory() + "/V.poster.jpg");
+    EXPECT_TRUE(viewer().hasFocus());
+
+    QTest::keyClick(&viewer(), Qt::Key_Space);
+    if (player->player()->error() != QMediaPlayer::NoError)
+        GTEST_SKIP() << "no media backend plays here: " << player->player()->errorString().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player->player()->playbackState() == QMediaPlayer::PlayingState; }, 5000));
+    EXPECT_FALSE(player->showsPoster());
+    QTest::keyClick(&viewer(), Qt::Key_Space);
+    EXPECT_EQ(player->player()->playbackState(), QMediaPlayer::PausedState);
+
+    QTest::keyClick(&viewer(), Qt::Key_Space);
+    QTest::keyClick(&viewer(), Qt::Key_Right);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(library.selection()->id, "P");
+    EXPECT_FALSE(player->isVisible());
+    EXPECT_NE(player->player()->playbackState(), QMediaPlayer::PlayingState);
+    EXPECT_TRUE(viewer().picture().isVisible());
+
+    QTest::keyClick(&viewer(), Qt::Key_Left);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(player->isVisible());
+    QTest::keyClick(&viewer(), Qt::Key_Space);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player->player()->playbackState() == QMediaPlayer::PlayingState; }, 5000));
+    QTest::keyClick(&viewer(), Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(library.fullscreen());
+    EXPECT_NE(player->player()->playbackState(), QMediaPlayer::PlayingState);
 }
 
 TEST_F(FullscreenViewTest, TheCloseButtonLeavesFullscreen)

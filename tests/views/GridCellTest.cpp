@@ -107,6 +107,9 @@ TEST(GridCellTest, TileShowsPictureTypeIconOrFullscreenPlaceholder)
         EXPECT_EQ(cell.picturePath, c.picture) << c.what;
     }
     EXPECT_EQ(grid::makeCell(document, {}, {}).mimeType, QStringLiteral("application/pdf"));
+    // Only an audio file's placeholder carries a symbol.
+    EXPECT_EQ(grid::makeCell(item(MediaKind::audio), {}, {}).placeholderSymbol, QStringLiteral("waveform"));
+    EXPECT_EQ(grid::makeCell(item(MediaKind::photo), {}, {}).placeholderSymbol, std::nullopt);
 }
 
 TEST(GridCellTest, CaptionNamesTypeAndSizeDateOrKind)

@@ -79,7 +79,7 @@ TEST(LocationPanelFigures, EmptyFolderRuleAndRows)
     EXPECT_EQ(figureRows(some, source(SourceKind::folder)),
               (QList<FigureRow>{{"Items", "1,202"},
                                 {"Photos", "1,200"},
-                                {"Documents", "2, 1.2 MB"},
+                                {"Documents", "2 (1.2 MB)"},
                                 {"Size", "9 GB"},
                                 {"Captured", abbreviatedDateText(1'796'947'200)},
                                 {"Not downloaded", "3"},

@@ -1,11 +1,13 @@
 #include "Pellmar/views/settings/SettingsWindow.h"
 #include "tests/library/OfflineLibrary.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QSet>
 #include <QTabBar>
 #include <QStackedWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -50,6 +52,18 @@ TEST_F(SettingsWindowTest, FourTabsInOrderEach460WideAndAsTallAsItsPage)
     }
     EXPECT_EQ(frames.size(), 1);
     EXPECT_EQ(QSet<int>(heights.begin(), heights.end()).size(), heights.size());
+}
+
+TEST_F(SettingsWindowTest, EscapeAndCtrlWClose)
+{
+    for (const QKeyCombination keys : {QKeyCombination(Qt::Key_Escape), Qt::CTRL | Qt::Key_W}) {
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClick(focused ? focused : &window, keys.key(), keys.keyboardModifiers());
+        EXPECT_FALSE(window.isVisible()) << QKeySequence(keys).toString().toStdString();
+    }
 }
 
 TEST_F(SettingsWindowTest, AFreshSettingsFileShowsTheRegisteredDefaults)

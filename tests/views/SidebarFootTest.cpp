@@ -6,9 +6,11 @@
 #include "tests/library/OfflineLibrary.h"
 
 #include <QAbstractButton>
+#include <QContextMenuEvent>
 #include <QEnterEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -134,6 +136,83 @@ TEST_F(SidebarFootTest, SwitcherButtonsFollowTheWorkspacesAndTheirMenusAct)
     settle();
     EXPECT_EQ(switcher.button("W1"), button);
     EXPECT_TRUE(switcher.button("W2"));
+}
+
+TEST(SwitcherRules, ButtonsThatDoNotFitGoToTheOverflowMenu)
+{
+    const SwitcherMetrics metrics;   // 26 wide, 6 apart, 12 in from each end
+    const struct {
+        int count, width, shown;
+    } cases[] = {
+        {0, 260, 0},
+        {3, 260, 3},
+        {6, 248, 6},    // six and plus: 24 + 7 × 26 + 6 × 6 = 242
+        {7, 248, 5},    // seven and plus: 274; six, more and plus: 274 too, so five
+        {12, 260, 5},
+        {12, 600, 12},
+        {40, 600, 16},
+        {5, 40, 0},     // not even one beside more and plus
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shownWorkspaceButtons(c.count, c.width, metrics), c.shown) << c.count << " in " << c.width;
+}
+
+// Twelve workspaces in a sidebar's width: no two buttons overlap, every workspace is a button or in
+// the overflow menu, and a button answers only inside the circle it draws.
+TEST_F(SidebarFootTest, ManyWorkspacesNeverOverlap)
+{
+    QList<Workspace> twelve;
+    QStringList ids;
+    for (int i = 1; i <= 12; ++i) {
+        twelve.append(workspace(QStringLiteral("W%1").arg(i), QStringLiteral("Space %1").arg(i)));
+        ids.append(twelve.last().id);
+    }
+    library.setWorkspaces(twelve);
+    library.setWorkspaceID(QStringLiteral("W1"));
+    WorkspaceSwitcher switcher(library);
+    switcher.resize(260, 50);
+    switcher.show();
+    settle();
+
+    QList<QWidget*> shown;
+    QStringList listed;
+    for (const QString& id : ids) {
+        if (switcher.button(id)->isVisible()) {
+            shown.append(switcher.button(id));
+            listed.append(id);
+        }
+    }
+    shown << &switcher.moreButton() << &switcher.newButton();
+    for (QWidget* widget : shown) {
+        EXPECT_TRUE(switcher.rect().contains(widget->geometry())) << widget->objectName().toStdString();
+        for (QWidget* other : shown)
+            EXPECT_TRUE(widget == other || !widget->geometry().intersects(other->geometry()))
+                << widget->objectName().toStdString() << " over " << other->objectName().toStdString();
+    }
+    EXPECT_EQ(listed + switcher.overflow(), ids);
+    ASSERT_FALSE(switcher.overflow().isEmpty());
+
+    QMenu* menu = switcher.popupOverflowMenu(QPoint());
+    ASSERT_EQ(menu->actions().size(), switcher.overflow().size());
+    EXPECT_EQ(menu->actions().last()->text(), "Space 12");
+    menu->actions().last()->trigger();
+    EXPECT_EQ(library.workspaceID(), "W12");
+    menu->close();
+
+    // The corner of a button's square lies outside its circle: no menu there.
+    QAbstractButton* first = switcher.button("W1");
+    QSignalSpy menus(first, &QWidget::customContextMenuRequested);
+    QContextMenuEvent corner(QContextMenuEvent::Mouse, QPoint(1, 1));
+    QCoreApplication::sendEvent(first, &corner);
+    QContextMenuEvent middle(QContextMenuEvent::Mouse, first->rect().center());
+    QCoreApplication::sendEvent(first, &middle);
+    EXPECT_EQ(menus.size(), 1);
+
+    // Wide enough for all: no overflow.
+    switcher.resize(600, 50);
+    settle();
+    EXPECT_TRUE(switcher.overflow().isEmpty());
+    EXPECT_FALSE(switcher.moreButton().isVisible());
 }
 
 TEST_F(SidebarFootTest, PlusOpensTheEditorOnAnUnsavedWorkspace)

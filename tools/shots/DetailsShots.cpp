@@ -42,6 +42,16 @@ std::map<QString, std::function<void(Library&)>> detailsStates()
              video.duration = 83;
              inspect(l, video, {copy(3, "HOME", "Pictures", "Beach walk.mov", 182'000'000)});
          }},
+        {"fullscreen-video", [](Library& l) {
+             // The player over the clip's poster, before it plays.
+             Item video = l.items()[2];
+             video.proxyExtension = QStringLiteral("mp4");
+             QList<Item> items = l.items();
+             items[2] = video;
+             l.setItems(items);
+             l.select(video);
+             l.setFullscreen(true);
+         }},
         {"details-document", [](Library& l) {
              Item document;
              document.id = QStringLiteral("DOC");

@@ -149,6 +149,15 @@ const std::map<QString, std::function<void(Library&)>>& states()
              l.setFailures({{QStringLiteral("2026/Winter/IMG_0999.HEIC"), QStringLiteral("The file is not a picture.")}});
              l.setLastError(QStringLiteral("Could not move IMG_0412.jpg to the Trash."));
          }},
+        {"workspaces-many", [](Library& l) {
+             QList<Workspace> many = l.workspaces();
+             const QStringList symbols{"camera", "heart", "star", "airplane", "house", "briefcase"};
+             for (int i = 1; i <= 10; ++i)
+                 many.append(Workspace{.id = QStringLiteral("W%1").arg(i), .name = QStringLiteral("Trip %1").arg(i),
+                                       .symbol = symbols[i % symbols.size()], .tint = QStringLiteral("orange")});
+             l.setWorkspaces(many);
+         }},
+        {"sidebar-keyboard", nullptr},
         {"search-filters", [](Library& l) {
              l.setKindFilter(MediaKind::photo);
              l.setSourceFilter(QStringLiteral("HOME"));
@@ -196,7 +205,9 @@ bool cardTilesOnScreenFilled(const CardGrid& grid)
         const grid::Cell& cell = rows.cell(row);
         if (!grid.visualRect(rows.index(row)).intersects(grid.viewport()->rect()))
             continue;
-        if (cell.placeholderSymbol == QStringLiteral("photo") && !grid.previews().isKnown(cell.id))
+        const std::optional<QList<CardFile>>& files = grid.files();
+        if (cell.placeholderSymbol == QStringLiteral("photo") && files && row < files->size()
+            && !grid.previews().isKnown(files->at(row)))
             return false;
         if (cell.picturePath && !grid.pictures().hasPicture(cell.id, *cell.picturePath))
             return false;
@@ -260,6 +271,11 @@ bool shoot(const QString& state, const QString& folder, QTextStream& out, QTextS
         many.select(many.items()[5]);
         many.click(many.items()[6], 1, std::nullopt, true, false);
         many.click(many.items()[13], 1, std::nullopt, true, false);
+    } else if (state == QStringLiteral("sidebar-keyboard")) {
+        // Tab has given the sidebar the keyboard: its selected row wears the focus ring.
+        fixture.fillPlaces();
+        fixture.fillItems();
+        window->root().findChild<QWidget*>(QStringLiteral("sidebar"))->setFocus(Qt::TabFocusReason);
     } else if (const auto& apply = states().at(state)) {
         fixture.fillPlaces();
         fixture.fillItems();

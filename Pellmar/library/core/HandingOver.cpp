@@ -7,7 +7,6 @@
 
 #include <QCoroFuture>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <algorithm>
 
@@ -36,36 +35,25 @@ QCoro::Task<> Library::showInPhotos(Item item)
                                        [](const Location& copy) { return !copy.assetID.isEmpty(); });
     if (inPhotos == copies.cend())
         co_return;
-    const QString script = QStringList{
-        QStringLiteral("tell application \"Photos\""),
-        QStringLiteral("activate"),
-        QStringLiteral("spotlight media item id \"") + inPhotos->assetID + u'"',
-        QStringLiteral("end tell"),
-    }.join(u'\n');
-    if (co_await alive(runScript(script)))
+    // The photo library is a folder of ours: its original is a file the file manager can select.
+    const std::optional<QString> original =
+        co_await alive(pools_.run(Priority::userInitiated, [assetID = inPhotos->assetID]() -> std::optional<QString> {
+            const std::shared_ptr<PhotoLibrary> photos = sharedPhotoLibrary();
+            const auto* folder = dynamic_cast<const PhotosFolderLibrary*>(photos.get());
+            return folder ? folder->originalFile(assetID) : std::nullopt;
+        }));
+    if (original) {
+        desktop_->reveal(*original);
         co_return;
+    }
     desktop_->open(defaultPhotosLibraryPath());
     setLastError(QString::fromUtf16(photoLibraryLabel) + QStringLiteral(" opened, but could not show ") + item.filename +
                  u'.');
 }
 
-QCoro::Task<bool> Library::runScript(QString script)
+bool Library::canShowInPhotos() const
 {
-    const AliveGuard alive(this);
-    co_return co_await alive(pools_.run(Priority::userInitiated, [program = photosScriptRunner_, script] {
-        if (program.isEmpty())
-            return false;
-        QProcess process;
-        process.setProgram(program);
-        process.setArguments({QStringLiteral("-e"), script});
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-        process.start();
-        if (!process.waitForStarted(-1))
-            return false;
-        process.waitForFinished(-1);
-        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    }));
+    return dynamic_cast<const PhotosFolderLibrary*>(sharedPhotoLibrary().get()) != nullptr;
 }
 
 QCoro::Task<> Library::revealInFinder(Item item)
@@ -98,9 +86,10 @@ QCoro::Task<> Library::copyPaths(Item item)
 
 void Library::shareSelection(const QString& anchorKey)
 {
+    // What bestFileURL gives, found when the selection's files were looked at off the GUI thread.
     QStringList files;
     for (const Item& item : selectedItems()) {
-        if (const std::optional<QString> path = bestFileURL(item))
+        if (const std::optional<QString> path = fileFactsOf(item).shareFile)
             files.append(*path);
     }
     if (!files.isEmpty())

@@ -16,8 +16,9 @@ void Library::quickLook(const QList<Item>& items)
     QStringList paths;
     QList<QStringList> pictures;
     for (const Item& item : items) {
-        const std::optional<Location> copy = reachableURL(locationsOf(item));
-        if (!copy)
+        // The copy found when the selection's files were looked at, off the GUI thread.
+        const std::optional<Location> copy = fileFactsOf(item).reachable;
+        if (!copy || !url(*copy))
             continue;
         const QString path = *url(*copy);
         QStringList largestFirst;

@@ -8,8 +8,10 @@
 #include "Pellmar/platform/SharePicker.h"
 
 #include <QCoroFuture>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -21,7 +23,8 @@ constexpr int pastedImageSide = 1 << 14;
 std::optional<PasteboardObject> Library::pasteboardObject(const Item& item) const
 {
     const QList<Location> copies = locationsOf(item);
-    if (const std::optional<Location> copy = reachableURL(copies); copy && copy->local) {
+    // The copy found off the GUI thread; writePasteboard leaves out a file that has gone since.
+    if (const std::optional<Location> copy = fileFactsOf(item).reachable; copy && copy->local) {
         if (const std::optional<QString> path = url(*copy))
             return PasteboardObject{PasteboardObject::Kind::file, *path};
     }
@@ -66,7 +69,12 @@ QCoro::Task<> Library::writePasteboard(QList<PasteboardObject> objects)
     QStringList imageFiles;
     for (const PasteboardObject& object : objects)
         (object.kind == PasteboardObject::Kind::file ? files : imageFiles).append(object.path);
-    const QList<QImage> images = co_await alive(pools_.run(Priority::userInitiated, [imageFiles] {
+    const auto [existing, images] = co_await alive(pools_.run(Priority::userInitiated, [files, imageFiles] {
+        QStringList found;
+        for (const QString& path : files) {
+            if (QFileInfo::exists(path))
+                found.append(path);
+        }
         QList<QImage> decoded;
         for (const QString& path : imageFiles) {
             try {
@@ -76,11 +84,11 @@ QCoro::Task<> Library::writePasteboard(QList<PasteboardObject> objects)
                 // A preview that cannot be read gives nothing to paste.
             }
         }
-        return decoded;
+        return std::pair(found, decoded);
     }));
     // When nothing could be read, the clipboard keeps what it held.
-    if (!files.isEmpty() || !images.isEmpty())
-        desktop_->copyObjects(files, images);
+    if (!existing.isEmpty() || !images.isEmpty())
+        desktop_->copyObjects(existing, images);
 }
 
 void Library::share(const QStringList& filePaths, const QString& anchorKey)

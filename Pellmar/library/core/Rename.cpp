@@ -7,6 +7,7 @@
 #include "Pellmar/media/SearchDate.h"
 #include "Pellmar/media/SearchText.h"
 
+#include <QCoroFuture>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -44,20 +45,27 @@ void Library::rename(const Item& item, const Location& location, const QString& 
         return;
     }
     const QString target = QDir(file.path()).filePath(trimmed);
-    // A dangling link counts as taken: it is somebody's name, and the move must not replace it.
-    const QString taken = trimmed + QStringLiteral(" already exists in that folder.");
-    if (somethingAt(target)) {
-        setLastError(taken);
-        return;
-    }
-    if (const int error = renameWithoutReplacing(*path, target)) {
-        setLastError(error == EEXIST ? taken : QStringLiteral("Could not rename ") + file.fileName() + u'.');
-        return;
-    }
     const qsizetype slash = location.relativePath.lastIndexOf(u'/');
     const QString folder = slash < 0 ? QString() : location.relativePath.left(slash);
     const QString newRelativePath = folder.isEmpty() ? trimmed : folder + u'/' + trimmed;
-    Tasks::start(renameItem(location, newRelativePath, item, folder, *source));
+    Tasks::start(renameFile(*path, target, location, newRelativePath, item, folder, *source));
+}
+
+QCoro::Task<> Library::renameFile(QString path, QString target, Location location, QString newRelativePath, Item item,
+                                  QString folder, Source source)
+{
+    const AliveGuard alive(this);
+    // The file is looked at and moved off the GUI thread: a sleeping drive holds up no one.
+    const int error = co_await alive(pools_.run(Priority::userInitiated, [path, target] {
+        // A dangling link counts as taken: it is somebody's name, and the move must not replace it.
+        return somethingAt(target) ? EEXIST : renameWithoutReplacing(path, target);
+    }));
+    if (error) {
+        setLastError(error == EEXIST ? QFileInfo(target).fileName() + QStringLiteral(" already exists in that folder.")
+                                     : QStringLiteral("Could not rename ") + QFileInfo(path).fileName() + u'.');
+        co_return;
+    }
+    co_await alive(renameItem(location, newRelativePath, item, folder, source));
 }
 
 QCoro::Task<> Library::renameItem(Location location, QString newRelativePath, Item item, QString folder, Source source)

@@ -16,7 +16,8 @@ void Library::trashSelection()
     }
     if (!selection_)
         return;
-    if (const std::optional<Location> copy = reachableURL(locationsOf(*selection_)))
+    // The selection's files were looked at off the GUI thread: a key press never waits for a drive.
+    if (const std::optional<Location> copy = fileFactsOf(*selection_).reachable)
         requestTrash(*selection_, *copy);
 }
 
@@ -32,15 +33,13 @@ QList<ItemCopy> Library::trashableCopies() const
 {
     QList<ItemCopy> copies;
     for (const Item& item : selectedItems()) {
-        for (const Location& location : locationsOf(item)) {
-            const auto source = std::find_if(sources_.cbegin(), sources_.cend(),
-                                             [&](const Source& known) { return known.id == location.sourceID; });
-            if (location.local && location.assetID.isEmpty() && source != sources_.cend()
-                && source->kind == SourceKind::folder && online_.contains(source->id)
-                && QFileInfo::exists(source->rootPath + u'/' + location.relativePath)) {
-                copies.append(ItemCopy{item, location});
-                break;
-            }
+        // The copy found when the selection's files were looked at, off the GUI thread (until
+        // then, the first copy that has a path); the Trash refuses a file that has gone since.
+        if (const std::optional<Location> copy = fileFactsOf(item).reachable) {
+            const std::optional<Source> source = sourceByID(copy->sourceID);
+            if (copy->local && copy->assetID.isEmpty() && source && source->kind == SourceKind::folder
+                && online_.contains(source->id))
+                copies.append(ItemCopy{item, *copy});
         }
     }
     return copies;

@@ -10,6 +10,7 @@
 
 #include <QCoroFuture>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <memory>
@@ -88,6 +89,11 @@ void indexOne(const Job& job, const WorkerInputs& inputs, const CancelToken& tok
         return;
     // Marked while it is read: a file that ends the process here fails at the next start.
     const ReadingMarks::Mark mark = inputs.readingMarks ? inputs.readingMarks->markFile(job.fileID) : ReadingMarks::Mark();
+    // Shown as "Working on …" while it is read: a folder's file goes from found to ready in one
+    // transaction, so the index never holds it in between.
+    const QString name = job.relativePath.section(u'/', -1);
+    inputs.inFlight->add(name);
+    const auto done = qScopeGuard([&] { inputs.inFlight->remove(name); });
     const Source source = inputs.sources.value(job.sourceID);
     if (source.kind == SourceKind::photos) {
         identifyPhotosFile(job, source, *inputs.index, inputs.proxyDirectory, *sharedPhotoLibrary());

@@ -131,10 +131,15 @@ QCoro::Task<> Library::refreshStatus(Staleness allowed)
 
     const double now = clock_->now();
     if (processing_) {
-        QStringList names;
+        // The files the worker reads now, then those the index holds half done (identified).
+        QStringList names = workers_->quickInFlight(inFlightLimit);
         try {
-            names = co_await alive(
+            const QStringList identified = co_await alive(
                 statusIndex().run([](Index& index) { return index.inFlightFiles(inFlightLimit); }));
+            for (const QString& name : identified) {
+                if (names.size() < inFlightLimit && !names.contains(name))
+                    names.append(name);
+            }
         } catch (const std::exception&) {
         }
         setInFlight(names);

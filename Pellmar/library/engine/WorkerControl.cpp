@@ -101,7 +101,7 @@ WorkerInputs WorkerControl::inputs() const
 {
     WorkerInputs inputs{.index = &library_.index(), .lookup = &library_.lookupIndex(), .idle = &library_.idle(),
                         .proxyDirectory = library_.proxyDirectory(), .library = &library_,
-                        .readingMarks = readingMarks_};
+                        .readingMarks = readingMarks_, .inFlight = quickInFlight_};
     for (const Source& source : library_.sources())
         inputs.sources.insert(source.id, source);
     return inputs;

@@ -2,6 +2,7 @@
 
 #include "Pellmar/index/Model.h"
 #include "Pellmar/library/engine/ReadingMarks.h"
+#include "Pellmar/library/engine/FilesInFlight.h"
 #include "Pellmar/library/frame/Cancellation.h"
 
 #include <QCoroTask>
@@ -28,6 +29,8 @@ struct WorkerInputs {
     QString proxyDirectory;
     QPointer<Library> library;       // the run never keeps the Library alive
     std::shared_ptr<ReadingMarks> readingMarks;   // null: nothing is marked
+    // The files the quick-index worker reads now; shared with the control, which outlives no run.
+    std::shared_ptr<FilesInFlight> inFlight = std::make_shared<FilesInFlight>();
 };
 
 // Starts, stops, pauses and resumes the Library's two background workers, and keeps them apart:
@@ -91,6 +94,8 @@ public:
     // The marks of the files the workers are reading, in the support folder; the start-up fails
     // what a process that ended while reading left marked.
     ReadingMarks& readingMarks() const { return *readingMarks_; }
+    // The files quick indexing reads now, as its runs report them.
+    QStringList quickInFlight(qsizetype limit) const { return quickInFlight_->names(limit); }
 
 private:
     struct Run;
@@ -120,4 +125,5 @@ private:
     // Cleans "Proxies" after quick-index runs.
     std::unique_ptr<PreviewSweep> previewSweep_;
     std::shared_ptr<ReadingMarks> readingMarks_;
+    std::shared_ptr<FilesInFlight> quickInFlight_ = std::make_shared<FilesInFlight>();
 };

@@ -55,10 +55,10 @@ void ItemPreview::showItem(const Item& item)
     switch (kind_) {
     case inspector::PreviewKind::player:
         if (!player_) {
-            player_ = new ProxyPlayer(this);
+            player_ = new ProxyPlayer(library_.pools(), this);
             stack_->addWidget(player_);
         }
-        player_->setUrl(QUrl::fromLocalFile(*proxy));
+        player_->setUrl(QUrl::fromLocalFile(*proxy), image);
         stack_->setCurrentWidget(player_);
         break;
     case inspector::PreviewKind::documentPicture:

@@ -68,8 +68,9 @@ QList<FigureRow> figureRows(const LocationSummary& summary, const std::optional<
     if (summary.audio >= 1)
         rows.append({QStringLiteral("Audio"), count(summary.audio)});
     if (summary.documents >= 1)
+        // The size in brackets: "1, 620 bytes" would read as one number.
         rows.append({QStringLiteral("Documents"),
-                     count(summary.documents) + QStringLiteral(", ") + byteCountText(summary.documentSize)});
+                     count(summary.documents) + QStringLiteral(" (") + byteCountText(summary.documentSize) + u')'});
     rows.append({QStringLiteral("Size"), byteCountText(summary.size)});
     if (summary.earliest && summary.latest) {
         const QString earliest = abbreviatedDateText(*summary.earliest);

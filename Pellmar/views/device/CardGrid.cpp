@@ -61,6 +61,9 @@ void CardGrid::setDevice(const std::optional<Device>& device)
 {
     if (device_ == device)
         return;
+    // Another card, or the same one mounted again, may hold other files under the same names.
+    if (!device || !device_ || device->id() != device_->id())
+        previews_->clear();
     device_ = device;
     verticalScrollBar()->setValue(0);
     rebuild();
@@ -68,6 +71,8 @@ void CardGrid::setDevice(const std::optional<Device>& device)
 
 void CardGrid::rebuild()
 {
+    // A new listing reads again the files that gave no preview before.
+    previews_->forgetFailures();
     files_ = device_ && actions_.visibleFiles ? actions_.visibleFiles(device_->id()) : std::nullopt;
     overlay_ = device_ ? cards::overlay(files_, library_.query(), device_->name) : cards::Overlay{};
     applyCells();
@@ -78,7 +83,7 @@ void CardGrid::applyCells()
     const QSet<QString>& ticked = library_.selectedCards();
     QList<grid::Cell> cells;
     for (const CardFile& file : files_.value_or(QList<CardFile>()))
-        cells.append(cards::cardCell(file, ticked.contains(file.url), previews_->preview(file.url)));
+        cells.append(cards::cardCell(file, ticked.contains(file.url), previews_->preview(file)));
     const int before = model_->rowCount();
     model_->apply(cells);
     if (model_->rowCount() != before)

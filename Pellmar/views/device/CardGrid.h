@@ -42,6 +42,8 @@ public:
 
     const cards::Overlay& overlay() const { return overlay_; }
     const CardPreviews& previews() const { return *previews_; }
+    // The files the tiles show, in tile order; none before the card is listed.
+    const std::optional<QList<CardFile>>& files() const { return files_; }
 
 protected:
     QModelIndex moveCursor(CursorAction, Qt::KeyboardModifiers) override { return {}; }

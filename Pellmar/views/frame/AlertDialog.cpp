@@ -39,7 +39,15 @@ AlertDialog::AlertDialog(const QString& title, const QString& message, const QSt
                                                                          : QDialogButtonBox::AcceptRole);
     confirm_->setObjectName(QStringLiteral("confirm"));
     cancel_->setObjectName(QStringLiteral("cancel"));
-    (role == Role::destructive ? cancel_ : confirm_)->setDefault(true);
+    if (role == Role::destructive) {
+        // The keyboard starts on Cancel and Return means Cancel even when Tab has moved to the
+        // confirming button: only a click or Space on it confirms.
+        cancel_->setDefault(true);
+        confirm_->setAutoDefault(false);
+        cancel_->setFocus();
+    } else {
+        confirm_->setDefault(true);
+    }
     connect(confirm_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 

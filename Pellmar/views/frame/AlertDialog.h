@@ -9,7 +9,8 @@ class QPushButton;
 
 // A window-modal question: a bold title over a message, both plain text, an optional text field,
 // and two buttons: the confirming one and "Cancel". Escape and Cancel reject; the confirming
-// button accepts. A destructive question keeps the keyboard's default on Cancel.
+// button accepts. A destructive question starts the keyboard on Cancel, and there Return and
+// Escape both cancel: only a click or Space on the confirming button confirms.
 class AlertDialog : public QDialog {
     Q_OBJECT
 public:

@@ -263,6 +263,9 @@ QDialog* DialogPresenter::buildRename()
                                    AlertDialog::Role::normal, &window_);
     QLineEdit* field = dialog->addField(tr("Name"));
     field->setText(library_.newName());
+    // The name is selected without its extension, so that typing keeps the type.
+    const qsizetype dot = field->text().lastIndexOf(u'.');
+    field->setSelection(0, int(dot > 0 ? dot : field->text().size()));
     connect(field, &QLineEdit::textEdited, &library_, &Library::setNewName);
     connect(&library_, &Library::changed, field, [this, field](Library::Prop property) {
         if (property == Library::Prop::newName && field->text() != library_.newName())

@@ -1,12 +1,14 @@
 #include "Pellmar/views/frame/FullscreenView.h"
 
 #include "Pellmar/library/Library.h"
+#include "Pellmar/views/details/ProxyPlayer.h"
 #include "Pellmar/views/grid/Thumbnail.h"
 #include "Pellmar/views/kit/Formatters.h"
 #include "Pellmar/views/kit/Icons.h"
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMediaPlayer>
 #include <QPainter>
 #include <QToolButton>
 
@@ -104,13 +106,24 @@ void FullscreenView::setItem(const Item& item)
 {
     item_ = item;
     media_ = media(item, files_);
-    // The proxy player is not part of the program yet: a video shows its still picture meanwhile.
-    const std::optional<QString> still = media_.kind == Media::Kind::video ? files_.image(item)
-                                         : media_.kind == Media::Kind::image ? std::optional(media_.path)
-                                                                              : std::nullopt;
-    picture_->setPath(still);
-    picture_->setVisible(still.has_value());
-    empty_->setVisible(!still);
+    const bool video = media_.kind == Media::Kind::video;
+    if (video) {
+        // Made for the first video only: starting the media backend is not for photos to pay.
+        if (!player_) {
+            player_ = new ProxyPlayer(library_.pools(), this);
+            player_->setObjectName(QStringLiteral("player"));
+            player_->stackUnder(close_);
+        }
+        player_->setUrl(QUrl::fromLocalFile(media_.path), files_.image(item));
+    } else if (player_ && player_->player()) {
+        player_->player()->pause();
+    }
+    if (player_)
+        player_->setVisible(video);
+    const bool image = media_.kind == Media::Kind::image;
+    picture_->setPath(image ? std::optional(media_.path) : std::nullopt);
+    picture_->setVisible(image);
+    empty_->setVisible(media_.kind == Media::Kind::none);
     name_->setText(item.filename);
     date_->setText(item.capturedAt ? longDateTimeText(*item.capturedAt) : QString());
     date_->setVisible(item.capturedAt.has_value());
@@ -122,6 +135,10 @@ void FullscreenView::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Escape:
         library_.setFullscreen(false);
+        break;
+    case Qt::Key_Space:
+        if (player_ && player_->isVisible())
+            player_->togglePlay();
         break;
     case Qt::Key_Left:
     case Qt::Key_Right:
@@ -149,6 +166,13 @@ void FullscreenView::showEvent(QShowEvent* event)
     setFocus(Qt::OtherFocusReason);
 }
 
+void FullscreenView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (player_ && player_->player())
+        player_->player()->pause();
+}
+
 void FullscreenView::paintEvent(QPaintEvent*)
 {
     QPainter(this).fillRect(rect(), Qt::black);
@@ -158,6 +182,8 @@ void FullscreenView::layoutChildren()
 {
     if (item_)
         picture_->setGeometry(pictureRect(size(), *item_));
+    if (player_)
+        player_->setGeometry(rect().adjusted(0, verticalMargin, 0, -verticalMargin));
     empty_->setGeometry(rect());
     close_->move(edgePadding, edgePadding);
 

@@ -11,13 +11,15 @@
 #include <optional>
 
 class Library;
+class ProxyPlayer;
 class QLabel;
 class QToolButton;
 class Thumbnail;
 
-// One item over the whole window on black: its larger picture fitted in the window, a close
-// button at the top left, and its file name and capture date at the bottom. Escape closes it,
-// Left and Right step to the neighbouring items of the grid. Only files of the preview folder are
+// One item over the whole window on black: a video's proxy in a player or the item's larger
+// picture fitted in the window, a close button at the top left, and its file name and capture date
+// at the bottom. Escape closes it, Left and Right step to the neighbouring items of the grid, and
+// Space plays or pauses a video; the player pauses when the viewer goes. Only files of the preview folder are
 // shown, never the item's own file. The window lays it over its content while the Library is in
 // fullscreen with an item selected.
 class FullscreenView : public QWidget {
@@ -55,11 +57,14 @@ public:
     const std::optional<Item>& item() const { return item_; }
     const Media& shownMedia() const { return media_; }
     Thumbnail& picture() const { return *picture_; }
+    // The player, from the first video on.
+    ProxyPlayer* player() const { return player_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -70,6 +75,7 @@ private:
     std::optional<Item> item_;
     Media media_;
     Thumbnail* picture_;
+    ProxyPlayer* player_ = nullptr;
     QLabel* empty_;
     QToolButton* close_;
     QLabel* name_;

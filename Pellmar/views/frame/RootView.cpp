@@ -24,6 +24,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -108,6 +109,7 @@ RootView::RootView(Library& library, QWidget* parent)
     detailLayout->addWidget(strip);
     detailLayout->addWidget(contentStack_, 1);
     detail_->installEventFilter(this);
+    searchToolbar_->setColumn(detail_);
 
     auto* sidebar = new SidebarView(library_, this);
     sidebar->setMinimumWidth(sidebarMinimumWidth);
@@ -130,9 +132,12 @@ RootView::RootView(Library& library, QWidget* parent)
     layout->addWidget(split, 1);
     viewer_->hide();
 
-    // The shortcut of the invisible "Find" button of the window.
+    // Tab goes from the toolbar to the sidebar, the grid (or the card's) and the inspector.
+    orderTabStops({toolbar_, sidebar, contentStack_, inspector});
+
+    // The shortcut of the invisible "Find" button of the window, from wherever its keyboard is.
     auto* find = new QShortcut(QKeySequence::Find, this, [this] { setFocusField(Field::search); });
-    find->setContext(Qt::WidgetWithChildrenShortcut);
+    find->setContext(Qt::WindowShortcut);
 
     using P = Library::Prop;
     auto* refresh = new CoalescedRefresh(
@@ -142,6 +147,22 @@ RootView::RootView(Library& library, QWidget* parent)
         },
         this);
     refresh->requestAll();
+}
+
+void RootView::orderTabStops(const QList<QWidget*>& regions)
+{
+    QList<QWidget*> chain;
+    for (QWidget* region : regions) {
+        // The stops of the region and what lies inside it, in their order in the focus chain.
+        QWidget* widget = region;
+        do {
+            if ((widget->focusPolicy() & Qt::TabFocus) && (widget == region || region->isAncestorOf(widget)))
+                chain.append(widget);
+            widget = widget->nextInFocusChain();
+        } while (widget && widget != region);
+    }
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 int RootView::searchFieldWidth(int contentWidth)
@@ -195,8 +216,10 @@ QWidget* RootView::content() const
 
 bool RootView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == detail_ && event->type() == QEvent::Resize)
+    if (watched == detail_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+        // Over the grid's column, wherever the splitter puts it.
         searchToolbar_->setBarWidth(searchFieldWidth(detail_->width()));
+    }
     return QWidget::eventFilter(watched, event);
 }
 

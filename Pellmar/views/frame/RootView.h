@@ -62,6 +62,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Puts the widgets of each region, in turn, next in the Tab order.
+    static void orderTabStops(const QList<QWidget*>& regions);
     void showContent();
     void followFullscreen();
 

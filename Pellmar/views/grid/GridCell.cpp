@@ -105,6 +105,9 @@ Cell makeCell(const Item& item, const CellInputs& in, const QString& caption)
         && std::none_of(locations.begin(), locations.end(), [](const Location& l) { return l.local; });
     if (item.kind == MediaKind::video)
         cell.durationBadge = durationText(item.duration);
+    // An audio file has no picture of its own: its tile says what it is.
+    if (item.kind == MediaKind::audio)
+        cell.placeholderSymbol = QStringLiteral("waveform");
     return cell;
 }
 

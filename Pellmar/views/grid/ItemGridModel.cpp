@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -114,5 +115,8 @@ QVariant ItemGridModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
         return rows_.at(index.row()).name;
+    // The whole name, which a narrow tile shortens; a name is never markup.
+    if (role == Qt::ToolTipRole)
+        return Qt::convertFromPlainText(rows_.at(index.row()).name, Qt::WhiteSpaceNormal);
     return {};
 }

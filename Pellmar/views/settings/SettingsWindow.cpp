@@ -5,6 +5,7 @@
 #include "Pellmar/views/settings/GeneralSettings.h"
 #include "Pellmar/views/settings/PreviewSettings.h"
 
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QVBoxLayout>
@@ -33,6 +34,10 @@ SettingsWindow::SettingsWindow(Library& library, IndexActions indexActions, Work
     pages_->setFixedWidth(tabWidth);
     connect(tabBar_, &QTabBar::currentChanged, this, &SettingsWindow::showPage);
     showPage(tabBar_->currentIndex());
+
+    // Escape and Ctrl+W close the window, as they close a panel.
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this, this, &QWidget::close);
 }
 
 void SettingsWindow::addPage(QWidget* page, const QString& symbol, const QString& title)

@@ -4,9 +4,14 @@
 #include "Pellmar/views/kit/TextColors.h"
 
 #include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <algorithm>
 
 namespace {
 
@@ -21,6 +26,9 @@ constexpr int iconSize = 16;
 constexpr int dotSize = 8;
 constexpr qreal cornerRadius = 7;
 constexpr qreal selectedOpacity = 0.18;
+// The hover fill, as a part of the selected one.
+constexpr qreal hoverLevel = 0.4;
+constexpr qreal focusRingWidth = 2;
 // A change of the highlight or the chevron eases out over this time.
 constexpr int changeMilliseconds = 150;
 
@@ -44,6 +52,14 @@ SidebarRow::SidebarRow(QWidget* parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover);
+}
+
+void SidebarRow::setFocusRing(bool shown)
+{
+    if (focusRing_ == shown)
+        return;
+    focusRing_ = shown;
+    update();
 }
 
 void SidebarRow::setupEased(Eased& part)
@@ -131,12 +147,20 @@ void SidebarRow::paintEvent(QPaintEvent*)
     const QPalette& pal = palette();
     const QColor secondary = secondaryTextColor(pal);
 
-    if (highlight_.level > 0) {
+    const QRectF plate = QRectF(rect()).adjusted(outerMargin, 0, -outerMargin, 0);
+    const qreal fillLevel = std::max(highlight_.level, underMouse() ? hoverLevel : 0.0);
+    if (fillLevel > 0) {
         QColor fill = pal.color(QPalette::Highlight);
-        fill.setAlphaF(selectedOpacity * highlight_.level);
+        fill.setAlphaF(selectedOpacity * fillLevel);
         QPainterPath path;
-        path.addRoundedRect(QRectF(rect()).adjusted(outerMargin, 0, -outerMargin, 0), cornerRadius, cornerRadius);
+        path.addRoundedRect(plate, cornerRadius, cornerRadius);
         painter.fillPath(path, fill);
+    }
+    if (focusRing_) {
+        painter.setPen(QPen(pal.color(QPalette::Highlight), focusRingWidth));
+        painter.setBrush(Qt::NoBrush);
+        const qreal inset = focusRingWidth / 2.0;
+        painter.drawRoundedRect(plate.adjusted(inset, inset, -inset, -inset), cornerRadius, cornerRadius);
     }
 
     const qreal ratio = devicePixelRatioF();
@@ -185,6 +209,7 @@ void SidebarRow::paintEvent(QPaintEvent*)
     painter.setFont(name);
     painter.setPen(pal.color(QPalette::WindowText));
     const QString shownName = nameMetrics.elidedText(look_.text, Qt::ElideMiddle, textWidth);
+    nameShortened_ = shownName != look_.text;
     if (look_.caption.isEmpty()) {
         painter.drawText(QRect(x, 0, textWidth, height()), Qt::AlignVCenter | Qt::AlignLeft, shownName);
         return;
@@ -199,6 +224,18 @@ void SidebarRow::paintEvent(QPaintEvent*)
     painter.drawText(QRect(x, top + nameMetrics.height(), textWidth, captionMetrics.height()),
                      Qt::AlignLeft | Qt::AlignVCenter,
                      captionMetrics.elidedText(look_.caption, Qt::ElideMiddle, textWidth));
+}
+
+bool SidebarRow::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    // The whole name, only where the row shortens it.
+    if (nameShortened_)
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), Qt::convertFromPlainText(look_.text), this);
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 void SidebarRow::mousePressEvent(QMouseEvent* event)

@@ -7,8 +7,9 @@
 
 // The one row of the sidebar, drawn from its look: a chevron when the row opens (or its room
 // when the section keeps one), the symbol, the name with an optional caption, an optional status
-// dot and the count, indented by depth, with a rounded highlight when selected. It takes no
-// keyboard focus, so a click leaves the keyboard where it was. A shown row eases its highlight in
+// dot and the count, indented by depth, with a rounded highlight when selected and a fainter one
+// under the pointer. It takes no keyboard focus, so a click leaves the keyboard where it was; the
+// sidebar rings the selected row while it holds the keyboard. A shown row eases its highlight in
 // and out and turns its chevron over a short animation; a new or hidden row takes its look at once.
 class SidebarRow : public QWidget {
     Q_OBJECT
@@ -17,6 +18,8 @@ public:
 
     void setLook(const SidebarLook& look);
     const SidebarLook& look() const { return look_; }
+    void setFocusRing(bool shown);
+    bool hasFocusRing() const { return focusRing_; }
 
     // Where the chevron answers clicks, in the row's coordinates; empty without one.
     QRect chevronRect() const;
@@ -33,6 +36,7 @@ Q_SIGNALS:
     void menuRequested(const QPoint& globalPosition);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -54,6 +58,8 @@ private:
     SidebarLook look_;
     bool hasLook_ = false;
     bool pressedOnChevron_ = false;
+    bool focusRing_ = false;
+    bool nameShortened_ = false;   // as last painted
     Eased highlight_;
     Eased chevron_;
 };

@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPropertyAnimation>
@@ -36,7 +37,10 @@ SidebarView::SidebarView(Library& library, QWidget* parent)
     , switcher_(new WorkspaceSwitcher(library, this))
 {
     setObjectName(QStringLiteral("sidebar"));
-    setFocusPolicy(Qt::NoFocus);
+    // Tab reaches the list, and the arrow keys move through its rows; a click on a row leaves
+    // the keyboard where it was.
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleName(QStringLiteral("Sidebar"));
     scroll_->setObjectName(QStringLiteral("sidebarScroll"));
     scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setFrameShape(QFrame::NoFrame);
@@ -129,6 +133,7 @@ void SidebarView::rebuild()
     }
     widgets_ = std::move(kept);
     relayout();
+    showFocusRing();
     // Shown once in place, so that only the new rows in sight are painted.
     for (QWidget* widget : std::as_const(created))
         widget->show();
@@ -235,6 +240,82 @@ void SidebarView::fadeOutContent()
     fading_ = cover;
 }
 
+void SidebarView::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    showFocusRing();
+}
+
+void SidebarView::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    showFocusRing();
+}
+
+void SidebarView::keyPressEvent(QKeyEvent* event)
+{
+    const std::optional<qsizetype> current = selectedRow();
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        const int direction = event->key() == Qt::Key_Up ? -1 : 1;
+        qsizetype next = current ? *current + direction : (direction > 0 ? 0 : entries_.size() - 1);
+        while (next >= 0 && next < entries_.size() && entries_[next].kind != SidebarEntryKind::row)
+            next += direction;
+        if (next >= 0 && next < entries_.size())
+            selectRow(entries_[next].key);
+        break;
+    }
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        // Right opens the selected row, Left closes it.
+        if (current) {
+            const SidebarEntry& row = entries_[*current];
+            if (row.node && row.look.chevron && *row.look.chevron != (event->key() == Qt::Key_Right))
+                library_.toggleExpanded(*row.node);
+        }
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+std::optional<qsizetype> SidebarView::selectedRow() const
+{
+    for (qsizetype i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].kind == SidebarEntryKind::row && entries_[i].look.selected)
+            return i;
+    }
+    return std::nullopt;
+}
+
+void SidebarView::selectRow(const QString& key)
+{
+    const SidebarEntry* row = entry(key);
+    if (!row)
+        return;
+    switch (row->target) {
+    case RowTarget::allItems: library_.setFilter(std::nullopt, QString(), std::nullopt); break;
+    case RowTarget::favorites: library_.showFavorites(); break;
+    case RowTarget::notBackedUp: library_.showNotBackedUp(); break;
+    case RowTarget::pinned:
+    case RowTarget::tree: library_.setFilter(row->node->sourceID, row->node->path, row->node->smart); break;
+    }
+    if (QWidget* widget = widgets_.value(key))
+        scroll_->ensureWidgetVisible(widget, 0, 0);
+}
+
+void SidebarView::showFocusRing()
+{
+    const std::optional<qsizetype> selected = hasFocus() ? selectedRow() : std::nullopt;
+    for (qsizetype i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].kind == SidebarEntryKind::row)
+            static_cast<SidebarRow*>(widgets_.value(entries_[i].key))->setFocusRing(i == selected);
+    }
+}
+
 bool SidebarView::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == scroll_->viewport() && event->type() == QEvent::Resize)
@@ -253,20 +334,11 @@ void SidebarView::rowClicked(const QString& key)
     const SidebarEntry* clicked = entry(key);
     if (!clicked)
         return;
-    switch (clicked->target) {
-    case RowTarget::allItems: library_.setFilter(std::nullopt, QString(), std::nullopt); return;
-    case RowTarget::favorites: library_.showFavorites(); return;
-    case RowTarget::notBackedUp: library_.showNotBackedUp(); return;
-    case RowTarget::pinned:
-    case RowTarget::tree: {
-        const FolderNode node = *clicked->node;
-        const bool toggles = clicked->target == RowTarget::tree && tapToggles(clicked->look);
-        library_.setFilter(node.sourceID, node.path, node.smart);
-        if (toggles)
-            library_.toggleExpanded(node);
-        return;
-    }
-    }
+    const std::optional<FolderNode> node = clicked->node;
+    const bool toggles = clicked->target == RowTarget::tree && tapToggles(clicked->look);
+    selectRow(key);
+    if (toggles)
+        library_.toggleExpanded(*node);
 }
 
 void SidebarView::chevronClicked(const QString& key)

@@ -16,7 +16,8 @@ class WorkspaceSwitcher;
 // is flattenSidebar() of what the Library holds; its widgets are kept by entry key from one
 // rebuild to the next, so hover, the scroll position and an open menu outlive the ticker's
 // refreshes. A switch of workspace fades the old list out over the new one. Every click calls one
-// Library operation.
+// Library operation. Tab gives the list the keyboard: Up and Down select the row before or after
+// the selected one, Right opens it and Left closes it; the selected row then wears a focus ring.
 class SidebarView : public QWidget {
     Q_OBJECT
 public:
@@ -41,6 +42,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QWidget* createWidget(const SidebarEntry& entry);
@@ -51,6 +55,10 @@ private:
     void fadeOutContent();
     const SidebarEntry* entry(const QString& key) const;
     void rowClicked(const QString& key);
+    // Shows the place of a row, as a click does without opening or closing it.
+    void selectRow(const QString& key);
+    std::optional<qsizetype> selectedRow() const;
+    void showFocusRing();
     void chevronClicked(const QString& key);
 
     Library& library_;

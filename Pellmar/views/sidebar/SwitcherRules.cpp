@@ -2,6 +2,8 @@
 
 #include "Pellmar/index/Index.h"
 
+#include <algorithm>
+
 QList<WorkspaceButtonLook> workspaceButtons(const QList<Workspace>& workspaces, const QString& currentID)
 {
     QList<WorkspaceButtonLook> buttons;
@@ -22,4 +24,18 @@ QList<WorkspaceMenuEntry> workspaceMenu(const Workspace& workspace)
 bool clickSwitches(const QString& clickedID, const QString& currentID)
 {
     return clickedID != currentID;
+}
+
+int shownWorkspaceButtons(int count, int width, const SwitcherMetrics& metrics)
+{
+    // The width of a row of `buttons` buttons of any kind.
+    const auto room = [&](int buttons) {
+        return 2 * metrics.margin + buttons * metrics.side + std::max(buttons - 1, 0) * metrics.spacing;
+    };
+    if (room(count + 1) <= width)
+        return count;
+    int shown = 0;
+    while (shown < count && room(shown + 3) <= width)
+        ++shown;
+    return shown;
 }

@@ -8,6 +8,7 @@
 #include "Pellmar/views/kit/TextColors.h"
 #include "Pellmar/views/toolbar/SearchBarRules.h"
 
+#include <QActionGroup>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -30,20 +31,26 @@ QToolButton* menuButton(const QString& name, QWidget* parent)
     button->setIconSize(QSize(symbolSize, symbolSize));
     button->setStyleSheet(QStringLiteral("QToolButton { background: palette(base); border: 1px solid palette(mid);"
                                          " border-radius: %1px; }"
-                                         " QToolButton:pressed { background: palette(midlight); }")
+                                         " QToolButton:pressed { background: palette(midlight); }"
+                                         " QToolButton:focus { border: 2px solid palette(highlight); }")
                               .arg(SearchBar::menuButtonSide / 2));
     return button;
 }
 
-// Builds a menu of checkable entries; choosing one calls `chosen` with its index.
+// Builds a menu of exclusive choices, one group between separators, drawn as radio items;
+// choosing one calls `chosen` with its index.
 QMenu* entryMenu(const QList<SearchMenuEntry>& entries, QWidget* parent, const std::function<void(int)>& chosen)
 {
     auto* menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    auto* group = new QActionGroup(menu);
     for (int i = 0; i < entries.size(); ++i) {
-        if (entries[i].separatorBefore)
+        if (entries[i].separatorBefore) {
             menu->addSeparator();
+            group = new QActionGroup(menu);
+        }
         QAction* action = menu->addAction(entries[i].text);
+        group->addAction(action);
         action->setCheckable(true);
         action->setChecked(entries[i].checked);
         QObject::connect(action, &QAction::triggered, menu, [chosen, i] { chosen(i); });

@@ -26,7 +26,8 @@ constexpr int symbolSize = 18;
 constexpr int symbolColumns = 6;
 constexpr int tintCircle = 18;
 constexpr int tintRing = 3;   // how far the ring of the chosen tint reaches beyond its circle
-constexpr int membersMaxHeight = 240;
+// The member list shows about eight rows at first and grows with the sheet.
+constexpr int membersMinHeight = 220;
 
 // A palette cell: a symbol on a rounded square that is filled while the symbol is chosen.
 class SymbolCell : public QAbstractButton {
@@ -143,7 +144,7 @@ WorkspaceSheet::WorkspaceSheet(Library& library, const Workspace& workspace, QWi
         note->setPalette(notePalette);
         column->addWidget(note);
     } else {
-        column->addWidget(buildMembers());
+        column->addWidget(buildMembers(), 1);
     }
 
     auto* buttons = new QHBoxLayout;
@@ -219,7 +220,7 @@ QWidget* WorkspaceSheet::buildMembers()
 
     auto* scroll = new QScrollArea(memberSection_);
     scroll->setWidgetResizable(true);
-    scroll->setMaximumHeight(membersMaxHeight);
+    scroll->setMinimumHeight(membersMinHeight);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     auto* list = new QWidget(scroll);
     auto* rows = new QVBoxLayout(list);
@@ -229,7 +230,7 @@ QWidget* WorkspaceSheet::buildMembers()
         rows->addWidget(new MemberRows(tree, 0, *members_, list));
     rows->addStretch(1);
     scroll->setWidget(list);
-    column->addWidget(scroll);
+    column->addWidget(scroll, 1);
     return memberSection_;
 }
 
