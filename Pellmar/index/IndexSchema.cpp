@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr qint64 currentVersion = 19;
+constexpr qint64 currentVersion = 20;
 // A file with an items table below this version predates the base script and is started afresh.
 constexpr qint64 firstKeptVersion = 2;
 // Files below this version may hold Apple Photos items whose larger previews failed for good.
@@ -96,6 +96,9 @@ constexpr AddedColumn addedColumns[] = {
     {"files", "item_captured_at", "REAL"},
     {"files", "item_copies", "INTEGER NOT NULL DEFAULT 0"},
     {"files", "is_copy", "INTEGER NOT NULL DEFAULT 0"},
+    // The digest of a hashed file's last 64 KiB, read only once another file shares its quick hash;
+    // NULL until then (and for files the quick hash covers whole).
+    {"files", "tail_hash", "TEXT"},
 };
 
 const QString queryIndexScript = QStringLiteral(

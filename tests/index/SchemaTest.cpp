@@ -91,7 +91,7 @@ TEST_F(SchemaTest, NewFileGetsTheCurrentSchemaOfTheGoldenFile)
 
     Database& db = index.database();
     EXPECT_EQ(schemaOf(db).join(QLatin1Char('\n')) + QLatin1Char('\n'), QString::fromUtf8(golden.readAll()));
-    EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 19);
+    EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 20);
     Statement workspace(db.db(), QStringLiteral("SELECT id, name, symbol, tint, position FROM workspaces"));
     ASSERT_TRUE(workspace.step());
     EXPECT_EQ(QStringList({workspace.text(0), workspace.text(1), workspace.text(2), workspace.text(3),
@@ -118,7 +118,7 @@ TEST_F(SchemaTest, SecondRunTakesTheFastPathAndWritesNothing)
     const QStringList lines = log.take();
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(QRegularExpression(QStringLiteral(
-                    R"(^migrate fast path at version 19: user_version \d+\.\d\d ms, table probe \d+\.\d\d ms, total \d+\.\d\d ms$)"))
+                    R"(^migrate fast path at version 20: user_version \d+\.\d\d ms, table probe \d+\.\d\d ms, total \d+\.\d\d ms$)"))
                     .match(lines[0])
                     .hasMatch())
         << lines[0].toStdString();
@@ -148,7 +148,7 @@ TEST_F(SchemaTest, LayoutsOlderThanTheBaseStartEmptyButKeepWorkspacesFavoritesAn
         EXPECT_TRUE(migrate(index));
         Database& db = index.database();
 
-        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 19);
+        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 20);
         EXPECT_EQ(layoutOf(db), newFileLayout());
         for (const char* table : {"sources", "files", "items", "search"})
             EXPECT_EQ(integer(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table))), 0) << table;
@@ -187,7 +187,7 @@ TEST_F(SchemaTest, BaseLayoutsUpgradeInPlaceAndRequeuePhotosPreviewsBelowVersion
         EXPECT_FALSE(migrate(index));
         Database& db = index.database();
 
-        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 19);
+        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 20);
         EXPECT_EQ(layoutOf(db), layout);
         const QStringList lines = log.take();
         const QStringList requeueLines = lines.filter(QStringLiteral("requeued"));
@@ -295,7 +295,7 @@ TEST_F(SchemaTest, VersionThatCannotBeReadStopsTheMigrationAndDropsNothing)
     }
     sqlite3_progress_handler(db.db(), 0, nullptr, nullptr);
     EXPECT_EQ(rows(db, QStringLiteral("SELECT id FROM sources")), QStringList{"S"});
-    EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 19);
+    EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 20);
 }
 
 TEST_F(SchemaTest, FailingStatementThrowsAndLeavesTheFileAsItWas)
@@ -359,7 +359,7 @@ TEST_F(SchemaTest, DamagedVersionNumberNeverDropsTablesOfANewerLayout)
         Database& db = index.database();
         EXPECT_EQ(rows(db, QStringLiteral("SELECT id FROM items")), QStringList{"I"});
         EXPECT_EQ(rows(db, QStringLiteral("SELECT item_id FROM favorites")), QStringList{"I"});
-        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 19);
+        EXPECT_EQ(integer(db, QStringLiteral("PRAGMA user_version")), 20);
         EXPECT_TRUE(log.take().filter(QStringLiteral("requeued")).isEmpty());
         EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("index-version*")}), QStringList());
     }
@@ -401,7 +401,7 @@ TEST_F(SchemaTest, FastPathOnAFileMissingATableLogsAndGoesOn)
     const QStringList lines = log.take();
     EXPECT_EQ(lines.filter(QStringLiteral("table search_content is missing")).size(), 1);
     EXPECT_GE(lines.filter(QStringLiteral("table files is missing")).size(), 1);
-    EXPECT_TRUE(lines.last().startsWith(QStringLiteral("migrate fast path at version 19")));
+    EXPECT_TRUE(lines.last().startsWith(QStringLiteral("migrate fast path at version 20")));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "Pellmar/index/Index.h"
 #include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/library/engine/ReadGate.h"
+#include "Pellmar/media/ContentKeys.h"
 #include "Pellmar/media/MediaInfo.h"
 #include "Pellmar/media/Posters.h"
 #include "Pellmar/media/ScanningRules.h"
@@ -165,9 +166,10 @@ void failFile(const Job& job, const Source& source, Index& index, const QString&
 
 // The reading half of one file's work: everything up to the writes that end it. Nothing when the
 // file ended here (empty).
-std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& index, Index& lookup,
+std::optional<ReadFile> readFile(const Job& job, const QHash<QString, Source>& sources, Index& index, Index& lookup,
                                  const QString& proxyDirectory)
 {
+    const Source source = sources.value(job.sourceID);
     const QString path = source.rootPath + QLatin1Char('/') + job.relativePath;
     const std::optional<FileValues> values = job.local ? fileValues(path) : std::nullopt;
     const bool package = values && values->package;
@@ -179,6 +181,7 @@ std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& in
         media && values ? ReadGate::passFor(values->size) : std::optional<Gate::Pass>();
 
     QString key;
+    ContentKey content;
     QByteArray head;
     if (!job.local) {
         key = QStringLiteral("unhashed:") + job.sourceID + QLatin1Char(':') + job.relativePath;
@@ -196,7 +199,8 @@ std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& in
             const RegularFile file(path);
             file.require();
             head = file.readHead(kind == MediaKind::photo ? headByteBudget(path) : quickHashPrefixLength);
-            key = quickHash(path, size, head);
+            content = contentKeyOf(path, size, quickHash(path, size, head), sources, index, lookup);
+            key = content.key;
         }
     }
 
@@ -205,6 +209,8 @@ std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& in
     Index::IndexedFile& file = read.file;
     file.job = job;
     file.quickHash = key;
+    file.tailHash = content.tailHash;
+    file.tailUnchecked = content.tailUnchecked;
     file.item = existing ? *existing : newItem(key, kind, path, type, job.local, head);
     if (job.local) {
         // The item this file stood for while it was not on this computer goes once nothing names it.
@@ -222,22 +228,22 @@ std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& in
 
 } // namespace
 
-std::optional<ReadFile> readFolderFile(const Job& job, const Source& source, Index& index, Index& lookup,
-                                       const QString& proxyDirectory)
+std::optional<ReadFile> readFolderFile(const Job& job, const QHash<QString, Source>& sources, Index& index,
+                                       Index& lookup, const QString& proxyDirectory)
 {
     try {
-        return readFile(job, source, index, lookup, proxyDirectory);
+        return readFile(job, sources, index, lookup, proxyDirectory);
     } catch (const std::exception& error) {
-        failFile(job, source, index, errorText(error), FileState::failed);
+        failFile(job, sources.value(job.sourceID), index, errorText(error), FileState::failed);
         return std::nullopt;
     }
 }
 
-void recordFolderFiles(const QList<ReadFile>& reads, const QHash<QString, Source>& sources, Index& index,
-                       const QString& proxyDirectory)
+QList<Job> recordFolderFiles(const QList<ReadFile>& reads, const QHash<QString, Source>& sources, Index& index,
+                             const QString& proxyDirectory)
 {
     if (reads.isEmpty())
-        return;
+        return {};
     QList<Index::IndexedFile> files;
     files.reserve(reads.size());
     for (const ReadFile& read : reads)
@@ -259,11 +265,14 @@ void recordFolderFiles(const QList<ReadFile>& reads, const QHash<QString, Source
     } catch (const std::exception& error) {
         outcomes = QList<Index::IndexedOutcome>(files.size(), Index::IndexedOutcome{.error = errorText(error)});
     }
+    QList<Job> deferred;
     for (qsizetype i = 0; i < files.size(); ++i) {
         const Index::IndexedFile& file = files[i];
         const bool newItem = reads[i].newItem;
         if (outcomes[i].written)
             continue;
+        if (outcomes[i].deferred)
+            deferred.append(file.job);
         // A picture rendered for a new item that was not recorded has nothing that points at it.
         if (newItem) {
             for (const QString& role : pictureRoles(file))
@@ -272,6 +281,7 @@ void recordFolderFiles(const QList<ReadFile>& reads, const QHash<QString, Source
         if (!outcomes[i].error.isEmpty())
             failFile(file.job, sources.value(file.job.sourceID), index, outcomes[i].error, FileState::failed);
     }
+    return deferred;
 }
 
 QString fileTypeName(const QString& path, bool package)
@@ -285,6 +295,7 @@ QString fileTypeName(const QString& path, bool package)
 
 void indexFolderFile(const Job& job, const Source& source, Index& index, const QString& proxyDirectory)
 {
-    if (std::optional<ReadFile> read = readFolderFile(job, source, index, index, proxyDirectory))
-        recordFolderFiles({*read}, {{source.id, source}}, index, proxyDirectory);
+    const QHash<QString, Source> sources{{source.id, source}};
+    if (std::optional<ReadFile> read = readFolderFile(job, sources, index, index, proxyDirectory))
+        recordFolderFiles({*read}, sources, index, proxyDirectory);
 }
