@@ -61,6 +61,53 @@ QString quickHash(const QString& path, qint64 size, const std::optional<QByteArr
     return hexString(sha.finish());
 }
 
+QString tailHash(const QString& path, qint64 size)
+{
+    const RegularFile file(path);
+    file.require();
+    const qint64 start = std::max<qint64>(0, size - quickHashPrefixLength);
+    if (::lseek(file.descriptor(), off_t(start), SEEK_SET) < 0)
+        throw FileError(path, errno);
+    return sha256Text(file.readHead(quickHashPrefixLength));
+}
+
+namespace {
+
+constexpr qint64 comparedChunk = 1 << 20;
+
+} // namespace
+
+bool sameContent(const QString& first, const QString& second)
+{
+    const RegularFile a(first);
+    const RegularFile b(second);
+    a.require();
+    b.require();
+    if (a.status().st_size != b.status().st_size)
+        return false;
+    for (;;) {
+        const QByteArray chunkA = a.readHead(comparedChunk);
+        const QByteArray chunkB = b.readHead(comparedChunk);
+        if (chunkA != chunkB)
+            return false;
+        if (chunkA.size() < comparedChunk)
+            return true;
+    }
+}
+
+QString contentHash(const QString& path)
+{
+    const RegularFile file(path);
+    file.require();
+    Sha256 sha;
+    for (;;) {
+        const QByteArray chunk = file.readHead(comparedChunk);
+        sha.feed(chunk.constData(), size_t(chunk.size()));
+        if (chunk.size() < comparedChunk)
+            return hexString(sha.finish());
+    }
+}
+
 QString folderHash(const QString& path, qint64 seed)
 {
     Sha256 sha;

@@ -166,6 +166,29 @@ public:
     QueueStatus stateCounts();
     FullStatus fullPreviewProgress();
     std::optional<Item> itemByHash(const QString& quickHash);
+    // A hashed file of an item whose key is a quick hash or extends it, for a file with the same
+    // quick hash to compare itself with.
+    struct ContentCopy {
+        qint64 fileID = 0;
+        QString itemID;
+        QString itemKey;   // the quick hash, or the quick hash followed by a digest that sets it apart
+        QString sourceID;
+        QString relativePath;
+        qint64 size = 0;
+        bool local = false;
+        QString assetID;
+        std::optional<QString> tailHash;
+        bool operator==(const ContentCopy&) const = default;
+    };
+    // The hashed files of every item keyed by the quick hash or by an extension of it, by row id.
+    QList<ContentCopy> contentCopies(const QString& quickHash);
+    // Keeps the tail digest read from a file, while the file is still hashed under `itemKey`.
+    void setTailHash(qint64 fileID, const QString& itemKey, const QString& tailHash);
+    // Moves files found to differ from the rest of their item to an item of their own: `item`
+    // (new, with its search text taken from the former item) unless an item holds its key already.
+    // Each file moves only while it still names `formerItemID`; an item left without files goes.
+    // Returns the id of the item that holds them now.
+    QString separateCopies(const QList<qint64>& fileIDs, const QString& formerItemID, const Item& item);
     // Creates the item of a content, or joins the one that exists, and links the file to it
     // (state identified). Returns the id of the item that stands for the hash.
     QString linkItem(qint64 fileID, const QString& quickHash, const Item& item);
@@ -200,11 +223,17 @@ public:
         QString searchText;
         QString previewExtension;
         QString posterExtension;
+        std::optional<QString> tailHash;   // the digest of the file's last 64 KiB, when it was read
+        // The file was read as content no other file had and its tail not compared: should another
+        // file have come to hold its quick hash meanwhile, it is not joined to that one unseen.
+        bool tailUnchecked = false;
     };
     // What recordIndexedFiles did with one file: written, or left as it was because its row
-    // changed meanwhile (`error` empty) or because one of its writes failed (`error` says why).
+    // changed meanwhile (`error` empty) or because one of its writes failed (`error` says why),
+    // or because it came to share its quick hash with an item unchecked (`deferred`: read it again).
     struct IndexedOutcome {
         bool written = false;
+        bool deferred = false;
         QString error;
     };
     // Called inside recordIndexedFiles's transaction for a file that carries a picture, once it is

@@ -43,26 +43,22 @@ bool rowAsRead(Database& db, const Job& job)
 // Inserts the item unless one holds its content key and links the file to the standing item;
 // the file's former item goes when nothing names it any more. Inside the caller's transaction.
 QString linkFileToItem(Database& db, qint64 fileID, const std::optional<QString>& formerItem,
-                       const QString& quickHash, const Item& item, FileState state = FileState::identified)
+                       const QString& quickHash, const Item& item, FileState state = FileState::identified,
+                       const std::optional<QString>& tailHash = std::nullopt)
 {
-    db.run(QStringLiteral("INSERT OR IGNORE INTO items (id, quick_hash, kind, filename, captured_at, width, height, "
-                          "duration, camera, lens, preview_ext, proxy_ext, poster_ext, created_at, weak_id, uti) VALUES "
-                          "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-           {item.id, item.quickHash, rawValue(item.kind), item.filename, item.capturedAt, item.width, item.height,
-            item.duration, item.camera, item.lens, item.previewExtension, item.proxyExtension, item.posterExtension,
-            currentDate(), item.weakKey(), item.uti});
+    const bool inserted = insertItem(db, item);
 
     // The item inserted just now under the key, or the one that held the key already.
     QString itemID = item.id;
-    if (db.changes() == 0 || item.quickHash != quickHash) {
+    if (!inserted || item.quickHash != quickHash) {
         Statement existing(db.db(), QStringLiteral("SELECT id FROM items WHERE quick_hash = ?"));
         existing.bind({quickHash});
         if (existing.step())
             itemID = existing.text(0);
     }
 
-    db.run(QStringLiteral("UPDATE files SET quick_hash = ?, item_id = ?, state = ? WHERE id = ?"),
-           {quickHash, itemID, rawValue(state), fileID});
+    db.run(QStringLiteral("UPDATE files SET quick_hash = ?, tail_hash = ?, item_id = ?, state = ? WHERE id = ?"),
+           {quickHash, tailHash, itemID, rawValue(state), fileID});
     db.run(QStringLiteral("UPDATE items SET modified_at = MAX(modified_at, (SELECT mtime FROM files WHERE id = ?)), "
                           "added_at = MAX(added_at, (SELECT added_at FROM files WHERE id = ?)) WHERE id = ?"),
            {fileID, fileID, itemID});
@@ -299,6 +295,16 @@ void Index::updateFileSize(qint64 fileID, qint64 size, bool local)
 
 namespace {
 
+// Whether the item of the content key has a hashed file besides `fileID`: one the file was not
+// compared with when no item held the key yet.
+bool keyHasOtherCopies(Database& db, const QString& key, qint64 fileID)
+{
+    Statement row(db.db(), QStringLiteral("SELECT 1 FROM items i JOIN files f ON f.item_id = i.id AND f.quick_hash IS "
+                                          "NOT NULL AND f.id != ? WHERE i.quick_hash = ? LIMIT 1"));
+    row.bind({fileID, key});
+    return row.step();
+}
+
 void dropOrphanItemOf(Database& db, const QString& quickHash)
 {
     Statement row(db.db(), QStringLiteral("SELECT id FROM items WHERE quick_hash = ?"));
@@ -345,10 +351,12 @@ QList<Index::IndexedOutcome> Index::recordIndexedFiles(const QList<IndexedFile>&
         // Each file's writes hold or go together, whatever becomes of the others.
         db_.exec(QStringLiteral("SAVEPOINT indexed_file"));
         try {
-            if (rowAsRead(db_, file.job)) {
+            if (file.tailUnchecked && keyHasOtherCopies(db_, file.quickHash, file.job.fileID)) {
+                outcome.deferred = true;
+            } else if (rowAsRead(db_, file.job)) {
                 // The row goes straight to ready: the whole of the file's work commits at once.
                 const QString itemID = linkFileToItem(db_, file.job.fileID, itemOfFile(db_, file.job.fileID),
-                                                      file.quickHash, file.item, FileState::ready);
+                                                      file.quickHash, file.item, FileState::ready, file.tailHash);
                 if (file.orphanKey)
                     dropOrphanItemOf(db_, *file.orphanKey);
                 writeSearchText(db_, itemID, file.searchText);

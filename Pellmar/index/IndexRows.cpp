@@ -20,6 +20,17 @@ QString itemColumns()
     return columns.join(QStringLiteral(", "));
 }
 
+bool insertItem(Database& db, const Item& item)
+{
+    db.run(QStringLiteral("INSERT OR IGNORE INTO items (id, quick_hash, kind, filename, captured_at, width, height, "
+                          "duration, camera, lens, preview_ext, proxy_ext, poster_ext, created_at, weak_id, uti) VALUES "
+                          "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+           {item.id, item.quickHash, rawValue(item.kind), item.filename, item.capturedAt, item.width, item.height,
+            item.duration, item.camera, item.lens, item.previewExtension, item.proxyExtension, item.posterExtension,
+            currentDate(), item.weakKey(), item.uti});
+    return db.changes() > 0;
+}
+
 Item itemFromRow(const Statement& row)
 {
     Item item;

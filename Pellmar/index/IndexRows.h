@@ -16,6 +16,9 @@ QString itemColumns();
 // a NULL capture date as none.
 Item itemFromRow(const Statement& row);
 
+// Inserts the item unless an item holds its content key already; true when it was inserted.
+bool insertItem(Database& db, const Item& item);
+
 // Relative paths use "/" between components and have none at either end.
 // The path without its last component; "" for a path of one component.
 QString parentPath(const QString& relativePath);

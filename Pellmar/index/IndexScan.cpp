@@ -116,6 +116,7 @@ struct MoveCandidate {
     double modified = 0;
     QString itemID;
     std::optional<QString> quickHash;   // none while the row waited to be hashed again
+    std::optional<QString> tailHash;
 };
 
 QString pathKey(const QString& sourceID, const QString& relativePath)
@@ -130,11 +131,11 @@ qint64 Index::applyChanges(const QList<FileChanges>& changes)
     Transaction transaction(db_);
     Statement probe(db_.db(), probeSql);
     Statement insert(db_.db(), insertFileSql);
-    Statement reset(db_.db(), QStringLiteral("UPDATE files SET size = ?, mtime = ?, quick_hash = NULL, state = 0, error "
-                                             "= NULL, local = ? WHERE source_id = ? AND rel_path = ?"));
+    Statement reset(db_.db(), QStringLiteral("UPDATE files SET size = ?, mtime = ?, quick_hash = NULL, tail_hash = NULL, state = 0, "
+                                             "error = NULL, local = ? WHERE source_id = ? AND rel_path = ?"));
     Statement removedRow(
-        db_.db(), QStringLiteral("SELECT id, size, mtime, item_id, quick_hash FROM files WHERE source_id = ? AND rel_path = ?"));
-    Statement carryOver(db_.db(), QStringLiteral("UPDATE files SET item_id = ?, quick_hash = ? WHERE id = ?"));
+        db_.db(), QStringLiteral("SELECT id, size, mtime, item_id, quick_hash, tail_hash FROM files WHERE source_id = ? AND rel_path = ?"));
+    Statement carryOver(db_.db(), QStringLiteral("UPDATE files SET item_id = ?, quick_hash = ?, tail_hash = ? WHERE id = ?"));
     Statement markNotLocal(db_.db(), markNotLocalSql);
     const double callTime = currentDate();
 
@@ -169,6 +170,7 @@ qint64 Index::applyChanges(const QList<FileChanges>& changes)
                 .modified = removedRow.real(2),
                 .itemID = removedRow.text(3),
                 .quickHash = removedRow.isNull(4) ? std::nullopt : std::optional(removedRow.text(4)),
+                .tailHash = removedRow.isNull(5) ? std::nullopt : std::optional(removedRow.text(5)),
             });
         }
     }
@@ -210,7 +212,7 @@ qint64 Index::applyChanges(const QList<FileChanges>& changes)
             if (!chosen)
                 continue;
             taken.insert(chosen->rowID);
-            carryOver.bind({chosen->itemID, chosen->quickHash, newRow}).step();
+            carryOver.bind({chosen->itemID, chosen->quickHash, chosen->tailHash, newRow}).step();
             if (chosen->name != name)
                 renameItem(db_, name, QStringLiteral("?"), chosen->itemID);
         }

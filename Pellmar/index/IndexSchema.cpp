@@ -96,6 +96,9 @@ constexpr AddedColumn addedColumns[] = {
     {"files", "item_captured_at", "REAL"},
     {"files", "item_copies", "INTEGER NOT NULL DEFAULT 0"},
     {"files", "is_copy", "INTEGER NOT NULL DEFAULT 0"},
+    // The digest of a hashed file's last 64 KiB, read only once another file shares its quick hash;
+    // NULL until then (and for files the quick hash covers whole).
+    {"files", "tail_hash", "TEXT"},
     // NULL for sources added before it was kept.
     {"sources", "volume_path", "TEXT"},
 };

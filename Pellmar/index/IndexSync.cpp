@@ -82,7 +82,7 @@ public:
         , probe_(db.db(), QStringLiteral("SELECT id, size, mtime, local FROM files WHERE source_id = ? AND rel_path = ?"))
         , insert_(db.db(), insertFileSql)
         , updateFlags_(db.db(), QStringLiteral("UPDATE files SET favorite = ?, subtype = ?, raw = ? WHERE id = ?"))
-        , reset_(db.db(), QStringLiteral("UPDATE files SET size = ?, mtime = ?, quick_hash = NULL, state = 0, error = NULL, "
+        , reset_(db.db(), QStringLiteral("UPDATE files SET size = ?, mtime = ?, quick_hash = NULL, tail_hash = NULL, state = 0, error = NULL, "
                                          "asset_id = ?, local = ? WHERE id = ?"))
         , markNotLocal_(db.db(), QStringLiteral("UPDATE files SET local = 0 WHERE id = ?"))
     {

@@ -61,7 +61,8 @@ public:
     const QString& errorText() const { return errorText_; }
     // Throws FileError unless the file is open.
     void require() const;
-    // Up to `count` bytes from the start; throws FileError when the file is not open or reading fails.
+    // Up to `count` bytes from where the last read ended (the start, for a file just opened); throws
+    // FileError when the file is not open or reading fails.
     QByteArray readHead(qint64 count) const;
 
 private:

@@ -396,7 +396,10 @@ public:
     // Puts the destination at the front of the recent ones (at most 5, no repeats).
     void rememberDestination(const ImportTarget& target);
     // The urls of the files whose content the index already has; none when the index cannot say.
-    QCoro::Task<QSet<QString>> knownCardFiles(QList<CardFile> files);
+    // With `compareInFull` (originals are deleted after the import), a card file larger than its
+    // quick hash reads counts as known only when no copy of its item that can be reached differs
+    // from it in full.
+    QCoro::Task<QSet<QString>> knownCardFiles(QList<CardFile> files, bool compareInFull = false);
     // Imports into a folder; ignored while an import runs or without files.
     void startImport(QList<CardFile> files, Device device, QString destination, bool deleteAfter);
     // Imports the photos and videos into an existing album or a new one; ignored as above.
@@ -491,10 +494,21 @@ public:
     // The sidebar trees, the grid, the status counters, then the inspector's item again.
     QCoro::Task<> refreshAfterFileChange();
 
-    // Move to Trash. The grid's delete action asks first while "confirmTrash" is on.
+    // Move to Trash. The grid's delete action asks first while "confirmTrash" is on. Both ask, or
+    // trash, only once the copies they would leave behind were compared with the one that goes.
     void trashSelection();
     void requestTrash(const Item& item, const Location& location);
     void requestGroupTrash();
+    // Before a text or an action relies on another copy of an item: the copy at `location` is
+    // compared in full with the item's other copies that can be reached. When some differ, it and
+    // those equal to it become an item of their own (its key the item's quick hash followed by the
+    // digest of the whole content), so that the item no longer claims copies it does not have.
+    struct SettledCopy {
+        Item item;               // the copy's item now
+        bool separated = false;  // the copy left its former item
+        qint64 equalCopies = 0;  // other copies found equal in full
+    };
+    QCoro::Task<SettledCopy> settleCopy(Item item, Location location);
     // The first copy of each selected item, in grid order, that is a file on an online folder source.
     QList<ItemCopy> trashableCopies() const;
     void trash(const Item& item, const Location& location);

@@ -1,6 +1,7 @@
 #include "FakeReadings.h"
 #include "tests/media/MediaFixtures.h"
 
+#include "Pellmar/index/Hashing.h"
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/engine/QuickIndexFile.h"
 #include "Pellmar/library/engine/QuickIndexWorker.h"
@@ -288,6 +289,67 @@ TEST_F(QuickIndexTest, CopiesOfOneContentAcrossBatchesMakeOneItemWithOnePreview)
     expected.sort();
     EXPECT_EQ(pictures, expected);
     EXPECT_EQ(itemColumn(QStringLiteral("preview_ext"), item), QStringLiteral("jpg"));
+}
+
+// Files whose size and first 64 KiB agree share a quick hash, but are copies only when their last
+// 64 KiB agree too. Every file here shares one quick hash: versions with another tail get items of
+// their own, also when many are read side by side in one batch, while files that differ only in
+// the middle stay one item and real copies on two sources make one item, each with one preview.
+TEST_F(QuickIndexTest, FilesSharingTheirHeadAreOneItemOnlyWhenTheirTailsAgreeToo)
+{
+    const Source drive{QStringLiteral("S2"), QStringLiteral("Drive"), dir.filePath(QStringLiteral("Drive")), QString(),
+                       QString(), 2, SourceKind::folder};
+    addSource(drive);
+    const QByteArray photo = cameraJpeg(quarteredImage(640, 480), true);
+    constexpr qsizetype size = 200000;
+    const auto version = [&](char mark) { return photo + QByteArray(150000 - photo.size(), '.') + QByteArray(50000, mark); };
+    QByteArray middle = photo + QByteArray(size - photo.size(), '.');
+    QList<QStringList> sameItem{{QStringLiteral("a1.jpg"), QStringLiteral("S2:a2.jpg")},
+                                {QStringLiteral("b.jpg")},
+                                {QStringLiteral("m1.jpg"), QStringLiteral("m2.jpg")}};
+    write(QStringLiteral("a1.jpg"), version('a'));
+    write(QStringLiteral("a2.jpg"), version('a'), drive.rootPath);
+    write(QStringLiteral("b.jpg"), version('b'));
+    write(QStringLiteral("m1.jpg"), middle);
+    middle[100000] = 'x';
+    write(QStringLiteral("m2.jpg"), middle);
+    for (char mark = 'A'; mark < 'M'; ++mark) {
+        const QString name = QStringLiteral("n/") + QLatin1Char(mark);
+        write(name + QStringLiteral("1.jpg"), version(mark));
+        write(name + QStringLiteral("2.jpg"), version(mark));
+        sameItem.append({name + QStringLiteral("1.jpg"), name + QStringLiteral("2.jpg")});
+    }
+    scanAndIndex(source);
+    scanAndIndex(drive);
+
+    QSet<QString> items;
+    for (const QStringList& files : sameItem) {
+        QSet<QString> ofGroup;
+        for (const QString& file : files) {
+            const QStringList parts = file.split(QLatin1Char(':'));
+            const std::optional<FileRow> read = parts.size() == 2 ? row(parts[1], parts[0]) : row(file);
+            ASSERT_TRUE(read) << file.toStdString();
+            EXPECT_EQ(read->state, FileState::ready) << file.toStdString();
+            ofGroup.insert(read->itemID);
+        }
+        EXPECT_EQ(ofGroup.size(), 1) << files.join(u',').toStdString();
+        items.unite(ofGroup);
+    }
+    EXPECT_EQ(items.size(), sameItem.size());
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM items WHERE id != ?"), QString()), QString::number(items.size()));
+    // Every key begins with the one quick hash; all but one extend it by a tail digest.
+    const QString quick = quickHash({}, size, version('a'));
+    for (const QString& item : items) {
+        const QString key = itemColumn(QStringLiteral("quick_hash"), item);
+        EXPECT_TRUE(key == quick || (key.size() == 128 && key.startsWith(quick))) << key.toStdString();
+    }
+    QStringList pictures = QDir(proxies()).entryList(QDir::Files);
+    QStringList expected;
+    for (const QString& item : items)
+        expected.append(item + QStringLiteral(".preview.jpg"));
+    pictures.sort();
+    expected.sort();
+    EXPECT_EQ(pictures, expected);
 }
 
 // New items get ids that grow with time, so that the tables keyed by item id take a run's items

@@ -21,12 +21,44 @@ void Library::trashSelection()
         requestTrash(*selection_, *copy);
 }
 
+namespace {
+
+// Asks, or trashes, once the copies that would stay were compared with the one that goes: a copy
+// that turned out to differ from them asks as the only copy of its own item.
+QCoro::Task<> settleThenTrash(Library* library, Item item, Location location)
+{
+    const AliveGuard alive(library);
+    const Library::SettledCopy settled = co_await alive(library->settleCopy(item, location));
+    if (library->defaults().boolean(QStringLiteral("confirmTrash")))
+        library->setTrashing(ItemCopy{settled.item, location});
+    else
+        library->trash(settled.item, location);
+}
+
+// The same for a group: an item whose chosen copy turned out to have no equal copy among those it
+// was compared with is left out, since "one copy of each" would take its only one.
+QCoro::Task<> settleThenTrashGroup(Library* library, QList<ItemCopy> copies)
+{
+    const AliveGuard alive(library);
+    QList<ItemCopy> kept;
+    for (const ItemCopy& copy : copies) {
+        const Library::SettledCopy settled = co_await alive(library->settleCopy(copy.item, copy.location));
+        if (!settled.separated || settled.equalCopies > 0)
+            kept.append(ItemCopy{settled.item, copy.location});
+    }
+    if (kept.isEmpty())
+        co_return;
+    if (library->defaults().boolean(QStringLiteral("confirmTrash")))
+        library->setTrashingGroup(kept);
+    else
+        co_await alive(library->moveToTrash(kept));
+}
+
+} // namespace
+
 void Library::requestTrash(const Item& item, const Location& location)
 {
-    if (defaults_->boolean(QStringLiteral("confirmTrash")))
-        setTrashing(ItemCopy{item, location});
-    else
-        trash(item, location);
+    Tasks::start(settleThenTrash(this, item, location));
 }
 
 QList<ItemCopy> Library::trashableCopies() const
@@ -48,12 +80,8 @@ QList<ItemCopy> Library::trashableCopies() const
 void Library::requestGroupTrash()
 {
     const QList<ItemCopy> copies = trashableCopies();
-    if (copies.isEmpty())
-        return;
-    if (defaults_->boolean(QStringLiteral("confirmTrash")))
-        setTrashingGroup(copies);
-    else
-        Tasks::start(moveToTrash(copies));
+    if (!copies.isEmpty())
+        Tasks::start(settleThenTrashGroup(this, copies));
 }
 
 void Library::trash(const Item& item, const Location& location)

@@ -1,6 +1,7 @@
 #include "Pellmar/library/engine/ImportDestinations.h"
 
 #include "Pellmar/index/Database.h"
+#include "Pellmar/index/Hashing.h"
 #include "Pellmar/library/Library.h"
 #include "Pellmar/library/frame/AliveGuard.h"
 #include "Pellmar/media/CardFiles.h"
@@ -133,7 +134,31 @@ void Library::rememberDestination(const ImportTarget& target)
     defaults().set(QStringLiteral("recentDestinations"), QStringList(recent.mid(0, kept)));
 }
 
-QCoro::Task<QSet<QString>> Library::knownCardFiles(QList<CardFile> files)
+namespace {
+
+// The card file and the indexed copies of its content that can be reached.
+struct IndexedCopies {
+    QString cardPath;
+    QStringList copies;
+};
+
+// Whether the card file equals every indexed copy that can be read.
+bool equalsItsCopies(const IndexedCopies& file)
+{
+    for (const QString& copy : file.copies) {
+        try {
+            if (!sameContent(file.cardPath, copy))
+                return false;
+        } catch (const FileError&) {
+            // Unreadable now: it proves nothing either way.
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+QCoro::Task<QSet<QString>> Library::knownCardFiles(QList<CardFile> files, bool compareInFull)
 {
     const AliveGuard alive(this);
     const QHash<QString, QString> hashes =
@@ -149,5 +174,37 @@ QCoro::Task<QSet<QString>> Library::knownCardFiles(QList<CardFile> files)
     for (auto it = hashes.cbegin(); it != hashes.cend(); ++it)
         if (known.contains(it.value()))
             urls.insert(it.key());
+    if (!compareInFull)
+        co_return urls;
+
+    QList<IndexedCopies> doubtful;
+    for (const CardFile& file : files) {
+        if (!urls.contains(file.url) || !outgrowsQuickHash(file.size))
+            continue;
+        QList<Location> locations;
+        try {
+            locations = co_await alive(readIndex().run([hash = hashes.value(file.url)](Index& ix) {
+                const std::optional<Item> item = ix.itemByHash(hash);
+                return item ? Index::locationsOfItem(item->id, ix.database()) : QList<Location>();
+            }));
+        } catch (const DatabaseError&) {
+            urls.remove(file.url);   // the index cannot say what it holds: the file is imported
+            continue;
+        }
+        IndexedCopies copies{.cardPath = file.url};
+        for (const Location& location : locations)
+            if (const std::optional<QString> path = location.local ? url(location) : std::nullopt)
+                copies.copies.append(*path);
+        doubtful.append(copies);
+    }
+    const QStringList differing = co_await alive(pools().run(Priority::userInitiated, [doubtful] {
+        QStringList found;
+        for (const IndexedCopies& file : doubtful)
+            if (!equalsItsCopies(file))
+                found.append(file.cardPath);
+        return found;
+    }));
+    for (const QString& path : differing)
+        urls.remove(path);
     co_return urls;
 }

@@ -6,6 +6,7 @@
 #include "Pellmar/index/Log.h"
 #include "Pellmar/index/RegularFiles.h"
 #include "Pellmar/library/engine/ReadGate.h"
+#include "Pellmar/media/ContentKeys.h"
 #include "Pellmar/media/MediaInfo.h"
 #include "Pellmar/media/Posters.h"
 #include "Pellmar/media/ScanningRules.h"
@@ -122,7 +123,14 @@ SmallPicture writeSmallPicture(MediaKind kind, const QString& path, const QByteA
         if (makeThumbnail(path, head, output + QStringLiteral(".preview.jpg")))
             return {.previewExtension = QStringLiteral("jpg")};
     } else if (kind == MediaKind::video) {
-        makePoster(path, output + QStringLiteral(".poster.jpg"), posterSize);
+        QImage frame;
+        try {
+            frame = posterImage(path, posterSize);
+        } catch (const DatabaseError& error) {
+            // The file's own content has no frame to show: the file fails, with the decoder's reason.
+            throw FileError(path, error.description());
+        }
+        writeImageFile(frame, output + QStringLiteral(".poster.jpg"), ImageFileType::jpeg, posterQuality);
         return {.posterExtension = QStringLiteral("jpg")};
     }
     return {};
@@ -159,9 +167,10 @@ void failFile(const Job& job, const Source& source, Index& index, const QString&
 
 // The reading half of one file's work: everything up to the writes that end it. Nothing when the
 // file ended here (empty).
-std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& index, Index& lookup,
+std::optional<ReadFile> readFile(const Job& job, const QHash<QString, Source>& sources, Index& index, Index& lookup,
                                  const QString& proxyDirectory)
 {
+    const Source source = sources.value(job.sourceID);
     const QString path = source.rootPath + QLatin1Char('/') + job.relativePath;
     const std::optional<FileValues> values = job.local ? fileValues(path) : std::nullopt;
     const bool package = values && values->package;
@@ -173,6 +182,7 @@ std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& in
         media && values ? ReadGate::passFor(values->size) : std::optional<Gate::Pass>();
 
     QString key;
+    ContentKey content;
     QByteArray head;
     if (!job.local) {
         key = QStringLiteral("unhashed:") + job.sourceID + QLatin1Char(':') + job.relativePath;
@@ -190,7 +200,8 @@ std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& in
             const RegularFile file(path);
             file.require();
             head = file.readHead(kind == MediaKind::photo ? headByteBudget(path) : quickHashPrefixLength);
-            key = quickHash(path, size, head);
+            content = contentKeyOf(path, size, quickHash(path, size, head), sources, index, lookup);
+            key = content.key;
         }
     }
 
@@ -199,6 +210,8 @@ std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& in
     Index::IndexedFile& file = read.file;
     file.job = job;
     file.quickHash = key;
+    file.tailHash = content.tailHash;
+    file.tailUnchecked = content.tailUnchecked;
     file.item = existing ? *existing : newItem(key, kind, path, type, job.local, head);
     if (job.local) {
         // The item this file stood for while it was not on this computer goes once nothing names it.
@@ -216,13 +229,13 @@ std::optional<ReadFile> readFile(const Job& job, const Source& source, Index& in
 
 } // namespace
 
-std::optional<ReadFile> readFolderFile(const Job& job, const Source& source, Index& index, Index& lookup,
-                                       const QString& proxyDirectory)
+std::optional<ReadFile> readFolderFile(const Job& job, const QHash<QString, Source>& sources, Index& index,
+                                       Index& lookup, const QString& proxyDirectory)
 {
     try {
-        return readFile(job, source, index, lookup, proxyDirectory);
+        return readFile(job, sources, index, lookup, proxyDirectory);
     } catch (const FileError& error) {
-        failFile(job, source, index, errorText(error), FileState::failed);
+        failFile(job, sources.value(job.sourceID), index, errorText(error), FileState::failed);
     } catch (const std::exception& error) {
         // The index or the "Proxies" folder failed (an interrupt, a full disk), not the file: it
         // waits for the next run.
@@ -231,10 +244,10 @@ std::optional<ReadFile> readFolderFile(const Job& job, const Source& source, Ind
     return std::nullopt;
 }
 
-void recordFolderFiles(const QList<ReadFile>& reads, Index& index, const QString& proxyDirectory)
+QList<Job> recordFolderFiles(const QList<ReadFile>& reads, Index& index, const QString& proxyDirectory)
 {
     if (reads.isEmpty())
-        return;
+        return {};
     QList<Index::IndexedFile> files;
     files.reserve(reads.size());
     for (const ReadFile& read : reads)
@@ -259,18 +272,22 @@ void recordFolderFiles(const QList<ReadFile>& reads, Index& index, const QString
         qCInfo(logIndex, "a batch of %lld files waits: %s", qint64(files.size()), qUtf8Printable(errorText(error)));
         outcomes = QList<Index::IndexedOutcome>(files.size());
     }
+    QList<Job> deferred;
     for (qsizetype i = 0; i < files.size(); ++i) {
         const Index::IndexedFile& file = files[i];
         if (outcomes[i].written)
             continue;
         if (!outcomes[i].error.isEmpty())
             qCInfo(logIndex, "%s waits: %s", qUtf8Printable(file.job.relativePath), qUtf8Printable(outcomes[i].error));
+        if (outcomes[i].deferred)
+            deferred.append(file.job);
         // A picture rendered for a new item that was not recorded has nothing that points at it.
         if (reads[i].newItem) {
             for (const QString& role : pictureRoles(file))
                 QFile::remove(pictureFile(proxyDirectory, file.item.id, role));
         }
     }
+    return deferred;
 }
 
 QString fileTypeName(const QString& path, bool package)
@@ -284,6 +301,7 @@ QString fileTypeName(const QString& path, bool package)
 
 void indexFolderFile(const Job& job, const Source& source, Index& index, const QString& proxyDirectory)
 {
-    if (std::optional<ReadFile> read = readFolderFile(job, source, index, index, proxyDirectory))
+    const QHash<QString, Source> sources{{source.id, source}};
+    if (std::optional<ReadFile> read = readFolderFile(job, sources, index, index, proxyDirectory))
         recordFolderFiles({*read}, index, proxyDirectory);
 }

@@ -37,10 +37,12 @@ struct ReadFile {
     Index::IndexedFile file;
     bool newItem = false;   // the item did not exist when it was looked up
 };
-std::optional<ReadFile> readFolderFile(const Job& job, const Source& source, Index& index, Index& lookup,
-                                       const QString& proxyDirectory);
+// `sources` holds the job's source and those whose copies the file may be compared with.
+std::optional<ReadFile> readFolderFile(const Job& job, const QHash<QString, Source>& sources, Index& index,
+                                       Index& lookup, const QString& proxyDirectory);
 // The writing half, for files of any sources, in one transaction (Index::recordIndexedFiles): a
 // file whose writes fail, or whose batch the index did not take (an interrupt, a full disk), stays
 // waiting for the next run, never failed; a picture of a new item that was not recorded is deleted.
-// Never throws.
-void recordFolderFiles(const QList<ReadFile>& reads, Index& index, const QString& proxyDirectory);
+// Never throws. Returns the jobs of files read as new content whose quick hash another file gave an
+// item meanwhile: read again, they compare their tails with it.
+QList<Job> recordFolderFiles(const QList<ReadFile>& reads, Index& index, const QString& proxyDirectory);

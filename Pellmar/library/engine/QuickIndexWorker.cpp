@@ -62,7 +62,7 @@ public:
             if (firstAdded_.elapsed() >= longestWriteDelayMs)
                 due.swap(reads_);
         }
-        recordFolderFiles(due, *inputs_.index, inputs_.proxyDirectory);
+        record(due);
     }
 
     void writeAll()
@@ -72,10 +72,23 @@ public:
             std::lock_guard locker(lock_);
             due.swap(reads_);
         }
-        recordFolderFiles(due, *inputs_.index, inputs_.proxyDirectory);
+        record(due);
     }
 
 private:
+    // Files that another file of their quick hash overtook are read once more, now comparing their
+    // tails with its item; should that happen again they wait for the next run.
+    void record(const QList<ReadFile>& due)
+    {
+        QList<ReadFile> again;
+        for (const Job& job : recordFolderFiles(due, *inputs_.index, inputs_.proxyDirectory)) {
+            if (std::optional<ReadFile> read =
+                    readFolderFile(job, inputs_.sources, *inputs_.index, *inputs_.lookup, inputs_.proxyDirectory))
+                again.append(std::move(*read));
+        }
+        recordFolderFiles(again, *inputs_.index, inputs_.proxyDirectory);
+    }
+
     const WorkerInputs& inputs_;   // outlives the writes: the loop waits for them before it returns
     std::mutex lock_;
     QList<ReadFile> reads_;
@@ -98,7 +111,7 @@ void indexOne(const Job& job, const WorkerInputs& inputs, const CancelToken& tok
     if (source.kind == SourceKind::photos) {
         identifyPhotosFile(job, source, *inputs.index, inputs.proxyDirectory, *sharedPhotoLibrary());
     } else if (std::optional<ReadFile> read =
-                   readFolderFile(job, source, *inputs.index, *inputs.lookup, inputs.proxyDirectory)) {
+                   readFolderFile(job, inputs.sources, *inputs.index, *inputs.lookup, inputs.proxyDirectory)) {
         writes.add(std::move(*read));
     }
 }

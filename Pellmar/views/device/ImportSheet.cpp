@@ -176,12 +176,18 @@ void ImportSheet::refresh()
 
 void ImportSheet::checkKnownFiles()
 {
-    if (!skip_->isChecked() || known_ || checking_ || !plan_.listed)
+    // Files skipped while the originals are deleted must be copies in full, not only by their quick hash.
+    const bool settled = known_ && (knownCompared_ || !deleteAfter_);
+    if (!skip_->isChecked() || settled || checking_ || !plan_.listed)
         return;
+    known_.reset();
     checking_ = true;
     const QList<CardFile> listing = library_.deviceFiles().value(device_.id());
-    Tasks::start(whenAnswered<QSet<QString>>(this, library_.knownCardFiles(listing), [](ImportSheet& sheet, QSet<QString> known) {
+    const bool compared = deleteAfter_;
+    Tasks::start(whenAnswered<QSet<QString>>(this, library_.knownCardFiles(listing, compared),
+                                             [compared](ImportSheet& sheet, QSet<QString> known) {
         sheet.known_ = std::move(known);
+        sheet.knownCompared_ = compared;
         sheet.checking_ = false;
         sheet.refresh();
     }));

@@ -50,6 +50,7 @@ private:
     Library& library_;
     const Device device_;
     std::optional<QSet<QString>> known_;
+    bool knownCompared_ = false;   // known_ was compared in full, as deleting after the import needs
     bool checking_ = false;
     std::optional<ImportTarget> target_;
     bool deleteAfter_ = false;

@@ -8,7 +8,7 @@ CREATE TABLE files (
   quick_hash TEXT,
   item_id TEXT,
   state INTEGER NOT NULL DEFAULT 0,
-  error TEXT, asset_id TEXT NOT NULL DEFAULT '', local INTEGER NOT NULL DEFAULT 1, favorite INTEGER NOT NULL DEFAULT 0, subtype INTEGER NOT NULL DEFAULT 0, raw INTEGER NOT NULL DEFAULT 0, added_at REAL NOT NULL DEFAULT 0, item_kind INTEGER, item_captured_at REAL, item_copies INTEGER NOT NULL DEFAULT 0, is_copy INTEGER NOT NULL DEFAULT 0,
+  error TEXT, asset_id TEXT NOT NULL DEFAULT '', local INTEGER NOT NULL DEFAULT 1, favorite INTEGER NOT NULL DEFAULT 0, subtype INTEGER NOT NULL DEFAULT 0, raw INTEGER NOT NULL DEFAULT 0, added_at REAL NOT NULL DEFAULT 0, item_kind INTEGER, item_captured_at REAL, item_copies INTEGER NOT NULL DEFAULT 0, is_copy INTEGER NOT NULL DEFAULT 0, tail_hash TEXT,
   UNIQUE(source_id, rel_path)
 );
 CREATE INDEX files_asset ON files(item_id) WHERE asset_id != '';
