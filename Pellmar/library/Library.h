@@ -30,19 +30,11 @@
 
 class CardImport;
 class ChangeWatcher;
-class Clock;
-class CloudFiles;
-class Desktop;
-class SharePicker;
 class Database;
-class Defaults;
-class FolderChooser;
 struct FolderAddition;
 class IndexRepair;
 class SearchPanel;
 class ShareAnchor;
-class VolumeService;
-class VolumeEjector;
 
 // The one object through which every view reads and changes the system. Lives on the GUI thread;
 // every observed property changes there and announces itself with changed(). Its operations
@@ -503,11 +495,6 @@ public:
     // compared in full with the item's other copies that can be reached. When some differ, it and
     // those equal to it become an item of their own (its key the item's quick hash followed by the
     // digest of the whole content), so that the item no longer claims copies it does not have.
-    struct SettledCopy {
-        Item item;               // the copy's item now
-        bool separated = false;  // the copy left its former item
-        qint64 equalCopies = 0;  // other copies found equal in full
-    };
     QCoro::Task<SettledCopy> settleCopy(Item item, Location location);
     // The first copy of each selected item, in grid order, that is a file on an online folder source.
     QList<ItemCopy> trashableCopies() const;

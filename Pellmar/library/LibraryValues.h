@@ -51,3 +51,10 @@ struct PasteboardObject {
     QString path;
     bool operator==(const PasteboardObject&) const = default;
 };
+
+// A copy of an item after it was compared in full with the item's other reachable copies.
+struct SettledCopy {
+    Item item;               // the copy's item now
+    bool separated = false;  // the copy left its former item
+    qint64 equalCopies = 0;  // other copies found equal in full
+};

@@ -64,7 +64,7 @@ Item pictureCopies(Item item, const QString& formerID, const QString& proxyDirec
 
 } // namespace
 
-QCoro::Task<Library::SettledCopy> Library::settleCopy(Item item, Location location)
+QCoro::Task<SettledCopy> Library::settleCopy(Item item, Location location)
 {
     const AliveGuard alive(this);
     SettledCopy settled{.item = item};

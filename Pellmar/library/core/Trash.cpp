@@ -28,7 +28,7 @@ namespace {
 QCoro::Task<> settleThenTrash(Library* library, Item item, Location location)
 {
     const AliveGuard alive(library);
-    const Library::SettledCopy settled = co_await alive(library->settleCopy(item, location));
+    const SettledCopy settled = co_await alive(library->settleCopy(item, location));
     if (library->defaults().boolean(QStringLiteral("confirmTrash")))
         library->setTrashing(ItemCopy{settled.item, location});
     else
@@ -42,7 +42,7 @@ QCoro::Task<> settleThenTrashGroup(Library* library, QList<ItemCopy> copies)
     const AliveGuard alive(library);
     QList<ItemCopy> kept;
     for (const ItemCopy& copy : copies) {
-        const Library::SettledCopy settled = co_await alive(library->settleCopy(copy.item, copy.location));
+        const SettledCopy settled = co_await alive(library->settleCopy(copy.item, copy.location));
         if (!settled.separated || settled.equalCopies > 0)
             kept.append(ItemCopy{settled.item, copy.location});
     }
