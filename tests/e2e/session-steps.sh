@@ -326,8 +326,19 @@ step_import_card() {
   # Delete from card after importing, confirmed (the alert starts on Cancel: Tab, then Space); then
   # Import into the sheet's first choice, the home's Downloads.
   click_in_sheet "$sheet" 27 91
-  key Tab
-  key space
+  local alert=""
+  wait_until 10 'alert=$(xdotool search --onlyvisible --name "^Delete from the card after importing" | head -n 1); [ -n "$alert" ]' ||
+    { echo "no confirmation for deleting after import"; return 1; }
+  # Without a window manager nothing gives the alert the keyboard: it is given it, and the keys are
+  # typed as a person types them (not sent to a window), so that the alert's own focus chain takes them.
+  xdotool windowfocus --sync "$alert"
+  xdotool key --clearmodifiers Tab
+  sleep 0.3
+  xdotool key --clearmodifiers space
+  sleep 0.3
+  wait_until 10 '! xdotool search --onlyvisible --name "^Delete from the card after importing" > /dev/null' ||
+    { echo "Tab and Space did not confirm deleting after import"; return 1; }
+  xdotool windowfocus --sync "$sheet"
   click_in_sheet "$sheet" -60 32
   local downloads=$home/Downloads
   wait_until 60 '[ -z "$(find "$card/DCIM" -type f)" ]' ||
