@@ -135,7 +135,7 @@ TEST(IsSourceAvailable, VolumeWithoutUuidIsTheOneOfTheSameMountSourceTypeAndName
     const MountedVolume system{.url = QStringLiteral("/"), .device = QStringLiteral("/dev/sda1"), .name = QStringLiteral("/"), .type = QStringLiteral("ext4")};
     const MountedVolume share{.url = dir.path(), .device = QStringLiteral("nas:/photos"), .name = QStringLiteral("share"), .type = QStringLiteral("nfs")};
     const VolumeIdentity recorded = volumeIdentity(dir.path(), FakeVolumes({system, share}));
-    EXPECT_EQ(recorded, (VolumeIdentity{QStringLiteral("mount:nfs:nas:/photos"), QStringLiteral("share")}));
+    EXPECT_EQ(recorded, (VolumeIdentity{QStringLiteral("mount:nfs:nas:/photos"), QStringLiteral("share"), dir.path()}));
     const Source onShare = folderSource(dir.path(), recorded.uuid, recorded.name);
 
     const auto with = [&](auto change) {

@@ -94,6 +94,10 @@ QCoro::Task<ImportTarget> Library::defaultImportTarget()
         if (stored)
             if (std::optional<ImportTarget> target = decodeImportTarget(*stored, devices))
                 return *target;
+        // The home's own Downloads is made when it is missing: it lies on the computer's own disk,
+        // so it cannot stand for a drive that went away. Only this one folder is ever made.
+        if (!QFileInfo::exists(downloads))
+            QDir().mkdir(downloads);
         return ImportTarget::folder(downloads);
     }));
 }
