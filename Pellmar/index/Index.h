@@ -144,12 +144,24 @@ public:
     // Replaces the source's folder rows by those of a full walk (rows below its gaps are kept).
     void replaceSourceFolderRows(const QList<FolderRecord>& folders, const QString& sourceID,
                                  const WalkGaps& gaps);
-    // Removes vanished folders with everything below them and writes the folders found now.
+    // Removes vanished folders with everything below them and writes the folders found now that are
+    // new or whose modification time changed.
     // Returns the subtree deletions run plus the folder rows written.
     qint64 replaceFolderRows(const QList<FolderChanges>& changes);
     // The folder (file) paths of a source, or with a prefix those strictly below it; no order.
     QStringList folderPaths(const QString& sourceID, const QString& prefix);
     QStringList filePaths(const QString& sourceID, const QString& prefix);
+    // The recorded modification time of every folder row of a source, by path.
+    QHash<QString, double> folderStamps(const QString& sourceID);
+    // One step of a pass over the stored stamps of a source's files: at most `limit` rows whose id
+    // follows `afterID`, in id order.
+    struct StoredFile {
+        qint64 id = 0;
+        QString relativePath;
+        qint64 size = 0;
+        double modified = 0;
+    };
+    QList<StoredFile> fileStampsAfter(const QString& sourceID, qint64 afterID, qint64 limit);
     // Applies one change pass; a removed file whose twin (same size and time) appears at a new
     // path hands its item to it. Returns rows removed plus rows inserted, reset or marked not local.
     qint64 applyChanges(const QList<FileChanges>& changes);

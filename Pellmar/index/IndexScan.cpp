@@ -22,6 +22,11 @@ void spareUnlisted(QString& sql, SqlValues& values, const Index::WalkGaps& gaps)
 const QString insertFolderSql =
     QStringLiteral("INSERT OR REPLACE INTO folders (source_id, rel_path, parent_path, mtime) VALUES (?, ?, ?, ?)");
 
+// Writes a folder's row only when it is new or its modification time differs.
+const QString upsertFolderSql = QStringLiteral(
+    "INSERT INTO folders (source_id, rel_path, parent_path, mtime) VALUES (?, ?, ?, ?) "
+    "ON CONFLICT (source_id, rel_path) DO UPDATE SET mtime = excluded.mtime WHERE mtime != excluded.mtime");
+
 SqlValues folderValues(const QString& sourceID, const FolderRecord& folder)
 {
     return {sourceID, folder.relativePath, parentPath(folder.relativePath), folder.modified};
@@ -56,7 +61,7 @@ void Index::replaceSourceFolderRows(const QList<FolderRecord>& folders, const QS
 qint64 Index::replaceFolderRows(const QList<FolderChanges>& changes)
 {
     Transaction transaction(db_);
-    Statement insert(db_.db(), insertFolderSql);
+    Statement upsert(db_.db(), upsertFolderSql);
     qint64 count = 0;
     for (const FolderChanges& change : changes) {
         QSet<QString> found;
@@ -73,8 +78,8 @@ qint64 Index::replaceFolderRows(const QList<FolderChanges>& changes)
             ++count;
         }
         for (const FolderRecord& folder : change.folders) {
-            insert.bind(folderValues(change.sourceID, folder)).step();
-            ++count;
+            upsert.bind(folderValues(change.sourceID, folder)).step();
+            count += db_.changes();
         }
     }
     transaction.commit();
@@ -104,6 +109,28 @@ QStringList Index::folderPaths(const QString& sourceID, const QString& prefix)
 QStringList Index::filePaths(const QString& sourceID, const QString& prefix)
 {
     return relativePaths(db_, QStringLiteral("files"), sourceID, prefix);
+}
+
+QHash<QString, double> Index::folderStamps(const QString& sourceID)
+{
+    Statement rows(db_.db(), QStringLiteral("SELECT rel_path, mtime FROM folders WHERE source_id = ?"));
+    rows.bind({sourceID});
+    QHash<QString, double> stamps;
+    while (rows.step())
+        stamps.insert(rows.text(0), rows.real(1));
+    return stamps;
+}
+
+QList<Index::StoredFile> Index::fileStampsAfter(const QString& sourceID, qint64 afterID, qint64 limit)
+{
+    // The unary plus keeps the planner on the row ids, so that no step sorts the source's rows.
+    Statement rows(db_.db(), QStringLiteral("SELECT id, rel_path, size, mtime FROM files WHERE +source_id = ? AND id > ? "
+                                            "ORDER BY id LIMIT ?"));
+    rows.bind({sourceID, afterID, limit});
+    QList<StoredFile> files;
+    while (rows.step())
+        files.append(StoredFile{rows.int64(0), rows.text(1), rows.int64(2), rows.real(3)});
+    return files;
 }
 
 namespace {

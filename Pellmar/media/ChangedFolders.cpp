@@ -141,10 +141,10 @@ FolderRecords folderRecords(const Source& source, const QString& folder, const Q
         result.folders.append(FolderRecord{folder, contentModificationDate(pathBelow(source.rootPath, folder))});
     for (const QString& name : *listed) {
         const QString path = prefix + name;
-        if (!rescan.contains(name) && knownSubfolders.contains(name)) {
-            result.folders.append(FolderRecord{path, contentModificationDate(pathBelow(source.rootPath, path))});
+        // A known subfolder that was not listed keeps its recorded time: that time says when its
+        // own names were last listed, which a start's catch-up compares with the disk's.
+        if (!rescan.contains(name) && knownSubfolders.contains(name))
             continue;
-        }
         ScanResult subtree = scanSubtree(source, path, deepWalk);
         result.folders += subtree.folders;
         addGaps(result.gaps, subtree.gaps);

@@ -99,8 +99,8 @@ private:
         } else {
             watchTree(root_, 0);
             // A change made in a folder after the watcher started but before that folder's watch
-            // was in place has no event: the tree set up meanwhile is reported for a rescan, at once.
-            note(root_, WatchFlags::mustScanSubfolders);
+            // was in place has no event: the tree set up meanwhile is reported for a catch-up, at once.
+            note(root_, WatchFlags::mustScanSubfolders | WatchFlags::catchUp);
             if (!stopping_)
                 deliver();
         }

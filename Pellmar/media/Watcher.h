@@ -21,6 +21,9 @@ inline constexpr quint32 mustScanSubfolders = 0x01;
 // The system refused to watch this folder (or one below it), as when it allows no more watches:
 // changes there are not reported. Comes with mustScanSubfolders.
 inline constexpr quint32 notWatched = 0x02;
+// The report that follows the placing of the watches: what changed while nothing watched may lie
+// anywhere below this folder, and is found by comparing it with the index. Comes with mustScanSubfolders.
+inline constexpr quint32 catchUp = 0x04;
 // The watched root itself was removed, renamed or unmounted.
 // Reported once; the watcher then delivers nothing more.
 inline constexpr quint32 rootChanged = 0x20;
@@ -46,7 +49,7 @@ inline constexpr int watchLatencyMilliseconds = 1000;
 // as they appear, renamed and deleted ones dropped. Its thread is named after the queue label
 // "com.davrenoskil.pellmar.watch"; the watches are set up there, never on the caller's thread.
 // Changes made while the watches are set up have no events of their own, so once they are in place
-// the root is delivered at once with mustScanSubfolders (and a folder that appears later is
+// the root is delivered at once with mustScanSubfolders and catchUp (and a folder that appears later is
 // reported with that flag once its own watches are in place). Events from before construction are
 // never delivered. A watcher that cannot start stays inert.
 // Its handler may call stop(), but must not destroy the watcher.

@@ -175,7 +175,7 @@ TEST_F(WatcherTest, ChangesMadeWhileTheWatchesAreSetUpAreReportedForARescan)
     ASSERT_EQ(collector.batches().size(), afterSetup);
     const Batch setup = collector.batches().first();
     EXPECT_EQ(setup.paths, QStringList{dir.path()});
-    EXPECT_EQ(setup.flags, QList<quint32>{WatchFlags::mustScanSubfolders});
+    EXPECT_EQ(setup.flags, QList<quint32>{WatchFlags::mustScanSubfolders | WatchFlags::catchUp});
     EXPECT_TRUE(QFile::exists(tree.path(QStringLiteral("B/new.jpg"))));
 }
 
@@ -255,7 +255,7 @@ TEST_F(WatcherTest, HandlerMayStopItsOwnWatcher)
     std::atomic<int> deliveries = 0;
     InotifyWatcher* self = nullptr;
     InotifyWatcher watcher(dir.path(), [&](const QStringList&, const QList<quint32>& flags) {
-        if (flags == QList<quint32>{WatchFlags::mustScanSubfolders})
+        if (flags == QList<quint32>{WatchFlags::mustScanSubfolders | WatchFlags::catchUp})
             return;   // the report of the set-up
         ++deliveries;
         self->stop();

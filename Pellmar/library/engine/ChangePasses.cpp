@@ -86,11 +86,14 @@ bool ChangeWatcher::scanRunning(const Source& source) const
     return library_.scanning() == source.name;
 }
 
-void ChangeWatcher::requeue(const QString& sourceID, const QSet<QString>& paths, const QSet<QString>& deep)
+void ChangeWatcher::requeue(const QString& sourceID, const QSet<QString>& paths, const QSet<QString>& deep,
+                            const QSet<QString>& catchUp)
 {
     changedDirectories_[sourceID] += paths;
     if (!deep.isEmpty())
         deepDirectories_[sourceID] += deep;
+    if (!catchUp.isEmpty())
+        catchUpDirectories_[sourceID] += catchUp;
 }
 
 QCoro::Task<std::optional<ChangeWatcher::Listing>> ChangeWatcher::listDirectory(Source source, QString reported, bool deep)
@@ -145,6 +148,7 @@ QCoro::Task<> ChangeWatcher::applyChanges()
     const AliveGuard alive(this);
     const QHash<QString, QSet<QString>> taken = std::exchange(changedDirectories_, {});
     const QHash<QString, QSet<QString>> takenDeep = std::exchange(deepDirectories_, {});
+    const QHash<QString, QSet<QString>> takenCatchUp = std::exchange(catchUpDirectories_, {});
     const double start = library_.clock().uptime();
 
     QList<Listing> listings;
@@ -155,11 +159,27 @@ QCoro::Task<> ChangeWatcher::applyChanges()
         // A scan's walk may predate these changes, and its write would undo what this pass
         // writes: the source's directories wait for the next pass.
         if (scanRunning(*source)) {
-            requeue(entry.key(), *entry, takenDeep.value(entry.key()));
+            requeue(entry.key(), *entry, takenDeep.value(entry.key()), takenCatchUp.value(entry.key()));
             continue;
         }
-        const QSet<QString> deep = takenDeep.value(entry.key());
+        QSet<QString> deep = takenDeep.value(entry.key());
+        QSet<QString> shallow;
         for (const QString& path : *entry) {
+            const bool atRoot = QDir::cleanPath(path) == QDir::cleanPath(source->rootPath);
+            if (!atRoot || !takenCatchUp.value(entry.key()).contains(path)) {
+                shallow.insert(path);
+                continue;
+            }
+            const std::optional<QStringList> differing = co_await alive(foldersToCatchUp(*source));
+            if (!differing) {
+                deep.insert(path);
+                shallow.insert(path);
+                continue;
+            }
+            shallow += QSet<QString>(differing->cbegin(), differing->cend());
+            startStampPass(*source);
+        }
+        for (const QString& path : std::as_const(shallow)) {
             if (std::optional<Listing> listing = co_await alive(listDirectory(*source, path, deep.contains(path))))
                 listings.append(std::move(*listing));
         }
@@ -170,7 +190,7 @@ QCoro::Task<> ChangeWatcher::applyChanges()
         const std::optional<Source> source = library_.sourceByID(listing.files.sourceID);
         if (source && scanRunning(*source) && !requeued.contains(source->id)) {
             requeued.insert(source->id);
-            requeue(source->id, taken.value(source->id), takenDeep.value(source->id));
+            requeue(source->id, taken.value(source->id), takenDeep.value(source->id), takenCatchUp.value(source->id));
         }
     }
     listings.removeIf([&requeued](const Listing& listing) { return requeued.contains(listing.files.sourceID); });

@@ -50,6 +50,8 @@ void ChangeWatcher::stopWatching()
         if (task)
             task->cancel();
     }
+    for (const TaskHandle& pass : std::as_const(stampPasses_))
+        pass.cancel();
     for (auto slot = watchers_.begin(); slot != watchers_.end(); slot = watchers_.erase(slot))
         dropWatcher(*slot);
 }
@@ -147,8 +149,14 @@ void ChangeWatcher::noteFolderChanges(const QString& sourceID, const QStringList
         if ((flags[i] & WatchFlags::notWatched) && watchers_.contains(sourceID))
             library_.setUnwatchedSources(library_.unwatchedSources() + QSet<QString>{sourceID});
         changedDirectories_[sourceID].insert(paths[i]);
-        if (flags[i] & WatchFlags::mustScanSubfolders)
+        if (flags[i] & WatchFlags::catchUp) {
+            if (!deepDirectories_.value(sourceID).contains(paths[i]))
+                catchUpDirectories_[sourceID].insert(paths[i]);
+        } else if (flags[i] & WatchFlags::mustScanSubfolders) {
             deepDirectories_[sourceID].insert(paths[i]);
+            // A folder whose changes may have been missed while watched is listed in full.
+            catchUpDirectories_[sourceID].remove(paths[i]);
+        }
     }
     if (!changeTask_ && !changedDirectories_.isEmpty())
         startChangeTask();

@@ -48,7 +48,9 @@ public:
     void stopWatching();
 
     // Records what a watcher reported for a source and schedules the change pass. An event of the
-    // root itself (WatchFlags::rootChanged) is dropped; mustScanSubfolders asks for a deep listing;
+    // root itself (WatchFlags::rootChanged) is dropped; mustScanSubfolders asks for a deep listing,
+    // and with catchUp for a catch-up instead: only the folders whose modification time differs from
+    // the index's are listed again, and the files' own stamps are checked by a background pass;
     // notWatched puts the source in the Library's unwatchedSources while its watcher lives.
     void noteFolderChanges(const QString& sourceID, const QStringList& paths, const QList<quint32>& flags);
     // Schedules a photo library pass, or one more after the pending or running one.
@@ -62,6 +64,8 @@ public:
     // Directories reported since the last pass began, by source id.
     const QHash<QString, QSet<QString>>& changedDirectories() const { return changedDirectories_; }
     const QHash<QString, QSet<QString>>& deepDirectories() const { return deepDirectories_; }
+    // The running background passes over the stored files' stamps, by source id.
+    const QHash<QString, TaskHandle>& stampPasses() const { return stampPasses_; }
 
 Q_SIGNALS:
     // A folder change pass or a photo library pass has ended, whatever it did.
@@ -79,8 +83,17 @@ private:
     QCoro::Task<> applyChanges();
     // Lists one reported directory of a source again; nothing when it is dropped.
     QCoro::Task<std::optional<Listing>> listDirectory(Source source, QString reported, bool deep);
+    // The absolute paths of the folders of a source whose recorded modification time differs from
+    // the disk's (each to be listed again, not deep), with its root; none when the index records no
+    // folder of the source, and the root is then listed deep.
+    QCoro::Task<std::optional<QStringList>> foldersToCatchUp(Source source);
+    // Compares the stored stamps of a source's files with the disk's in small steps at background
+    // priority, and reports the folders of the files that differ for the next change pass.
+    void startStampPass(const Source& source);
+    QCoro::Task<> stampPassBody(Source source, TaskHandle handle);
     // Puts a source's directories back for the next pass.
-    void requeue(const QString& sourceID, const QSet<QString>& paths, const QSet<QString>& deep);
+    void requeue(const QString& sourceID, const QSet<QString>& paths, const QSet<QString>& deep,
+                 const QSet<QString>& catchUp);
     bool scanRunning(const Source& source) const;
 
     void startPhotosTask();
@@ -97,6 +110,8 @@ private:
     QHash<QString, std::shared_ptr<WatchSlot>> watchers_;   // by source id
     QHash<QString, QSet<QString>> changedDirectories_;
     QHash<QString, QSet<QString>> deepDirectories_;
+    QHash<QString, QSet<QString>> catchUpDirectories_;
+    QHash<QString, TaskHandle> stampPasses_;
     std::optional<TaskHandle> changeTask_;
     std::shared_ptr<PhotosObserver> photosObserver_;
     std::optional<TaskHandle> photosTask_;

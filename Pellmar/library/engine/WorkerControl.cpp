@@ -12,6 +12,8 @@
 #include <exception>
 #include <utility>
 
+#include <malloc.h>
+
 // One run of a worker: its handle, and a future that finishes when the run's end sequence is over.
 struct WorkerControl::Run {
     TaskHandle handle;
@@ -34,6 +36,13 @@ struct WorkerControl::Hold::State {
 };
 
 namespace {
+
+// The decoders of a run free their buffers into the allocator's arenas, which keep them; once the
+// run has ended they go back to the system, off the GUI thread (a trim walks every arena).
+void returnFreedMemory(TaskPools& pools)
+{
+    pools.run(Priority::background, [] { ::malloc_trim(0); });
+}
 
 QCoro::Task<> runBody(const WorkerControl::Body& body, WorkerInputs inputs, CancelToken token)
 {
@@ -197,6 +206,7 @@ void WorkerControl::finishQuick(const Run& run)
         return;
     library_.setWorker(std::nullopt);
     library_.setProcessing(false);
+    returnFreedMemory(library_.pools());
 }
 
 void WorkerControl::finishFull(const Run& run)
@@ -208,6 +218,7 @@ void WorkerControl::finishFull(const Run& run)
     library_.setFullWaiting(false);
     library_.setFullInFlight({});
     library_.idle().setUserOverride(false);
+    returnFreedMemory(library_.pools());
 }
 
 void WorkerControl::afterQuickIndex()
