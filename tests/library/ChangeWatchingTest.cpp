@@ -8,7 +8,6 @@
 #include "tests/media/FakeWatcher.h"
 #include "tests/support/LogCapture.h"
 
-#include <QDirIterator>
 #include <QMutex>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -46,47 +45,6 @@ protected:
         QSignalSpy ended(&watcher, &ChangeWatcher::passEnded);
         offline.clock->advance(2s);
         ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() > 0; }, 10000));
-    }
-
-    // "path size" of every file row, and of every file on disk, sorted.
-    QStringList fileRows()
-    {
-        QStringList rows;
-        Statement row(db.db(), QStringLiteral("SELECT rel_path, size FROM files WHERE source_id = ?"));
-        row.bind({source.id});
-        while (row.step())
-            rows.append(row.text(0) + u' ' + QString::number(row.int64(1)));
-        rows.sort();
-        return rows;
-    }
-
-    QStringList diskFiles() const
-    {
-        QStringList files;
-        QDirIterator walk(root, QDir::Files, QDirIterator::Subdirectories);
-        while (walk.hasNext()) {
-            const QFileInfo file = walk.nextFileInfo();
-            files.append(QDir(root).relativeFilePath(file.filePath()) + u' ' + QString::number(file.size()));
-        }
-        files.sort();
-        return files;
-    }
-
-    QStringList folderRows()
-    {
-        QStringList folders = index.folderPaths(source.id, QString());
-        folders.sort();
-        return folders;
-    }
-
-    QStringList diskFolders() const
-    {
-        QStringList folders;
-        QDirIterator walk(root, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-        while (walk.hasNext())
-            folders.append(QDir(root).relativeFilePath(walk.next()));
-        folders.sort();
-        return folders;
     }
 
     ChangeWatcher& watcher = library.changeWatcher();

@@ -6,6 +6,7 @@
 #include "tests/index/IndexFixture.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
@@ -73,6 +74,48 @@ protected:
     }
 
     bool onDisk(const QString& relativePath) const { return QFileInfo::exists(QDir(root).filePath(relativePath)); }
+
+    // "path size" of every file row of the source, and of every file on disk, sorted.
+    QStringList fileRows()
+    {
+        QStringList rows;
+        Statement row(db.db(), QStringLiteral("SELECT rel_path, size FROM files WHERE source_id = ?"));
+        row.bind({source.id});
+        while (row.step())
+            rows.append(row.text(0) + u' ' + QString::number(row.int64(1)));
+        rows.sort();
+        return rows;
+    }
+
+    QStringList diskFiles() const
+    {
+        QStringList files;
+        QDirIterator walk(root, QDir::Files, QDirIterator::Subdirectories);
+        while (walk.hasNext()) {
+            const QFileInfo file = walk.nextFileInfo();
+            files.append(QDir(root).relativeFilePath(file.filePath()) + u' ' + QString::number(file.size()));
+        }
+        files.sort();
+        return files;
+    }
+
+    // The source's folder rows, and its folders on disk, sorted.
+    QStringList folderRows()
+    {
+        QStringList folders = index.folderPaths(source.id, QString());
+        folders.sort();
+        return folders;
+    }
+
+    QStringList diskFolders() const
+    {
+        QStringList folders;
+        QDirIterator walk(root, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (walk.hasNext())
+            folders.append(QDir(root).relativeFilePath(walk.next()));
+        folders.sort();
+        return folders;
+    }
 
     QString root = dir.filePath(QStringLiteral("Pictures"));
     Source source{QStringLiteral("S"), QStringLiteral("Pictures"), root, QString(), QString(), 1, SourceKind::folder};

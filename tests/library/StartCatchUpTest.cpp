@@ -2,7 +2,6 @@
 
 #include "Pellmar/library/engine/ChangeWatcher.h"
 
-#include <QDirIterator>
 #include <QSignalSpy>
 
 #include <chrono>
@@ -51,46 +50,6 @@ protected:
     }
 
     qint64 rowsWritten() { return integer(QStringLiteral("SELECT count(*) FROM written")); }
-
-    QStringList fileRows()
-    {
-        QStringList rows;
-        Statement row(db.db(), QStringLiteral("SELECT rel_path, size FROM files WHERE source_id = ?"));
-        row.bind({source.id});
-        while (row.step())
-            rows.append(row.text(0) + u' ' + QString::number(row.int64(1)));
-        rows.sort();
-        return rows;
-    }
-
-    QStringList diskFiles() const
-    {
-        QStringList files;
-        QDirIterator walk(root, QDir::Files, QDirIterator::Subdirectories);
-        while (walk.hasNext()) {
-            const QFileInfo file = walk.nextFileInfo();
-            files.append(QDir(root).relativeFilePath(file.filePath()) + u' ' + QString::number(file.size()));
-        }
-        files.sort();
-        return files;
-    }
-
-    QStringList folderRows()
-    {
-        QStringList folders = index.folderPaths(source.id, QString());
-        folders.sort();
-        return folders;
-    }
-
-    QStringList diskFolders() const
-    {
-        QStringList folders;
-        QDirIterator walk(root, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-        while (walk.hasNext())
-            folders.append(QDir(root).relativeFilePath(walk.next()));
-        folders.sort();
-        return folders;
-    }
 
     ChangeWatcher& watcher = library.changeWatcher();
 };
