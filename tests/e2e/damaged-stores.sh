@@ -9,12 +9,8 @@
 set -euo pipefail
 probe=$1
 
-for tool in sqlite3 sha256sum; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "skipped: $tool is not installed (scripts/setup installs it)"
-    exit 77
-  fi
-done
+. "$(dirname "$0")/../support/require-tools.sh"
+require_tools sqlite3 sha256sum
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

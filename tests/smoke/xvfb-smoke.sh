@@ -7,12 +7,8 @@ set -euo pipefail
 quorvin=$1
 output=$2
 
-for tool in xvfb-run Xvfb xauth ffmpeg; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "skipped: $tool is not installed (scripts/setup installs it)"
-    exit 77
-  fi
-done
+. "$(dirname "$0")/../support/require-tools.sh"
+require_tools xvfb-run Xvfb xauth ffmpeg
 
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
